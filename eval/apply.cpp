@@ -1,0 +1,204 @@
+// function objects and their application, LIST and VALUES, macros, backquote, RPLACA/D
+#include "eval/eval.h"
+#include "printer/printer.h"
+#include "shell/keywords.h"
+#include "shell/messages.h"
+
+_cell* cfunction::tlist2(_cell* args, Frame f, long n, _cell** first) {
+  if (args->type != Type::Cons) return NILCell;
+  CellFrame g(*this, args);
+  _cell* head = nullptr;
+  _cell* tail = nullptr;
+  for (; args->type == Type::Cons; args = args->cdr) {
+    _cell* v = eval(args->car, f, n);
+    if (!v) return nullptr;
+    _cell* c = cons(v, NILCell);
+    if (tail) {
+      tail->cdr = c;
+    } else {
+      head = g.push(c);
+      if (first) *first = v;
+    }
+    tail = c;
+  }
+  return head;
+}
+
+_cell* cfunction::tlist(_cell* args, Frame f, long n) { return tlist2(args, f, n, nullptr); }
+
+// The first value itself is the result, so it keeps its identity and truth; the whole list
+// rides in the values channel.
+_cell* cfunction::values(_cell* args, Frame f, long n) {
+  _cell* first = nullptr;
+  _cell* all = tlist2(args, f, n, &first);
+  if (!all) return nullptr;
+  if (all == NILCell) return made(NILCell);
+  valuesList = all;
+  return first;
+}
+
+_cell* cfunction::function(_cell* x, Frame f, long n) {
+  if (x->type == Type::Symbol) return x;
+  if (x->type == Type::Cons && x->car == LAMBDA && x->cdr->type == Type::Cons &&
+      (x->cdr->car == NILCell || x->cdr->car->type == Type::Cons)) {
+    x->closureFrame = n ? f : nullptr;
+    x->closureSize = static_cast<int32_t>(n ? n : 0);
+    if (n) frameOf(f)->captured = true;
+    return x;
+  }
+  return fail(msg::BadFunction, f, n);
+}
+
+// Calls the function object fn: its parameters, then a copy of the frame it captured.
+_cell* cfunction::callObject(_cell* fn, _cell* argForms, Frame f, long n) {
+  if (fn->cdr->type != Type::Cons) return syntaxError(f, n);
+  _cell* params = fn->cdr->car;
+  _cell* body = fn->cdr->cdr;
+  Frame captured = fn->closureFrame;
+  long cs = captured ? fn->closureSize : 0;
+  FramePin pin(captured);  // the captured frame stays while we copy from and write back to it
+  long e = tlength(params);
+  long count = e + cs;
+  FrameHolder frame(*this, count);
+  Frame nf = frame.recs();
+  if (count && !nf) return fail(msg::FrameAllocFail, f, n);
+  CellFrame g(*this, fn);
+  if (!initTemploc(nf, e, params, argForms, f, n)) return fail(msg::TooManyArgs, f, n);
+  for (long i = 0; i < cs; i++) nf[e + i] = captured[i];
+  _cell* r;
+  {
+    LocFrame reg(*this, nf, count);
+    r = tprogn(body, nf, count);
+  }
+  if (cs) SetOrgLoc(captured, cs, nf, e, count);
+  return r;
+}
+
+_cell* cfunction::funcall(_cell* args, _cell* argForms, Frame f, long n) {
+  CellFrame g(*this, argForms);
+  _cell* fn = eval(args->car, f, n);
+  if (!fn) return nullptr;
+  if (fn->type == Type::Symbol) {
+    _cell* call = g.push(cons(fn, argForms));
+    return eval(call, f, n);
+  }
+  if (fn->type == Type::Cons && fn->car == LAMBDA) return callObject(fn, argForms, f, n);
+  return fail(msg::BadFuncall, f, n);
+}
+
+_cell* cfunction::MakeQuoteEach(_cell* l) {
+  _cell* head = NILCell;
+  _cell* tail = nullptr;
+  for (; l->type == Type::Cons; l = l->cdr) {
+    _cell* c = cons(cons(QUOTE, cons(l->car, NILCell)), NILCell);
+    if (tail)
+      tail->cdr = c;
+    else
+      head = c;
+    tail = c;
+  }
+  return head;
+}
+
+_cell* cfunction::apply(_cell* args, _cell* rest, Frame f, long n) {
+  CellFrame g(*this, rest);
+  _cell* fn = eval(args->car, f, n);
+  if (!fn) return nullptr;
+  g.push(fn);
+  _cell* list = NILCell;
+  if (rest->type == Type::Cons) {
+    list = eval(rest->car, f, n);
+    if (!list) return nullptr;
+  }
+  g.push(list);
+  _cell* quoted = g.push(MakeQuoteEach(list));
+  if (fn->type == Type::Symbol) return eval(g.push(cons(fn, quoted)), f, n);
+  if (fn->type == Type::Cons && fn->car == LAMBDA) return callObject(fn, quoted, f, n);
+  return fail(msg::BadApply, f, n);
+}
+
+// ---- macros -----------------------------------------------------------------------------
+_cell* cfunction::MacroExec2(_cell* args, _symval* rec, Frame f, long n) {
+  _cell* def = rec->value;
+  CellFrame g(*this, def, args);
+  _cell* params = def->car;
+  long e = tlength(params);
+  FrameHolder frame(*this, e);
+  if (e && !frame.recs()) return fail(msg::FrameAllocFail, f, n);
+  if (!initTemplocForMacro(frame.recs(), e, params, args)) return fail(msg::ArgCount, f, n);
+  LocFrame reg(*this, frame.recs(), e);
+  _cell* expansion = eval(def->cdr->car, frame.recs(), e);
+  if (!expansion) return nullptr;
+  return Copy(expansion);
+}
+
+_cell* cfunction::MacroExec(_cell* args, _symval* rec, Frame f, long n) {
+  _cell* expansion = MacroExec2(args, rec, f, n);
+  if (!expansion) return nullptr;
+  CellFrame g(*this, expansion);
+  return eval(expansion, f, n);
+}
+
+// ---- backquote --------------------------------------------------------------------------
+_cell* cfunction::backquote(_cell* args, Frame f, long n) {
+  if (args->type == Type::Cons && args->car == COMMA && args->cdr->type == Type::Cons) {
+    if (args->cdr->car == AST) return fail(msg::BadForm, f, n);
+    if (args->cdr->cdr->type == Type::Symbol) return eval(args->cdr->car, f, n);
+  }
+  if (args->type == Type::Cons) return backquote2(args->car, f, n);
+  return fail(msg::BadForm, f, n);
+}
+
+_cell* cfunction::backquote2(_cell* t, Frame f, long n) {
+  if (t->type != Type::Cons) return t;
+  if (stackLow()) return fail(msg::TooDeep, f, n);
+  CellFrame g(*this, t);
+  if (t->car == COMMA && t->cdr->type == Type::Cons && t->cdr->car == AST) {
+    _cell* after = t->cdr->cdr;
+    if (after->type != Type::Cons) return fail(msg::CommaAtEnd, f, n);
+    _cell* v = eval(after->car, f, n);
+    if (!v) return nullptr;
+    if (v == NILCell) return backquote2(after->cdr, f, n);
+    if (v->type != Type::Cons) return fail(msg::SpliceNonList, f, n);
+    _cell* copy = g.push(Copy(v));
+    _cell* last = LastCell(copy);
+    _cell* rest = backquote2(after->cdr, f, n);
+    if (!rest) return nullptr;
+    last->cdr = rest;
+    return copy;
+  }
+  if (t->car == COMMA) {
+    if (t->cdr->type != Type::Cons) return fail(msg::CommaAtEnd, f, n);
+    _cell* c = g.push(getCell());
+    _cell* v = eval(t->cdr->car, f, n);
+    if (!v) return nullptr;
+    c->car = v;
+    _cell* rest = backquote2(t->cdr->cdr, f, n);
+    if (!rest) return nullptr;
+    c->cdr = rest;
+    return c;
+  }
+  _cell* c = g.push(getCell());
+  _cell* a = backquote2(t->car, f, n);
+  if (!a) return nullptr;
+  c->car = a;
+  _cell* d = backquote2(t->cdr, f, n);
+  if (!d) return nullptr;
+  c->cdr = d;
+  return c;
+}
+
+// ---- in-place change --------------------------------------------------------------------
+_cell* cfunction::rplaca(_cell* c, _cell* v, Frame f, long n) {
+  if (c->type != Type::Cons) return fail(msg::NotCons, f, n);
+  c->car = v;
+  gStructureMutated = true;
+  return c;
+}
+
+_cell* cfunction::rplacd(_cell* c, _cell* v, Frame f, long n) {
+  if (c->type != Type::Cons) return fail(msg::NotCons, f, n);
+  c->cdr = v;
+  gStructureMutated = true;
+  return c;
+}

@@ -1,0 +1,170 @@
+// bindings: lambda lists, rest arguments, write-back, shape test, list routines
+#include <unordered_map>
+#include <unordered_set>
+#include <vector>
+
+#include "eval/eval.h"
+#include "printer/printer.h"
+#include "shell/keywords.h"
+
+namespace {
+// Walks a lambda list into the frame's records; returns the rest index (-1 for none) via
+// `rest`, and false when the list is malformed.
+bool bindNames(Frame nf, long nn, _cell* params, bool macro, long& rest, _cell*& remaining) {
+  rest = -1;
+  _cell* p = params;
+  for (long i = 0; i < nn && p->type == Type::Cons; i++) {
+    _cell* el = p->car;
+    if (el == AMPREST || (macro && el == AMPBODY)) {
+      if (i + 1 >= nn) return false;
+      rest = i;
+      p = p->cdr;
+      if (p->type != Type::Cons) return false;
+      el = p->car;
+    }
+    if (el->type != Type::Symbol) return false;
+    nf[i].symbol = el;
+    if (!macro) nf[i].value = NILCell;
+    p = p->cdr;
+    if (rest >= 0) break;
+  }
+  if (rest >= 0) nf[nn - 1].symbol = nullptr;
+  remaining = p;
+  return p->type == Type::Symbol;
+}
+}  // namespace
+
+int cfunction::initTemploc(Frame nf, long nn, _cell* params, _cell* args, Frame f, long n) {
+  if (!nf || nn == 0) return 1;
+  long rest;
+  _cell* remaining;
+  if (!bindNames(nf, nn, params, false, rest, remaining)) return 0;
+  CellFrame g(*this, args);
+  long vars = rest >= 0 ? nn - 1 : nn;
+  for (long j = 0; j < vars; j++) {
+    _cell* v;
+    if (j == rest) {
+      v = MakeRest(args, f, n);
+    } else {
+      if (args->type != Type::Cons) return 0;
+      v = eval(args->car, f, n);
+      args = args->cdr;
+    }
+    if (!v) return 0;
+    g.push(v);
+    nf[j].value = v;
+    if (j == rest) return 1;
+  }
+  return args->type == Type::Symbol;
+}
+
+int cmemory::initTemplocForMacro(Frame nf, long nn, _cell* params, _cell* args) {
+  long rest = -1;
+  _cell* remaining = params;
+  if (nf && nn > 0 && !bindNames(nf, nn, params, true, rest, remaining)) return 0;
+  if (nn == 0 && params->type != Type::Symbol) return 0;
+  long vars = rest >= 0 ? nn - 1 : nn;
+  for (long j = 0; j < vars; j++) {
+    if (j == rest) {
+      nf[j].value = args;
+      return 1;
+    }
+    if (args->type != Type::Cons) return 0;
+    nf[j].value = args->car;
+    args = args->cdr;
+  }
+  return args->type == Type::Symbol;
+}
+
+_cell* cfunction::MakeRest(_cell* args, Frame f, long n) {
+  if (args->type != Type::Cons) return args;
+  CellFrame g(*this, args);
+  _cell* head = nullptr;
+  _cell* tail = nullptr;
+  _cell* p = args;
+  for (; p->type == Type::Cons; p = p->cdr) {
+    _cell* c = getCell();
+    if (tail)
+      tail->cdr = c;
+    else
+      head = g.push(c);
+    tail = c;
+    _cell* v = eval(p->car, f, n);
+    if (!v) return nullptr;
+    c->car = v;
+  }
+  tail->cdr = p;
+  return head;
+}
+
+void cfunction::SetOrgLoc(Frame outer, long outerN, Frame inner, long first, long innerN) {
+  for (long k = innerN - 1; k >= first; k--) {
+    if (!inner[k].symbol) continue;
+    long i = getLocal(outer, outerN, inner[k].symbol);
+    if (i < 0) continue;
+    outer[i].tag = inner[k].tag;
+    outer[i].value = inner[k].value;
+  }
+}
+
+int cfunction::CheckFunc(_cell* args) {
+  if (args->type != Type::Cons) return 0;
+  _cell* name = args->car;
+  if (name->type != Type::Symbol || name->attr == Attr::Keyword) return 0;
+  if (args->cdr->type != Type::Cons) return 0;
+  _cell* params = args->cdr->car;
+  if (params != NILCell && params->type != Type::Cons) return 0;
+  for (_cell* p = params; p->type == Type::Cons; p = p->cdr)
+    if (p->car->type != Type::Symbol || p->car->attr == Attr::Keyword) return 0;
+  return 1;
+}
+
+long cfunction::tlength(_cell* l) {
+  long n = 0;
+  for (; l->type == Type::Cons; l = l->cdr) n++;
+  return n;
+}
+
+_cell* cfunction::LastCell(_cell* l) {
+  while (l->cdr->type == Type::Cons) l = l->cdr;
+  return l;
+}
+
+// Duplicates every cons reachable through car and cdr; atoms are shared. Works with its own
+// stack, and a value holding a cycle is copied with the same cycle instead of for ever.
+_cell* cfunction::Copy(_cell* v) {
+  if (v->type != Type::Cons) return v;
+  std::unordered_set<const _cell*> targets;
+  std::unordered_map<const _cell*, _cell*> copies;
+  if (gStructureMutated) findCycleTargets(v, targets);
+  struct Job {
+    _cell* from;
+    _cell* to;
+  };
+  std::vector<Job> work;
+  auto copyOf = [&](_cell* src) -> _cell* {
+    if (src->type != Type::Cons) return src;
+    if (!targets.empty() && targets.count(src)) {
+      auto it = copies.find(src);
+      if (it != copies.end()) return it->second;
+    }
+    _cell* c = getCell();
+    if (!targets.empty() && targets.count(src)) copies.emplace(src, c);
+    work.push_back({src, c});
+    return c;
+  };
+  _cell* root = copyOf(v);
+  while (!work.empty()) {
+    Job j = work.back();
+    work.pop_back();
+    j.to->car = copyOf(j.from->car);
+    j.to->cdr = copyOf(j.from->cdr);
+  }
+  return root;
+}
+
+_cell* cfunction::tmember(_cell* item, _cell* l) {
+  for (; l->type == Type::Cons; l = l->cdr)
+    if (l->car == item) return l;
+  return NILCell;
+}

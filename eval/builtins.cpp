@@ -1,0 +1,506 @@
+// built-in operators: the dispatcher's operator table and the operators it implements itself
+#include <cstdlib>
+
+#include "eval/eval.h"
+#include "eval/ops.h"
+#include "printer/printer.h"
+#include "shell/keywords.h"
+#include "shell/messages.h"
+
+namespace {
+_cell* truth(bool b) { return b ? TCell : NILCell; }
+
+bool eqCells(_cell* a, _cell* b) {
+  if (isSymbol(a) || isSymbol(b)) return a == b;
+  if (isInt(a) || isInt(b)) return isInt(a) && isInt(b) && intOf(a) == intOf(b);
+  if ((isCons(a) && isCons(b)) || (isArray(a) && isArray(b))) return a == b;
+  return false;
+}
+
+bool eqlCells(_cell* a, _cell* b) {
+  if (a == b) return true;
+  if (a->type != b->type) return false;
+  switch (a->type) {
+    case Type::Int:
+      return intOf(a) == intOf(b);
+    case Type::Float:
+      return floatOf(a) == floatOf(b);
+    case Type::Ratio:
+      return numOf(a) == numOf(b) && denOf(a) == denOf(b);
+    case Type::Char:
+      return byteOf(a) == byteOf(b);
+    default:
+      return false;
+  }
+}
+
+long double ratioValue(const _cell* c) {
+  return static_cast<long double>(numOf(c)) / static_cast<long double>(denOf(c));
+}
+
+// Numeric equality; false in `ok` when an operand is not a number.
+bool numberEqual(_cell* a, _cell* b, bool& ok) {
+  ok = isNumber(a) && isNumber(b);
+  if (!ok) return false;
+  if (isInt(a) && isInt(b)) return intOf(a) == intOf(b);
+  if (isRatio(a) && isRatio(b)) return numOf(a) == numOf(b) && denOf(a) == denOf(b);
+  if (isRatio(a) != isRatio(b) && (isInt(a) || isInt(b))) return false;
+  auto asFloat = [](const _cell* c) {
+    if (isInt(c)) return static_cast<long double>(intOf(c));
+    if (isRatio(c)) return ratioValue(c);
+    return floatOf(c);
+  };
+  return asFloat(a) == asFloat(b);
+}
+
+void blanks(FILE* out, long count) {
+  for (long i = 0; i < count; i++) std::fputc(' ', out);
+}
+}  // namespace
+
+_cell* cfunction::MultiPrintS(_cell* list) {
+  for (; isCons(list); list = list->cdr) {
+    cprint::printS(list->car);
+    std::fputs(isCons(list->cdr) ? " ;\n" : "\n", stdout);
+  }
+  return NILCell;
+}
+
+_cell* cfunction::eval1(_cell* args, Frame f, long n) {
+  if (!isCons(args)) return fail(msg::BadForm, f, n);
+  _cell* v = eval(args->car, f, n);
+  if (!v) return nullptr;
+  CellFrame g(*this, v);
+  return eval(v, f, n);
+}
+
+_cell* cfunction::readLineOp(_cell* args, Frame f, long n) {
+  if (!isCons(args)) return ReadLine();
+  _cell* s = eval(args->car, f, n);
+  if (!s) return nullptr;
+  if (!isStreamValue(s)) return fail(msg::NotStream, f, n);
+  FILE* fp = getStream(s);
+  if (!fp) return fail(msg::InvalidStream, f, n);
+  return ReadLineStrm(fp);
+}
+
+_cell* cfunction::symbolFunction(_cell* args, Frame f, long n) {
+  if (!isCons(args)) return fail(msg::SymbolFunctionArg, f, n);
+  _cell* v = eval(args->car, f, n);
+  if (!v) return nullptr;
+  _symval* rec = isSymbol(v) ? getFuncval2(v) : nullptr;
+  if (!rec) return fail(msg::NoFunctionRecord, f, n);
+  return cons(rec->tag == 'f' ? FUNCTION : MACRO, rec->value);
+}
+
+_cell* cfunction::macroexpand(_cell* args, Frame f, long n) {
+  _cell* form = eval(args->car, f, n);
+  if (!form) return nullptr;
+  _symval* rec = nullptr;
+  if (isCons(form) && isSymbol(form->car)) rec = getFuncval2(form->car);
+  if (!rec || rec->tag != 'm') {
+    say(msg::UndefinedMacro);
+    return nullptr;
+  }
+  CellFrame g(*this, form);
+  return MacroExec2(form->cdr, rec, f, n);
+}
+
+_cell* cfunction::builtin(int code, _cell* form, Frame f, long n, int& keep) {
+  _cell* args = form->cdr;
+  const bool one = isCons(args);
+  const bool two = one && isCons(args->cdr);
+  // Evaluates the first argument with the whole form protected.
+  auto first = [&]() -> _cell* {
+    CellFrame g(*this, form);
+    return eval(args->car, f, n);
+  };
+  // Evaluates the second argument with the first value protected.
+  auto second = [&](_cell* a) -> _cell* {
+    CellFrame g(*this, a);
+    return eval(args->cdr->car, f, n);
+  };
+  // An optional stream argument: its open file, or null after the syntax error path.
+  auto streamArg = [&](_cell* a, FILE** out) -> bool {
+    _cell* s = second(a);
+    if (!s) return false;
+    FILE* fp = isStreamValue(s) ? getStream(s) : nullptr;
+    if (!fp) {
+      syntaxError(f, n);
+      return false;
+    }
+    *out = fp;
+    return true;
+  };
+
+  switch (static_cast<Op>(code)) {
+    case Op::Quote:
+      if (!one) return syntaxError(f, n);
+      return args->car;
+    case Op::Car:
+    case Op::Cdr: {
+      if (!one) return syntaxError(f, n);
+      _cell* v = eval(args->car, f, n);
+      if (!v) return nullptr;
+      if (!isCons(v)) return syntaxError(f, n);
+      return static_cast<Op>(code) == Op::Car ? v->car : v->cdr;
+    }
+    case Op::Cons: {
+      if (!two) return syntaxError(f, n);
+      _cell* c = getCell();
+      CellFrame g(*this, c, form);
+      _cell* a = eval(args->car, f, n);
+      if (!a) return nullptr;
+      c->car = a;
+      _cell* d = eval(args->cdr->car, f, n);
+      if (!d) return nullptr;
+      c->cdr = d;
+      return c;
+    }
+    case Op::Backquote:
+      return backquote(args, f, n);
+    case Op::Print:
+    case Op::Prin1:
+    case Op::Princ: {
+      if (!one) return syntaxError(f, n);
+      _cell* v = first();
+      if (!v) return nullptr;
+      FILE* out = stdout;
+      if (two && !streamArg(v, &out)) return nullptr;
+      Op op = static_cast<Op>(code);
+      if (op == Op::Print) std::fputc('\n', out);
+      if (op == Op::Princ)
+        cprint::princS(v, out);
+      else if (out == stdout)
+        cprint::printS(v);
+      else
+        cprint::printSStrm(v, out);
+      if (op == Op::Print) std::fputc(' ', out);
+      return v;
+    }
+    case Op::Set:
+      return tset(form, f, n);
+    case Op::Defparameter:
+      return tdefparameter(args, f, n, false);
+    case Op::Defvar:
+      return tdefparameter(args, f, n, true);
+    case Op::Setq:
+      return tsetq(args, f, n);
+    case Op::And:
+      keep = 1;
+      return tand(args, f, n);
+    case Op::Or:
+      keep = 1;
+      return tor(args, f, n);
+    case Op::OnePlus:
+      if (!one) return syntaxError(f, n);
+      return OnePlus(args->car, f, n);
+    case Op::OneMinus:
+      if (!one) return syntaxError(f, n);
+      return OneMinus(args->car, f, n);
+    case Op::Atom:
+    case Op::Consp:
+    case Op::Numberp:
+    case Op::Integerp:
+    case Op::Null:
+    case Op::Stringp:
+    case Op::Symbolp:
+    case Op::Characterp:
+    case Op::Arrayp: {
+      if (!one) return syntaxError(f, n);
+      _cell* v = eval(args->car, f, n);
+      if (!v) return nullptr;
+      switch (static_cast<Op>(code)) {
+        case Op::Atom:
+          return truth(!isCons(v));
+        case Op::Consp:
+          return truth(isCons(v));
+        case Op::Numberp:
+          return truth(isNumber(v));
+        case Op::Integerp:
+          return truth(isInt(v));
+        case Op::Null:
+          return truth(v == NILCell);
+        case Op::Stringp:
+          return truth(isString(v));
+        case Op::Symbolp:
+          return truth(isSymbol(v));
+        case Op::Characterp:
+          return truth(isChar(v));
+        default:
+          return truth(isArray(v));
+      }
+    }
+    case Op::Eval: {
+      if (!one) return syntaxError(f, n);
+      _cell* v = first();
+      if (!v) return nullptr;
+      CellFrame g(*this, v);
+      return eval(v, f, n);
+    }
+    case Op::Times:
+      return times(args, f, n);
+    case Op::Plus:
+      return plus(args, f, n);
+    case Op::Minus:
+      return minus(args, f, n);
+    case Op::Divide:
+      return divide(args, f, n);
+    case Op::NumberEqual:
+    case Op::Eq:
+    case Op::Eql:
+    case Op::StringEqual:
+    case Op::Rplaca:
+    case Op::Rplacd: {
+      if (!two) return syntaxError(f, n);
+      _cell* a = first();
+      if (!a) return nullptr;
+      _cell* b = second(a);
+      if (!b) return nullptr;
+      switch (static_cast<Op>(code)) {
+        case Op::NumberEqual: {
+          bool ok;
+          bool same = numberEqual(a, b, ok);
+          if (!ok) return syntaxError(f, n);
+          return truth(same);
+        }
+        case Op::Eq:
+          return truth(eqCells(a, b));
+        case Op::Eql:
+          return truth(eqlCells(a, b));
+        case Op::StringEqual:
+          return StringEqual(a, b);
+        case Op::Rplaca:
+          return rplaca(a, b, f, n);
+        default:
+          return rplacd(a, b, f, n);
+      }
+    }
+    case Op::Progn:
+      keep = 1;
+      return tprogn(args, f, n);
+    case Op::Prog1:
+      keep = 1;
+      return tprog1(args, f, n);
+    case Op::Minusp:
+      if (!one) return syntaxError(f, n);
+      return minusp(eval(args->car, f, n), f, n);
+    case Op::Cond:
+      keep = 1;
+      return condition(args, f, n);
+    case Op::If:
+      keep = 1;
+      return IfClause(args, f, n);
+    case Op::Defun:
+      return tdefun(args, f, n, 'f');
+    case Op::Defmacro:
+      return tdefun(args, f, n, 'm');
+    case Op::Let:
+      keep = 1;
+      return Let(args, f, n);
+    case Op::LetAst:
+      keep = 1;
+      return LetAst(args, f, n);
+    case Op::Prog:
+      keep = 1;
+      return prog(args, f, n);
+    case Op::Go:
+      return tgo(args, f, n);
+    case Op::Apply:
+      if (!one) return syntaxError(f, n);
+      keep = 1;
+      return apply(args, args->cdr, f, n);
+    case Op::Funcall:
+      if (!one) return syntaxError(f, n);
+      keep = 1;
+      return funcall(args, args->cdr, f, n);
+    case Op::List:
+      return tlist(args, f, n);
+    case Op::Open:
+      return topen(args, f, n);
+    case Op::Close:
+      if (!one) return syntaxError(f, n);
+      return tclose(args->car, f, n);
+    case Op::Read:
+      return tread(args, f, n);
+    case Op::Char:
+      return tchar(args, f, n);
+    case Op::Length: {
+      if (!one) return syntaxError(f, n);
+      _cell* v = eval(args->car, f, n);
+      if (!v) return nullptr;
+      return jlength(v);
+    }
+    case Op::Coerce:
+      return coerce(args, f, n);
+    case Op::Function:
+      if (!one) return syntaxError(f, n);
+      return function(args->car, f, n);
+    case Op::Spaces: {
+      if (!one) return syntaxError(f, n);
+      _cell* v = first();
+      if (!v) return nullptr;
+      if (!isInt(v) || intOf(v) < 0) return syntaxError(f, n);
+      FILE* out = stdout;
+      if (two && !streamArg(v, &out)) return nullptr;
+      blanks(out, intOf(v));
+      return TCell;
+    }
+    case Op::Terpri: {
+      FILE* out = stdout;
+      if (one) {
+        _cell* s = eval(args->car, f, n);
+        if (!s) return nullptr;
+        out = isStreamValue(s) ? getStream(s) : nullptr;
+        if (!out) return syntaxError(f, n);
+      }
+      std::fputc('\n', out);
+      return TCell;
+    }
+    case Op::CharEqual:
+    case Op::CharLess: {
+      if (!one) return syntaxError(f, n);
+      _cell* a = first();
+      if (!a) return nullptr;
+      if (!isChar(a) || !two) return syntaxError(f, n);
+      _cell* b = second(a);
+      if (!b) return nullptr;
+      if (!isChar(b)) return syntaxError(f, n);
+      if (static_cast<Op>(code) == Op::CharEqual) return truth(byteOf(a) == byteOf(b));
+      return truth(byteOf(a) < byteOf(b));
+    }
+    case Op::Gc:
+      gc();
+      return TCell;
+    case Op::MultipleValueList: {
+      if (!one) return syntaxError(f, n);
+      _cell* v = eval(args->car, f, n);
+      if (!v) return nullptr;
+      if (valuesList) return valuesList;
+      return cons(v, NILCell);
+    }
+    case Op::Bye:
+    case Op::Quit:
+    case Op::Exit:
+      std::fflush(stdout);
+      std::exit(0);
+    case Op::Macroexpand:
+      if (!one) return syntaxError(f, n);
+      return macroexpand(args, f, n);
+    case Op::SetArray: {
+      _cell* v = one ? first() : NILCell;
+      if (!v) return nullptr;
+      if (!isCons(v)) return fail(msg::SetArrayFail, f, n);
+      v->type = Type::Array;
+      return v;
+    }
+    case Op::ArrayCar:
+    case Op::ArrayCdr: {
+      if (!one) return syntaxError(f, n);
+      _cell* v = eval(args->car, f, n);
+      if (!v) return nullptr;
+      if (!isArray(v)) {
+        say(msg::NotArray);
+        return nullptr;
+      }
+      return static_cast<Op>(code) == Op::ArrayCar ? v->car : v->cdr;
+    }
+    case Op::Random:
+    case Op::Sqrt:
+    case Op::Exp:
+    case Op::Log:
+    case Op::Sin:
+    case Op::Cos:
+    case Op::Tan:
+    case Op::Asin:
+    case Op::Acos:
+    case Op::Atan:
+    case Op::Evenp:
+    case Op::Floor:
+    case Op::LocalTime:
+    case Op::MakeTime: {
+      if (!one) return syntaxError(f, n);
+      _cell* x = args->car;
+      switch (static_cast<Op>(code)) {
+        case Op::Random:
+          return Random(x, f, n);
+        case Op::Sqrt:
+          return jSqrt(x, f, n);
+        case Op::Exp:
+          return jExp(x, f, n);
+        case Op::Log:
+          return jLog(x, f, n);
+        case Op::Sin:
+          return jSin(x, f, n);
+        case Op::Cos:
+          return jCos(x, f, n);
+        case Op::Tan:
+          return jTan(x, f, n);
+        case Op::Asin:
+          return jAsin(x, f, n);
+        case Op::Acos:
+          return jAcos(x, f, n);
+        case Op::Atan:
+          return jAtan(x, f, n);
+        case Op::Evenp:
+          return jEvenp(x, f, n);
+        case Op::Floor: {
+          _cell* r = tfloor(x, f, n);
+          keep = r ? 1 : 0;
+          return r;
+        }
+        case Op::LocalTime:
+          return LocalTime(x, f, n);
+        default:
+          return MakeTime(x, f, n);
+      }
+    }
+    case Op::Expt:
+      if (!two) return syntaxError(f, n);
+      return jExpt(args->car, args->cdr->car, f, n);
+    case Op::Now:
+      return now();
+    case Op::CharCode:
+      if (!one) return syntaxError(f, n);
+      return char_to_code(args, f, n);
+    case Op::CodeChar:
+      if (!one) return syntaxError(f, n);
+      return code_to_char(args, f, n);
+    case Op::Catch:
+      keep = 1;
+      return catch_lisp(args, f, n);
+    case Op::Throw:
+      return throw_lisp(args, f, n);
+    case Op::Block:
+      keep = 1;
+      return block_lisp(args, f, n);
+    case Op::ReturnFrom:
+      return return_from_lisp(args, f, n);
+    case Op::UnwindProtect:
+      return unwind_protect(args, f, n);
+    case Op::Error: {
+      if (!one) return syntaxError(f, n);
+      _cell* v = eval(args->car, f, n);
+      if (!v) return nullptr;
+      cprint::princS(v, stdout);
+      std::fputc('\n', stdout);
+      errorlisp(f, n);
+      return nullptr;
+    }
+    case Op::Break:
+      return breaklisp(f, n);
+    case Op::SymbolName:
+      return symbolname(args, f, n);
+    case Op::Intern:
+    case Op::InternWide: {
+      _cell* r = static_cast<Op>(code) == Op::Intern ? t_intern(args, f, n) : t_intern_wide(args, f, n);
+      keep = r ? 1 : 0;
+      return r;
+    }
+    case Op::SymbolFunction:
+      return symbolFunction(args, f, n);
+    case Op::None:
+      break;
+  }
+  return fail(msg::NotBuilt, f, n);
+}

@@ -1,0 +1,164 @@
+// sequencing, conditionals and local binding
+#include "eval/eval.h"
+#include "shell/keywords.h"
+#include "shell/messages.h"
+
+_cell* cfunction::tprogn(_cell* body, Frame f, long n) {
+  if (body->type != Type::Cons) return made(NILCell);
+  CellFrame g(*this, body);
+  _cell* r = nullptr;
+  for (; body->type == Type::Cons; body = body->cdr) {
+    r = eval(body->car, f, n);
+    if (!r) return nullptr;
+  }
+  return r;
+}
+
+_cell* cfunction::tprog1(_cell* body, Frame f, long n) {
+  if (body->type != Type::Cons) return made(NILCell);
+  CellFrame g(*this, body);
+  _cell* first = eval(body->car, f, n);
+  if (!first) return nullptr;
+  _cell* firstValues = valuesList;  // the first form's values travel with its value
+  g.push(first);
+  g.push(firstValues);
+  for (body = body->cdr; body->type == Type::Cons; body = body->cdr)
+    if (!eval(body->car, f, n)) return nullptr;
+  valuesList = firstValues;
+  return first;
+}
+
+_cell* cfunction::IfClause(_cell* args, Frame f, long n) {
+  if (args->type != Type::Cons) return fail(msg::BadForm, f, n);
+  _cell* test;
+  {
+    CellFrame g(*this, args);
+    test = eval(args->car, f, n);
+  }
+  if (!test) return nullptr;
+  _cell* branches = args->cdr;
+  if (test == NILCell) {
+    if (branches->type == Type::Cons && branches->cdr->type == Type::Cons)
+      return eval(branches->cdr->car, f, n);
+    return made(NILCell);
+  }
+  if (branches->type == Type::Cons) return eval(branches->car, f, n);
+  return fail(msg::BadForm, f, n);
+}
+
+_cell* cfunction::condition(_cell* clauses, Frame f, long n) {
+  CellFrame g(*this, clauses);
+  for (; clauses->type == Type::Cons; clauses = clauses->cdr) {
+    _cell* clause = clauses->car;
+    if (clause->type != Type::Cons) break;
+    _cell* v = eval(clause->car, f, n);
+    if (!v) return nullptr;
+    if (v != NILCell) return tprogn(clause->cdr, f, n);
+  }
+  return made(NILCell);
+}
+
+_cell* cfunction::tand(_cell* forms, Frame f, long n) {
+  if (forms->type != Type::Cons) return made(TCell);
+  CellFrame g(*this, forms);
+  _cell* r = nullptr;
+  for (; forms->type == Type::Cons; forms = forms->cdr) {
+    r = eval(forms->car, f, n);
+    if (!r) return nullptr;
+    if (r == NILCell && forms->cdr->type == Type::Cons) return made(NILCell);
+  }
+  return r;
+}
+
+_cell* cfunction::tor(_cell* forms, Frame f, long n) {
+  CellFrame g(*this, forms);
+  for (; forms->type == Type::Cons; forms = forms->cdr) {
+    _cell* r = eval(forms->car, f, n);
+    if (!r) return nullptr;
+    if (r != NILCell) return r;
+  }
+  return made(NILCell);
+}
+
+namespace {
+// Copies the enclosing frame behind the new variables.
+void copyBehind(Frame to, long first, Frame from, long n) {
+  for (long i = 0; i < n; i++) to[first + i] = from[i];
+}
+}  // namespace
+
+_cell* cfunction::Let(_cell* args, Frame f, long n) {
+  if (args->type != Type::Cons) return fail(msg::BadForm, f, n);
+  _cell* bindings = args->car;
+  _cell* body = args->cdr;
+  long nb = tlength(bindings);
+  if (nb == 0) return tprogn(body, f, n);
+  long count = n + nb;
+  FrameHolder frame(*this, count);
+  Frame nf = frame.recs();
+  if (!nf) return fail(msg::LetFrameAllocFail, f, n);
+  copyBehind(nf, nb, f, n);
+  {
+    CellFrame g(*this, args);
+    _cell* b = bindings;
+    for (long j = 0; j < nb; j++, b = b->cdr) {
+      _cell* binding = b->car;
+      if (binding->type != Type::Cons || binding->car->type != Type::Symbol)
+        return fail(msg::BadForm, f, n);
+      nf[j].symbol = binding->car;
+      _cell* v = NILCell;
+      if (binding->cdr->type == Type::Cons) {
+        v = eval(binding->cdr->car, f, n);
+        if (!v) return nullptr;
+      }
+      nf[j].value = v;
+      g.push(v);
+    }
+  }
+  _cell* r;
+  {
+    LocFrame reg(*this, nf, count);
+    r = tprogn(body, nf, count);
+  }
+  SetOrgLoc(f, n, nf, nb, count);
+  return r;
+}
+
+_cell* cfunction::LetAst(_cell* args, Frame f, long n) {
+  if (args->type != Type::Cons) return fail(msg::BadForm, f, n);
+  _cell* bindings = args->car;
+  if (bindings != NILCell && bindings->type != Type::Cons) return fail(msg::BadForm, f, n);
+  _cell* body = args->cdr;
+  long nb = tlength(bindings);
+  if (nb == 0) return tprogn(body, f, n);
+  long count = n + nb;
+  FrameHolder frame(*this, count);
+  Frame nf = frame.recs();
+  if (!nf) return fail(msg::LetFrameAllocFail, f, n);
+  copyBehind(nf, nb, f, n);
+  {
+    // Each init form runs in the new frame and sees the variables bound before it.
+    LocFrame reg(*this, nf, count);
+    CellFrame g(*this, args);
+    _cell* b = bindings;
+    for (long j = 0; j < nb; j++, b = b->cdr) {
+      _cell* binding = b->car;
+      if (binding->type != Type::Cons || binding->car->type != Type::Symbol)
+        return fail(msg::BadForm, f, n);
+      _cell* v = NILCell;
+      if (binding->cdr->type == Type::Cons) {
+        v = eval(binding->cdr->car, nf, count);
+        if (!v) return nullptr;
+      }
+      nf[j].symbol = binding->car;
+      nf[j].value = v;
+    }
+  }
+  _cell* r;
+  {
+    LocFrame reg(*this, nf, count);
+    r = tprogn(body, nf, count);
+  }
+  SetOrgLoc(f, n, nf, nb, count);
+  return r;
+}

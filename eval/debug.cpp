@@ -1,0 +1,85 @@
+// errors and the debug loop
+#include <cstdio>
+#include <cstdlib>
+
+#include "eval/eval.h"
+#include "printer/printer.h"
+#include "reader/reader.h"
+#include "shell/keywords.h"
+#include "shell/messages.h"
+
+namespace {
+// Room lent to each debug loop below the evaluation limit: enough to look around in the
+// frame of an error that ran out of depth.
+constexpr uintptr_t kDebugAllowance = 16u << 20;
+
+enum class Leave { Abort, Continue };
+}  // namespace
+
+void cfunction::reportResult(_cell* r) {
+  if (r) {
+    if (valuesList) {
+      MultiPrintS(valuesList);
+    } else {
+      cprint::printS(r);
+      std::fputc('\n', stdout);
+    }
+    return;
+  }
+  if (throwPending) {
+    say(msg::ThrowUnreceived);
+    throwPending = 0;
+  } else if (returnFromPending) {
+    say(msg::ReturnFromUnreceived);
+    returnFromPending = 0;
+  }
+}
+
+namespace {
+Leave debugLoop(cfunction& m, Frame f, long n, bool isBreak) {
+  if (stackCritical()) exhausted(msg::StackGone);
+  StackAllowance room(kDebugAllowance);
+  m.breakDepth++;
+  for (long counter = 1;; counter++) {
+    for (long i = 0; i < m.breakDepth; i++) std::fputc('*', stdout);
+    std::printf("[%ld]", counter);
+    lineStr[0] = 0;
+    if (!ctextproc::GetOneS()) {
+      m.errorlisp(f, n);
+      continue;
+    }
+    if (!ctextproc::Rewrite(lineStr)) break;
+    _cell* form = m.readFromString(lineStr);
+    if (!form) {
+      say(msg::DebugUnreadable);
+      break;
+    }
+    if (form == ABORT) break;
+    if (isBreak && form == CONTINUELISP) {
+      m.breakDepth--;
+      return Leave::Continue;
+    }
+    _cell* r;
+    {
+      CellFrame g(m, form);
+      r = m.eval(form, f, n);
+    }
+    m.reportResult(r);
+  }
+  m.breakDepth--;
+  return Leave::Abort;
+}
+}  // namespace
+
+void cfunction::errorlisp(Frame f, long n) {
+  say(msg::DebugEnter);
+  say(msg::DebugHowAbort);
+  debugLoop(*this, f, n, false);
+}
+
+_cell* cfunction::breaklisp(Frame f, long n) {
+  say(msg::BreakEnter);
+  say(msg::BreakHowContinue);
+  say(msg::DebugHowAbort);
+  return debugLoop(*this, f, n, true) == Leave::Continue ? NILCell : nullptr;
+}

@@ -1,0 +1,124 @@
+// evaluator core: eval, the dispatcher's front, the stack guard
+#include <cstdint>
+
+#include "eval/eval.h"
+#include "eval/ops.h"
+#include "printer/printer.h"
+#include "shell/keywords.h"
+#include "shell/messages.h"
+
+_cell* GoSymbol = nullptr;
+_cell* ReturnValue = nullptr;
+
+// ---- operator table ---------------------------------------------------------------------
+namespace {
+// Keyword symbols are the first symbols made, so their creation numbers are small.
+constexpr int kOpTable = 256;
+Op gOps[kOpTable];
+}  // namespace
+
+void initOperators() {
+#define ZELKORA_OP_FILL(op, kw) gOps[kw->symIndex] = Op::op;
+  ZELKORA_OPERATORS(ZELKORA_OP_FILL)
+#undef ZELKORA_OP_FILL
+}
+
+Op opOf(const _cell* head) {
+  return head->symIndex < kOpTable ? gOps[head->symIndex] : Op::None;
+}
+
+// ---- stack guard ------------------------------------------------------------------------
+namespace {
+uintptr_t gEvalLimit = 0;  // below this address evaluation refuses to go deeper
+uintptr_t gHardLimit = 0;  // below this even the debug loop has no room
+
+uintptr_t here() {
+  volatile char probe = 0;
+  return reinterpret_cast<uintptr_t>(&probe);
+}
+}  // namespace
+
+void setStackLimits(uintptr_t evalLimit, uintptr_t hardLimit) {
+  gEvalLimit = evalLimit;
+  gHardLimit = hardLimit;
+}
+
+bool stackLow() { return here() < gEvalLimit; }
+bool stackCritical() { return here() < gHardLimit; }
+
+StackAllowance::StackAllowance(uintptr_t bytes) : saved_(gEvalLimit) {
+  uintptr_t sp = here();
+  uintptr_t want = sp > gHardLimit + bytes ? sp - bytes : gHardLimit;
+  if (want < gEvalLimit) gEvalLimit = want;
+}
+
+StackAllowance::~StackAllowance() { gEvalLimit = saved_; }
+
+// ---- errors -----------------------------------------------------------------------------
+_cell* cfunction::fail(const char* message, Frame f, long n) {
+  say(message);
+  errorlisp(f, n);
+  return nullptr;
+}
+
+_cell* cfunction::syntaxError(Frame f, long n) { return fail(msg::Syntax, f, n); }
+
+void cmemory::markExtraRoots() {
+  auto* self = static_cast<cfunction*>(this);
+  _cell* roots[] = {self->throwValue,  self->throwTag,         self->returnFromValue,
+                    self->returnFromName, self->throwValues, self->returnFromValues,
+                    GoSymbol,          ReturnValue};
+  for (_cell* r : roots) markStack(r);
+}
+
+// ---- eval -------------------------------------------------------------------------------
+_cell* cfunction::eval(_cell* form, Frame f, long n) {
+  if (form->type == Type::Cons) {
+    _cell* head = form->car;
+    if (head == VALUES) return values(form->cdr, f, n);
+    if (head == READLINE) return readLineOp(form->cdr, f, n);
+    if (head == EVAL1) return eval1(form->cdr, f, n);
+  }
+  int keep = 0;
+  _cell* r = evalu(form, f, n, keep);
+  if (r && !keep) valuesList = nullptr;
+  return r;
+}
+
+_cell* cfunction::evalu(_cell* form, Frame f, long n, int& keepValues) {
+  if (freeCells <= kGcThreshold || freeFloats <= kGcThreshold || freeInts <= kGcThreshold) gc();
+  keepValues = 0;
+  if (stackLow()) return fail(msg::TooDeep, f, n);
+  switch (form->type) {
+    case Type::Cons:
+      break;
+    case Type::Symbol: {
+      if (form->attr == Attr::Keyword) return form;
+      long i = getLocal(f, n, form);
+      if (i >= 0 && f[i].value) return f[i].value;
+      i = getSymVal(form);
+      if (i >= 0 && globalTable[i].value) return globalTable[i].value;
+      return fail(msg::Unbound, f, n);
+    }
+    default:
+      // Self-evaluating, and never carrying values: a value read back later is just itself.
+      return form;
+  }
+  _cell* head = form->car;
+  if (head->type != Type::Symbol) {
+    if (head->type == Type::Cons && head->car == LAMBDA) {
+      // ((LAMBDA params . body) arg ...) is (FUNCALL (FUNCTION (LAMBDA ...)) arg ...)
+      _cell* call = cons(FUNCALL, cons(cons(FUNCTION, cons(head, NILCell)), form->cdr));
+      CellFrame g(*this, call);
+      keepValues = 1;
+      return eval(call, f, n);
+    }
+    return syntaxError(f, n);
+  }
+  Op op = opOf(head);
+  if (op == Op::None) {
+    keepValues = 1;
+    return callUser(form, f, n);
+  }
+  return builtin(static_cast<int>(op), form, f, n, keepValues);
+}

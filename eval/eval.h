@@ -1,0 +1,188 @@
+// Evaluator: dispatch, bindings and frames, built-in operators, application and macros,
+// non-local exits, errors and the debug loop.
+//
+// Invariants
+// - Every evaluation routine takes a form (or an unevaluated argument list), the current
+//   frame and its record count, and returns a cell; null means a failure (its message has
+//   been printed) or a pending THROW/RETURN-FROM. Callers pass a null up at once.
+// - Subforms are evaluated only through `eval`. Anything a routine still needs after an
+//   evaluation must be on the cell stack (CellFrame) or in a registered frame meanwhile.
+// - A variable is looked up in the current frame only, then in the global table. Binding
+//   forms copy the enclosing frame behind their own variables and write the copies back.
+// - Multiple values: an evaluation returns its primary value itself; when it has several,
+//   `valuesList` holds all of them until the next evaluation that makes its own result.
+//   Routines that hand on a nested result leave the channel alone; routines that return a
+//   result they made (or a constant such as NIL) clear it.
+// - Frames live in FrameBlocks: released when their activation ends unless a function object
+//   captured them, in which case the collector frees them once nothing refers to them.
+#pragma once
+
+#include "heap/heap.h"
+
+using Frame = _symval*;
+
+class cfunction : public cmemory {
+ public:
+  // carried by a pending THROW / RETURN-FROM (roots for the collector)
+  _cell* throwValue = nullptr;
+  _cell* throwTag = nullptr;
+  _cell* returnFromValue = nullptr;
+  _cell* returnFromName = nullptr;
+  _cell* throwValues = nullptr;       // the values list travelling with throwValue
+  _cell* returnFromValues = nullptr;  // the values list travelling with returnFromValue
+
+  // ---- core (eval/eval.cpp) ----
+  _cell* eval(_cell* form, Frame f, long n);
+  _cell* evalu(_cell* form, Frame f, long n, int& keepValues);
+  _cell* syntaxError(Frame f, long n);            // "エラー: 文法エラー", debug loop, null
+  _cell* fail(const char* message, Frame f, long n);  // message, debug loop, null
+  void clearValues() { valuesList = nullptr; }
+  _cell* made(_cell* r) {  // a result this routine made itself: no multiple values
+    valuesList = nullptr;
+    return r;
+  }
+
+  // ---- bindings (eval/bindings.cpp) ----
+  int initTemploc(Frame nf, long nn, _cell* params, _cell* args, Frame f, long n);
+  _cell* MakeRest(_cell* args, Frame f, long n);
+  void SetOrgLoc(Frame outer, long outerN, Frame inner, long first, long innerN);
+  int CheckFunc(_cell* args);
+  static long tlength(_cell* l);
+  static _cell* LastCell(_cell* l);
+  _cell* Copy(_cell* v);
+  _cell* tmember(_cell* item, _cell* l);
+
+  // ---- special forms (eval/special.cpp) ----
+  _cell* tsetq(_cell* args, Frame f, long n);
+  _cell* tset(_cell* form, Frame f, long n);
+  _cell* tdefparameter(_cell* args, Frame f, long n, bool onlyIfUnbound);
+  _cell* tdefun(_cell* args, Frame f, long n, char tag);
+  _cell* callUser(_cell* form, Frame f, long n);
+
+  // ---- sequencing, conditionals, binding (eval/control.cpp) ----
+  _cell* tprogn(_cell* body, Frame f, long n);
+  _cell* tprog1(_cell* body, Frame f, long n);
+  _cell* IfClause(_cell* args, Frame f, long n);
+  _cell* condition(_cell* clauses, Frame f, long n);
+  _cell* tand(_cell* forms, Frame f, long n);
+  _cell* tor(_cell* forms, Frame f, long n);
+  _cell* Let(_cell* args, Frame f, long n);
+  _cell* LetAst(_cell* args, Frame f, long n);
+
+  // ---- application, macros, backquote (eval/apply.cpp) ----
+  _cell* tlist(_cell* args, Frame f, long n);
+  _cell* tlist2(_cell* args, Frame f, long n, _cell** first);
+  _cell* values(_cell* args, Frame f, long n);
+  _cell* function(_cell* x, Frame f, long n);
+  _cell* funcall(_cell* args, _cell* argForms, Frame f, long n);
+  _cell* apply(_cell* args, _cell* rest, Frame f, long n);
+  _cell* MakeQuoteEach(_cell* l);
+  _cell* callObject(_cell* fn, _cell* argForms, Frame f, long n);
+  _cell* MacroExec(_cell* args, _symval* rec, Frame f, long n);
+  _cell* MacroExec2(_cell* args, _symval* rec, Frame f, long n);
+  _cell* backquote(_cell* args, Frame f, long n);
+  _cell* backquote2(_cell* t, Frame f, long n);
+  _cell* rplaca(_cell* c, _cell* v, Frame f, long n);
+  _cell* rplacd(_cell* c, _cell* v, Frame f, long n);
+
+  // ---- non-local exits (eval/nonlocal.cpp) ----
+  _cell* prog(_cell* args, Frame f, long n);
+  _cell* progBody(_cell* body, Frame f, long n);
+  int progBody2(_cell* start, Frame f, long n);
+  _cell* tgo(_cell* args, Frame f, long n);
+  _cell* catch_lisp(_cell* args, Frame f, long n);
+  _cell* throw_lisp(_cell* args, Frame f, long n);
+  _cell* unwind_protect(_cell* args, Frame f, long n);
+  _cell* block_lisp(_cell* args, Frame f, long n);
+  _cell* return_from_lisp(_cell* args, Frame f, long n);
+
+  // ---- built-in operators (eval/builtins.cpp) ----
+  _cell* builtin(int op, _cell* form, Frame f, long n, int& keepValues);
+  _cell* MultiPrintS(_cell* list);
+  _cell* symbolFunction(_cell* args, Frame f, long n);
+  _cell* macroexpand(_cell* args, Frame f, long n);
+  _cell* readLineOp(_cell* args, Frame f, long n);
+  _cell* eval1(_cell* args, Frame f, long n);
+
+  // ---- errors (eval/debug.cpp) ----
+  void errorlisp(Frame f, long n);
+  void reportResult(_cell* r);  // how the top level and debug loops show a result
+  _cell* breaklisp(Frame f, long n);
+
+  // ---- numbers (numbers/) ----
+  _cell* Wa(_cell* x, _cell* y);
+  _cell* Sa(_cell* x, _cell* y);
+  _cell* Seki(_cell* x, _cell* y);
+  _cell* Sho(_cell* x, _cell* y);
+  _cell* plus(_cell* args, Frame f, long n);
+  _cell* minus(_cell* args, Frame f, long n);
+  _cell* times(_cell* args, Frame f, long n);
+  _cell* divide(_cell* args, Frame f, long n);
+  _cell* OnePlus(_cell* form, Frame f, long n);
+  _cell* OneMinus(_cell* form, Frame f, long n);
+  _cell* minusp(_cell* v, Frame f, long n);
+  _cell* jSqrt(_cell* form, Frame f, long n);
+  _cell* jExpt(_cell* base, _cell* expo, Frame f, long n);
+  _cell* jExp(_cell* form, Frame f, long n);
+  _cell* jLog(_cell* form, Frame f, long n);
+  _cell* jSin(_cell* form, Frame f, long n);
+  _cell* jCos(_cell* form, Frame f, long n);
+  _cell* jTan(_cell* form, Frame f, long n);
+  _cell* jAsin(_cell* form, Frame f, long n);
+  _cell* jAcos(_cell* form, Frame f, long n);
+  _cell* jAtan(_cell* form, Frame f, long n);
+  _cell* jEvenp(_cell* form, Frame f, long n);
+  _cell* tfloor(_cell* form, Frame f, long n);
+  _cell* Random(_cell* form, Frame f, long n);
+  _cell* makeReduced(int64_t num, int64_t den);  // exact result or null after its message
+
+  // ---- text (text/) ----
+  _cell* jlength(_cell* v);
+  _cell* tchar(_cell* args, Frame f, long n);
+  _cell* coerce(_cell* args, Frame f, long n);
+  _cell* StringEqual(_cell* a, _cell* b);
+  _cell* char_to_code(_cell* args, Frame f, long n);
+  _cell* code_to_char(_cell* args, Frame f, long n);
+  _cell* symbolname(_cell* args, Frame f, long n);
+  _cell* t_intern(_cell* args, Frame f, long n);
+  _cell* t_intern_wide(_cell* args, Frame f, long n);
+  int toPathMojiretsu(_cell* s, unsigned char* buf, int len);
+  int isAllMoji(_cell* list);
+
+  // ---- streams (streams/) ----
+  _cell* topen(_cell* args, Frame f, long n);
+  _cell* tclose(_cell* form, Frame f, long n);
+  _cell* tread(_cell* args, Frame f, long n);
+  FILE* getStream(_cell* c);
+  FILE* getStream2(_cell* c);
+  _cell* SetFilePointer(FILE* fp);
+
+  // ---- time (time/) ----
+  _cell* LocalTime(_cell* form, Frame f, long n);
+  _cell* MakeTime(_cell* form, Frame f, long n);
+};
+
+// GO's label and the (always NIL) result of a PROG** body that ran to its end.
+extern _cell* GoSymbol;
+extern _cell* ReturnValue;
+
+// Machine-stack guard: true when evaluation has used up its share of the stack.
+bool stackLow();
+// True when even the debug loop has no room left.
+bool stackCritical();
+
+// Sets the addresses below which evaluation stops (eval) and the debug loop gives up (hard).
+void setStackLimits(uintptr_t evalLimit, uintptr_t hardLimit);
+
+// Lends a debug loop room below the evaluation limit, so a user can still evaluate there
+// after "too deep"; the old limit comes back when the loop ends.
+class StackAllowance {
+ public:
+  explicit StackAllowance(uintptr_t bytes);
+  ~StackAllowance();
+  StackAllowance(const StackAllowance&) = delete;
+  StackAllowance& operator=(const StackAllowance&) = delete;
+
+ private:
+  uintptr_t saved_;
+};

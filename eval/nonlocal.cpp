@@ -1,0 +1,178 @@
+// non-local exits: PROG** and GO, CATCH and THROW, UNWIND-PROTECT, BLOCK and RETURN-FROM
+#include "eval/eval.h"
+#include "shell/keywords.h"
+#include "shell/messages.h"
+
+_cell* cfunction::prog(_cell* args, Frame f, long n) {
+  if (args->type != Type::Cons) return fail(msg::BadForm, f, n);
+  _cell* vars = args->car;
+  _cell* body = args->cdr;
+  long nv = tlength(vars);
+  if (nv == 0) return progBody(body, f, n);
+  long count = nv + n;
+  FrameHolder frame(*this, count);
+  Frame nf = frame.recs();
+  if (!nf) return fail(msg::LetFrameAllocFail, f, n);
+  for (long i = 0; i < n; i++) nf[nv + i] = f[i];
+  _cell* v = vars;
+  for (long i = 0; i < nv; i++, v = v->cdr) {
+    if (v->car->type != Type::Symbol) return fail(msg::BadForm, f, n);
+    nf[i].symbol = v->car;
+    nf[i].value = NILCell;
+  }
+  _cell* r;
+  {
+    LocFrame reg(*this, nf, count);
+    r = progBody(body, nf, count);
+    SetOrgLoc(f, n, nf, nv, count);
+  }
+  return r;
+}
+
+// 1 after a GO asked for a jump, 0 at the end of the body, -1 on failure.
+int cfunction::progBody2(_cell* start, Frame f, long n) {
+  for (_cell* p = start; p->type == Type::Cons; p = p->cdr) {
+    _cell* statement = p->car;
+    if (statement->type == Type::Symbol) continue;  // a label
+    if (!eval(statement, f, n)) return -1;
+    if (GoSymbol) return 1;
+  }
+  ReturnValue = NILCell;
+  return 0;
+}
+
+_cell* cfunction::progBody(_cell* body, Frame f, long n) {
+  GoSymbol = nullptr;
+  _cell* start = body;
+  for (;;) {
+    int r;
+    {
+      CellFrame g(*this, body);
+      r = progBody2(start, f, n);
+    }
+    if (r == 0) return made(ReturnValue);
+    if (r < 0) return nullptr;
+    _cell* at = tmember(GoSymbol, body);
+    if (at == NILCell) return fail(msg::NoLabel, f, n);
+    GoSymbol = nullptr;
+    start = at;
+  }
+}
+
+_cell* cfunction::tgo(_cell* args, Frame f, long n) {
+  if (args->type != Type::Cons || args->car->type != Type::Symbol) return syntaxError(f, n);
+  GoSymbol = args->car;
+  return TCell;
+}
+
+_cell* cfunction::catch_lisp(_cell* args, Frame f, long n) {
+  if (args->type != Type::Cons) return fail(msg::CatchArgs, f, n);
+  _cell* body = args->cdr;
+  _cell* tag;
+  {
+    CellFrame g(*this, body);
+    tag = eval(args->car, f, n);
+  }
+  if (!tag) {
+    say(msg::CatchTagFail);
+    return nullptr;
+  }
+  CellFrame g(*this, tag, body);
+  _cell* r = made(NILCell);
+  for (; body->type == Type::Cons; body = body->cdr) {
+    r = eval(body->car, f, n);
+    if (r) continue;
+    if (throwPending && throwTag == tag) {
+      throwPending = 0;
+      valuesList = throwValues;
+      return throwValue;
+    }
+    return nullptr;
+  }
+  return r;
+}
+
+_cell* cfunction::throw_lisp(_cell* args, Frame f, long n) {
+  if (args->type == Type::Cons) {
+    _cell* tag;
+    {
+      CellFrame g(*this, args->cdr);
+      tag = eval(args->car, f, n);
+    }
+    throwTag = tag;
+    if (!tag) {
+      say(msg::ThrowTagFail);
+      return nullptr;
+    }
+    if (args->cdr->type == Type::Cons) {
+      _cell* v;
+      {
+        CellFrame g(*this, tag);
+        v = eval(args->cdr->car, f, n);
+      }
+      throwTag = tag;
+      throwValue = v;
+      throwValues = v ? valuesList : nullptr;
+      throwPending = 1;
+      return nullptr;
+    }
+  }
+  return fail(msg::ThrowArgs, f, n);
+}
+
+_cell* cfunction::unwind_protect(_cell* args, Frame f, long n) {
+  if (args->type != Type::Cons ||
+      (args->cdr->type != Type::Cons && args->cdr != NILCell))
+    return fail(msg::UnwindArgs, f, n);
+  _cell* cleanup = args->cdr;
+  _cell* r;
+  {
+    CellFrame g(*this, cleanup);
+    r = eval(args->car, f, n);
+  }
+  CellFrame g(*this, r ? r : NILCell);
+  _cell* done = tprogn(cleanup, f, n);
+  if (!done) {
+    throwPending = 0;  // a failing cleanup abandons a pending THROW
+    return nullptr;
+  }
+  return r;
+}
+
+_cell* cfunction::block_lisp(_cell* args, Frame f, long n) {
+  if (args->type != Type::Cons) return fail(msg::BlockArgs, f, n);
+  _cell* name = args->car;
+  if (name->type != Type::Symbol) return fail(msg::BlockName, f, n);
+  _cell* body = args->cdr;
+  CellFrame g(*this, name, body);
+  _cell* r = made(NILCell);
+  for (; body->type == Type::Cons; body = body->cdr) {
+    r = eval(body->car, f, n);
+    if (r) continue;
+    if (returnFromPending && returnFromName == name && returnFromValue) {
+      returnFromPending = 0;
+      valuesList = returnFromValues;
+      return returnFromValue;
+    }
+    return nullptr;
+  }
+  return r;
+}
+
+_cell* cfunction::return_from_lisp(_cell* args, Frame f, long n) {
+  if (args->type != Type::Cons) return fail(msg::ReturnFromArgs, f, n);
+  _cell* name = args->car;
+  returnFromName = name;
+  if (name->type != Type::Symbol) return fail(msg::ReturnFromName, f, n);
+  if (args->cdr->type == Type::Cons) {
+    _cell* v = eval(args->cdr->car, f, n);
+    returnFromName = name;
+    returnFromValue = v;
+    returnFromValues = v ? valuesList : nullptr;
+  } else {
+    returnFromValue = NILCell;
+    returnFromValues = nullptr;
+  }
+  returnFromPending = 1;
+  return nullptr;
+}

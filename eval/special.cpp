@@ -1,0 +1,101 @@
+// special and definitional forms, and the call of a user-defined function
+#include "eval/eval.h"
+#include "printer/printer.h"
+#include "shell/keywords.h"
+#include "shell/messages.h"
+
+_cell* cfunction::tsetq(_cell* args, Frame f, long n) {
+  if (args->type != Type::Cons || args->cdr->type != Type::Cons) return syntaxError(f, n);
+  _cell* var = args->car;
+  if (var->type == Type::Symbol && var->attr == Attr::Keyword) return syntaxError(f, n);
+  _cell* v;
+  {
+    CellFrame g(*this, var);
+    v = eval(args->cdr->car, f, n);
+  }
+  if (!v) return nullptr;
+  if (var->type != Type::Symbol) return syntaxError(f, n);
+  long i = getLocal(f, n, var);
+  if (i >= 0) {
+    f[i].value = v;
+  } else {
+    CellFrame g(*this, v);
+    globalTable[getSymVal2(var)].value = v;
+  }
+  return v;
+}
+
+_cell* cfunction::tset(_cell* form, Frame f, long n) {
+  _cell* args = form->cdr;
+  if (args->type != Type::Cons || args->cdr->type != Type::Cons) return syntaxError(f, n);
+  CellFrame g(*this, form);
+  _cell* sym = eval(args->car, f, n);
+  if (!sym) return nullptr;
+  g.push(sym);
+  _cell* v = eval(args->cdr->car, f, n);
+  if (!v) return nullptr;
+  if (sym->type != Type::Symbol || sym->attr == Attr::Keyword) return syntaxError(f, n);
+  globalTable[getSymVal2(sym)].value = v;
+  return v;
+}
+
+_cell* cfunction::tdefparameter(_cell* args, Frame f, long n, bool onlyIfUnbound) {
+  if (args->type != Type::Cons || args->cdr->type != Type::Cons) return syntaxError(f, n);
+  _cell* name = args->car;
+  _cell* v;
+  {
+    CellFrame g(*this, name);
+    v = eval(args->cdr->car, f, n);
+  }
+  if (!v) return nullptr;
+  if (name->type != Type::Symbol || name->attr == Attr::Keyword) return syntaxError(f, n);
+  if (onlyIfUnbound && getSymVal(name) >= 0) return name;
+  globalTable[getSymVal2(name)].value = v;
+  return name;
+}
+
+_cell* cfunction::tdefun(_cell* args, Frame f, long n, char tag) {
+  if (!CheckFunc(args)) return syntaxError(f, n);
+  _cell* name = args->car;
+  // The definition is entered under the interned symbol of the name's text, which for a
+  // symbol made by INTERN-WIDE is the ordinary symbol of that name.
+  _cell* sym = name->attr == Attr::Uninterned ? getStringCell(nameOf(name)) : name;
+  if (!sym) return nullptr;
+  _symval* rec = getFuncval(sym);
+  _cell* params = args->cdr->car;
+  _cell* body = args->cdr->cdr;
+  rec->value = cons(params, cons(cons(BLOCKLISP, cons(name, body)), NILCell));
+  rec->symbol = sym;
+  rec->tag = tag;
+  return name;
+}
+
+_cell* cfunction::callUser(_cell* form, Frame f, long n) {
+  _cell* head = form->car;
+  _cell* args = form->cdr;
+  _symval* rec = getFuncval2(head);
+  if (!rec) {
+    sayRaw(msg::Undefined);
+    sayRaw("--");
+    cprint::printS(head);
+    say("");
+    errorlisp(f, n);
+    return nullptr;
+  }
+  if (rec->tag == 'm') return MacroExec(args, rec, f, n);
+  _cell* def = rec->value;
+  CellFrame keep(*this, def);  // a redefinition while running must not free the running body
+  _cell* params = def->car;
+  long nn = tlength(params);
+  FrameHolder frame(*this, nn);
+  if (nn && !frame.recs()) return fail(msg::FrameAllocFail, f, n);
+  if (!initTemploc(frame.recs(), nn, params, args, f, n)) return fail(msg::ArgCount, f, n);
+  _cell* r;
+  {
+    LocFrame reg(*this, frame.recs(), nn);
+    r = tprogn(def->cdr, frame.recs(), nn);
+  }
+  returnFromValue = nullptr;  // a RETURN-FROM's value does not cross a function boundary
+  returnFromValues = nullptr;
+  return r;
+}

@@ -1,0 +1,179 @@
+// root stacks and the mark-and-sweep collector
+#include <cstdlib>
+#include <vector>
+
+#include "heap/heap.h"
+#include "shell/keywords.h"
+#include "shell/messages.h"
+
+// ---- root stacks ------------------------------------------------------------------------
+_cell* cmemory::IncCellStack(_cell* c) {
+  if (cellStackTop - cellStack >= kCellStack - 1) exhausted(msg::CellStackFull);
+  *cellStackTop++ = c;
+  return c;
+}
+
+void cmemory::PopCellStack() {
+  while (cellStackTop > cellStack)
+    if (*--cellStackTop == nullptr) break;
+}
+
+int cmemory::IncLocStack(_symval* recs, long n) {
+  for (long i = -1; i < n; i++) {
+    if (locStackTop - locStack >= kLocStack - 1) exhausted(msg::LocStackFull);
+    *locStackTop++ = i < 0 ? nullptr : &recs[i];
+  }
+  return 0;
+}
+
+void cmemory::PopLocStack() {
+  while (locStackTop > locStack)
+    if (*--locStackTop == nullptr) break;
+}
+
+int cmemory::IncStaticStack(_symval* recs, long n) {
+  for (long i = -1; i < n; i++) {
+    if (staticStackTop - staticStack >= kStaticStack - 1) exhausted(msg::StaticStackFull);
+    *staticStackTop++ = i < 0 ? nullptr : &recs[i];
+  }
+  return 0;
+}
+
+CellFrame::~CellFrame() {
+#ifndef NDEBUG
+  if (m_.cellStackTop < top_) std::abort();  // a callee popped our frame
+#endif
+  m_.PopCellStack();
+}
+
+// ---- frames -----------------------------------------------------------------------------
+_symval* cmemory::allocFrame(long n) {
+  size_t bytes = offsetof(FrameBlock, recs) + static_cast<size_t>(n) * sizeof(_symval);
+  auto* b = static_cast<FrameBlock*>(std::calloc(1, bytes));
+  if (!b) return nullptr;
+  b->count = n;
+  b->active = true;
+  return b->recs;
+}
+
+// A captured frame outlives its activation: the collector frees it once no reachable
+// function object refers to it.
+void cmemory::releaseFrame(_symval* recs) {
+  FrameBlock* b = frameOf(recs);
+  b->active = false;
+  if (!b->captured) {
+    std::free(b);
+    return;
+  }
+  b->prev = nullptr;
+  b->next = retiredFrames;
+  if (retiredFrames) retiredFrames->prev = b;
+  retiredFrames = b;
+}
+
+void cmemory::sweepFrames() {
+  FrameBlock* b = retiredFrames;
+  while (b) {
+    FrameBlock* next = b->next;
+    if (b->epoch != gcEpoch && b->pins == 0) {
+      if (b->prev)
+        b->prev->next = next;
+      else
+        retiredFrames = next;
+      if (next) next->prev = b->prev;
+      std::free(b);
+    }
+    b = next;
+  }
+}
+
+// ---- marking ----------------------------------------------------------------------------
+namespace {
+std::vector<_cell*>& pending() {
+  static std::vector<_cell*> work;
+  return work;
+}
+}  // namespace
+
+void cmemory::markFrame(_symval* recs) {
+  FrameBlock* b = frameOf(recs);
+  if (b->epoch == gcEpoch) return;
+  b->epoch = gcEpoch;
+  for (long i = 0; i < b->count; i++)
+    if (b->recs[i].symbol && b->recs[i].value) pending().push_back(b->recs[i].value);
+}
+
+// Marks iteratively: a work list instead of recursion, following cdr chains in a loop, so
+// neither long nor deeply nested structure can exhaust the machine stack.
+void cmemory::Disable(_cell* root) {
+  auto& work = pending();
+  work.push_back(root);
+  while (!work.empty()) {
+    _cell* c = work.back();
+    work.pop_back();
+    while (c) {
+      _cell* next = nullptr;
+      switch (c->type) {
+        case Type::Int:
+          c->mark = Mark::Used;
+          c->ip->mark = Mark::Used;
+          break;
+        case Type::Float:
+          c->mark = Mark::Used;
+          c->fp->mark = Mark::Used;
+          break;
+        case Type::Ratio:
+          c->mark = Mark::Used;
+          c->ip->mark = Mark::Used;
+          c->dp->mark = Mark::Used;
+          break;
+        case Type::Cons:
+        case Type::Array:
+          if (c->mark == Mark::Used) break;
+          c->mark = Mark::Used;
+          if (c->car) work.push_back(c->car);
+          next = c->cdr;
+          break;
+        default:
+          c->mark = Mark::Used;
+          break;
+      }
+      if (c->closureFrame) markFrame(c->closureFrame);
+      c = next;
+    }
+  }
+}
+
+void cmemory::markStack(_cell* c) {
+  if (c) Disable(c);
+}
+
+// ---- collection -------------------------------------------------------------------------
+void cmemory::gc() {
+  gcEpoch++;
+  // Only slots ever handed out can be in use; the rest of each pool is untouched zeros.
+  for (long i = 0; i < cellHigh; i++)
+    if (cellPool[i].type != Type::Symbol) cellPool[i].mark = Mark::Free;
+  for (long i = 0; i < floatHigh; i++) floatPool[i].mark = Mark::Free;
+  for (long i = 0; i < intHigh; i++) intPool[i].mark = Mark::Free;
+
+  for (_cell** p = cellStack; p < cellStackTop; p++) markStack(*p);
+  for (_symval** p = locStack; p < locStackTop; p++)
+    if (*p && (*p)->symbol) markStack((*p)->value);
+  for (_symval** p = staticStack; p < staticStackTop; p++)
+    if (*p && (*p)->symbol) markStack((*p)->value);
+  for (_symval* r = globalTable; r < globalTop; r++) markStack(r->value);
+  for (_symval* r = funcTable; r < funcTop; r++) markStack(r->value);
+  markStack(valuesList);
+  markExtraRoots();
+
+  long cells = 0, floats = 0, ints = 0;
+  for (long i = 0; i < cellHigh; i++) cells += cellPool[i].mark == Mark::Used;
+  for (long i = 0; i < floatHigh; i++) floats += floatPool[i].mark == Mark::Used;
+  for (long i = 0; i < intHigh; i++) ints += intPool[i].mark == Mark::Used;
+  freeCells = kCells - cells;
+  freeFloats = kFloats - floats;
+  freeInts = kInts - ints;
+  sweepFrames();
+  std::printf(msg::GcReport, cells, floats, ints, cellWrapped ? '*' : ' ');
+}

@@ -1,0 +1,336 @@
+// Heap: cells, pools, the symbol table, binding tables, root stacks and the collector.
+//
+// Invariants
+// - Every Lisp value is a non-null `_cell*`; a null pointer always means "failed" or
+//   "unwinding" and is never stored as a value.
+// - Cells, float slots and integer slots come only from the fixed pools reserved by
+//   `AllocMemory`; they are recycled only by `gc`. Symbols and their names live for ever.
+// - The collector runs only at the start of an evaluation step (`cfunction::evalu`) or for
+//   (GC). Allocation never collects, so a routine may hold fresh cells in locals until it
+//   next calls the evaluator; across that call they must be reachable from a root.
+// - Roots: the cell stack, the local stack, the static stack, the global-variable table, the
+//   function table, the pending non-local exit values, the multiple-values channel, and the
+//   frames captured by reachable function objects.
+// - Every push of a frame mark is paired with exactly one pop on every path: use the RAII
+//   guards `CellFrame` and `LocFrame` below rather than pushing by hand.
+// - Mark letters: 'd' in use, 'e' free. Pool memory starts zero-filled and a slot whose mark
+//   is not 'd' counts as free, so start-up never has to touch every slot.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+
+struct _cell;
+struct _symval;
+
+// ---- tags -------------------------------------------------------------------------------
+namespace Type {
+constexpr char Cons = 'l';
+constexpr char Symbol = 's';
+constexpr char Int = 'i';
+constexpr char Float = 'n';
+constexpr char Ratio = 'b';
+constexpr char Char = 'm';
+constexpr char Array = 'a';
+}  // namespace Type
+
+namespace Attr {
+constexpr char Plain = 'u';
+constexpr char Keyword = 'c';
+constexpr char Uninterned = 'g';
+constexpr char Stream = 's';
+}  // namespace Attr
+
+namespace Mark {
+constexpr char Free = 'e';
+constexpr char Used = 'd';
+}  // namespace Mark
+
+struct IntSlot {
+  char mark;
+  int32_t v;
+};
+
+struct FloatSlot {
+  char mark;
+  long double v;
+};
+
+// The one heap object. `car`/`cdr` hold, by type: cells (cons, array), pool slots (numbers),
+// the name (symbol) or the byte (character).
+struct _cell {
+  char type;
+  char attr;
+  char mark;
+  int32_t symIndex;  // symbols: creation order, used to index the binding tables in O(1)
+  union {
+    _cell* car;
+    IntSlot* ip;
+    FloatSlot* fp;
+    const char* name;
+    intptr_t code;
+  };
+  union {
+    _cell* cdr;
+    IntSlot* dp;
+  };
+  _symval* closureFrame;
+  int32_t closureSize;
+};
+
+struct _symval {
+  char tag;
+  _cell* symbol;
+  _cell* value;
+};
+
+// ---- predicates and accessors -----------------------------------------------------------
+inline bool isCons(const _cell* c) { return c->type == Type::Cons; }
+inline bool isAtom(const _cell* c) { return c->type != Type::Cons; }
+inline bool isSymbol(const _cell* c) { return c->type == Type::Symbol; }
+inline bool isInt(const _cell* c) { return c->type == Type::Int; }
+inline bool isFloat(const _cell* c) { return c->type == Type::Float; }
+inline bool isRatio(const _cell* c) { return c->type == Type::Ratio; }
+inline bool isChar(const _cell* c) { return c->type == Type::Char; }
+inline bool isArray(const _cell* c) { return c->type == Type::Array; }
+inline bool isNumber(const _cell* c) { return isInt(c) || isFloat(c) || isRatio(c); }
+inline bool isKeyword(const _cell* c) { return isSymbol(c) && c->attr == Attr::Keyword; }
+inline bool isStreamValue(const _cell* c) { return c->attr == Attr::Stream; }
+inline int32_t intOf(const _cell* c) { return c->ip->v; }
+inline long double floatOf(const _cell* c) { return c->fp->v; }
+inline int32_t numOf(const _cell* c) { return c->ip->v; }  // fraction numerator
+inline int32_t denOf(const _cell* c) { return c->dp->v; }  // fraction denominator
+inline unsigned char byteOf(const _cell* c) { return static_cast<unsigned char>(c->code & 0xff); }
+inline const char* nameOf(const _cell* c) { return c->name; }
+
+long double CellToNumber(_cell* c);
+
+// ---- sizes ------------------------------------------------------------------------------
+constexpr long kCells = 3200000;
+constexpr long kFloats = 1600000;
+constexpr long kInts = 1600000;
+constexpr long kStringArea = 320000;
+constexpr long kSymbols = 100000;
+constexpr long kTableRecords = 3200;
+constexpr long kCellStack = 32000000;
+constexpr long kLocStack = 32000000;
+constexpr long kStaticStack = 32000;
+constexpr long kGcThreshold = 999;  // collect when a pool has this many free slots or fewer
+constexpr int kFileSlots = 10;
+
+// A frame's records live in a block with this header in front, so a frame captured by a
+// function object can outlive its activation (the collector frees it once unreachable).
+struct FrameBlock {
+  long count;
+  int pins;         // >0 while a call is copying from / writing back into this frame
+  bool captured;    // FUNCTION stored it in a lambda cell
+  bool active;      // its activation has not ended yet
+  uint32_t epoch;   // collection in which it was last marked
+  FrameBlock* next;  // retired captured frames, kept until unreachable
+  FrameBlock* prev;
+  _symval recs[1];
+};
+
+// ---- the heap ---------------------------------------------------------------------------
+class cmemory {
+ public:
+  // The interpreter object's words, in the order every subsystem knows them.
+  _cell* cellPool = nullptr;
+  _cell* cellRover = nullptr;
+  char* stringArea = nullptr;
+  char* stringTop = nullptr;
+  _cell** symbolTable = nullptr;
+  _cell** symbolTop = nullptr;
+  FloatSlot* floatPool = nullptr;
+  FloatSlot* floatRover = nullptr;
+  IntSlot* intPool = nullptr;
+  IntSlot* intRover = nullptr;
+  _symval* funcTable = nullptr;
+  _symval* funcTop = nullptr;
+  _cell** cellStack = nullptr;
+  _cell** cellStackTop = nullptr;
+  _symval** locStack = nullptr;
+  _symval** locStackTop = nullptr;
+  _symval** staticStack = nullptr;
+  _symval** staticStackTop = nullptr;
+  long cellWrapped = 0;
+  long freeCells = 0;
+  long freeFloats = 0;
+  long freeInts = 0;
+  _symval* globalTable = nullptr;
+  _symval* globalTop = nullptr;
+  FILE* files[kFileSlots] = {};
+  long throwPending = 0;
+  long breakDepth = 0;
+  long returnFromPending = 0;
+
+  // Multiple values travel beside the primary value, which is returned itself: after an
+  // evaluation returns, `valuesList` (when not null) is the list of all its values.
+  _cell* valuesList = nullptr;
+
+  void Init();
+  int AllocMemory();
+  void InitCellAndNumber();
+
+  // allocation (never collects; exhaustion ends the process with status 1)
+  _cell* getCell();
+  FloatSlot* getNumber(long double v);
+  IntSlot* getInt(long v);
+  const char* getString(const char* s);
+  _cell* CheckStringCell(const char* s);
+  _cell* getStringCell(const char* s);
+  _cell* getStringCellWide(const char* s);
+  _cell* getMojiCell(char c, char unused = 0);
+  _cell* IntToCell(long v);
+  _cell* NumberToCell(long double v);
+  _cell* BunsuToCell(long n, long d);
+  long CellToInt(_cell* c);
+  long CellToBunshi(_cell* c);
+  long CellToBunbo(_cell* c);
+  _cell* cons(_cell* a, _cell* d);  // a fresh cons (a convenience over getCell)
+  long symbolCount() const { return static_cast<long>(symbolTop - symbolTable); }
+
+  // parser (reader/parser.cpp)
+  _cell* readFromString(const char* text);
+  _cell* getMojiretsuCell(const char* text);
+  _cell* get1char(const char* p);
+  _cell* stringFromBytes(const char* bytes, size_t n);  // a fresh string of exactly these bytes
+
+  // binding tables
+  long getSymVal(_cell* sym);
+  long getSymVal2(_cell* sym);
+  _symval* getFuncval2(_cell* sym);
+  _symval* getFuncval(_cell* sym);
+  static long getLocal(_symval* frame, long count, _cell* sym);
+  int initTemplocForMacro(_symval* frame, long count, _cell* params, _cell* args);
+
+  // root stacks
+  _cell* IncCellStack(_cell* c);
+  void PopCellStack();
+  int IncLocStack(_symval* recs, long n);
+  void PopLocStack();
+  int IncStaticStack(_symval* recs, long n);
+
+  // frames
+  _symval* allocFrame(long n);
+  void releaseFrame(_symval* recs);
+  static FrameBlock* frameOf(_symval* recs) {
+    return reinterpret_cast<FrameBlock*>(reinterpret_cast<char*>(recs) - offsetof(FrameBlock, recs));
+  }
+
+  // collector
+  void Disable(_cell* c);
+  void gc();
+  void markExtraRoots();  // defined by the evaluator: pending exits and the like
+
+  // number helpers (numbers/)
+  int isPlus(_cell* c);
+  int isPlusExceptZero(_cell* c);
+  _cell* jAbs(_cell* c);
+  int isInRange(_cell* c);
+  _cell* njExpt(long double base, _cell* e);
+  _cell* ijExpt(long base, _cell* e);
+  _cell* bjExpt(long a, long c, _cell* e);
+
+  // streams and time (streams/, time/)
+  _cell* ReadLine();
+  _cell* ReadLineStrm(FILE* f);
+  _cell* now();
+
+ protected:
+  long cellHigh = 0;  // slots ever handed out: the rest of each pool is untouched zero memory
+  long floatHigh = 0;
+  long intHigh = 0;
+  int32_t* globalIndex = nullptr;  // by symIndex: global record index + 1, or 0
+  int32_t* funcIndex = nullptr;    // by symIndex: function record index + 1, or 0
+  uint32_t gcEpoch = 1;
+  FrameBlock* retiredFrames = nullptr;
+  void markFrame(_symval* recs);
+  void markStack(_cell* c);
+  void sweepFrames();
+};
+
+// ---- RAII guards ------------------------------------------------------------------------
+// A cell-stack frame: a mark on construction, a pop to it on destruction.
+class CellFrame {
+ public:
+  explicit CellFrame(cmemory& m) : m_(m) {
+    m_.IncCellStack(nullptr);
+#ifndef NDEBUG
+    top_ = m_.cellStackTop;
+#endif
+  }
+  CellFrame(cmemory& m, _cell* a) : CellFrame(m) { m_.IncCellStack(a); }
+  CellFrame(cmemory& m, _cell* a, _cell* b) : CellFrame(m) {
+    m_.IncCellStack(a);
+    m_.IncCellStack(b);
+  }
+  ~CellFrame();
+  CellFrame(const CellFrame&) = delete;
+  CellFrame& operator=(const CellFrame&) = delete;
+  _cell* push(_cell* c) {
+    m_.IncCellStack(c);
+    return c;
+  }
+
+ private:
+  cmemory& m_;
+#ifndef NDEBUG
+  _cell** top_;
+#endif
+};
+
+// A frame's records registered on the local stack while its body runs.
+class LocFrame {
+ public:
+  LocFrame(cmemory& m, _symval* recs, long n) : m_(m) { m_.IncLocStack(recs, n); }
+  ~LocFrame() { m_.PopLocStack(); }
+  LocFrame(const LocFrame&) = delete;
+  LocFrame& operator=(const LocFrame&) = delete;
+
+ private:
+  cmemory& m_;
+};
+
+// A frame owned by one activation: released (or retired, when captured) on every path.
+class FrameHolder {
+ public:
+  FrameHolder(cmemory& m, long n) : m_(m), recs_(n > 0 ? m.allocFrame(n) : nullptr), n_(n) {}
+  ~FrameHolder() {
+    if (recs_) m_.releaseFrame(recs_);
+  }
+  FrameHolder(const FrameHolder&) = delete;
+  FrameHolder& operator=(const FrameHolder&) = delete;
+  _symval* recs() const { return recs_; }
+  long count() const { return n_; }
+
+ private:
+  cmemory& m_;
+  _symval* recs_;
+  long n_;
+};
+
+// Pins a captured frame while a call copies from it and writes back into it.
+class FramePin {
+ public:
+  FramePin(_symval* recs) : b_(recs ? cmemory::frameOf(recs) : nullptr) {
+    if (b_) b_->pins++;
+  }
+  ~FramePin() {
+    if (b_) b_->pins--;
+  }
+  FramePin(const FramePin&) = delete;
+  FramePin& operator=(const FramePin&) = delete;
+
+ private:
+  FrameBlock* b_;
+};
+
+// Ends the process after an exhaustion message (pools, stacks, tables).
+[[noreturn]] void exhausted(const char* message);
+
+// Collects the conses and arrays of a value that are reached again from inside themselves
+// (the targets of its cycles), in car-before-cdr order. Iterative.
+#include <unordered_set>
+void findCycleTargets(_cell* root, std::unordered_set<const _cell*>& targets);

@@ -1,0 +1,44 @@
+// binding tables: the global-variable table and the function table
+#include "heap/heap.h"
+#include "shell/messages.h"
+
+// Both tables are indexed by the symbol's creation number, so a lookup never scans; the
+// records themselves stay in order of first assignment, as the tables define.
+long cmemory::getSymVal(_cell* sym) {
+  int32_t i = globalIndex[sym->symIndex];
+  if (i && globalTable[i - 1].symbol == sym) return i - 1;
+  return -1;
+}
+
+long cmemory::getSymVal2(_cell* sym) {
+  long i = getSymVal(sym);
+  if (i >= 0) return i;
+  if (globalTop - globalTable >= kTableRecords - 1) exhausted(msg::GlobalTableFull);
+  _symval* r = globalTop++;
+  r->symbol = sym;
+  r->value = nullptr;
+  i = r - globalTable;
+  globalIndex[sym->symIndex] = static_cast<int32_t>(i + 1);
+  return i;
+}
+
+_symval* cmemory::getFuncval2(_cell* sym) {
+  int32_t i = funcIndex[sym->symIndex];
+  if (i && funcTable[i - 1].symbol == sym) return &funcTable[i - 1];
+  return nullptr;
+}
+
+_symval* cmemory::getFuncval(_cell* sym) {
+  if (_symval* r = getFuncval2(sym)) return r;
+  if (funcTop - funcTable >= kTableRecords - 1) exhausted(msg::FuncTableFull);
+  _symval* r = funcTop++;
+  r->symbol = sym;
+  funcIndex[sym->symIndex] = static_cast<int32_t>(r - funcTable + 1);
+  return r;
+}
+
+long cmemory::getLocal(_symval* frame, long count, _cell* sym) {
+  for (long i = 0; i < count; i++)
+    if (frame[i].symbol == sym) return i;
+  return -1;
+}

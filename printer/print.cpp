@@ -1,0 +1,190 @@
+// printer: readable and plain style, to the terminal or a file
+#include <cstring>
+#include <unordered_map>
+#include <unordered_set>
+
+#include "eval/eval.h"
+#include "printer/printer.h"
+#include "reader/reader.h"
+#include "shell/keywords.h"
+#include "shell/messages.h"
+
+bool gStructureMutated = false;
+
+bool isString(const _cell* c) {
+  return c->type == Type::Array && c->car && c->car->type == Type::Int && intOf(c->car) == 1 &&
+         c->cdr && c->cdr->type == Type::Cons && c->cdr->car == CHARACTER;
+}
+
+void ctextproc::myftoa(char* buf, long double v) {
+  std::snprintf(buf, 30, "%.15Lg", v);
+  if (!std::strchr(buf, '.') && !std::strchr(buf, 'e')) std::strcat(buf, ".0");
+}
+
+namespace {
+enum class Style { Readable, Plain };
+enum class Place { Whole, Element, LastElement, Tail };
+
+class Printer {
+ public:
+  Printer(FILE* out, Style style, bool toFile) : out_(out), style_(style), toFile_(toFile) {}
+
+  void print(_cell* c) {
+    if (refused(c)) return;
+    if (gStructureMutated && mayHoldCycle(c)) {
+      findCycleTargets(c, targets_);
+      labelled_ = !targets_.empty();
+    }
+    value(c, Place::Whole);
+  }
+
+ private:
+  FILE* out_;
+  Style style_;
+  bool toFile_;
+  bool labelled_ = false;
+  std::unordered_set<const _cell*> targets_;
+  std::unordered_map<const _cell*, int> labels_;
+
+  static bool mayHoldCycle(const _cell* c) { return c->type == Type::Cons || c->type == Type::Array; }
+  bool readable() const { return style_ == Style::Readable; }
+  void put(const char* s) { std::fputs(s, out_); }
+  void putc(char c) { std::fputc(c, out_); }
+
+  // Prints "#n#" for a labelled cell seen before, "#n=" before its first printing.
+  bool label(_cell* c) {
+    if (!labelled_ || !targets_.count(c)) return false;
+    auto it = labels_.find(c);
+    if (it != labels_.end()) {
+      std::fprintf(out_, "#%d#", it->second);
+      return true;
+    }
+    int n = static_cast<int>(labels_.size()) + 1;
+    labels_.emplace(c, n);
+    std::fprintf(out_, "#%d=", n);
+    return false;
+  }
+
+  void value(_cell* c, Place place) {
+    if (stackCritical()) {
+      put("...");
+      return;
+    }
+    switch (c->type) {
+      case Type::Symbol:
+        put(nameOf(c));
+        break;
+      case Type::Int:
+        std::fprintf(out_, "%ld", static_cast<long>(intOf(c)));
+        break;
+      case Type::Ratio:
+        std::fprintf(out_, "%ld/%ld", static_cast<long>(numOf(c)), static_cast<long>(denOf(c)));
+        break;
+      case Type::Float: {
+        char buf[32];
+        ctextproc::myftoa(buf, floatOf(c));
+        put(buf);
+        break;
+      }
+      case Type::Char:
+        if (readable()) put("#\\");
+        putc(static_cast<char>(byteOf(c)));
+        break;
+      case Type::Array:
+        array(c, place);
+        break;
+      case Type::Cons:
+        if (label(c)) break;
+        list(c);
+        break;
+      default:
+        break;
+    }
+  }
+
+  void array(_cell* c, Place place) {
+    if (isString(c)) {
+      if (readable())
+        cprint::PutString(c->cdr->cdr, out_);
+      else
+        cprint::PutStringC(c->cdr->cdr, out_);
+      return;
+    }
+    if (label(c)) return;
+    putc('#');
+    if (!(c->car->type == Type::Int && intOf(c->car) == 1)) value(c->car, Place::Whole);
+    putc('A');
+    value(c->cdr->type == Type::Cons ? c->cdr->cdr : NILCell, Place::Whole);
+    if (place == Place::Whole || place == Place::Tail) putc(' ');
+  }
+
+  bool refused(_cell* c) {  // arrays other than strings are not written to files readably
+    if (toFile_ && readable() && c->type == Type::Array && !isString(c)) {
+      say(msg::ArrayToFile);
+      return true;
+    }
+    return false;
+  }
+
+  void list(_cell* c) {
+    putc('(');
+    for (;;) {
+      bool last = c->cdr == NILCell;
+      _cell* e = c->car;
+      if (!refused(e)) {
+        value(e, last ? Place::LastElement : Place::Element);
+        if (!last) putc(' ');
+      }
+      _cell* tail = c->cdr;
+      if (tail == NILCell) break;
+      if (tail->type == Type::Cons && !(labelled_ && targets_.count(tail))) {
+        c = tail;
+        continue;
+      }
+      if (!refused(tail)) {
+        put(". ");
+        value(tail, Place::Tail);
+      }
+      break;
+    }
+    putc(')');
+  }
+};
+}  // namespace
+
+void cprint::printS(_cell* c) { Printer(stdout, Style::Readable, false).print(c); }
+void cprint::printSStrm(_cell* c, FILE* f) { Printer(f, Style::Readable, true).print(c); }
+void cprint::princS(_cell* c, FILE* f) { Printer(f, Style::Plain, false).print(c); }
+
+void cprint::PutString(_cell* list, FILE* f) {
+  std::fputc('"', f);
+  for (; list->type == Type::Cons; list = list->cdr) {
+    _cell* ch = list->car;
+    if (ch->type != Type::Char) return;
+    char b = static_cast<char>(byteOf(ch));
+    if (b == '"' || b == '\\') std::fputc('\\', f);
+    std::fputc(b, f);
+  }
+  std::fputc('"', f);
+}
+
+void cprint::PutStringC(_cell* list, FILE* f) {
+  for (; list->type == Type::Cons; list = list->cdr) {
+    if (list->car->type != Type::Char) return;
+    std::fputc(static_cast<char>(byteOf(list->car)), f);
+  }
+}
+
+char* cprint::GetStringC(_cell* list, char* buf, size_t size) {
+  size_t i = 0;
+  for (; list->type == Type::Cons && list->car->type == Type::Char && i + 1 < size; list = list->cdr)
+    buf[i++] = static_cast<char>(byteOf(list->car));
+  buf[i] = 0;
+  return buf + i;
+}
+
+long cprint::jnlength(_cell* list) {
+  long n = 0;
+  for (; list->type == Type::Cons; list = list->cdr) n++;
+  return n;
+}

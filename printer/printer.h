@@ -1,0 +1,33 @@
+// Printer: the readable style (PRIN1) and the plain style (PRINC), to the terminal or a file.
+//
+// Invariants
+// - Printing never allocates cells and never fails; write errors are ignored.
+// - Acyclic values print exactly in the documented shapes. Only after some cons has been
+//   changed in place (RPLACA, RPLACD) can a value hold a cycle, so only then is a value
+//   checked first; one that holds a cycle prints with labels, as #1=(1 2 . #1#).
+// - Nesting through car recurses; along cdr it loops. Deep nesting is bounded by the
+//   evaluator's stack guard.
+#pragma once
+
+#include <cstddef>
+#include <cstdio>
+
+struct _cell;
+
+// Set once a cons has been changed in place: from then on values may be circular.
+extern bool gStructureMutated;
+
+class cprint {
+ public:
+  static void printS(_cell* c);                 // readable, to the terminal
+  static void printSStrm(_cell* c, FILE* f);    // readable, to a file (arrays refused)
+  static void princS(_cell* c, FILE* f);        // plain
+  static void PutString(_cell* list, FILE* f);
+  static void PutStringC(_cell* list, FILE* f);
+  // Copies a string's bytes into buf (at most size-1 of them) and NUL-terminates;
+  // returns a pointer to the NUL.
+  static char* GetStringC(_cell* list, char* buf, size_t size);
+  static long jnlength(_cell* list);
+};
+
+bool isString(const _cell* c);

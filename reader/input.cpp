@@ -1,0 +1,259 @@
+// collecting one balanced form from the terminal or a file
+#include <cstdlib>
+#include <cstring>
+
+#include "reader/reader.h"
+#include "shell/messages.h"
+
+char lineStr[kLineStrSize];
+
+namespace {
+constexpr int kPiece = 255;  // the terminal delivers a long line in pieces of this size
+
+bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+bool isPrefix(char c) { return c == '\'' || c == '`' || c == ',' || c == '@'; }
+
+// Nobody is left to type: the session ends normally.
+[[noreturn]] void endOfInput() {
+  std::fflush(stdout);
+  std::exit(0);
+}
+
+// One piece of a terminal line: up to kPiece bytes, ending with its newline if it fits.
+// NUL bytes are dropped. Returns -1 at end of input when nothing was read.
+int readPiece(char* buf, bool* endsLine) {
+  int len = 0;
+  *endsLine = false;
+  while (len < kPiece) {
+    int c = std::getchar();
+    if (c == EOF) {
+      if (len == 0) return -1;
+      break;
+    }
+    if (c == 0) continue;
+    buf[len++] = static_cast<char>(c);
+    if (c == '\n') {
+      *endsLine = true;
+      break;
+    }
+  }
+  buf[len] = 0;
+  return len;
+}
+
+void discardRestOfLine() {
+  int c;
+  while ((c = std::getchar()) != EOF && c != '\n') {
+  }
+}
+}  // namespace
+
+const char* ctextproc::SkipDoubleQuote(const char* s) {
+  for (const char* q = s; *q; q++)
+    if (*q == '"' && q[-1] != '\\') return q + 1;
+  return nullptr;
+}
+
+const char* ctextproc::SkipSpc(const char* s) {
+  while (*s == ' ') s++;
+  return s;
+}
+
+int ctextproc::AllBlank(const char* s) {
+  for (; *s; s++)
+    if (!isSpace(*s)) return 0;
+  return 1;
+}
+
+int ctextproc::CrTabOnly(const char* s) {
+  while (isSpace(*s) || isPrefix(*s)) s++;
+  if (*s == 0 || *s == '(' || *s == ')') return 1;
+  if (*s == '"') return SkipDoubleQuote(s + 1) ? 0 : 1;
+  return 0;
+}
+
+int ctextproc::CheckBrace(const char* s) {
+  int depth = 0;
+  const char* p = s;
+  while (*p) {
+    if (*p == '(') {
+      depth++;
+      p++;
+    } else if (*p == ')') {
+      if (--depth < 0) return -1;
+      if (depth == 0) return 1;
+      p++;
+    } else if (*p == '"') {
+      p = SkipDoubleQuote(p + 1);
+      if (!p) return 0;
+    } else if (*p == '#' && p[1] == '\\') {
+      p += p[2] ? 3 : 2;
+    } else {
+      p++;
+    }
+  }
+  return CrTabOnly(s) ? 0 : 1;
+}
+
+int ctextproc::CheckBrace2(const char* s) {
+  const char* p = s;
+  while (isSpace(*p) || isPrefix(*p)) p++;
+  if (*p == ')') return -1;
+  if (*p == '(') {
+    int depth = 0;
+    while (*p) {
+      if (*p == '(') {
+        depth++;
+        p++;
+      } else if (*p == ')') {
+        if (depth - 1 < 0) return -1;
+        if (--depth == 0) return 1;
+        p++;
+      } else if (*p == '"') {
+        p = SkipDoubleQuote(p + 1);
+        if (!p) return 0;
+      } else if (*p == '#' && p[1] == '\\') {
+        p += p[2] ? 3 : 2;
+      } else {
+        p++;
+      }
+    }
+    return 0;
+  }
+  if (*p == 0) return 0;
+  for (; *p; p++)
+    if (isSpace(*p)) return 1;
+  return 0;
+}
+
+void ctextproc::SkipComment(FILE* f) {
+  int c;
+  while ((c = std::getc(f)) != EOF && c != '\n') {
+  }
+}
+
+int ctextproc::GetOneS() {
+  char piece[kPiece + 1];
+  long count = 0;
+  size_t used = std::strlen(lineStr);
+  std::fflush(stdout);  // the prompt has no line end
+  for (;;) {
+    bool endsLine;
+    int len = readPiece(piece, &endsLine);
+    if (len < 0) endOfInput();
+    count += len;
+    if (count > kFormLimit || used + len > kFormLimit) {
+      say(msg::FormTooLong);
+      if (!endsLine) discardRestOfLine();  // the rest of an over-long line is abandoned too
+      return 0;
+    }
+    std::memcpy(lineStr + used, piece, static_cast<size_t>(len) + 1);
+    used += static_cast<size_t>(len);
+    int r = CheckBrace(lineStr);
+    if (r == 1) return 1;
+    if (r == -1) {
+      say(msg::TooManyClose);
+      return 0;
+    }
+  }
+}
+
+// ---- file collection --------------------------------------------------------------------
+namespace {
+// Answers what CheckBrace2 would answer on the text collected so far, one byte at a time,
+// without rescanning it.
+class BraceTracker {
+ public:
+  int feed(char c) {
+    switch (phase_) {
+      case Lead:
+        if (isSpace(c) || isPrefix(c)) return 0;
+        if (c == ')') return -1;
+        if (c == '(') {
+          phase_ = List;
+          depth_ = 1;
+          return 0;
+        }
+        phase_ = Atom;
+        return 0;
+      case Atom:
+        return isSpace(c) ? 1 : 0;
+      default:
+        return list(c);
+    }
+  }
+
+ private:
+  enum Phase { Lead, Atom, List } phase_ = Lead;
+  enum Sub { Normal, Hash, CharLit, InString } sub_ = Normal;
+  int depth_ = 0;
+  char prev_ = 0;
+
+  int list(char c) {
+    switch (sub_) {
+      case InString:
+        if (c == '"' && prev_ != '\\') sub_ = Normal;
+        prev_ = c;
+        return 0;
+      case CharLit:
+        sub_ = Normal;
+        return 0;
+      case Hash:
+        sub_ = Normal;
+        if (c == '\\') {
+          sub_ = CharLit;
+          return 0;
+        }
+        break;
+      case Normal:
+        break;
+    }
+    if (c == '(') {
+      depth_++;
+    } else if (c == ')') {
+      if (--depth_ == 0) return 1;
+    } else if (c == '"') {
+      sub_ = InString;
+      prev_ = c;
+    } else if (c == '#') {
+      sub_ = Hash;
+    }
+    return 0;
+  }
+};
+}  // namespace
+
+int ctextproc::GetOneSStream(FILE* f) {
+  BraceTracker brace;
+  long count = 0;
+  bool inString = false;
+  char before = 0, last = 0;  // the last two bytes taken
+  bool took = false;
+  size_t used = std::strlen(lineStr);
+  for (;;) {
+    int c = std::getc(f);
+    if (c == EOF) return (!took || isSpace(last)) ? 2 : 1;
+    if (c == '"') {
+      inString = !inString;
+    } else if (c == ';' && !inString && !(before == '#' && last == '\\')) {
+      SkipComment(f);
+      continue;
+    }
+    if (c == 0) continue;
+    before = last;
+    last = static_cast<char>(c);
+    took = true;
+    if (++count > kFormLimit || used + 1 > static_cast<size_t>(kFormLimit)) {
+      say(msg::FormTooLong);
+      return 0;
+    }
+    lineStr[used++] = last;
+    lineStr[used] = 0;
+    int r = brace.feed(last);
+    if (r == 1) return 1;
+    if (r == -1) {
+      say(msg::TooManyClose);
+      return 0;
+    }
+  }
+}

@@ -1,0 +1,224 @@
+// parser: rewritten text to cells
+//
+// Walks the text in place. A list's rest is read as a list again in a loop, and a list
+// element that is itself a list ends at its matching parenthesis, found before it is read.
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "eval/eval.h"
+#include "numbers/numbers.h"
+#include "printer/printer.h"
+#include "reader/reader.h"
+#include "shell/keywords.h"
+#include "shell/messages.h"
+
+namespace {
+bool isDigit(char c) { return c >= '0' && c <= '9'; }
+
+const char* skipBlanks(const char* p) {
+  while (*p == ' ') p++;
+  return p;
+}
+
+const char* skipCharLiteral(const char* p) { return p + (p[2] ? 3 : 2); }
+
+// The matching ')' of the '(' at p, or null.
+const char* matchParen(const char* p) {
+  int depth = 0;
+  while (*p) {
+    if (*p == '(') {
+      depth++;
+      p++;
+    } else if (*p == ')') {
+      if (--depth == 0) return p;
+      p++;
+    } else if (*p == '"') {
+      p = ctextproc::SkipDoubleQuote(p + 1);
+      if (!p) return nullptr;
+    } else if (p[0] == '#' && p[1] == '\\') {
+      p = skipCharLiteral(p);
+    } else {
+      p++;
+    }
+  }
+  return nullptr;
+}
+
+// End of the token at p: a blank or parenthesis, with string and character literals whole.
+const char* tokenEnd(const char* p) {
+  while (*p && *p != ' ' && *p != '(' && *p != ')') {
+    if (*p == '"') {
+      const char* q = ctextproc::SkipDoubleQuote(p + 1);
+      p = q ? q : p + std::strlen(p);
+    } else if (p[0] == '#' && p[1] == '\\') {
+      p = skipCharLiteral(p);
+    } else {
+      p++;
+    }
+  }
+  return p;
+}
+
+class Parser {
+ public:
+  explicit Parser(cmemory& m) : m_(m) {}
+
+  _cell* datum(const char* p) {
+    p = skipBlanks(p);
+    if (*p == '(') return list(p);
+    return atom(p, tokenEnd(p));
+  }
+
+ private:
+  cmemory& m_;
+
+  _cell* list(const char* p) {
+    const char* q = skipBlanks(p + 1);
+    _cell* head = nullptr;
+    _cell* tail = nullptr;
+    for (;;) {
+      if (*q == ')') return head ? head : NILCell;
+      _cell* rest = nullptr;
+      if (q[0] == '.' && q[1] == ' ') {
+        rest = datum(q + 2);
+        if (!rest) return nullptr;
+        if (!head) return rest;
+        tail->cdr = rest;
+        return head;
+      }
+      if (*q == 0) {
+        say(msg::MissingClose);
+        return nullptr;
+      }
+      _cell* element;
+      const char* next;
+      if (*q == '(') {
+        const char* close = matchParen(q);
+        if (!close) {
+          say(msg::MissingClose);
+          return nullptr;
+        }
+        element = list(q);
+        next = close + 1;
+      } else {
+        const char* e = tokenEnd(q);
+        element = atom(q, e);
+        next = *e == ' ' ? e + 1 : e;
+      }
+      if (!element) return nullptr;
+      _cell* c = m_.cons(element, NILCell);
+      if (tail)
+        tail->cdr = c;
+      else
+        head = c;
+      tail = c;
+      q = skipBlanks(next);
+    }
+  }
+
+  _cell* atom(const char* p, const char* e) {
+    std::string tok(p, e);
+    switch (ctextproc::AnaType(tok.c_str(), tok.size())) {
+      case Token::Float:
+        return m_.NumberToCell(ctextproc::myatof(tok.c_str()));
+      case Token::Integer:
+        return m_.IntToCell(parseInt32(tok.c_str(), tok.size()));
+      case Token::Fraction:
+        return fraction(tok);
+      case Token::String:
+        return m_.getMojiretsuCell(tok.c_str());
+      case Token::Character:
+        return m_.getMojiCell(tok[2]);
+      default:
+        return m_.getStringCell(tok.c_str());
+    }
+  }
+
+  _cell* fraction(const std::string& tok) {
+    size_t slash = tok.find('/');
+    int32_t n = parseInt32(tok.c_str(), slash);
+    if (n == 0) return m_.IntToCell(0);
+    int32_t d = parseInt32(tok.c_str() + slash + 1, tok.size() - slash - 1);
+    if (d == 0) {
+      say(msg::ZeroDenominatorLiteral);
+      return nullptr;
+    }
+    long rn, rd;
+    cmathproc::yakubun(n, d, &rn, &rd);
+    if (rd == 1) return m_.IntToCell(rn);
+    return m_.BunsuToCell(rn, rd);
+  }
+};
+}  // namespace
+
+int32_t parseInt32(const char* s, size_t len) {
+  size_t i = 0;
+  while (i < len && (s[i] == ' ' || s[i] == '\t')) i++;
+  bool negative = false;
+  if (i < len && (s[i] == '-' || s[i] == '+')) negative = s[i++] == '-';
+  uint32_t v = 0;
+  for (; i < len && isDigit(s[i]); i++) v = v * 10u + static_cast<uint32_t>(s[i] - '0');
+  if (negative) v = 0u - v;
+  return static_cast<int32_t>(v);
+}
+
+int ctextproc::AnaType(const char* t, size_t len) {
+  auto at = [&](size_t i) { return i < len ? t[i] : '\0'; };
+  if (len == 2 && t[0] == '1' && (t[1] == '+' || t[1] == '-')) return Token::Symbol;
+  if ((at(0) == '.' && isDigit(at(1))) || (at(0) == '-' && at(1) == '.' && isDigit(at(2))))
+    return Token::Float;
+  size_t s = at(0) == '-' ? 1 : 0;
+  if (isDigit(at(s))) {
+    size_t j = s + 1;
+    while (isDigit(at(j))) j++;
+    char c = at(j), d = at(j + 1);
+    if (c == '.' && isDigit(d)) return Token::Float;
+    if (c == 'E' && (isDigit(d) || d == '+' || d == '-')) return Token::Float;
+    if (c == '/' && isDigit(d)) return Token::Fraction;
+    return Token::Integer;
+  }
+  if (at(0) == '"') return Token::String;
+  if (at(0) == '#' && at(1) == '\\' && len >= 3) return Token::Character;
+  return Token::Symbol;
+}
+
+long double ctextproc::myatof(const char* s) { return std::strtold(s, nullptr); }
+
+_cell* cmemory::readFromString(const char* text) {
+  Parser p(*this);
+  return p.datum(text);
+}
+
+_cell* cmemory::stringFromBytes(const char* bytes, size_t n) {
+  _cell* one = IntToCell(1);
+  _cell* arr = getCell();
+  arr->type = Type::Array;
+  arr->car = one;
+  _cell* spec = cons(CHARACTER, NILCell);
+  arr->cdr = spec;
+  _cell* tail = spec;
+  for (size_t i = 0; i < n; i++) {
+    _cell* c = cons(getMojiCell(bytes[i]), NILCell);
+    tail->cdr = c;
+    tail = c;
+  }
+  return arr;
+}
+
+_cell* cmemory::get1char(const char* p) { return getMojiCell(p[0] == '\\' ? p[1] : p[0]); }
+
+_cell* cmemory::getMojiretsuCell(const char* text) {
+  std::string bytes;
+  const char* p = text + 1;
+  while (*p && *p != '"') {
+    if (*p == '\\') {
+      if (!p[1]) break;  // a lone backslash at the very end escapes nothing
+      bytes.push_back(p[1]);
+      p += 2;
+    } else {
+      bytes.push_back(*p++);
+    }
+  }
+  return stringFromBytes(bytes.data(), bytes.size());
+}

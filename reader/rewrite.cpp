@@ -1,0 +1,173 @@
+// normalising and the rewriting passes
+#include <cstring>
+
+#include "reader/reader.h"
+#include "shell/messages.h"
+
+namespace {
+bool isPrefix(char c) { return c == '\'' || c == '`' || c == ',' || c == '@'; }
+
+// Steps over a character literal without passing the end of the text.
+char* skipCharLiteral(char* p) { return p + (p[2] ? 3 : 2); }
+
+char* skipString(char* p) {  // p at the opening quote; null when unterminated
+  return const_cast<char*>(ctextproc::SkipDoubleQuote(p + 1));
+}
+
+enum class Pass { Function, Quote, BackQuote, Comma, At };
+
+bool triggers(Pass pass, const char* p) {
+  switch (pass) {
+    case Pass::Function:
+      return p[0] == '#' && p[1] == '\'';
+    case Pass::Quote:
+      return p[0] == '\'';
+    case Pass::BackQuote:
+      return p[0] == '`';
+    case Pass::Comma:
+      return p[0] == ',';
+    case Pass::At:
+      return p[0] == '@';
+  }
+  return false;
+}
+
+int tooLong() {
+  say(msg::RewriteTooLong);
+  return 0;
+}
+
+// Rewrites one prefix at p into "(KEYWORD datum)"; returns where the scan goes on, or null.
+char* wrap(char* s, char* p, int limit, const char* keyword, int triggerLen) {
+  const int kw = static_cast<int>(std::strlen(keyword));  // keyword and its blank
+  const int growth = kw + 2 - triggerLen;                 // "(" + keyword + " " - trigger
+  int len = static_cast<int>(std::strlen(s));
+  if (len + growth >= limit) return tooLong(), nullptr;
+  p[0] = '(';
+  ctextproc::slide(p + 1, growth);
+  std::memcpy(p + 1, keyword, static_cast<size_t>(kw));
+  char* blank = p + 1 + kw;
+  *blank = ' ';
+  char* end = ctextproc::taiou(blank);
+  if (len + growth + 1 >= limit) return tooLong(), nullptr;
+  ctextproc::slide(end, 1);
+  *end = ')';
+  return blank;
+}
+
+int pass(char* s, int limit, Pass which) {
+  if (static_cast<int>(std::strlen(s)) >= limit) return tooLong();
+  char* p = s;
+  while (*p) {
+    if (*p == '"') {
+      p = skipString(p);
+      if (!p) return 0;
+      continue;
+    }
+    if (p[0] == '#' && p[1] == '\\') {
+      p = skipCharLiteral(p);
+      continue;
+    }
+    if (!triggers(which, p)) {
+      p++;
+      continue;
+    }
+    switch (which) {
+      case Pass::Function:
+        p = wrap(s, p, limit, "FUNCTION", 2);
+        break;
+      case Pass::Quote:
+        p = wrap(s, p, limit, "QUOTE", 1);
+        break;
+      case Pass::BackQuote:
+        p = wrap(s, p, limit, "BACKQUOTE", 1);
+        break;
+      case Pass::Comma:
+      case Pass::At:
+        if (static_cast<int>(std::strlen(s)) + 1 >= limit) return tooLong();
+        ctextproc::slide(p + 1, 1);
+        p[1] = ' ';
+        p += 2;
+        break;
+    }
+    if (!p) return 0;
+  }
+  return 1;
+}
+}  // namespace
+
+void ctextproc::slide(char* s, int n) {
+  std::memmove(s + n, s, std::strlen(s) + 1);
+}
+
+char* ctextproc::taiou(char* s) {
+  char* p = s;
+  while (*p == ' ') p++;
+  while (isPrefix(*p)) p++;
+  if (*p == '(') {
+    int depth = 0;
+    while (*p) {
+      if (*p == '(') {
+        depth++;
+        p++;
+      } else if (*p == ')') {
+        p++;
+        if (--depth == 0) return p;
+      } else if (*p == '"') {
+        char* q = skipString(p);
+        if (!q) return p + std::strlen(p);
+        p = q;
+      } else if (p[0] == '#' && p[1] == '\\') {
+        p = skipCharLiteral(p);
+      } else {
+        p++;
+      }
+    }
+    return p;
+  }
+  while (*p && *p != ')' && *p != ' ' && *p != '(') {
+    if (*p == '"') {
+      char* q = skipString(p);
+      if (!q) return p + std::strlen(p);
+      p = q;
+    } else if (p[0] == '#' && p[1] == '\\') {
+      p = skipCharLiteral(p);
+    } else {
+      p++;
+    }
+  }
+  return p;
+}
+
+void ctextproc::SkipTerm(char* s) {
+  char* p = s;
+  while (*p) {
+    if (*p == '"') {
+      p = skipString(p);
+      if (!p) return;
+      continue;
+    }
+    if (p[0] == '#' && p[1] == '\\' && p[2]) {
+      p += 3;
+      continue;
+    }
+    if (*p == '\n' || *p == '\r' || *p == '\t')
+      *p = ' ';
+    else if (*p >= 'a' && *p <= 'z')
+      *p = static_cast<char>(*p - 'a' + 'A');
+    p++;
+  }
+}
+
+int ctextproc::MakeFunctionText(char* s, int limit) { return pass(s, limit, Pass::Function); }
+int ctextproc::MakeQuoteText(char* s, int limit) { return pass(s, limit, Pass::Quote); }
+int ctextproc::MakeBackQuoteText(char* s, int limit) { return pass(s, limit, Pass::BackQuote); }
+int ctextproc::MakeCommaText(char* s, int limit) { return pass(s, limit, Pass::Comma); }
+int ctextproc::MakeAstText(char* s, int limit) { return pass(s, limit, Pass::At); }
+
+int ctextproc::Rewrite(char* s) {
+  SkipTerm(s);
+  return MakeFunctionText(s, kFormLimit) && MakeQuoteText(s, kFormLimit) &&
+         MakeBackQuoteText(s, kFormLimit) && MakeCommaText(s, kFormLimit) &&
+         MakeAstText(s, kFormLimit);
+}

@@ -1,0 +1,25 @@
+// Interpreter shell: the one interpreter object, start-up and the top-level loop.
+//
+// Invariants
+// - Exactly one `clisp` exists, created by `main` on the interpreter's own stack; it is at
+//   once the heap, the evaluator, the reader and the printer.
+// - Start-up order: Init, AllocMemory, the bottom frame marks, SetKeyword, the library,
+//   the banner, the loop. The bottom marks are never popped.
+// - The process ends with status 0 after BYE/QUIT/EXIT, an unreadable form or the end of
+//   standard input; with status 1 when start-up fails or a store is exhausted.
+#pragma once
+
+#include "eval/eval.h"
+#include "printer/printer.h"
+#include "reader/reader.h"
+
+class clisp : public cfunction, public ctextproc, public cprint {
+ public:
+  void SetKeyword();
+  int ReadEvalLoop();
+  void DispMessage();
+  void ReadEvalPrintLoop();
+};
+
+// Runs the whole program on the calling thread; returns the exit status.
+int runInterpreter();

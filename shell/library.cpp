@@ -1,0 +1,153 @@
+// The start-up library: Lisp definitions evaluated, in index order, before the banner.
+// Every text is one form in the reader's ordinary syntax; symbols are written in lower case and
+// folded by the reader. A function body may call an entry defined later, since bodies run only
+// when called; anything evaluated at load time may use only earlier entries.
+#include "shell/library.h"
+
+const char* const ReadEvalData[kLibraryForms] = {
+    // Constants, control macros and loading.
+    /*   0 */ R"lisp((setq pi 3.14159265358979))lisp",
+    /*   1 */ R"lisp((defmacro prog (args &rest bd)`(block nil (prog** ,args ,@bd)) ))lisp",
+    /*   2 */ R"lisp((defmacro return (&rest x) `(return-from nil ,@x)))lisp",
+    /*   3 */ R"lisp((defun oddp (n) (cond ((evenp n) nil) (t t))))lisp",
+    /*   4 */ R"lisp((defun append1 (x y) (cond ((atom x) y) (t (cons (car x) (append1 (cdr x) y))))))lisp",
+    /*   5 */ R"lisp((defmacro loop1 (&rest b) (append1 (append1 (list 'prog '() 'label) b) (list '(go label)))))lisp",
+    /*   6 */ R"lisp((defmacro loop (&rest b) (append1 (append1 (list 'prog '() 'label) b) (list '(go label)))))lisp",
+    // Each DOLIST binds its own cursor LIST with a LET around the loop, so a DOLIST nested in
+    // another, directly or through a called function, keeps the outer cursor; the list form is
+    // evaluated before the binding, so it may itself mention a variable named LIST.
+    /*   7 */ R"lisp((defmacro dolist (&rest b)(list 'let `((list ,(car (cdr (car b)))))(append1(list 'prog `(,(car (car b))) 'label  `(if (null list) (setq ,(car (car b)) nil)) `(if (null list) ,(list 'return (cond ((null (cdr (cdr (car b)))) nil) (t (car (cdr (cdr (car b)))))))) `(setq ,(car (car b)) (car list)))(append1 (cdr b) (list '(setq list (cdr list)) '(go label))) ) ) ))lisp",
+    // DOTIMES stops once the counter is no longer below the count (re-evaluated every round),
+    // so a count of zero, a negative count or a fractional one ends the loop.
+    /*   8 */ R"lisp((defmacro dotimes (&rest b)`(prog (,(car (car b)))(setq ,(car (car b)) 0) label (if (minusp (- ,(car (car b)) ,(car (cdr (car b))))) nil (return ,(cond ((null (cdr (cdr (car b)))) nil) (t (car (cdr (cdr (car b))))))) ),@(cdr b)(setq ,(car (car b)) (1+ ,(car (car b))))(go label) ) ))lisp",
+    /*   9 */ R"lisp((defun load (fname)(let ((strm) (s))(setq strm (open fname))(if (null strm) nil(loop1 (if (null (setq s (read strm nil))) (progn (close strm) (return t)))(eval s) ) ) ) ))lisp",
+    /*  10 */ R"lisp((defmacro with-open-file (a &rest b)`(let ((,(car a) (open ,@(cdr a))))(unwind-protect(if (null ,(car a)) nil(progn ,@b) )(if (not (null ,(car a)))(progn (close ,(car a)) (print 'closed)) ) ) ) ))lisp",
+    // Predicates and comparisons.
+    /*  11 */ R"lisp((defun not (e) (cond ((null e) t) (t nil))))lisp",
+    /*  12 */ R"lisp((defun zerop (x) (cond ((= x 0) t) (t nil))))lisp",
+    /*  13 */ R"lisp((defun listp (x) (cond ((null x) t) ((not (atom x)) t) (t nil))))lisp",
+    /*  14 */ R"lisp((defun > (x y) (cond ((minusp (- x y)) nil) ((zerop (- x y)) nil) (t t))))lisp",
+    /*  15 */ R"lisp((defun >= (x y) (cond ((minusp (- x y)) nil) (t t))))lisp",
+    /*  16 */ R"lisp((defun < (x y) (cond ((minusp (- x y)) t) (t nil))))lisp",
+    /*  17 */ R"lisp((defun <= (x y) (cond ((minusp (- x y)) t) ((zerop (- x y)) t) (t nil))))lisp",
+    /*  18 */ R"lisp((defun equal (x y)(if (atom x)(if (eql x y)t(if (and (stringp x) (stringp y))(string-equal x y)nil ) )(if (atom y)nil(if (equal (car x) (car y))(equal (cdr x) (cdr y))nil ) ) ) ))lisp",
+    // Sequences. SUBSEQ refuses a start or end outside the sequence (or an end before the start)
+    // instead of walking past the end for ever.
+    /*  19 */ R"lisp((defun subseq (x m &rest n)(let ((ans nil) (len (length x)) (k (if (atom n) nil (car n))))(if (or (not (integerp m)) (< m 0) (> m len) (and k (or (not (integerp k)) (< k m) (> k len)))) (error "エラー: 範囲外です"))(cond((stringp x)(cond((null k) (setq len (length x))(loop(if (= m len) (return (coerce ans 'string)))(setq ans (append ans (list (char x m))))(setq m (1+ m)) ) )(t(loop(if (= m k) (return (coerce ans 'string)))(setq ans (append ans (list (char x m))))(setq m (1+ m)) ) ) ) )(t(cond((null k) (setq len (length x))(loop(if (= m len) (return ans))(setq ans (append ans (list (nth m x))))(setq m (1+ m)) ) )(t(loop(if (= m k) (return ans))(setq ans (append ans (list (nth m x))))(setq m (1+ m)) ) ) ) ) ) ) ))lisp",
+    /*  20 */ R"lisp((defun nth (n lst)(let ((k 0))(loop(if (= k n) (return (car lst)))(setq lst (cdr lst))(setq k (1+ k)) ) ) ))lisp",
+    // Pretty printer.
+    /*  21 */ R"lisp((defun pprint (x)(pprint2 x 0)(terpri) t ))lisp",
+    /*  22 */ R"lisp((defun pprint2 (x n)(cond((atom x) (spaces n) (prin1 x))((is-all-atom-1-list x) (spaces n) (prin1 x))(t(spaces n)(princ #\()(pprint3 (car x) (+ n 1))(setq x (cdr x))(loop(if (atom x) (return))(terpri)(pprint2 (car x) (+ n 1))(setq x (cdr x)) )(princ #\)) ) ) ))lisp",
+    /*  23 */ R"lisp((defun pprint3 (x n)(cond((atom x) (prin1 x))((is-all-atom-1-list x) (prin1 x))(t(princ #\()(pprint3 (car x) (+ n 1))(setq x (cdr x))(loop(if (atom x) (return))(terpri)(pprint2 (car x) (+ n 1))(setq x (cdr x)) )(princ #\)) ) ) ))lisp",
+    /*  24 */ R"lisp((defun is-all-atom (x)(loop(if (atom x) (return t))(if (not (atom (car x))) (return nil))(setq x (cdr x)) ) ))lisp",
+    /*  25 */ R"lisp((defun is-all-atom-1-list (x)(loop(if (atom x) (return t))(if (and (not (atom (car x))) (not (is-all-atom (car x)))) (return nil))(setq x (cdr x)) ) ))lisp",
+    /*  26 */ R"lisp((defmacro append (&rest l)(cond((null l) nil)((null (cdr l)) (car l))(t (list 'append1 (car l)(cons 'append (cdr l)) ) ) ) ))lisp",
+    /*  27 */ R"lisp((defun reverse (x)(cond((stringp x) (coerce (reverse1 (coerce x 'list)) 'string)) (t (reverse1 x)) ) ))lisp",
+    /*  28 */ R"lisp((defun reverse1 (x)(cond((atom x) x)(t (append (reverse (cdr x)) (cons (car x) nil))) ) ))lisp",
+    // Multiple values. MULTIPLE-VALUE-SETQ evaluates the assignments through EVAL in the caller's
+    // frame, so any variable names work (no helper parameters can shadow them).
+    /*  29 */ R"lisp((defun multiple-value-born$ (arg value)(cond((null arg) nil)((null value) (cons (list 'setq (car arg) 'nil) (multiple-value-born$ (cdr arg) value)))(t (cons (list 'setq (car arg) (list 'quote (car value))) (multiple-value-born$ (cdr arg) (cdr value)))) ) ))lisp",
+    /*  30 */ R"lisp((defmacro multiple-value-setq (a b) `(eval (list 'multiple-value-setq$ ',a (multiple-value-list ,b)))))lisp",
+    /*  31 */ R"lisp((defmacro multiple-value-setq$ (a b) `(prog1 ,@(multiple-value-born$ a b))))lisp",
+    /*  32 */ R"lisp((defmacro multiple-value-bind (a b &rest c) `(let ,(mapcar #'list a) (multiple-value-setq ,a ,b) ,@c)))lisp",
+    // Mapping and membership.
+    /*  33 */ R"lisp((defun mapcar (func a &rest b)(cond((atom a) nil)((and (not (atom b)) (atom (car b))) nil)((atom b) (cons(funcall func (car a))(mapcar func (cdr a)) ) )(t (cons (apply func (cons (car a) (list (car (car b)))))(mapcar func (cdr a) (cdr (car b))) ) ) ) ))lisp",
+    /*  34 */ R"lisp((defun member (item lst &rest a)(let ((test (if (and (not (null a))(eq :test (car a))(not (atom (cdr a))) )(car (cdr a))#'eql) ) )(if (null lst) nil(if (funcall test item (car lst)) lst(member item (cdr lst) :test test))))))lisp",
+    // Accessors and character comparisons.
+    /*  35 */ R"lisp((defun first (x) (car x)))lisp",
+    /*  36 */ R"lisp((defun rest (x) (cdr x)))lisp",
+    /*  37 */ R"lisp((defun char= (x y) (char-equal x y)))lisp",
+    /*  38 */ R"lisp((defun char/= (x y) (not (char-equal x y))))lisp",
+    /*  39 */ R"lisp((defun char> (x y) (char< y x)))lisp",
+    /*  40 */ R"lisp((defun char<= (x y) (or (char< x y) (char= x y))))lisp",
+    /*  41 */ R"lisp((defun char>= (x y) (or (char> x y) (char= x y))))lisp",
+    /*  42 */ R"lisp((defmacro lambda (&rest b) `(function (lambda ,@b))))lisp",
+    // CAR/CDR compositions.
+    /*  43 */ R"lisp((defun caaaar (x) (car (caaar x))))lisp",
+    /*  44 */ R"lisp((defun caaadr (x) (car (caadr x))))lisp",
+    /*  45 */ R"lisp((defun caaar (x) (car (caar x))))lisp",
+    /*  46 */ R"lisp((defun caadar (x) (car (cadar x))))lisp",
+    /*  47 */ R"lisp((defun caaddr (x) (car (caddr x))))lisp",
+    /*  48 */ R"lisp((defun caadr (x) (car (cadr x))))lisp",
+    /*  49 */ R"lisp((defun caar (x) (car (car x))))lisp",
+    /*  50 */ R"lisp((defun cadaar (x) (car (cdaar x))))lisp",
+    /*  51 */ R"lisp((defun cadadr (x) (car (cdadr x))))lisp",
+    /*  52 */ R"lisp((defun cadar (x) (car (cdar x))))lisp",
+    /*  53 */ R"lisp((defun caddar (x) (car (cddar x))))lisp",
+    /*  54 */ R"lisp((defun cadddr (x) (car (cdddr x))))lisp",
+    /*  55 */ R"lisp((defun caddr (x) (car (cddr x))))lisp",
+    /*  56 */ R"lisp((defun cadr (x) (car (cdr x))))lisp",
+    /*  57 */ R"lisp((defun cdaaar (x) (cdr (caaar x))))lisp",
+    /*  58 */ R"lisp((defun cdaadr (x) (cdr (caadr x))))lisp",
+    /*  59 */ R"lisp((defun cdaar (x) (cdr (caar x))))lisp",
+    /*  60 */ R"lisp((defun cdadar (x) (cdr (cadar x))))lisp",
+    /*  61 */ R"lisp((defun cdaddr (x) (cdr (caddr x))))lisp",
+    /*  62 */ R"lisp((defun cdadr (x) (cdr (cadr x))))lisp",
+    /*  63 */ R"lisp((defun cdar (x) (cdr (car x))))lisp",
+    /*  64 */ R"lisp((defun cddaar (x) (cdr (cdaar x))))lisp",
+    /*  65 */ R"lisp((defun cddadr (x) (cdr (cdadr x))))lisp",
+    /*  66 */ R"lisp((defun cddar (x) (cdr (cdar x))))lisp",
+    /*  67 */ R"lisp((defun cdddar (x) (cdr (cddar x))))lisp",
+    /*  68 */ R"lisp((defun cddddr (x) (cdr (cdddr x))))lisp",
+    /*  69 */ R"lisp((defun cdddr (x) (cdr (cddr x))))lisp",
+    /*  70 */ R"lisp((defun cddr (x) (cdr (cdr x))))lisp",
+    // SECOND to TENTH.
+    /*  71 */ R"lisp((defun second (x) (nth 1 x)))lisp",
+    /*  72 */ R"lisp((defun third (x) (nth 2 x)))lisp",
+    /*  73 */ R"lisp((defun fourth (x) (nth 3 x)))lisp",
+    /*  74 */ R"lisp((defun fifth (x) (nth 4 x)))lisp",
+    /*  75 */ R"lisp((defun sixth (x) (nth 5 x)))lisp",
+    /*  76 */ R"lisp((defun seventh (x) (nth 6 x)))lisp",
+    /*  77 */ R"lisp((defun eighth (x) (nth 7 x)))lisp",
+    /*  78 */ R"lisp((defun ninth (x) (nth 8 x)))lisp",
+    /*  79 */ R"lisp((defun tenth (x) (nth 9 x)))lisp",
+    // SETF and the place lookups it uses.
+    /*  80 */ R"lisp((defmacro setf (x? y?)(cond((symbolp x?) `(setq ,x? ,y?))((or (atom x?) (atom (cdr x?))) '(error "エラー: SETFに対してその関数は定義されていません"))((eq (car x?) 'car) `(progn (rplaca ,(cadr x?) ,y?) ,y?))((or (eq (car x?) 'cdr) (eq (car x?) 'rest)) `(progn (rplacd ,(cadr x?) ,y?) ,y?))((and (eq (car x?) 'nth) (consp (cddr x?))) `(progn (rplaca (nthcdr ,(cadr x?) ,(caddr x?)) ,y?) ,y?))((find-nth-name (car x?)) `(progn (rplaca (nthcdr ,(cdr (find-nth-name (car x?))) ,(cadr x?)) ,y?) ,y?))((find-a-name (car x?)) `(progn (rplaca (,(cdr (find-a-name (car x?))) ,(cadr x?)) ,y?) ,y?))((find-d-name (car x?)) `(progn (rplacd (,(cdr (find-d-name (car x?))) ,(cadr x?)) ,y?) ,y?))((and (eq (car x?) 'gethash) (consp (cddr x?))) `(setf-hash ,(cadr x?) ,(caddr x?) ,y?))((eq (car x?) 'aref) `(progn (rplaca (pre-aref ,y? ,@(cdr x?)) ,y?) ,y?))(t '(error "エラー: SETFに対してその関数は定義されていません")) ) ))lisp",
+    /*  81 */ R"lisp((defun setf-hash (k i v)(let ((org-i i))(setq i (cdr (cdr org-i)))(let ((pair (apply #'assoc (list k i :test (car (cdr org-i))))))(cond((null pair) (rplacd (last org-i) (list (cons k v))) v)(t (rplacd pair v) v) ) ) ) ))lisp",
+    /*  82 */ R"lisp((defun find-nth-name (name)(assoc name '((first . 0) (second . 1) (third . 2) (fourth . 3) (fifth . 4) (sixth . 5)(seventh . 6) (eighth . 7) (ninth . 8) (tenth . 9) ) ) ))lisp",
+    /*  83 */ R"lisp((defun nthcdr (n lst)(cond((> 0 n) nil)((atom lst) lst)((zerop n) lst)(t (nthcdr (1- n) (cdr lst))) ) ))lisp",
+    /*  84 */ R"lisp((defun assoc (x alist &rest r)(let ((test #'eq))(if (and (>= (length r) 2) (eq :test (car r))) (setq test (car (cdr r))))(cond((atom alist) nil)((apply test (list x (car (car alist)))) (car alist))(t (apply #'assoc (if (>= (length r) 2) (list x (cdr alist) (car r) (car (cdr r))) (list x (cdr alist))))) ) ) ))lisp",
+    /*  85 */ R"lisp((defun find-a-name (name)(assoc name '((caaaar . caaar) (caaadr . caadr) (caaar . caar) (caadar . cadar) (caaddr . caddr) (caadr . cadr) (caar . car)(cadaar . cdaar) (cadadr . cdadr) (cadar . cdar) (caddar . cddar) (cadddr . cdddr) (caddr . cddr) (cadr . cdr)) ) ))lisp",
+    /*  86 */ R"lisp((defun find-d-name (name)(assoc name '((cdaaar . caaar) (cdaadr . caadr) (cdaar . caar) (cdadar . cadar) (cdaddr . caddr) (cdadr . cadr) (cdar . car)(cddaar . cdaar) (cddadr . cdadr) (cddar . cdar) (cdddar . cddar) (cddddr . cdddr) (cdddr . cddr) (cddr . cdr)) ) ))lisp",
+    // Hash tables: (hash-table TEST . ENTRIES).
+    /*  87 */ R"lisp((defun make-hash-table (&rest b)(cond((null b) (list 'hash-table 'eql))((and (eq (car b) :test) (consp (cdr b))) (list 'hash-table (car (cdr b))))(t (error "エラー: 文法エラー")) ) ))lisp",
+    /*  88 */ R"lisp((defun gethash (key ins)(let ((e nil) (found nil))(if (or (atom ins) (not (eq (car ins) 'hash-table)) (atom (cdr ins)) (not (atom (car (cdr ins))))) (error "エラー: ハッシュテーブルではありません"))(setq e (cdr (cdr ins)))(loop(if (atom e) (return nil))(if (atom (car e)) (error "エラー: ハッシュテーブルが壊れています"))(if (funcall (car (cdr ins)) key (car (car e))) (return (setq found (car e))))(setq e (cdr e)) )(if found (values (cdr found) t) (values nil nil)) ) ))lisp",
+    /*  89 */ R"lisp((defun hash-table-count (ins)(if (or (atom ins) (not (eq (car ins) 'hash-table)) (atom (cdr ins))) (error "エラー: ハッシュテーブルではありません") (length (cdr (cdr ins)))) ))lisp",
+    /*  90 */ R"lisp((defun remhash (key ins)(let ((p nil))(if (or (atom ins) (not (eq (car ins) 'hash-table)) (atom (cdr ins)) (not (atom (car (cdr ins))))) (error "エラー: ハッシュテーブルではありません"))(setq p (cdr ins))(loop(if (atom (cdr p)) (return nil))(if (atom (car (cdr p))) (error "エラー: ハッシュテーブルが壊れています"))(if (funcall (car (cdr ins)) key (car (car (cdr p)))) (progn (rplacd p (cdr (cdr p))) (return t)))(setq p (cdr p)) ) ) ))lisp",
+    /*  91 */ R"lisp((defun maphash (func hash)(setq hash (cdr (cdr hash)))(loop(if (null hash) (return nil))(funcall func (car (car hash)) (cdr (car hash)))(setq hash (cdr hash)) ) ))lisp",
+    /*  92 */ R"lisp((defun last (x)(cond((atom x) x)((= (length x) 1) x)(t (last (cdr x))) ) ))lisp",
+    // CASE. A clause whose key is T is the default clause, as OTHERWISE is.
+    /*  93 */ R"lisp((defmacro case (key &rest body)`(cond ,@(make-case key body) ) ))lisp",
+    /*  94 */ R"lisp((defun make-case (key body)(cond((null body) nil)((or (eq (car (car body)) 'otherwise) (eq (car (car body)) t)) (cons `(t ,@(cdr (car  body))) (make-case key (cdr body))))((atom (car (car body))) (cons `((eql ,key ',(car (car body))) ,@(cdr (car body))) (make-case key (cdr body))))(t (cons `((member ,key ',(car (car body))) ,@(cdr (car body))) (make-case key (cdr body)))) ) ))lisp",
+    // Arrays. A dimension of zero leaves nothing to fill.
+    /*  95 */ R"lisp((defun make-array (dim &rest b)(let ((contents (get-contents b)) (element (get-element b)) (type (get-type b)) (arr nil) (dims nil))(cond((eq type 'character)(cond((eq element 'nothing?) (setq element (code-char 32)))((not (characterp element)) (error "エラー: 文字の初期要素を必要とします")) ) )(t (if (eq element 'nothing?) (setq element nil))(setq type 'all)) )(cond((and (integerp dim) (>= dim 0)) (setq dims (list dim)) (setq arr (set-array (cons 1 (cons type (consn dim element))))))((accept-dimension-element dim) (setq dims dim) (setq arr (set-array (cons (length dim) (cons type (make-array-base (reverse dim) element))))))(t (error "エラー: 文法エラー")) )(if (find 0 dims) arr (progn (set-contents arr dims contents element) arr)) ) ))lisp",
+    /*  96 */ R"lisp((defun set-contents (arr dim contents def)(let ((pos (init-pos (length dim))) (el nil))(loop(if (eql (car pos) (car dim)) (return t))(setq el (a-content contents pos def))(eval `(setf (aref arr ,@pos) el))(setq pos (reverse (inc-pos (reverse pos) (reverse dim)))) ) ) ))lisp",
+    /*  97 */ R"lisp((defun a-content (contents pos def)(let ((k))(setq k (car pos))(cond((atom contents) def)((>= k (length contents)) def)((atom (cdr pos)) (nth k contents))(t (a-content (nth k contents) (cdr pos) def)) ) ) ))lisp",
+    /*  98 */ R"lisp((defun inc-pos (pos dim)(let ((k))(setq k (1+ (car pos)))(cond((eql k (car dim))(cond((atom (cdr pos)) (list k))(t (cons 0 (inc-pos (cdr pos) (cdr dim)))) ) )(t(cons k (cdr pos)) ) ) ) ))lisp",
+    /*  99 */ R"lisp((defun init-pos (len)(cond((zerop len) nil)(t (cons 0 (init-pos (1- len)))) ) ))lisp",
+    /* 100 */ R"lisp((defun make-array-base (dim element)(cond((atom dim) element)(t (make-array-base (cdr dim) (consn (car dim) element))) ) ))lisp",
+    /* 101 */ R"lisp((defun copy (s)(cond((consp s) (cons (copy (car s)) (copy (cdr s))))(t s) ) ))lisp",
+    /* 102 */ R"lisp((defun consn (n element)(cond((zerop n) nil)(t (cons element (consn (1- n) (copy element)))) ) ))lisp",
+    /* 103 */ R"lisp((defun get-contents (b)(let ((f (find :initial-contents b)))(cond((null f) nil)((atom (cdr f)) nil)(t (car (cdr f))) ) ) ))lisp",
+    /* 104 */ R"lisp((defun get-element (b)(let ((f (find :initial-element b)))(cond((null f) 'nothing?)((atom (cdr f)) 'nothing?)(t (car (cdr f))) ) ) ))lisp",
+    /* 105 */ R"lisp((defun get-type (b)(let ((f (find :element-type b)))(cond((null f) nil)((atom (cdr f)) nil)((eql (car (cdr f)) 'character) 'character)(t 'all) ) ) ))lisp",
+    /* 106 */ R"lisp((defun find (v l)(cond((atom l) nil)((eql (car l) v) l)(t (find v (cdr l))) ) ))lisp",
+    /* 107 */ R"lisp((defun accept-dimension-element (l)(cond((atom l) nil)(t (accept-dimension-element-base l)) ) ))lisp",
+    /* 108 */ R"lisp((defun accept-dimension-element-base (l)(cond((atom l) t)((not (integerp (car l))) nil)((< (car l) 0) nil)(t (accept-dimension-element-base (cdr l))) ) ))lisp",
+    /* 109 */ R"lisp((defun aref (a &rest b)(cond((eql (length b) (array-car a)) (get-array-pos (cdr (array-cdr a)) b))(t (error "エラー: 次元を設定するところでエラーを生じました")) ) ))lisp",
+    /* 110 */ R"lisp((defun get-array-pos (a b)(cond((atom b) a)((not (integerp (car b))) (error "エラー: 次元を設定するところでエラーを生じました"))(t (get-array-pos (nth (car b) a) (cdr b))) ) ))lisp",
+    /* 111 */ R"lisp((defun pre-aref (c a &rest b)(cond((eql (length b) (array-car a))(cond((and (eq (car (array-cdr a)) 'character) (not (characterp c))) (error "エラー: 文字設定エラー"))(t (pre-get-array-pos (cdr (array-cdr a)) b)) ) )(t (error "エラー: 次元を設定するところでエラーを生じました")) ) ))lisp",
+    /* 112 */ R"lisp((defun pre-get-array-pos (a b)(cond((not (integerp (car b))) (error "エラー: 次元を設定するところでエラーを生じました"))((atom (cdr b)) (nthcdr (car b) a))(t (pre-get-array-pos (nth (car b) a) (cdr b))) ) ))lisp",
+    // Destructive and sorting list functions. NCONC skips empty leading lists.
+    /* 113 */ R"lisp((defun nconc (a &rest b)(loop(if (null b) (return a))(if (null a) (setq a (car b)) (rplacd (last a) (car b)))(setq b (cdr b)) ) ))lisp",
+    /* 114 */ R"lisp((defun remove (a b &rest c)(let ((test) (count) (ans nil))(cond((setq test (member :test c))(cond((not (atom (cdr test)))(setq test (cadr test)) )(t (setq test #'eql)) ) )(t (setq test #'eql)) )(cond((setq count (member :count c))(cond((not (atom (cdr count)))(setq count (cadr count)) )(t (setq count nil)) ) )(t (setq count nil)) )(loop(if (eql 0 count) (return (append ans b)))(if (atom b) (return ans))(cond((funcall test a (car b)) (if (null count) nil (setq count (1- count))))(t (setq ans (append ans (list (car b))))) )(setq b (cdr b)) ) ) ))lisp",
+    /* 115 */ R"lisp((defun delete (a b &rest c)(let ((test) (count) (k 0))(cond((setq test (member :test c))(cond((not (atom (cdr test)))(setq test (cadr test)) )(t (setq test #'eql)) ) )(t (setq test #'eql)) )(cond((setq count (member :count c))(cond((not (atom (cdr count)))(setq count (cadr count)) )(t (setq count nil)) ) )(t (setq count nil)) )(loop(if (eql 0 count) (return b))(if (atom (nthcdr k b)) (return b))(cond((funcall test a (nth k b))(if (= k 0)(return (apply #'remove (cons a (cons b c))))(progn (rplacd (nthcdr (1- k) b) (nthcdr (1+ k) b))) )(if (null count) nil (setq count (1- count))) )(t (setq k (1+ k))) ) ) ) ))lisp",
+    /* 116 */ R"lisp((defun sort (lst test &rest c)(let ((key) (s) (l) (m) (len (length lst)) (v) (k 0) (kep lst))(cond((setq key (member :key c))(setq key (cadr key)) )(t (setq key nil)) )(cond((< len 2) lst)(t(loop(setq lst kep)(if (= k len) (return lst))(if (null key) (setq m (nth k lst)) (setq m (funcall key (nth k lst))))(setq s nil)(setq l nil)(loop(if (null lst) (return))(if (null key) (setq v (car lst)) (setq v (funcall key (car lst))))(cond((funcall test v m) (setq s (cons (car lst) s)))(t (setq l (cons (car lst) l))) )(setq lst (cdr lst)) )(if (or (null s) (null l))(setq k (1+ k))(return (replace-destroy kep (append (apply #'sort (cons (reverse s) (cons test c)))(apply #'sort (cons (reverse l) (cons test c))) ) ) ) ) ) ) ) ) ))lisp",
+    /* 117 */ R"lisp((defun replace-destroy (a b)(cond((and (null a) (null b)) a)(t(rplaca a (car b))(rplacd a (cdr b))a ) ) ))lisp",
+    // Symbols and digits. INT-TO-STRING writes a minus sign for a negative number.
+    /* 118 */ R"lisp((defparameter *gensym-counter* 1000))lisp",
+    /* 119 */ R"lisp((defun mod (x y)(let ((n (floor (/ x y))))(- x (* n y)) ) ))lisp",
+    /* 120 */ R"lisp((defun int-to-string (i)(let ((ans nil) (j) (neg (and (numberp i) (minusp i))))(loop(setq j (mod i 10))(setq i (floor (/ i 10)))(if (and neg (not (zerop j))) (progn (setq j (- 10 j)) (setq i (1+ i))))(setq ans (cons (code-char (+ (char-code #\0) j)) ans))(if (zerop i) (return (coerce (if neg (cons #\- ans) ans) 'string))) ) ) ))lisp",
+    /* 121 */ R"lisp((defun gensym (&rest b)(cond((null b) (setq *gensym-counter* (1+ *gensym-counter*)) (make-symbol (coerce (cons #\G (coerce (int-to-string *gensym-counter*) 'list)) 'string)))((and (integerp (car b)) (> (car b) 0)) (make-symbol (coerce (cons #\G (coerce (int-to-string (car b)) 'list)) 'string)))((stringp (car b)) (setq *gensym-counter* (1+ *gensym-counter*)) (make-symbol (coerce (append (coerce (car b) 'list) (coerce (int-to-string *gensym-counter*) 'list)) 'string)))(t (error "BAD USAGE GENSYM")) ) ))lisp",
+    /* 122 */ R"lisp((defun make-symbol (str)(intern-wide str) ))lisp",
+};

@@ -1,0 +1,11 @@
+// line output
+#include <cstdio>
+
+#include "shell/messages.h"
+
+void say(const char* text) {
+  std::fputs(text, stdout);
+  std::fputc('\n', stdout);
+}
+
+void sayRaw(const char* text) { std::fputs(text, stdout); }

@@ -1,0 +1,78 @@
+// start-up and the top-level loop
+#include <cstdio>
+#include <cstring>
+
+#include "eval/ops.h"
+#include "shell/clisp.h"
+#include "shell/keywords.h"
+#include "shell/library.h"
+#include "shell/messages.h"
+
+#define ZELKORA_DEFINE_KEYWORD(name, text) _cell* name = nullptr;
+ZELKORA_KEYWORDS(ZELKORA_DEFINE_KEYWORD)
+#undef ZELKORA_DEFINE_KEYWORD
+
+void clisp::SetKeyword() {
+  int row = 0;
+#define ZELKORA_INTERN_KEYWORD(name, text)                  \
+  name = getStringCell(text);                               \
+  if (++row == 10) globalTable[getSymVal2(NIL)].value = NILCell; \
+  if (row == 11) globalTable[getSymVal2(T)].value = TCell;
+  ZELKORA_KEYWORDS(ZELKORA_INTERN_KEYWORD)
+#undef ZELKORA_INTERN_KEYWORD
+  // Symbols made before NIL existed get NIL as their cdr now, like every other symbol.
+  for (_cell** s = symbolTable; s < symbolTop; s++) (*s)->cdr = NILCell;
+  initOperators();
+}
+
+int clisp::ReadEvalLoop() {
+  for (int i = 0; i < kLibraryForms; i++) {
+    std::strncpy(lineStr, ReadEvalData[i], kFormLimit);
+    lineStr[kFormLimit] = 0;
+    if (!Rewrite(lineStr)) return 0;
+    _cell* form = readFromString(lineStr);
+    if (!form) return 0;
+    _cell* r;
+    {
+      CellFrame g(*this, form);
+      r = eval(form, nullptr, 0);
+    }
+    if (!r) return 0;
+  }
+  return 1;
+}
+
+void clisp::DispMessage() { std::printf("%s\n%s\n", msg::Banner, msg::Notice); }
+
+void clisp::ReadEvalPrintLoop() {
+  for (long counter = 1;; counter++) {
+    std::printf("[%ld]", counter);
+    lineStr[0] = 0;
+    if (!GetOneS()) {
+      errorlisp(nullptr, 0);
+      continue;
+    }
+    if (!Rewrite(lineStr)) return;
+    _cell* form = readFromString(lineStr);
+    if (!form) return;
+    _cell* r;
+    {
+      CellFrame g(*this, form);
+      r = eval(form, nullptr, 0);
+    }
+    reportResult(r);
+  }
+}
+
+int runInterpreter() {
+  static clisp lisp;  // lives for the whole run; too large a job for a thread's frame
+  lisp.Init();
+  if (!lisp.AllocMemory()) return 1;
+  lisp.IncCellStack(nullptr);
+  lisp.IncLocStack(nullptr, 0);
+  lisp.SetKeyword();
+  if (!lisp.ReadEvalLoop()) return 1;
+  lisp.DispMessage();
+  lisp.ReadEvalPrintLoop();
+  return 0;
+}

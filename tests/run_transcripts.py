@@ -1,0 +1,125 @@
+#!/usr/bin/env python3
+"""Runs golden transcript files against the interpreter.
+
+A transcript file holds cases:
+
+    === title
+    --- env NAME=VALUE        (optional, any number)
+    --- file NAME             (optional: the lines up to the next '--- ' line are written
+                               to NAME in the case's working folder before the run)
+    <bytes typed on standard input, up to '--- output'>
+    --- output
+    <exact standard output after the banner; the final line end of this section is dropped>
+    --- status N              (optional, default 0)
+
+Each case runs in a fresh temporary folder. '#' lines before the first case are comments.
+Prints 'N passed, M failed'; exits 1 on any failure.
+"""
+import os
+import subprocess
+import sys
+import tempfile
+
+BANNER = "Zelkora for Linux version2.18\nCopyright (C) 2026 the Zelkora developers\n"
+
+
+def parse(path):
+    cases = []
+    cur = None
+    mode = None
+    fname = None
+    with open(path, "rb") as fh:
+        lines = fh.read().decode("utf-8").split("\n")
+    if lines and lines[-1] == "":
+        lines.pop()
+    for raw in lines:
+        line = raw + "\n"
+        if raw.startswith("=== "):
+            cur = {"title": raw[4:], "env": {}, "files": {}, "input": "", "output": "",
+                   "status": 0, "line": len(cases)}
+            cases.append(cur)
+            mode = "input"
+            continue
+        if cur is None:
+            continue
+        if raw.startswith("--- env "):
+            k, _, v = raw[8:].partition("=")
+            cur["env"][k] = v
+            continue
+        if raw.startswith("--- file "):
+            fname = raw[9:]
+            cur["files"][fname] = ""
+            mode = "file"
+            continue
+        if raw == "--- input":
+            mode = "input"
+            continue
+        if raw == "--- output":
+            mode = "output"
+            continue
+        if raw.startswith("--- status "):
+            cur["status"] = int(raw[11:])
+            mode = None
+            continue
+        if mode == "input":
+            cur["input"] += line
+        elif mode == "output":
+            cur["output"] += line
+        elif mode == "file":
+            cur["files"][fname] += line
+    for c in cases:
+        if c["output"].endswith("\n"):
+            c["output"] = c["output"][:-1]
+    return cases
+
+
+def run(binary, path):
+    passed = failed = 0
+    for case in parse(path):
+        with tempfile.TemporaryDirectory() as tmp:
+            for name, text in case["files"].items():
+                with open(os.path.join(tmp, name), "wb") as fh:
+                    fh.write(text.encode("utf-8"))
+            env = dict(os.environ)
+            env.update(case["env"])
+            try:
+                proc = subprocess.run([binary], input=case["input"].encode("utf-8"),
+                                      stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+                                      cwd=tmp, env=env, timeout=120)
+            except subprocess.TimeoutExpired:
+                print(f"FAIL {path}: {case['title']}: timed out")
+                failed += 1
+                continue
+            want = (BANNER + case["output"]).encode("utf-8")
+            ok = proc.stdout == want and proc.returncode == case["status"]
+            if ok and proc.stderr:
+                ok = False
+            if ok:
+                passed += 1
+            else:
+                failed += 1
+                print(f"FAIL {path}: {case['title']}")
+                print(f"  status: want {case['status']} got {proc.returncode}")
+                print("  --- want ---")
+                print(want.decode("utf-8", "replace"))
+                print("  --- got ---")
+                print(proc.stdout.decode("utf-8", "replace"))
+                if proc.stderr:
+                    print("  --- stderr ---")
+                    print(proc.stderr.decode("utf-8", "replace")[:4000])
+    return passed, failed
+
+
+def main():
+    binary = sys.argv[1]
+    passed = failed = 0
+    for path in sys.argv[2:]:
+        p, f = run(binary, path)
+        passed += p
+        failed += f
+    print(f"{passed} passed, {failed} failed")
+    sys.exit(1 if failed else 0)
+
+
+if __name__ == "__main__":
+    main()

@@ -1,0 +1,209 @@
+// Characters and strings: LENGTH, CHAR, COERCE, STRING-EQUAL, CHAR-CODE, CODE-CHAR, and the
+// conversion of a string into a file name.
+//
+// Text is bytes: a character cell holds one byte and a multi-byte character is several
+// cells, so LENGTH counts bytes and every operation here looks at the low 8 bits only.
+// Lists can be circular once RPLACD has run, so every walk here is bounded: a list that never
+// ends is treated like any other list that is not proper.
+
+#include "eval/eval.h"
+#include "printer/printer.h"
+#include "shell/keywords.h"
+#include "shell/messages.h"
+
+namespace {
+
+// ---- list walking ---------------------------------------------------------------------
+
+// Number of conses along the cdr chain, or -1 when the chain is circular. A dotted tail
+// ends the count without being counted.
+long countConses(_cell* l) {
+  long count = 0;
+  _cell* slow = l;
+  _cell* fast = l;
+  while (isCons(fast)) {
+    fast = fast->cdr;
+    ++count;
+    if (!isCons(fast)) break;
+    fast = fast->cdr;
+    ++count;
+    slow = slow->cdr;
+    if (slow == fast) return -1;
+  }
+  return count;
+}
+
+// The element list of a string (the cdr of its CHARACTER cons).
+_cell* charsOf(_cell* s) { return s->cdr->cdr; }
+
+}  // namespace
+
+// ---- LENGTH -----------------------------------------------------------------------------
+
+_cell* cfunction::jlength(_cell* v) {
+  if (isCons(v) || v == NILCell) {
+    long len = countConses(v);
+    if (len < 0) {
+      say(msg::LengthOperand);
+      return nullptr;
+    }
+    return made(IntToCell(len));
+  }
+  if (isArray(v)) {
+    if (!isInt(v->car) || !isCons(v->cdr)) {
+      say(msg::ArrayBroken);
+      return nullptr;
+    }
+    if (intOf(v->car) != 1) {
+      say(msg::NotOneDimensional);
+      return nullptr;
+    }
+    long len = countConses(v->cdr->cdr);
+    if (len < 0) {
+      say(msg::LengthOperand);
+      return nullptr;
+    }
+    return made(IntToCell(len));
+  }
+  say(msg::LengthOperand);
+  return nullptr;
+}
+
+// ---- CHAR -------------------------------------------------------------------------------
+
+_cell* cfunction::tchar(_cell* args, Frame f, long n) {
+  if (!isCons(args)) return fail(msg::CharSyntax, f, n);
+  CellFrame g(*this, args);
+  _cell* s = eval(args->car, f, n);
+  if (!s) return nullptr;
+  g.push(s);
+  if (!isCons(args->cdr)) return fail(msg::CharSyntax, f, n);
+  _cell* i = eval(args->cdr->car, f, n);
+  if (!i) return nullptr;
+  if (!isArray(s) || !isInt(i) || intOf(i) < 0 || !isString(s)) return fail(msg::CharSyntax, f, n);
+  long index = intOf(i);
+  long len = countConses(charsOf(s));
+  if (len < 0) return fail(msg::CharSyntax, f, n);
+  if (index >= len) return made(NILCell);
+  _cell* p = charsOf(s);
+  for (long k = 0; k < index; ++k) p = p->cdr;
+  return made(p->car);
+}
+
+// ---- COERCE -----------------------------------------------------------------------------
+
+namespace {
+
+// A fresh copy of a proper list's spine; cons elements are copied deeply, atoms shared.
+_cell* copyList(cfunction& m, _cell* l) {
+  _cell* head = NILCell;
+  _cell* tail = nullptr;
+  for (; isCons(l); l = l->cdr) {
+    _cell* elem = isCons(l->car) ? m.Copy(l->car) : l->car;
+    _cell* c = m.cons(elem, NILCell);
+    if (tail)
+      tail->cdr = c;
+    else
+      head = c;
+    tail = c;
+  }
+  return head;
+}
+
+}  // namespace
+
+_cell* cfunction::coerce(_cell* args, Frame f, long n) {
+  if (!isCons(args)) return fail(msg::CoerceSyntax, f, n);
+  CellFrame g(*this, args);
+  _cell* x = eval(args->car, f, n);
+  if (!x) return nullptr;
+  g.push(x);
+  if (!isCons(args->cdr)) return fail(msg::CoerceSyntax, f, n);
+  _cell* type = eval(args->cdr->car, f, n);
+  if (!type) return nullptr;
+
+  if (type == STRING) {
+    if (!(isCons(x) || x == NILCell) || !isAllMoji(x)) return fail(msg::CoerceSyntax, f, n);
+    _cell* chars = copyList(*this, x);
+    _cell* body = cons(CHARACTER, chars);
+    _cell* a = getCell();
+    a->type = Type::Array;
+    a->car = IntToCell(1);
+    a->cdr = body;
+    return made(a);
+  }
+  if (type == LIST) {
+    if (!isString(x) || countConses(charsOf(x)) < 0) return fail(msg::CoerceSyntax, f, n);
+    return made(copyList(*this, charsOf(x)));
+  }
+  if (type == FUNCTION) return made(x);
+  return fail(msg::CoerceSyntax, f, n);
+}
+
+// ---- STRING-EQUAL -----------------------------------------------------------------------
+
+_cell* cfunction::StringEqual(_cell* a, _cell* b) {
+  if (!isString(a) || !isString(b)) return made(NILCell);
+  _cell* p = charsOf(a);
+  _cell* q = charsOf(b);
+  long lenA = countConses(p);
+  long lenB = countConses(q);
+  if (lenA < 0 || lenB < 0 || lenA != lenB) return made(NILCell);
+  for (long k = 0; k < lenA; ++k, p = p->cdr, q = q->cdr) {
+    if (!isChar(p->car) || !isChar(q->car)) return made(NILCell);
+    if (byteOf(p->car) != byteOf(q->car)) return made(NILCell);
+  }
+  return made(TCell);
+}
+
+// ---- CHAR-CODE, CODE-CHAR ---------------------------------------------------------------
+
+_cell* cfunction::char_to_code(_cell* args, Frame f, long n) {
+  if (!isCons(args)) return fail(msg::CharCodeUse, f, n);
+  _cell* c = eval(args->car, f, n);
+  if (!c) return nullptr;
+  if (!isChar(c)) return fail(msg::CharCodeUse, f, n);
+  return made(IntToCell(byteOf(c)));
+}
+
+_cell* cfunction::code_to_char(_cell* args, Frame f, long n) {
+  if (!isCons(args)) return fail(msg::CodeCharUse, f, n);
+  _cell* v = eval(args->car, f, n);
+  if (!v) return nullptr;
+  if (!isInt(v) || intOf(v) < 0) return fail(msg::CodeCharUse, f, n);
+  unsigned code = static_cast<unsigned>(intOf(v)) & 0xffu;
+  _cell* c = getMojiCell(static_cast<char>(code));
+  c->code = static_cast<intptr_t>(code);  // stored zero-extended, 0 to 255
+  return made(c);
+}
+
+// ---- helpers for other subsystems -------------------------------------------------------
+
+int cfunction::isAllMoji(_cell* list) {
+  long len = countConses(list);
+  if (len < 0) return 0;
+  _cell* p = list;
+  for (long k = 0; k < len; ++k, p = p->cdr)
+    if (!isChar(p->car)) return 0;
+  return p == NILCell ? 1 : 0;
+}
+
+// A NUL byte inside the name is refused: the file system would see a shorter, different name.
+int cfunction::toPathMojiretsu(_cell* s, unsigned char* buf, int len) {
+  if (!isString(s) || len <= 0) return 0;
+  _cell* p = charsOf(s);
+  if (!isCons(p)) return 0;
+  int pos = 0;
+  for (;;) {
+    if (!isCons(p)) {
+      buf[pos] = 0;
+      return 1;
+    }
+    if (!isChar(p->car)) return 0;
+    if (pos >= len - 1) return 0;  // no room left for this byte and the terminator
+    unsigned char b = byteOf(p->car);
+    if (b == 0) return 0;
+    buf[pos++] = b;
+    p = p->cdr;
+  }
+}
