@@ -5,12 +5,16 @@ A transcript file holds cases:
 
     === title
     --- env NAME=VALUE        (optional, any number)
+    --- chomp                 (optional: the input's final line end is not typed)
     --- file NAME             (optional: the lines up to the next '--- ' line are written
                                to NAME in the case's working folder before the run)
     <bytes typed on standard input, up to '--- output'>
     --- output
     <exact standard output after the banner; the final line end of this section is dropped>
     --- status N              (optional, default 0)
+
+Blank lines between cases are separators. To expect output that ends with a line end, close
+the output section with a '--- status N' line: then exactly one final line end is dropped.
 
 Each case runs in a fresh temporary folder. '#' lines before the first case are comments.
 Prints 'N passed, M failed'; exits 1 on any failure.
@@ -36,7 +40,7 @@ def parse(path):
         line = raw + "\n"
         if raw.startswith("=== "):
             cur = {"title": raw[4:], "env": {}, "files": {}, "input": "", "output": "",
-                   "status": 0, "line": len(cases)}
+                   "status": 0, "chomp": False, "exact": False}
             cases.append(cur)
             mode = "input"
             continue
@@ -45,6 +49,9 @@ def parse(path):
         if raw.startswith("--- env "):
             k, _, v = raw[8:].partition("=")
             cur["env"][k] = v
+            continue
+        if raw == "--- chomp":
+            cur["chomp"] = True
             continue
         if raw.startswith("--- file "):
             fname = raw[9:]
@@ -59,6 +66,7 @@ def parse(path):
             continue
         if raw.startswith("--- status "):
             cur["status"] = int(raw[11:])
+            cur["exact"] = True
             mode = None
             continue
         if mode == "input":
@@ -68,6 +76,10 @@ def parse(path):
         elif mode == "file":
             cur["files"][fname] += line
     for c in cases:
+        if c["chomp"] and c["input"].endswith("\n"):
+            c["input"] = c["input"][:-1]
+        if not c["exact"]:
+            c["output"] = c["output"].rstrip("\n") + "\n"
         if c["output"].endswith("\n"):
             c["output"] = c["output"][:-1]
     return cases
@@ -111,7 +123,7 @@ def run(binary, path):
 
 
 def main():
-    binary = sys.argv[1]
+    binary = os.path.abspath(sys.argv[1])
     passed = failed = 0
     for path in sys.argv[2:]:
         p, f = run(binary, path)
