@@ -1,0 +1,79 @@
+"""Bad input at the prompt: the documented message or a sound one, never a crash or hang."""
+import random
+import sys
+import tempfile
+
+from common import BANNER, Checker, run
+
+binary = sys.argv[1]
+t = Checker()
+
+
+def sound(code, err):
+    return code in (0, 1) and not err
+
+
+def case(title, data, expect_in=None, expect_end=None, status=0):
+    with tempfile.TemporaryDirectory() as tmp:
+        code, out, err = run(binary, data, cwd=tmp)
+    ok = code == status and not err
+    if expect_in is not None:
+        ok = ok and expect_in in out
+    if expect_end is not None:
+        ok = ok and out.endswith(expect_end)
+    t.check(ok, title, f"status {code}\nstdout tail: {out[-400:]!r}\nstderr: {err[-2000:]!r}")
+
+
+E_LONG = "エラー: S式が長過ぎます。".encode()
+E_REWRITE = "エラー: Ｓ式が長すぎます".encode()
+E_CLOSE = "エラー: )が多すぎます。".encode()
+DEBUG = "デバッグモードに入りました。\nABORTと入力すれば抜けられます。\n".encode()
+
+case("NUL bytes are dropped", b"(list 1\x00 2\x00)\n", expect_end=b"[1](1 2)\n[2]")
+case("a 1 MB line inside a list is refused, its rest dropped, and the session goes on",
+     b"(list " + b"a" * 1000000 + b")\n(+ 1 2)\nabort\n(+ 3 4)\n",
+     expect_end=b"[1]" + E_LONG + b"\n" + DEBUG + b"*[1]3\n*[2][2]7\n[3]")
+# A line starting with an atom is complete at the end of each 255-byte piece.
+case("a 1 MB atom line arrives in pieces", b"a" * 1000000 + b"\n", expect_end=b"]")
+case("a form longer than the limit over many lines",
+     b"(list\n" + b"1 2 3 4 5 6 7 8 9\n" * 1200 + b")\nabort\n'ok\n",
+     expect_in=E_LONG, expect_end=b"OK\n*[92]")
+case("a rewritten form reaching the limit ends the session",
+     b"(list " + b"'a " * 2900 + b")\n", expect_end=b"[1]" + E_REWRITE + b"\n")
+case("unbalanced parentheses at the end of input", b"(((\n", expect_end=b"[1]")
+case("an unterminated string at the end of input", b"\"abc\n", expect_end=b"[1]")
+case("stray closing parentheses", b"))))\nabort\n'ok\n",
+     expect_end=b"[1]" + E_CLOSE + b"\n" + DEBUG + b"*[1][2]OK\n[3]")
+case("a lone #\\ at the end of input", b"#\\", expect_in=b"[1]")
+case("a lone #\\ inside a list at the end of input", b"(list #\\", expect_end=b"[1]")
+case("prefix characters alone wait for a datum", b"'\n''\n`\n,\n'x\n", expect_end=b"\n[2]")
+case("lists nested 9000 deep by the reader",
+     b"'" + b"(" * 9000 + b")" * 9000 + b"\n",
+     expect_end=b"(" * 8999 + b"NIL" + b")" * 8999 + b"\n[2]")
+case("a list nested 100000 deep through its car is built, collected and printed",
+     b"(setq x nil)\n(dotimes (i 100000) (setq x (list x)))\n(gc)\nx\n(length x)\n",
+     expect_end=b"(" * 100000 + b"NIL" + b")" * 100000 + b"\n[5]1\n[6]")
+case("a very long list prints", b"(setq l nil)\n(dotimes (i 200000) (setq l (cons i l)))\n(length l)\n",
+     expect_end=b"[3]200000\n[4]")
+case("bytes above 0x7f in symbols and strings",
+     bytes([0x28, 0x6c, 0x69, 0x73, 0x74, 0x20, 0x27, 0xff, 0xfe, 0x20, 0x22, 0x80, 0x22, 0x29, 0x0a]),
+     expect_end=b"[1](\xff\xfe \"\x80\")\n[2]")
+
+# Random bytes, and random fragments of Lisp, must never crash, hang or damage the heap.
+pieces = [b"(", b")", b"'", b"`", b",", b",@", b"\"", b"#\\", b"#'", b" ", b"\n", b"abort\n",
+          b"car", b"(defun f (x) (f x))", b"(f 1)", b"nil", b"1/0", b"(values 1 2)", b"(gc)",
+          b"(setq a", b"(rplacd a a)", b"(list a a)", b"(let ((x 1)) x", b";", b"\t", b"\r",
+          b"(throw 'x 1)", b"(catch 'x", b"(block b (return-from b", b"(prog** (i) l (go l))",
+          b"(1+ 'a)", b"(/ 1 0)", b"1.5e999", b"-2147483648/-1", b"(expt 2 100)"]
+for seed in range(6):
+    rng = random.Random(seed)
+    if seed % 2:
+        data = bytes(rng.randrange(256) for _ in range(20000))
+    else:
+        data = b"".join(rng.choice(pieces) for _ in range(3000))
+    with tempfile.TemporaryDirectory() as tmp:
+        code, out, err = run(binary, data, cwd=tmp)
+    t.check(sound(code, err) and out.startswith(BANNER), f"random input seed {seed}",
+            f"status {code}\nstderr: {err[-3000:]!r}")
+
+t.finish()

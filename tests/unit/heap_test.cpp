@@ -1,0 +1,139 @@
+// The heap's internals: interning, cells, the cell stack's pairing, the collector's counts,
+// and captured frames.
+
+#include <gtest/gtest.h>
+
+#include <regex>
+#include <string>
+
+#include "heap_fixture.h"
+#include "shell/keywords.h"
+
+namespace {
+struct Counts {
+  long cells, floats, ints;
+};
+
+Counts collect() {
+  testing::internal::CaptureStdout();
+  testLisp().gc();
+  std::string out = testing::internal::GetCapturedStdout();
+  std::smatch m;
+  std::regex re("gc: \\S+ (\\d+)\\S+ \\S+ (\\d+)\\S+ \\S+ (\\d+)\\S+ \\S+ [ *]\n");
+  EXPECT_TRUE(std::regex_match(out, m, re)) << out;
+  return {std::stol(m[1]), std::stol(m[2]), std::stol(m[3])};
+}
+}  // namespace
+
+TEST(Interning, SameNameSameSymbol) {
+  clisp& m = testLisp();
+  _cell* a = m.getStringCell("ZEBRA");
+  EXPECT_EQ(a, m.getStringCell("ZEBRA"));
+  EXPECT_EQ(a, m.CheckStringCell("ZEBRA"));
+  EXPECT_EQ(a->attr, Attr::Plain);
+  EXPECT_EQ(a->cdr, NILCell);
+  EXPECT_EQ(m.getStringCell(":KEY")->attr, Attr::Keyword);
+  EXPECT_EQ(m.CheckStringCell("NEVER-MADE"), nullptr);
+}
+
+TEST(Interning, UninternedSymbolsAreNeverFound) {
+  clisp& m = testLisp();
+  _cell* g1 = m.getStringCellWide("G77");
+  _cell* g2 = m.getStringCellWide("G77");
+  EXPECT_NE(g1, g2);
+  EXPECT_EQ(g1->attr, Attr::Uninterned);
+  _cell* plain = m.getStringCell("G77");
+  EXPECT_NE(plain, g1);
+  EXPECT_NE(plain, g2);
+  EXPECT_EQ(plain->attr, Attr::Plain);
+}
+
+TEST(Cells, FreshCellsAndNumberCells) {
+  clisp& m = testLisp();
+  _cell* c = m.getCell();
+  EXPECT_EQ(c->type, Type::Cons);
+  EXPECT_EQ(c->attr, Attr::Plain);
+  EXPECT_EQ(c->car, NILCell);
+  EXPECT_EQ(c->cdr, NILCell);
+  EXPECT_EQ(c->closureFrame, nullptr);
+  EXPECT_EQ(c->closureSize, 0);
+  _cell* r = m.BunsuToCell(2, 4);
+  EXPECT_EQ(numOf(r), 2);
+  EXPECT_EQ(denOf(r), 4);
+  EXPECT_EQ(m.CellToInt(m.NumberToCell(2.5L)), 0);
+  EXPECT_EQ(CellToNumber(m.IntToCell(3)), 0.0L);
+  EXPECT_EQ(m.getMojiCell(static_cast<char>(0xe6))->code, -26);  // bytes are widened signed
+}
+
+TEST(CellStack, GuardsPairPushesAndPops) {
+  clisp& m = testLisp();
+  _cell** before = m.cellStackTop;
+  {
+    CellFrame outer(m, m.getCell());
+    {
+      CellFrame inner(m, m.getCell(), m.getCell());
+      inner.push(m.getCell());
+      EXPECT_EQ(m.cellStackTop - before, 2 + 4);
+    }
+    EXPECT_EQ(m.cellStackTop - before, 2);
+  }
+  EXPECT_EQ(m.cellStackTop, before);
+}
+
+TEST(Collector, CountsWhatIsReachable) {
+  clisp& m = testLisp();
+  Counts base = collect();
+  EXPECT_EQ(collect().cells, base.cells);  // nothing changes between two collections
+
+  for (int i = 0; i < 1000; i++) m.cons(m.IntToCell(i), m.NumberToCell(i));  // garbage
+  Counts after = collect();
+  EXPECT_EQ(after.cells, base.cells);
+  EXPECT_EQ(after.floats, base.floats);
+  EXPECT_EQ(after.ints, base.ints);
+  EXPECT_EQ(m.freeCells, kCells - base.cells);
+
+  // A list held on the cell stack survives: 100 conses, 100 integer cells, 100 slots.
+  _cell* l = NILCell;
+  for (int i = 0; i < 100; i++) l = m.cons(m.IntToCell(i), l);
+  {
+    CellFrame keep(m, l);
+    Counts held = collect();
+    EXPECT_EQ(held.cells, base.cells + 200);
+    EXPECT_EQ(held.ints, base.ints + 100);
+    EXPECT_EQ(intOf(l->car), 99);
+  }
+  EXPECT_EQ(collect().cells, base.cells);
+}
+
+TEST(Collector, MarksCircularAndDeepStructure) {
+  clisp& m = testLisp();
+  Counts base = collect();
+  _cell* ring = m.cons(NILCell, NILCell);
+  ring->cdr = m.cons(NILCell, ring);
+  _cell* deep = NILCell;
+  for (int i = 0; i < 200000; i++) deep = m.cons(deep, NILCell);
+  CellFrame keep(m, ring, deep);
+  EXPECT_EQ(collect().cells, base.cells + 2 + 200000);
+}
+
+TEST(Frames, ACapturedFrameLivesWhileAFunctionObjectHoldsIt) {
+  clisp& m = testLisp();
+  _cell* lambda = m.cons(LAMBDA, m.cons(NILCell, NILCell));
+  _cell* value = m.IntToCell(42);
+  Counts base = collect();
+  {
+    FrameHolder frame(m, 1);
+    frame.recs()[0].symbol = m.getStringCell("CAPTURED");
+    frame.recs()[0].value = value;
+    LocFrame reg(m, frame.recs(), 1);
+    testLisp().function(lambda, frame.recs(), 1);
+  }
+  // The activation ended; only the function object (on the cell stack) holds its frame.
+  {
+    CellFrame keep(m, lambda);
+    Counts held = collect();
+    EXPECT_EQ(held.ints, base.ints + 1);
+    EXPECT_EQ(intOf(lambda->closureFrame[0].value), 42);
+  }
+  EXPECT_EQ(collect().ints, base.ints);  // dropped: frame and value are reclaimed
+}
