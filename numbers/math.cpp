@@ -257,7 +257,9 @@ _cell* cmemory::njExpt(long double base, _cell* e) {
 
 _cell* cmemory::ijExpt(long base, _cell* e) { return intPower(*this, base, Exponent::of(e)); }
 
-_cell* cmemory::bjExpt(long a, long c, _cell* e) { return ratioPower(*this, a, c, Exponent::of(e)); }
+_cell* cmemory::bjExpt(long a, long c, _cell* e) {
+  return ratioPower(*this, a, c, Exponent::of(e));
+}
 
 _cell* cfunction::jExpt(_cell* baseForm, _cell* expoForm, Frame f, long n) {
   _cell* base = nullptr;
@@ -279,7 +281,8 @@ _cell* cfunction::jExpt(_cell* baseForm, _cell* expoForm, Frame f, long n) {
   if (isFloat(base)) {
     r = njExpt(floatOf(base), expo);
   } else if (isPlus(expo)) {
-    r = isInt(base) ? intPower(*this, intOf(base), e) : ratioPower(*this, numOf(base), denOf(base), e);
+    r = isInt(base) ? intPower(*this, intOf(base), e)
+                    : ratioPower(*this, numOf(base), denOf(base), e);
   } else if (e.kind == Exponent::None) {
     say(msg::ExponentNotNumber);
   } else if (isInt(base)) {
@@ -311,7 +314,8 @@ _cell* cfunction::jSqrt(_cell* form, Frame f, long n) {
   int64_t t = 0;
   int64_t u = 0;
   if (!squareRoot(numOf(v), &t)) return made(NumberToCell(std::sqrt(libArg(v))));
-  if (squareRoot(denOf(v), &u)) return made(BunsuToCell(static_cast<long>(t), static_cast<long>(u)));
+  if (squareRoot(denOf(v), &u))
+    return made(BunsuToCell(static_cast<long>(t), static_cast<long>(u)));
   long double root = std::sqrt(static_cast<double>(denOf(v)));
   return made(NumberToCell(static_cast<long double>(t) / root));
 }
@@ -323,7 +327,8 @@ _cell* cfunction::jExp(_cell* form, Frame f, long n) {
 }
 
 _cell* cfunction::jLog(_cell* form, Frame f, long n) {
-  static const MathOp op{[](double x) { return std::log(x); }, Check::Positive, msg::NeedPositive, 1, 0};
+  static const MathOp op{[](double x) { return std::log(x); }, Check::Positive, msg::NeedPositive,
+                         1, 0};
   return applyMath(*this, form, f, n, op);
 }
 
@@ -343,17 +348,20 @@ _cell* cfunction::jTan(_cell* form, Frame f, long n) {
 }
 
 _cell* cfunction::jAsin(_cell* form, Frame f, long n) {
-  static const MathOp op{[](double x) { return std::asin(x); }, Check::UnitRange, msg::OutOfRange, 0, 0};
+  static const MathOp op{[](double x) { return std::asin(x); }, Check::UnitRange, msg::OutOfRange,
+                         0, 0};
   return applyMath(*this, form, f, n, op);
 }
 
 _cell* cfunction::jAcos(_cell* form, Frame f, long n) {
-  static const MathOp op{[](double x) { return std::acos(x); }, Check::UnitRange, msg::OutOfRange, 1, 0};
+  static const MathOp op{[](double x) { return std::acos(x); }, Check::UnitRange, msg::OutOfRange,
+                         1, 0};
   return applyMath(*this, form, f, n, op);
 }
 
 _cell* cfunction::jAtan(_cell* form, Frame f, long n) {
-  static const MathOp op{[](double x) { return std::atan(x); }, Check::Number, msg::NotNumber, 0, 0};
+  static const MathOp op{[](double x) { return std::atan(x); }, Check::Number, msg::NotNumber, 0,
+                         0};
   return applyMath(*this, form, f, n, op);
 }
 

@@ -3,9 +3,9 @@
 // Every magnitude is taken on unsigned 64-bit values, so -2147483648 (and any other term the
 // callers can pass) has an absolute value and nothing here overflows.
 
-#include "numbers/numbers.h"
-
 #include <cstdint>
+
+#include "numbers/numbers.h"
 
 namespace {
 

@@ -58,11 +58,15 @@ bool hasFreeSlot(const cfunction& m) {
 
 }  // namespace
 
-// OPEN enters the debug loop itself when its name argument fails, even after that
-// evaluation's own report; a pending THROW or RETURN-FROM is passed on untouched instead.
-// A symbol's whole name is used; the file system refuses one that is too long.
+// OPEN enters the debug loop itself, without a message, when its name is missing, fails or
+// is no name, even after that evaluation's own report; a pending THROW or RETURN-FROM is
+// passed on untouched instead. A symbol's whole name is used (never a cut-down one that
+// names another file); the file system refuses one that is too long.
 _cell* cfunction::topen(_cell* args, Frame f, long n) {
-  if (!isCons(args)) return syntaxError(f, n);
+  if (!isCons(args)) {
+    errorlisp(f, n);
+    return nullptr;
+  }
   CellFrame g(*this, args);
   _cell* v = eval(args->car, f, n);
   if (!v) {

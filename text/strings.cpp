@@ -50,12 +50,18 @@ _cell* cfunction::jlength(_cell* v) {
     return made(IntToCell(len));
   }
   if (isArray(v)) {
-    if (!isInt(v->car) || !isCons(v->cdr)) {
+    // The rank is judged before the element list, so a rank of 2 reads "not one-dimensional"
+    // whatever follows it.
+    if (!isInt(v->car)) {
       say(msg::ArrayBroken);
       return nullptr;
     }
     if (intOf(v->car) != 1) {
       say(msg::NotOneDimensional);
+      return nullptr;
+    }
+    if (!isCons(v->cdr)) {
+      say(msg::ArrayBroken);
       return nullptr;
     }
     long len = countConses(v->cdr->cdr);
@@ -81,36 +87,13 @@ _cell* cfunction::tchar(_cell* args, Frame f, long n) {
   _cell* i = eval(args->cdr->car, f, n);
   if (!i) return nullptr;
   if (!isArray(s) || !isInt(i) || intOf(i) < 0 || !isString(s)) return fail(msg::CharSyntax, f, n);
-  long index = intOf(i);
-  long len = countConses(charsOf(s));
-  if (len < 0) return fail(msg::CharSyntax, f, n);
-  if (index >= len) return made(NILCell);
+  // At most index steps, so a list made circular by RPLACD still ends the walk.
   _cell* p = charsOf(s);
-  for (long k = 0; k < index; ++k) p = p->cdr;
-  return made(p->car);
+  for (int32_t k = intOf(i); k > 0 && isCons(p); --k) p = p->cdr;
+  return made(isCons(p) ? p->car : NILCell);
 }
 
 // ---- COERCE -----------------------------------------------------------------------------
-
-namespace {
-
-// A fresh copy of a proper list's spine; cons elements are copied deeply, atoms shared.
-_cell* copyList(cfunction& m, _cell* l) {
-  _cell* head = NILCell;
-  _cell* tail = nullptr;
-  for (; isCons(l); l = l->cdr) {
-    _cell* elem = isCons(l->car) ? m.Copy(l->car) : l->car;
-    _cell* c = m.cons(elem, NILCell);
-    if (tail)
-      tail->cdr = c;
-    else
-      head = c;
-    tail = c;
-  }
-  return head;
-}
-
-}  // namespace
 
 _cell* cfunction::coerce(_cell* args, Frame f, long n) {
   if (!isCons(args)) return fail(msg::CoerceSyntax, f, n);
@@ -124,8 +107,7 @@ _cell* cfunction::coerce(_cell* args, Frame f, long n) {
 
   if (type == STRING) {
     if (!(isCons(x) || x == NILCell) || !isAllMoji(x)) return fail(msg::CoerceSyntax, f, n);
-    _cell* chars = copyList(*this, x);
-    _cell* body = cons(CHARACTER, chars);
+    _cell* body = cons(CHARACTER, Copy(x));
     _cell* a = getCell();
     a->type = Type::Array;
     a->car = IntToCell(1);
@@ -133,8 +115,8 @@ _cell* cfunction::coerce(_cell* args, Frame f, long n) {
     return made(a);
   }
   if (type == LIST) {
-    if (!isString(x) || countConses(charsOf(x)) < 0) return fail(msg::CoerceSyntax, f, n);
-    return made(copyList(*this, charsOf(x)));
+    if (!isString(x)) return fail(msg::CoerceSyntax, f, n);
+    return made(Copy(charsOf(x)));
   }
   if (type == FUNCTION) return made(x);
   return fail(msg::CoerceSyntax, f, n);

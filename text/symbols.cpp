@@ -41,9 +41,9 @@ bool isForbidden(unsigned char b) {
   }
 }
 
-// Appends the string's bytes up to its first element that is not a character. The walk is
-// bounded by a cycle check, so a string whose list was made circular still ends.
-void gatherBytes(_cell* s, std::string& out) {
+// Appends the string's bytes up to its first element that is not a character. False when the
+// list turns out to be circular (RPLACD can make one): such a string has no name to give.
+[[nodiscard]] bool gatherBytes(_cell* s, std::string& out) {
   _cell* p = s->cdr->cdr;
   _cell* slow = p;
   bool step = false;
@@ -52,17 +52,19 @@ void gatherBytes(_cell* s, std::string& out) {
     p = p->cdr;
     if (step) {
       slow = slow->cdr;
-      if (slow == p) return;
+      if (slow == p) return false;
     }
     step = !step;
   }
+  return true;
 }
 
-// A name's bytes with the string-literal rule applied: a backslash stands for the byte after
-// it. A lone backslash at the very end has nothing to escape and is kept as itself.
+// A name's bytes read as the inside of a string literal: a backslash stands for the byte
+// after it and an unescaped double quote ends the text. A lone backslash at the very end has
+// nothing to escape and is kept as itself, so no name ever reads past its own end.
 std::string unescapeName(const char* name) {
   std::string out;
-  for (const char* p = name; *p; ++p) {
+  for (const char* p = name; *p && *p != '"'; ++p) {
     if (*p == '\\' && p[1] != '\0') ++p;
     out.push_back(*p);
   }
@@ -107,7 +109,7 @@ _cell* cfunction::t_intern(_cell* args, Frame f, long n) {
   if (!s) return nullptr;
   if (!isString(s)) return fail(msg::NotStringPlain, f, n);
   std::string name;
-  gatherBytes(s, name);
+  if (!gatherBytes(s, name)) return fail(msg::NotStringPlain, f, n);
   if (const char* problem = checkName(name, kIntern)) return fail(problem, f, n);
   bool existed = CheckStringCell(name.c_str()) != nullptr;
   _cell* sym = getStringCell(name.c_str());
@@ -122,7 +124,7 @@ _cell* cfunction::t_intern_wide(_cell* args, Frame f, long n) {
   if (!s) return nullptr;
   if (!isString(s)) return fail(msg::NotStringPlain, f, n);
   std::string name;
-  gatherBytes(s, name);
+  if (!gatherBytes(s, name)) return fail(msg::NotStringPlain, f, n);
   if (const char* problem = checkName(name, kInternWide)) return fail(problem, f, n);
   _cell* sym = getStringCellWide(name.c_str());
   if (!sym) return nullptr;

@@ -1,10 +1,10 @@
 // Fraction reduction at the 32-bit edges, gcd, and the generator's fixed sequence.
 
+#include "numbers/numbers.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdint>
-
-#include "numbers/numbers.h"
 
 namespace {
 
@@ -174,7 +174,8 @@ TEST(ReduceWide, CrossProductsOfLargeFractions) {
   EXPECT_EQ(n, 1);
   EXPECT_EQ(d, 32768);
   // 1/2147483647 + 1/2147483646 needs a denominator near 2^62
-  EXPECT_FALSE(reduceWide(int64_t{2147483646} + 2147483647, int64_t{2147483647} * 2147483646, &n, &d));
+  EXPECT_FALSE(
+      reduceWide(int64_t{2147483646} + 2147483647, int64_t{2147483647} * 2147483646, &n, &d));
 }
 
 // ---- generator --------------------------------------------------------------------------

@@ -1,0 +1,44 @@
+#!/usr/bin/env python3
+"""Benchmarks: median wall time and peak RSS of whole runs of the interpreter.
+
+    python3 bench/run.py path/to/zelkora [runs]
+
+Start-up feeds `(bye)` on standard input; the others feed a bench/*.lisp program. The runs are
+made by bench/measure (built beside the interpreter), so the figures are the interpreter's own.
+"""
+import os
+import subprocess
+import sys
+import tempfile
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+
+
+def measure(tool, binary, data, runs):
+    with tempfile.NamedTemporaryFile(delete=False) as fh:
+        fh.write(data)
+        path = fh.name
+    try:
+        out = subprocess.run([tool, str(runs), path, binary], check=True,
+                             stdout=subprocess.PIPE).stdout.split()
+    finally:
+        os.unlink(path)
+    return float(out[0]), int(out[1])
+
+
+def main():
+    binary = os.path.abspath(sys.argv[1])
+    tool = os.path.join(os.path.dirname(binary), "bench_measure")
+    runs = int(sys.argv[2]) if len(sys.argv) > 2 else 21
+    cases = [("start-up", b"(bye)\n", runs)]
+    for name in ("arith", "arith_ratio", "sort", "hash", "lists"):
+        with open(os.path.join(HERE, name + ".lisp"), "rb") as fh:
+            cases.append((name, fh.read() + b"(bye)\n", 3))
+    print(f"{'benchmark':<14}{'median':>12}{'peak RSS':>12}  runs")
+    for name, data, n in cases:
+        median, peak = measure(tool, binary, data, n)
+        print(f"{name:<14}{median:>10.2f}ms{peak / 1024:>10.1f}MB  {n}")
+
+
+if __name__ == "__main__":
+    main()
