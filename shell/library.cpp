@@ -20,7 +20,8 @@ const char* const ReadEvalData[kLibraryForms] = {
     // DOTIMES stops once the counter is no longer below the count (re-evaluated every round),
     // so a count of zero, a negative count or a fractional one ends the loop.
     /*   8 */ R"lisp((defmacro dotimes (&rest b)`(prog (,(car (car b)))(setq ,(car (car b)) 0) label (if (minusp (- ,(car (car b)) ,(car (cdr (car b))))) nil (return ,(cond ((null (cdr (cdr (car b)))) nil) (t (car (cdr (cdr (car b))))))) ),@(cdr b)(setq ,(car (car b)) (1+ ,(car (car b))))(go label) ) ))lisp",
-    /*   9 */ R"lisp((defun load (fname)(let ((strm) (s))(setq strm (open fname))(if (null strm) nil(loop1 (if (null (setq s (read strm nil))) (progn (close strm) (return t)))(eval s) ) ) ) ))lisp",
+    // LOAD closes its file on every way out, a form that fails to read or evaluate included.
+    /*   9 */ R"lisp((defun load (fname)(let ((strm) (s))(setq strm (open fname))(if (null strm) nil(unwind-protect (loop1 (if (null (setq s (read strm nil))) (return t))(eval s) ) (close strm)) ) ) ))lisp",
     /*  10 */ R"lisp((defmacro with-open-file (a &rest b)`(let ((,(car a) (open ,@(cdr a))))(unwind-protect(if (null ,(car a)) nil(progn ,@b) )(if (not (null ,(car a)))(progn (close ,(car a)) (print 'closed)) ) ) ) ))lisp",
     // Predicates and comparisons.
     /*  11 */ R"lisp((defun not (e) (cond ((null e) t) (t nil))))lisp",
@@ -41,6 +42,7 @@ const char* const ReadEvalData[kLibraryForms] = {
     /*  23 */ R"lisp((defun pprint3 (x n)(cond((atom x) (prin1 x))((is-all-atom-1-list x) (prin1 x))(t(princ #\()(pprint3 (car x) (+ n 1))(setq x (cdr x))(loop(if (atom x) (return))(terpri)(pprint2 (car x) (+ n 1))(setq x (cdr x)) )(princ #\)) ) ) ))lisp",
     /*  24 */ R"lisp((defun is-all-atom (x)(loop(if (atom x) (return t))(if (not (atom (car x))) (return nil))(setq x (cdr x)) ) ))lisp",
     /*  25 */ R"lisp((defun is-all-atom-1-list (x)(loop(if (atom x) (return t))(if (and (not (atom (car x))) (not (is-all-atom (car x)))) (return nil))(setq x (cdr x)) ) ))lisp",
+    // Lists and strings.
     /*  26 */ R"lisp((defmacro append (&rest l)(cond((null l) nil)((null (cdr l)) (car l))(t (list 'append1 (car l)(cons 'append (cdr l)) ) ) ) ))lisp",
     /*  27 */ R"lisp((defun reverse (x)(cond((stringp x) (coerce (reverse1 (coerce x 'list)) 'string)) (t (reverse1 x)) ) ))lisp",
     /*  28 */ R"lisp((defun reverse1 (x)(cond((atom x) x)(t (append (reverse (cdr x)) (cons (car x) nil))) ) ))lisp",
@@ -61,6 +63,7 @@ const char* const ReadEvalData[kLibraryForms] = {
     /*  39 */ R"lisp((defun char> (x y) (char< y x)))lisp",
     /*  40 */ R"lisp((defun char<= (x y) (or (char< x y) (char= x y))))lisp",
     /*  41 */ R"lisp((defun char>= (x y) (or (char> x y) (char= x y))))lisp",
+    // LAMBDA written as a value makes a function object.
     /*  42 */ R"lisp((defmacro lambda (&rest b) `(function (lambda ,@b))))lisp",
     // CAR/CDR compositions.
     /*  43 */ R"lisp((defun caaaar (x) (car (caaar x))))lisp",
