@@ -81,84 +81,49 @@ _cell* cfunction::tor(_cell* forms, Frame f, long n) {
 }
 
 namespace {
-// Copies the enclosing frame behind the new variables.
-void copyBehind(Frame to, long first, Frame from, long n) {
-  for (long i = 0; i < n; i++) to[first + i] = from[i];
+// LET and LET*: a frame of the new variables followed by a copy of the enclosing frame, the
+// body run in it, the copies written back. LET evaluates every init form in the enclosing
+// frame; LET* evaluates each in the new frame once the variables before it are bound.
+_cell* bindAndRun(cfunction& m, _cell* args, Frame f, long n, bool sequential) {
+  if (args->type != Type::Cons) return m.fail(msg::BadForm, f, n);
+  _cell* bindings = args->car;
+  if (sequential && bindings != NILCell && bindings->type != Type::Cons)
+    return m.fail(msg::BadForm, f, n);
+  _cell* body = args->cdr;
+  long nb = cfunction::tlength(bindings);
+  if (nb == 0) return m.tprogn(body, f, n);
+  long count = n + nb;
+  FrameHolder frame(m, count);
+  Frame nf = frame.recs();
+  if (!nf) return m.fail(msg::LetFrameAllocFail, f, n);
+  for (long i = 0; i < n; i++) nf[nb + i] = f[i];
+  {
+    LocFrame reg(m, nf, count);
+    CellFrame g(m, args);
+    _cell* b = bindings;
+    for (long j = 0; j < nb; j++, b = b->cdr) {
+      _cell* binding = b->car;
+      if (binding->type != Type::Cons || binding->car->type != Type::Symbol)
+        return m.fail(msg::BadForm, f, n);
+      _cell* v = NILCell;
+      if (binding->cdr->type == Type::Cons) {
+        v = sequential ? m.eval(binding->cdr->car, nf, count) : m.eval(binding->cdr->car, f, n);
+        if (!v) return nullptr;
+      }
+      nf[j].symbol = binding->car;
+      nf[j].value = v;
+    }
+  }
+  _cell* r;
+  {
+    LocFrame reg(m, nf, count);
+    r = m.tprogn(body, nf, count);
+  }
+  m.SetOrgLoc(f, n, nf, nb, count);
+  return r;
 }
 }  // namespace
 
-_cell* cfunction::Let(_cell* args, Frame f, long n) {
-  if (args->type != Type::Cons) return fail(msg::BadForm, f, n);
-  _cell* bindings = args->car;
-  _cell* body = args->cdr;
-  long nb = tlength(bindings);
-  if (nb == 0) return tprogn(body, f, n);
-  long count = n + nb;
-  FrameHolder frame(*this, count);
-  Frame nf = frame.recs();
-  if (!nf) return fail(msg::LetFrameAllocFail, f, n);
-  copyBehind(nf, nb, f, n);
-  {
-    CellFrame g(*this, args);
-    _cell* b = bindings;
-    for (long j = 0; j < nb; j++, b = b->cdr) {
-      _cell* binding = b->car;
-      if (binding->type != Type::Cons || binding->car->type != Type::Symbol)
-        return fail(msg::BadForm, f, n);
-      nf[j].symbol = binding->car;
-      _cell* v = NILCell;
-      if (binding->cdr->type == Type::Cons) {
-        v = eval(binding->cdr->car, f, n);
-        if (!v) return nullptr;
-      }
-      nf[j].value = v;
-      g.push(v);
-    }
-  }
-  _cell* r;
-  {
-    LocFrame reg(*this, nf, count);
-    r = tprogn(body, nf, count);
-  }
-  SetOrgLoc(f, n, nf, nb, count);
-  return r;
-}
+_cell* cfunction::Let(_cell* args, Frame f, long n) { return bindAndRun(*this, args, f, n, false); }
 
-_cell* cfunction::LetAst(_cell* args, Frame f, long n) {
-  if (args->type != Type::Cons) return fail(msg::BadForm, f, n);
-  _cell* bindings = args->car;
-  if (bindings != NILCell && bindings->type != Type::Cons) return fail(msg::BadForm, f, n);
-  _cell* body = args->cdr;
-  long nb = tlength(bindings);
-  if (nb == 0) return tprogn(body, f, n);
-  long count = n + nb;
-  FrameHolder frame(*this, count);
-  Frame nf = frame.recs();
-  if (!nf) return fail(msg::LetFrameAllocFail, f, n);
-  copyBehind(nf, nb, f, n);
-  {
-    // Each init form runs in the new frame and sees the variables bound before it.
-    LocFrame reg(*this, nf, count);
-    CellFrame g(*this, args);
-    _cell* b = bindings;
-    for (long j = 0; j < nb; j++, b = b->cdr) {
-      _cell* binding = b->car;
-      if (binding->type != Type::Cons || binding->car->type != Type::Symbol)
-        return fail(msg::BadForm, f, n);
-      _cell* v = NILCell;
-      if (binding->cdr->type == Type::Cons) {
-        v = eval(binding->cdr->car, nf, count);
-        if (!v) return nullptr;
-      }
-      nf[j].symbol = binding->car;
-      nf[j].value = v;
-    }
-  }
-  _cell* r;
-  {
-    LocFrame reg(*this, nf, count);
-    r = tprogn(body, nf, count);
-  }
-  SetOrgLoc(f, n, nf, nb, count);
-  return r;
-}
+_cell* cfunction::LetAst(_cell* args, Frame f, long n) { return bindAndRun(*this, args, f, n, true); }

@@ -72,22 +72,45 @@ int ctextproc::CrTabOnly(const char* s) {
   return 0;
 }
 
-int ctextproc::CheckBrace(const char* s) {
+const char* matchingClose(const char* p, bool* unterminated) {
   int depth = 0;
-  const char* p = s;
+  if (unterminated) *unterminated = false;
   while (*p) {
     if (*p == '(') {
       depth++;
       p++;
     } else if (*p == ')') {
-      if (--depth < 0) return -1;
-      if (depth == 0) return 1;
+      if (--depth == 0) return p;
       p++;
     } else if (*p == '"') {
+      p = ctextproc::SkipDoubleQuote(p + 1);
+      if (!p) {
+        if (unterminated) *unterminated = true;
+        return nullptr;
+      }
+    } else if (p[0] == '#' && p[1] == '\\') {
+      p = skipCharLiteral(p);
+    } else {
+      p++;
+    }
+  }
+  return nullptr;
+}
+
+int ctextproc::CheckBrace(const char* s) {
+  for (const char* p = s; *p;) {
+    if (*p == ')') return -1;
+    if (*p == '(') {
+      bool unterminated;
+      if (matchingClose(p, &unterminated)) return 1;
+      if (unterminated) return 0;
+      break;
+    }
+    if (*p == '"') {
       p = SkipDoubleQuote(p + 1);
       if (!p) return 0;
-    } else if (*p == '#' && p[1] == '\\') {
-      p += p[2] ? 3 : 2;
+    } else if (p[0] == '#' && p[1] == '\\') {
+      p = skipCharLiteral(p);
     } else {
       p++;
     }
@@ -99,27 +122,7 @@ int ctextproc::CheckBrace2(const char* s) {
   const char* p = s;
   while (isSpace(*p) || isPrefix(*p)) p++;
   if (*p == ')') return -1;
-  if (*p == '(') {
-    int depth = 0;
-    while (*p) {
-      if (*p == '(') {
-        depth++;
-        p++;
-      } else if (*p == ')') {
-        if (depth - 1 < 0) return -1;
-        if (--depth == 0) return 1;
-        p++;
-      } else if (*p == '"') {
-        p = SkipDoubleQuote(p + 1);
-        if (!p) return 0;
-      } else if (*p == '#' && p[1] == '\\') {
-        p += p[2] ? 3 : 2;
-      } else {
-        p++;
-      }
-    }
-    return 0;
-  }
+  if (*p == '(') return matchingClose(p) ? 1 : 0;
   if (*p == 0) return 0;
   for (; *p; p++)
     if (isSpace(*p)) return 1;

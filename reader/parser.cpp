@@ -21,30 +21,6 @@ const char* skipBlanks(const char* p) {
   return p;
 }
 
-const char* skipCharLiteral(const char* p) { return p + (p[2] ? 3 : 2); }
-
-// The matching ')' of the '(' at p, or null.
-const char* matchParen(const char* p) {
-  int depth = 0;
-  while (*p) {
-    if (*p == '(') {
-      depth++;
-      p++;
-    } else if (*p == ')') {
-      if (--depth == 0) return p;
-      p++;
-    } else if (*p == '"') {
-      p = ctextproc::SkipDoubleQuote(p + 1);
-      if (!p) return nullptr;
-    } else if (p[0] == '#' && p[1] == '\\') {
-      p = skipCharLiteral(p);
-    } else {
-      p++;
-    }
-  }
-  return nullptr;
-}
-
 // End of the token at p: a blank or parenthesis, with string and character literals whole.
 const char* tokenEnd(const char* p) {
   while (*p && *p != ' ' && *p != '(' && *p != ')') {
@@ -94,7 +70,7 @@ class Parser {
       _cell* element;
       const char* next;
       if (*q == '(') {
-        const char* close = matchParen(q);
+        const char* close = matchingClose(q);
         if (!close) {
           say(msg::MissingClose);
           return nullptr;

@@ -59,5 +59,13 @@ constexpr int String = 4;
 constexpr int Character = 5;
 }  // namespace Token
 
+// Steps over a character literal ('#', '\' and one byte) without passing the end of the text.
+inline const char* skipCharLiteral(const char* p) { return p + (p[2] ? 3 : 2); }
+inline char* skipCharLiteral(char* p) { return p + (p[2] ? 3 : 2); }
+
+// The matching ')' of the '(' at p, stepping over strings and character literals; null when
+// the text ends first, with *unterminated set when it ended inside a string.
+const char* matchingClose(const char* p, bool* unterminated = nullptr);
+
 // Reads the leading signed decimal integer of a text; digits beyond 32 bits wrap modulo 2^32.
 int32_t parseInt32(const char* s, size_t len);

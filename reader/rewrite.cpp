@@ -7,9 +7,6 @@
 namespace {
 bool isPrefix(char c) { return c == '\'' || c == '`' || c == ',' || c == '@'; }
 
-// Steps over a character literal without passing the end of the text.
-char* skipCharLiteral(char* p) { return p + (p[2] ? 3 : 2); }
-
 char* skipString(char* p) {  // p at the opening quote; null when unterminated
   return const_cast<char*>(ctextproc::SkipDoubleQuote(p + 1));
 }
@@ -105,25 +102,8 @@ char* ctextproc::taiou(char* s) {
   while (*p == ' ') p++;
   while (isPrefix(*p)) p++;
   if (*p == '(') {
-    int depth = 0;
-    while (*p) {
-      if (*p == '(') {
-        depth++;
-        p++;
-      } else if (*p == ')') {
-        p++;
-        if (--depth == 0) return p;
-      } else if (*p == '"') {
-        char* q = skipString(p);
-        if (!q) return p + std::strlen(p);
-        p = q;
-      } else if (p[0] == '#' && p[1] == '\\') {
-        p = skipCharLiteral(p);
-      } else {
-        p++;
-      }
-    }
-    return p;
+    const char* close = matchingClose(p);
+    return close ? p + (close - p) + 1 : p + std::strlen(p);
   }
   while (*p && *p != ')' && *p != ' ' && *p != '(') {
     if (*p == '"') {

@@ -103,31 +103,28 @@ namespace {
 
 }  // namespace
 
-_cell* cfunction::t_intern(_cell* args, Frame f, long n) {
-  if (!isCons(args)) return fail(msg::TooFewArgsPlain, f, n);
-  _cell* s = eval(args->car, f, n);
+namespace {
+// INTERN and INTERN-WIDE differ only in their messages and in the symbol they make.
+_cell* internString(cfunction& m, _cell* args, Frame f, long n, const InternMessages& messages,
+                    bool wide) {
+  if (!isCons(args)) return m.fail(msg::TooFewArgsPlain, f, n);
+  _cell* s = m.eval(args->car, f, n);
   if (!s) return nullptr;
-  if (!isString(s)) return fail(msg::NotStringPlain, f, n);
   std::string name;
-  if (!gatherBytes(s, name)) return fail(msg::NotStringPlain, f, n);
-  if (const char* problem = checkName(name, kIntern)) return fail(problem, f, n);
-  bool existed = CheckStringCell(name.c_str()) != nullptr;
-  _cell* sym = getStringCell(name.c_str());
+  if (!isString(s) || !gatherBytes(s, name)) return m.fail(msg::NotStringPlain, f, n);
+  if (const char* problem = checkName(name, messages)) return m.fail(problem, f, n);
+  bool existed = !wide && m.CheckStringCell(name.c_str()) != nullptr;
+  _cell* sym = wide ? m.getStringCellWide(name.c_str()) : m.getStringCell(name.c_str());
   if (!sym) return nullptr;
-  valuesList = cons(sym, cons(existed ? TINTERNAL : NILCell, NILCell));
+  m.valuesList = m.cons(sym, m.cons(existed ? TINTERNAL : NILCell, NILCell));
   return sym;
+}
+}  // namespace
+
+_cell* cfunction::t_intern(_cell* args, Frame f, long n) {
+  return internString(*this, args, f, n, kIntern, false);
 }
 
 _cell* cfunction::t_intern_wide(_cell* args, Frame f, long n) {
-  if (!isCons(args)) return fail(msg::TooFewArgsPlain, f, n);
-  _cell* s = eval(args->car, f, n);
-  if (!s) return nullptr;
-  if (!isString(s)) return fail(msg::NotStringPlain, f, n);
-  std::string name;
-  if (!gatherBytes(s, name)) return fail(msg::NotStringPlain, f, n);
-  if (const char* problem = checkName(name, kInternWide)) return fail(problem, f, n);
-  _cell* sym = getStringCellWide(name.c_str());
-  if (!sym) return nullptr;
-  valuesList = cons(sym, cons(NILCell, NILCell));
-  return sym;
+  return internString(*this, args, f, n, kInternWide, true);
 }
