@@ -1,5 +1,6 @@
 // evaluator core: eval, the dispatcher's front, the stack guard
 #include <cstdint>
+#include <cstdlib>
 
 #include "eval/eval.h"
 #include "eval/ops.h"
@@ -86,7 +87,11 @@ _cell* cfunction::eval(_cell* form, Frame f, long n) {
 }
 
 _cell* cfunction::evalu(_cell* form, Frame f, long n, int& keepValues) {
-  if (freeCells <= kGcThreshold || freeFloats <= kGcThreshold || freeInts <= kGcThreshold) gc();
+  if (freeCells <= kGcThreshold || freeFloats <= kGcThreshold || freeInts <= kGcThreshold)
+    gc();
+  else if (kGcStress)
+    gc(false);
+  if (kGcStress && form->type == Type::Poisoned) std::abort();  // evaluating a reclaimed cell
   keepValues = 0;
   if (stackLow()) return fail(msg::TooDeep, f, n);
   switch (form->type) {

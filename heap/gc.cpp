@@ -1,5 +1,6 @@
 // root stacks and the mark-and-sweep collector
 #include <cstdlib>
+#include <cstring>
 #include <vector>
 
 #include "heap/heap.h"
@@ -7,16 +8,7 @@
 #include "shell/messages.h"
 
 // ---- root stacks ------------------------------------------------------------------------
-_cell* cmemory::IncCellStack(_cell* c) {
-  if (cellStackTop - cellStack >= kCellStack - 1) exhausted(msg::CellStackFull);
-  *cellStackTop++ = c;
-  return c;
-}
-
-void cmemory::PopCellStack() {
-  while (cellStackTop > cellStack)
-    if (*--cellStackTop == nullptr) break;
-}
+void cmemory::cellStackFull() { exhausted(msg::CellStackFull); }
 
 int cmemory::IncLocStack(_symval* recs, long n) {
   for (long i = -1; i < n; i++) {
@@ -47,10 +39,22 @@ CellFrame::~CellFrame() {
 }
 
 // ---- frames -----------------------------------------------------------------------------
+namespace {
+size_t frameBytes(long n) { return offsetof(FrameBlock, recs) + static_cast<size_t>(n) * sizeof(_symval); }
+}  // namespace
+
+// Small frames come and go with every call, so released ones are kept for reuse.
 _symval* cmemory::allocFrame(long n) {
-  size_t bytes = offsetof(FrameBlock, recs) + static_cast<size_t>(n) * sizeof(_symval);
-  auto* b = static_cast<FrameBlock*>(std::calloc(1, bytes));
-  if (!b) return nullptr;
+  FrameBlock* b;
+  if (n <= kFrameCacheSizes && frameCache[n]) {
+    b = frameCache[n];
+    frameCache[n] = b->next;
+    frameCacheCount[n]--;
+    std::memset(static_cast<void*>(b), 0, frameBytes(n));
+  } else {
+    b = static_cast<FrameBlock*>(std::calloc(1, frameBytes(n)));
+    if (!b) return nullptr;
+  }
   b->count = n;
   b->active = true;
   return b->recs;
@@ -62,7 +66,14 @@ void cmemory::releaseFrame(_symval* recs) {
   FrameBlock* b = frameOf(recs);
   b->active = false;
   if (!b->captured) {
-    std::free(b);
+    long n = b->count;
+    if (n <= kFrameCacheSizes && frameCacheCount[n] < kFrameCacheDepth) {
+      b->next = frameCache[n];
+      frameCache[n] = b;
+      frameCacheCount[n]++;
+    } else {
+      std::free(b);
+    }
     return;
   }
   b->prev = nullptr;
@@ -134,6 +145,8 @@ void cmemory::Disable(_cell* root) {
           if (c->car) work.push_back(c->car);
           next = c->cdr;
           break;
+        case Type::Poisoned:
+          std::abort();  // a root still refers to a reclaimed cell
         default:
           c->mark = Mark::Used;
           break;
@@ -148,8 +161,20 @@ void cmemory::markStack(_cell* c) {
   if (c) Disable(c);
 }
 
+void cmemory::poisonFreeCells() {
+  for (long i = 0; i < cellHigh; i++) {
+    _cell& c = cellPool[i];
+    if (c.mark != Mark::Used && c.type != 0) {
+      c.type = Type::Poisoned;
+      c.car = nullptr;
+      c.cdr = nullptr;
+      c.closureFrame = nullptr;
+    }
+  }
+}
+
 // ---- collection -------------------------------------------------------------------------
-void cmemory::gc() {
+void cmemory::gc(bool report) {
   gcEpoch++;
   // Only slots ever handed out can be in use; the rest of each pool is untouched zeros.
   for (long i = 0; i < cellHigh; i++)
@@ -175,5 +200,6 @@ void cmemory::gc() {
   freeFloats = kFloats - floats;
   freeInts = kInts - ints;
   sweepFrames();
-  std::printf(msg::GcReport, cells, floats, ints, cellWrapped ? '*' : ' ');
+  if (kGcStress) poisonFreeCells();
+  if (report) std::printf(msg::GcReport, cells, floats, ints, cellWrapped ? '*' : ' ');
 }

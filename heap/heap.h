@@ -119,6 +119,17 @@ constexpr long kStaticStack = 32000;
 constexpr long kGcThreshold = 999;  // collect when a pool has this many free slots or fewer
 constexpr int kFileSlots = 10;
 
+// Test builds with ZELKORA_GC_STRESS collect silently before every evaluation step and poison
+// every reclaimed cell, so a cell used after it lost its protection fails at once.
+#ifdef ZELKORA_GC_STRESS
+constexpr bool kGcStress = true;
+#else
+constexpr bool kGcStress = false;
+#endif
+namespace Type {
+constexpr char Poisoned = 'z';  // a reclaimed cell in a stress build
+}
+
 // A frame's records live in a block with this header in front, so a frame captured by a
 // function object can outlive its activation (the collector frees it once unreachable).
 struct FrameBlock {
@@ -206,8 +217,15 @@ class cmemory {
   int initTemplocForMacro(_symval* frame, long count, _cell* params, _cell* args);
 
   // root stacks
-  _cell* IncCellStack(_cell* c);
-  void PopCellStack();
+  _cell* IncCellStack(_cell* c) {
+    if (cellStackTop - cellStack >= kCellStack - 1) cellStackFull();
+    *cellStackTop++ = c;
+    return c;
+  }
+  void PopCellStack() {
+    while (cellStackTop > cellStack)
+      if (*--cellStackTop == nullptr) break;
+  }
   int IncLocStack(_symval* recs, long n);
   void PopLocStack();
   int IncStaticStack(_symval* recs, long n);
@@ -221,7 +239,7 @@ class cmemory {
 
   // collector
   void Disable(_cell* c);
-  void gc();
+  void gc(bool report = true);
   void markExtraRoots();  // defined by the evaluator: pending exits and the like
 
   // number helpers (numbers/)
@@ -249,6 +267,12 @@ class cmemory {
   void markFrame(_symval* recs);
   void markStack(_cell* c);
   void sweepFrames();
+  [[noreturn]] static void cellStackFull();
+  static constexpr long kFrameCacheSizes = 32;  // frames of up to this many records are reused
+  static constexpr int kFrameCacheDepth = 1024;  // and this many of each size are kept
+  FrameBlock* frameCache[kFrameCacheSizes + 1] = {};
+  int frameCacheCount[kFrameCacheSizes + 1] = {};
+  void poisonFreeCells();
 };
 
 // ---- RAII guards ------------------------------------------------------------------------

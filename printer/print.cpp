@@ -1,4 +1,5 @@
 // printer: readable and plain style, to the terminal or a file
+#include <cstdlib>
 #include <cstring>
 #include <unordered_map>
 #include <unordered_set>
@@ -98,6 +99,7 @@ class Printer {
         list(c);
         break;
       default:
+        if (kGcStress && c->type == Type::Poisoned) std::abort();  // printing a reclaimed cell
         break;
     }
   }
