@@ -6,6 +6,7 @@ A transcript file holds cases:
     === title
     --- env NAME=VALUE        (optional, any number)
     --- chomp                 (optional: the input's final line end is not typed)
+    --- heavy                 (optional: skipped in the collector stress build, too slow there)
     --- file NAME             (optional: the lines up to the next '--- ' line are written
                                to NAME in the case's working folder before the run)
     <bytes typed on standard input, up to '--- output'>
@@ -44,7 +45,8 @@ def parse(path):
         line = raw + "\n"
         if raw.startswith("=== "):
             cur = {"title": raw[4:], "env": {}, "files": {}, "input": "", "output": "",
-                   "status": 0, "chomp": False, "exact": False}
+                   "status": 0, "chomp": False, "exact": False,
+                   "heavy": False}
             cases.append(cur)
             mode = "input"
             continue
@@ -53,6 +55,9 @@ def parse(path):
         if raw.startswith("--- env "):
             k, _, v = raw[8:].partition("=")
             cur["env"][k] = v
+            continue
+        if raw == "--- heavy":
+            cur["heavy"] = True
             continue
         if raw == "--- chomp":
             cur["chomp"] = True
@@ -92,6 +97,8 @@ def parse(path):
 def run(binary, path):
     passed = failed = 0
     for case in parse(path):
+        if STRESS and case["heavy"]:
+            continue
         with tempfile.TemporaryDirectory() as tmp:
             for name, text in case["files"].items():
                 with open(os.path.join(tmp, name), "wb") as fh:
