@@ -269,7 +269,11 @@ class cmemory {
   void sweepFrames();
   [[noreturn]] static void cellStackFull();
   static constexpr long kFrameCacheSizes = 32;  // frames of up to this many records are reused
+#if defined(__SANITIZE_ADDRESS__)
+  static constexpr int kFrameCacheDepth = 0;  // every frame really freed, so misuse is caught
+#else
   static constexpr int kFrameCacheDepth = 1024;  // and this many of each size are kept
+#endif
   FrameBlock* frameCache[kFrameCacheSizes + 1] = {};
   int frameCacheCount[kFrameCacheSizes + 1] = {};
   void poisonFreeCells();
