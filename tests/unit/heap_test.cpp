@@ -137,3 +137,34 @@ TEST(Frames, ACapturedFrameLivesWhileAFunctionObjectHoldsIt) {
   }
   EXPECT_EQ(collect().ints, base.ints);  // dropped: frame and value are reclaimed
 }
+
+// Exhausting a store ends the process with status 1 after its message (on standard output).
+TEST(ExhaustionDeathTest, EveryStoreEndsTheProcess) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  clisp& m = testLisp();
+  EXPECT_EXIT(
+      {
+        for (;;) m.getCell();
+      },
+      testing::ExitedWithCode(1), "");
+  EXPECT_EXIT(
+      {
+        for (;;) m.getInt(1);
+      },
+      testing::ExitedWithCode(1), "");
+  EXPECT_EXIT(
+      {
+        for (;;) m.getNumber(1.0L);
+      },
+      testing::ExitedWithCode(1), "");
+  EXPECT_EXIT(
+      {
+        for (;;) m.getString("a fairly long symbol name to fill the string area quickly");
+      },
+      testing::ExitedWithCode(1), "");
+  EXPECT_EXIT(
+      {
+        for (;;) m.IncCellStack(nullptr);
+      },
+      testing::ExitedWithCode(1), "");
+}
