@@ -27,6 +27,7 @@ char lineBuf[kLineMax];
 // ---- READ-LINE --------------------------------------------------------------------------
 
 _cell* cmemory::ReadLine() {
+  std::fflush(stdout);  // whatever asked the question is shown before the wait
   int len = 0;
   bool sawAnything = false;
   while (len < kLineMax) {
