@@ -52,7 +52,7 @@ class cfunction : public cmemory {
   _cell* Copy(_cell* v);
   _cell* tmember(_cell* item, _cell* l);
 
-  // ---- special forms (eval/special.cpp) ----
+  // ---- assignment, definitions, user calls (eval/definitions.cpp) ----
   _cell* tsetq(_cell* args, Frame f, long n);
   _cell* tset(_cell* form, Frame f, long n);
   _cell* tdefparameter(_cell* args, Frame f, long n, bool onlyIfUnbound);

@@ -171,9 +171,9 @@ _cell* cmemory::stringFromBytes(const char* bytes, size_t n) {
   _cell* arr = getCell();
   arr->type = Type::Array;
   arr->car = one;
-  _cell* spec = cons(CHARACTER, NILCell);
-  arr->cdr = spec;
-  _cell* tail = spec;
+  _cell* kind = cons(CHARACTER, NILCell);
+  arr->cdr = kind;
+  _cell* tail = kind;
   for (size_t i = 0; i < n; i++) {
     _cell* c = cons(getMojiCell(bytes[i]), NILCell);
     tail->cdr = c;

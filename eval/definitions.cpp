@@ -1,4 +1,4 @@
-// special and definitional forms, and the call of a user-defined function
+// assignment and definition forms, and the call of a user-defined function
 #include "eval/eval.h"
 #include "printer/printer.h"
 #include "shell/keywords.h"
