@@ -382,8 +382,8 @@ _cell* cfunction::builtin(int code, _cell* form, Frame f, long n, int& keep) {
     case Op::Bye:
     case Op::Quit:
     case Op::Exit:
-      std::fflush(stdout);
-      std::exit(0);
+      endProcess(0);
+      return nullptr;
     case Op::Macroexpand:
       if (!one) return syntaxError(f, n);
       return macroexpand(args, f, n);

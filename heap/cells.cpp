@@ -6,10 +6,18 @@
 #include "shell/keywords.h"
 #include "shell/messages.h"
 
+namespace {
+void (*volatile exitProcess)(int) = std::exit;  // called through a pointer: see endProcess
+}  // namespace
+
+void endProcess(int status) {
+  std::fflush(stdout);
+  exitProcess(status);
+}
+
 void exhausted(const char* message) {
   say(message);
-  std::fflush(stdout);
-  std::exit(1);
+  endProcess(1);
 }
 
 void cmemory::Init() {
@@ -87,6 +95,7 @@ _cell* cmemory::getCell() {
     }
   }
   exhausted(msg::CellsFull);
+  return nullptr;
 }
 
 FloatSlot* cmemory::getNumber(long double v) {
@@ -104,6 +113,7 @@ FloatSlot* cmemory::getNumber(long double v) {
     }
   }
   exhausted(msg::FloatsFull);
+  return nullptr;
 }
 
 IntSlot* cmemory::getInt(long v) {
@@ -121,6 +131,7 @@ IntSlot* cmemory::getInt(long v) {
     }
   }
   exhausted(msg::IntsFull);
+  return nullptr;
 }
 
 _cell* cmemory::getMojiCell(char c, char) {

@@ -267,7 +267,7 @@ class cmemory {
   void markFrame(_symval* recs);
   void markStack(_cell* c);
   void sweepFrames();
-  [[noreturn]] static void cellStackFull();
+  static void cellStackFull();
   static constexpr long kFrameCacheSizes = 32;  // frames of up to this many records are reused
 #if defined(__SANITIZE_ADDRESS__)
   static constexpr int kFrameCacheDepth = 0;  // every frame really freed, so misuse is caught
@@ -355,8 +355,12 @@ class FramePin {
   FrameBlock* b_;
 };
 
-// Ends the process after an exhaustion message (pools, stacks, tables).
-[[noreturn]] void exhausted(const char* message);
+// Ends the process: flushes standard output and exits with the status. Deliberately not
+// declared noreturn: the address sanitizer would then try, and loudly refuse, to clear the
+// whole interpreter stack at every call site.
+void endProcess(int status);
+// Ends the process with status 1 after an exhaustion message (pools, stacks, tables).
+void exhausted(const char* message);
 
 // Collects the conses and arrays of a value that are reached again from inside themselves
 // (the targets of its cycles), in car-before-cdr order. Iterative.

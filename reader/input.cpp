@@ -2,6 +2,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "heap/heap.h"
 #include "reader/reader.h"
 #include "shell/messages.h"
 
@@ -14,10 +15,7 @@ bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 bool isPrefix(char c) { return c == '\'' || c == '`' || c == ',' || c == '@'; }
 
 // Nobody is left to type: the session ends normally.
-[[noreturn]] void endOfInput() {
-  std::fflush(stdout);
-  std::exit(0);
-}
+void endOfInput() { endProcess(0); }
 
 // One piece of a terminal line: up to kPiece bytes, ending with its newline if it fits.
 // NUL bytes are dropped. Returns -1 at end of input when nothing was read.
