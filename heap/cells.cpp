@@ -79,10 +79,11 @@ _cell* cmemory::getCell() {
       cellRover = cellPool;
       cellWrapped = 1;
     }
-    if (c->mark != Mark::Used) {
+    if (c->epoch != gcEpoch) {
       long index = c - cellPool;
       if (index >= cellHigh) cellHigh = index + 1;
       c->mark = Mark::Used;
+      c->epoch = gcEpoch;
       freeCells--;
       c->type = Type::Cons;
       c->attr = Attr::Plain;
@@ -103,10 +104,9 @@ FloatSlot* cmemory::getNumber(long double v) {
   for (long examined = 0; examined < usable; examined++) {
     FloatSlot* s = floatRover;
     if (++floatRover == floatPool + usable) floatRover = floatPool;
-    if (s->mark != Mark::Used) {
-      long index = s - floatPool;
-      if (index >= floatHigh) floatHigh = index + 1;
+    if (s->epoch != gcEpoch) {
       s->mark = Mark::Used;
+      s->epoch = gcEpoch;
       s->v = v;
       freeFloats--;
       return s;
@@ -121,10 +121,9 @@ IntSlot* cmemory::getInt(long v) {
   for (long examined = 0; examined < usable; examined++) {
     IntSlot* s = intRover;
     if (++intRover == intPool + usable) intRover = intPool;
-    if (s->mark != Mark::Used) {
-      long index = s - intPool;
-      if (index >= intHigh) intHigh = index + 1;
+    if (s->epoch != gcEpoch) {
       s->mark = Mark::Used;
+      s->epoch = gcEpoch;
       s->v = static_cast<int32_t>(static_cast<uint32_t>(static_cast<unsigned long>(v)));
       freeInts--;
       return s;

@@ -115,8 +115,22 @@ void cmemory::markFrame(_symval* recs) {
 }
 
 // Marks iteratively: a work list instead of recursion, following cdr chains in a loop, so
-// neither long nor deeply nested structure can exhaust the machine stack.
+// neither long nor deeply nested structure can exhaust the machine stack. Each slot is
+// counted the first time it is marked.
 void cmemory::Disable(_cell* root) {
+  auto cell = [this](_cell* c) {
+    if (c->epoch == gcEpoch) return false;
+    c->epoch = gcEpoch;
+    c->mark = Mark::Used;
+    markedCells++;
+    return true;
+  };
+  auto integer = [this](IntSlot* s) {
+    if (s->epoch == gcEpoch) return;
+    s->epoch = gcEpoch;
+    s->mark = Mark::Used;
+    markedInts++;
+  };
   auto& work = pending();
   work.push_back(root);
   while (!work.empty()) {
@@ -126,32 +140,34 @@ void cmemory::Disable(_cell* root) {
       _cell* next = nullptr;
       switch (c->type) {
         case Type::Int:
-          c->mark = Mark::Used;
-          c->ip->mark = Mark::Used;
+          if (cell(c)) integer(c->ip);
           break;
         case Type::Float:
-          c->mark = Mark::Used;
-          c->fp->mark = Mark::Used;
+          if (cell(c) && c->fp->epoch != gcEpoch) {
+            c->fp->epoch = gcEpoch;
+            c->fp->mark = Mark::Used;
+            markedFloats++;
+          }
           break;
         case Type::Ratio:
-          c->mark = Mark::Used;
-          c->ip->mark = Mark::Used;
-          c->dp->mark = Mark::Used;
+          if (cell(c)) {
+            integer(c->ip);
+            integer(c->dp);
+          }
           break;
         case Type::Cons:
         case Type::Array:
-          if (c->mark == Mark::Used) break;
-          c->mark = Mark::Used;
+          if (!cell(c)) break;
           if (c->car) work.push_back(c->car);
           next = c->cdr;
+          if (c->closureFrame) markFrame(c->closureFrame);
           break;
         case Type::Poisoned:
           std::abort();  // a root still refers to a reclaimed cell
         default:
-          c->mark = Mark::Used;
+          cell(c);
           break;
       }
-      if (c->closureFrame) markFrame(c->closureFrame);
       c = next;
     }
   }
@@ -164,7 +180,7 @@ void cmemory::markStack(_cell* c) {
 void cmemory::poisonFreeCells() {
   for (long i = 0; i < cellHigh; i++) {
     _cell& c = cellPool[i];
-    if (c.mark != Mark::Used && c.type != 0) {
+    if (c.epoch != gcEpoch && c.type != 0) {
       c.type = Type::Poisoned;
       c.car = nullptr;
       c.cdr = nullptr;
@@ -174,13 +190,14 @@ void cmemory::poisonFreeCells() {
 }
 
 // ---- collection -------------------------------------------------------------------------
+// A new epoch frees every slot at once; marking brings back, and counts, what is reachable.
 void cmemory::gc(bool report) {
   gcEpoch++;
-  // Only slots ever handed out can be in use; the rest of each pool is untouched zeros.
-  for (long i = 0; i < cellHigh; i++)
-    if (cellPool[i].type != Type::Symbol) cellPool[i].mark = Mark::Free;
-  for (long i = 0; i < floatHigh; i++) floatPool[i].mark = Mark::Free;
-  for (long i = 0; i < intHigh; i++) intPool[i].mark = Mark::Free;
+  markedCells = markedFloats = markedInts = 0;
+  for (_cell** s = symbolTable; s < symbolTop; s++) {  // symbols are never reclaimed
+    (*s)->epoch = gcEpoch;
+    markedCells++;
+  }
 
   for (_cell** p = cellStack; p < cellStackTop; p++) markStack(*p);
   for (_symval** p = locStack; p < locStackTop; p++)
@@ -192,14 +209,11 @@ void cmemory::gc(bool report) {
   markStack(valuesList);
   markExtraRoots();
 
-  long cells = 0, floats = 0, ints = 0;
-  for (long i = 0; i < cellHigh; i++) cells += cellPool[i].mark == Mark::Used;
-  for (long i = 0; i < floatHigh; i++) floats += floatPool[i].mark == Mark::Used;
-  for (long i = 0; i < intHigh; i++) ints += intPool[i].mark == Mark::Used;
-  freeCells = kCells - cells;
-  freeFloats = kFloats - floats;
-  freeInts = kInts - ints;
+  freeCells = kCells - markedCells;
+  freeFloats = kFloats - markedFloats;
+  freeInts = kInts - markedInts;
   sweepFrames();
   if (kGcStress) poisonFreeCells();
-  if (report) std::printf(msg::GcReport, cells, floats, ints, cellWrapped ? '*' : ' ');
+  if (report)
+    std::printf(msg::GcReport, markedCells, markedFloats, markedInts, cellWrapped ? '*' : ' ');
 }

@@ -13,8 +13,11 @@
 //   frames captured by reachable function objects.
 // - Every push of a frame mark is paired with exactly one pop on every path: use the RAII
 //   guards `CellFrame` and `LocFrame` below rather than pushing by hand.
-// - Mark letters: 'd' in use, 'e' free. Pool memory starts zero-filled and a slot whose mark
-//   is not 'd' counts as free, so start-up never has to touch every slot.
+// - A slot is in use exactly when its `epoch` is the current collection's (`gcEpoch`): every
+//   slot handed out or marked since the last collection. A collection starts a new epoch, so
+//   whatever it does not mark is free at once: it costs time in proportion to the live data,
+//   never to the pools. `mark` is 'd' on every slot handed out or marked; pool memory starts
+//   zero-filled (epoch 0: free), so start-up never has to touch a slot.
 #pragma once
 
 #include <cstddef>
@@ -50,10 +53,12 @@ constexpr char Used = 'd';
 struct IntSlot {
   char mark;
   int32_t v;
+  uint32_t epoch;
 };
 
 struct FloatSlot {
   char mark;
+  uint32_t epoch;
   long double v;
 };
 
@@ -77,6 +82,7 @@ struct _cell {
   };
   _symval* closureFrame;
   int32_t closureSize;
+  uint32_t epoch;  // in use when equal to the current collection's epoch
 };
 
 struct _symval {
@@ -257,9 +263,10 @@ class cmemory {
   _cell* now();
 
  protected:
-  long cellHigh = 0;  // slots ever handed out: the rest of each pool is untouched zero memory
-  long floatHigh = 0;
-  long intHigh = 0;
+  long cellHigh = 0;  // cells ever handed out (the stress build poisons the free ones)
+  long markedCells = 0;  // counted while a collection marks
+  long markedFloats = 0;
+  long markedInts = 0;
   int32_t* globalIndex = nullptr;  // by symIndex: global record index + 1, or 0
   int32_t* funcIndex = nullptr;    // by symIndex: function record index + 1, or 0
   uint32_t gcEpoch = 1;
