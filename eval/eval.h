@@ -36,7 +36,6 @@ class cfunction : public cmemory {
   _cell* evalu(_cell* form, Frame f, long n, int& keepValues);
   _cell* syntaxError(Frame f, long n);            // "エラー: 文法エラー", debug loop, null
   _cell* fail(const char* message, Frame f, long n);  // message, debug loop, null
-  void clearValues() { valuesList = nullptr; }
   _cell* made(_cell* r) {  // a result this routine made itself: no multiple values
     valuesList = nullptr;
     return r;

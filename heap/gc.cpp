@@ -56,7 +56,6 @@ _symval* cmemory::allocFrame(long n) {
     if (!b) return nullptr;
   }
   b->count = n;
-  b->active = true;
   return b->recs;
 }
 
@@ -64,7 +63,6 @@ _symval* cmemory::allocFrame(long n) {
 // function object refers to it.
 void cmemory::releaseFrame(_symval* recs) {
   FrameBlock* b = frameOf(recs);
-  b->active = false;
   if (!b->captured) {
     long n = b->count;
     if (n <= kFrameCacheSizes && frameCacheCount[n] < kFrameCacheDepth) {

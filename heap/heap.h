@@ -101,7 +101,6 @@ inline bool isRatio(const _cell* c) { return c->type == Type::Ratio; }
 inline bool isChar(const _cell* c) { return c->type == Type::Char; }
 inline bool isArray(const _cell* c) { return c->type == Type::Array; }
 inline bool isNumber(const _cell* c) { return isInt(c) || isFloat(c) || isRatio(c); }
-inline bool isKeyword(const _cell* c) { return isSymbol(c) && c->attr == Attr::Keyword; }
 inline bool isStreamValue(const _cell* c) { return c->attr == Attr::Stream; }
 inline int32_t intOf(const _cell* c) { return c->ip->v; }
 inline long double floatOf(const _cell* c) { return c->fp->v; }
@@ -142,7 +141,6 @@ struct FrameBlock {
   long count;
   int pins;         // >0 while a call is copying from / writing back into this frame
   bool captured;    // FUNCTION stored it in a lambda cell
-  bool active;      // its activation has not ended yet
   uint32_t epoch;   // collection in which it was last marked
   FrameBlock* next;  // retired captured frames, kept until unreachable
   FrameBlock* prev;
@@ -331,19 +329,17 @@ class LocFrame {
 // A frame owned by one activation: released (or retired, when captured) on every path.
 class FrameHolder {
  public:
-  FrameHolder(cmemory& m, long n) : m_(m), recs_(n > 0 ? m.allocFrame(n) : nullptr), n_(n) {}
+  FrameHolder(cmemory& m, long n) : m_(m), recs_(n > 0 ? m.allocFrame(n) : nullptr) {}
   ~FrameHolder() {
     if (recs_) m_.releaseFrame(recs_);
   }
   FrameHolder(const FrameHolder&) = delete;
   FrameHolder& operator=(const FrameHolder&) = delete;
   _symval* recs() const { return recs_; }
-  long count() const { return n_; }
 
  private:
   cmemory& m_;
   _symval* recs_;
-  long n_;
 };
 
 // Pins a captured frame while a call copies from it and writes back into it.
