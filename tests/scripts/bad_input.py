@@ -76,4 +76,22 @@ for seed in range(6):
     t.check(sound(code, err) and out.startswith(BANNER), f"random input seed {seed}",
             f"status {code}\nstderr: {err[-3000:]!r}")
 
+# Random bytes in a file, read by READ, READ-LINE and LOAD.
+file_pieces = [b"(", b")", b"\"", b"#\\", b";", b"\n", b"'", b"`", b",@", b"abc", b"1/0", b" ",
+               b"\r\n", b"(car 1)", b"nil", b"\\", b"\x00", b"\xff"]
+for seed in range(4):
+    rng = random.Random(100 + seed)
+    if seed % 2:
+        content = bytes(rng.randrange(256) for _ in range(5000))
+    else:
+        content = b"".join(rng.choice(file_pieces) for _ in range(2000))
+    prog = (b'(setq s (open "rand.lisp"))\n(dotimes (i 300) (read s nil))\n(read-line s)\n'
+            b'(close s)\n(load "rand.lisp")\n' + b"abort\n" * 50)
+    with tempfile.TemporaryDirectory() as tmp:
+        with open(f"{tmp}/rand.lisp", "wb") as fh:
+            fh.write(content)
+        code, out, err = run(binary, prog, cwd=tmp)
+    t.check(sound(code, err) and out.startswith(BANNER), f"random file seed {seed}",
+            f"status {code}\nstderr: {err[-3000:]!r}")
+
 t.finish()
