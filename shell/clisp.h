@@ -17,6 +17,7 @@ class clisp : public cfunction, public ctextproc, public cprint {
  public:
   void SetKeyword();
   int ReadEvalLoop();
+  int LoadTexts(const char* const* texts, int count);  // 1 when every form evaluated
   void DispMessage();
   void ReadEvalPrintLoop();
 };

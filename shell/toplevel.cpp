@@ -25,9 +25,11 @@ void clisp::SetKeyword() {
   initOperators();
 }
 
-int clisp::ReadEvalLoop() {
-  for (int i = 0; i < kLibraryForms; i++) {
-    std::strncpy(lineStr, ReadEvalData[i], kFormLimit);
+int clisp::ReadEvalLoop() { return LoadTexts(ReadEvalData, kLibraryForms); }
+
+int clisp::LoadTexts(const char* const* texts, int count) {
+  for (int i = 0; i < count; i++) {
+    std::strncpy(lineStr, texts[i], kFormLimit);
     lineStr[kFormLimit] = 0;
     if (!Rewrite(lineStr)) return 0;
     _cell* form = readFromString(lineStr);

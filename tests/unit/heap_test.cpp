@@ -168,3 +168,18 @@ TEST(ExhaustionDeathTest, EveryStoreEndsTheProcess) {
       },
       testing::ExitedWithCode(1), "");
 }
+
+// The start-up loader stops at the first form that cannot be rewritten, read or evaluated.
+TEST(Loader, StopsAtTheFirstFailingForm) {
+  clisp& m = testLisp();
+  const char* good[] = {"(setq loaded-a 1)", "(defun loaded-f (x) x)"};
+  EXPECT_EQ(m.LoadTexts(good, 2), 1);
+  testing::internal::CaptureStdout();
+  const char* unreadable[] = {"(setq loaded-b 1)", "1/0", "(setq loaded-c 1)"};
+  EXPECT_EQ(m.LoadTexts(unreadable, 3), 0);
+  const char* unrewritable[] = {"(list 'a \"open"};
+  EXPECT_EQ(m.LoadTexts(unrewritable, 1), 0);
+  std::string out = testing::internal::GetCapturedStdout();
+  EXPECT_NE(out.find("エラー: 0で割りました。"), std::string::npos);
+  EXPECT_EQ(m.CheckStringCell("LOADED-C"), nullptr);  // never read
+}
