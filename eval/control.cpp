@@ -96,7 +96,13 @@ _cell* bindAndRun(cfunction& m, _cell* args, Frame f, long n, bool sequential) {
   FrameHolder frame(m, count);
   Frame nf = frame.recs();
   if (!nf) return m.fail(msg::LetFrameAllocFail, f, n);
-  for (long i = 0; i < n; i++) nf[nb + i] = f[i];
+  // LET* evaluates in the new frame, so it needs the copies first. LET copies after its init
+  // forms have run: an assignment one of them makes to an enclosing variable is then copied
+  // too, instead of being overwritten by the write-back.
+  auto copyEnclosing = [&] {
+    for (long i = 0; i < n; i++) nf[nb + i] = f[i];
+  };
+  if (sequential) copyEnclosing();
   {
     LocFrame reg(m, nf, count);
     CellFrame g(m, args);
@@ -114,6 +120,7 @@ _cell* bindAndRun(cfunction& m, _cell* args, Frame f, long n, bool sequential) {
       nf[j].value = v;
     }
   }
+  if (!sequential) copyEnclosing();
   _cell* r;
   {
     LocFrame reg(m, nf, count);

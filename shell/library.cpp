@@ -18,8 +18,9 @@ const char* const ReadEvalData[kLibraryForms] = {
     // evaluated before the binding, so it may itself mention a variable named LIST.
     /*   7 */ R"lisp((defmacro dolist (&rest b)(list 'let `((list ,(car (cdr (car b)))))(append1(list 'prog `(,(car (car b))) 'label  `(if (null list) (setq ,(car (car b)) nil)) `(if (null list) ,(list 'return (cond ((null (cdr (cdr (car b)))) nil) (t (car (cdr (cdr (car b)))))))) `(setq ,(car (car b)) (car list)))(append1 (cdr b) (list '(setq list (cdr list)) '(go label))) ) ) ))lisp",
     // DOTIMES stops once the counter is no longer below the count (re-evaluated every round),
-    // so a count of zero, a negative count or a fractional one ends the loop.
-    /*   8 */ R"lisp((defmacro dotimes (&rest b)`(prog (,(car (car b)))(setq ,(car (car b)) 0) label (if (minusp (- ,(car (car b)) ,(car (cdr (car b))))) nil (return ,(cond ((null (cdr (cdr (car b)))) nil) (t (car (cdr (cdr (car b))))))) ),@(cdr b)(setq ,(car (car b)) (1+ ,(car (car b))))(go label) ) ))lisp",
+    // so a count of zero, a negative count or a fractional one ends the loop. A negative count
+    // is tested on its own, since the difference could wrap around for the most negative one.
+    /*   8 */ R"lisp((defmacro dotimes (&rest b)`(prog (,(car (car b)))(setq ,(car (car b)) 0) label (if (let ((count$ ,(car (cdr (car b))))) (or (minusp count$) (not (minusp (- ,(car (car b)) count$))))) (return ,(cond ((null (cdr (cdr (car b)))) nil) (t (car (cdr (cdr (car b))))))) ),@(cdr b)(setq ,(car (car b)) (1+ ,(car (car b))))(go label) ) ))lisp",
     // LOAD closes its file on every way out, a form that fails to read or evaluate included.
     /*   9 */ R"lisp((defun load (fname)(let ((strm) (s))(setq strm (open fname))(if (null strm) nil(unwind-protect (loop1 (if (null (setq s (read strm nil))) (return t))(eval s) ) (close strm)) ) ) ))lisp",
     /*  10 */ R"lisp((defmacro with-open-file (a &rest b)`(let ((,(car a) (open ,@(cdr a))))(unwind-protect(if (null ,(car a)) nil(progn ,@b) )(if (not (null ,(car a)))(progn (close ,(car a)) (print 'closed)) ) ) ) ))lisp",
