@@ -23,6 +23,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 
 struct _cell;
 struct _symval;
@@ -317,13 +318,26 @@ class CellFrame {
 // A frame's records registered on the local stack while its body runs.
 class LocFrame {
  public:
-  LocFrame(cmemory& m, _symval* recs, long n) : m_(m) { m_.IncLocStack(recs, n); }
-  ~LocFrame() { m_.PopLocStack(); }
+  LocFrame(cmemory& m, _symval* recs, long n) : m_(m) {
+    m_.IncLocStack(recs, n);
+#ifndef NDEBUG
+    top_ = m_.locStackTop;
+#endif
+  }
+  ~LocFrame() {
+#ifndef NDEBUG
+    if (m_.locStackTop != top_) std::abort();  // a callee left or popped registrations
+#endif
+    m_.PopLocStack();
+  }
   LocFrame(const LocFrame&) = delete;
   LocFrame& operator=(const LocFrame&) = delete;
 
  private:
   cmemory& m_;
+#ifndef NDEBUG
+  _symval** top_;
+#endif
 };
 
 // A frame owned by one activation: released (or retired, when captured) on every path.
