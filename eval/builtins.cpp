@@ -502,5 +502,5 @@ _cell* cfunction::builtin(int code, _cell* form, Frame f, long n, int& keep) {
     case Op::None:
       break;
   }
-  return fail(msg::NotBuilt, f, n);
+  return syntaxError(f, n);  // not reached: every operator is handled above
 }

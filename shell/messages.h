@@ -67,7 +67,6 @@ constexpr const char* NoFunctionRecord = "エラー: システム関数、また
 constexpr const char* UndefinedMacro = "エラー: 未定義のマクロです";
 constexpr const char* NotStream = "エラー: ストリームではありません";
 constexpr const char* InvalidStream = "エラー: 無効なストリームです";
-constexpr const char* NotBuilt = "エラー: この演算子はまだ使えません";
 
 // non-local exits
 constexpr const char* NoLabel = "エラー: ラベルが見つかりません。";
