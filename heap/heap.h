@@ -24,6 +24,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <unordered_set>
 
 struct _cell;
 struct _symval;
@@ -381,5 +382,4 @@ void exhausted(const char* message);
 
 // Collects the conses and arrays of a value that are reached again from inside themselves
 // (the targets of its cycles), in car-before-cdr order. Iterative.
-#include <unordered_set>
 void findCycleTargets(_cell* root, std::unordered_set<const _cell*>& targets);
