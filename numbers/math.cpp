@@ -396,7 +396,10 @@ _cell* cfunction::tfloor(_cell* form, Frame f, long n) {
   _cell* first = nullptr;
   _cell* second = nullptr;
   if (isInt(v)) {
-    first = IntToCell(intOf(v));
+    first = getCell();  // a copy of the integer's cell, sharing its pool slot
+    first->type = Type::Int;
+    first->ip = v->ip;
+    first->cdr = nullptr;
     second = IntToCell(0);
   } else if (isFloat(v)) {
     double fl = std::floor(narrow(floatOf(v)));
