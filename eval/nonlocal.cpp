@@ -65,6 +65,20 @@ _cell* cfunction::tgo(_cell* args, Frame f, long n) {
   return TCell;
 }
 
+namespace {
+// Runs a CATCH or BLOCK body: the last value, NIL for none. When a form fails, `receive`
+// takes the pending exit if it is addressed here, or answers null to pass it on.
+template <class Receive>
+_cell* receiving(cfunction& m, _cell* body, Frame f, long n, Receive receive) {
+  _cell* r = m.made(NILCell);
+  for (; body->type == Type::Cons; body = body->cdr) {
+    r = m.eval(body->car, f, n);
+    if (!r) return receive();
+  }
+  return r;
+}
+}  // namespace
+
 _cell* cfunction::catch_lisp(_cell* args, Frame f, long n) {
   if (args->type != Type::Cons) return fail(msg::CatchArgs, f, n);
   _cell* body = args->cdr;
@@ -78,18 +92,12 @@ _cell* cfunction::catch_lisp(_cell* args, Frame f, long n) {
     return nullptr;
   }
   CellFrame g(*this, tag, body);
-  _cell* r = made(NILCell);
-  for (; body->type == Type::Cons; body = body->cdr) {
-    r = eval(body->car, f, n);
-    if (r) continue;
-    if (throwPending && throwTag == tag) {
-      throwPending = 0;
-      valuesList = throwValues;
-      return throwValue;
-    }
-    return nullptr;
-  }
-  return r;
+  return receiving(*this, body, f, n, [&]() -> _cell* {
+    if (!throwPending || throwTag != tag) return nullptr;
+    throwPending = 0;
+    valuesList = throwValues;
+    return throwValue;
+  });
 }
 
 _cell* cfunction::throw_lisp(_cell* args, Frame f, long n) {
@@ -145,18 +153,12 @@ _cell* cfunction::block_lisp(_cell* args, Frame f, long n) {
   if (name->type != Type::Symbol) return fail(msg::BlockName, f, n);
   _cell* body = args->cdr;
   CellFrame g(*this, name, body);
-  _cell* r = made(NILCell);
-  for (; body->type == Type::Cons; body = body->cdr) {
-    r = eval(body->car, f, n);
-    if (r) continue;
-    if (returnFromPending && returnFromName == name && returnFromValue) {
-      returnFromPending = 0;
-      valuesList = returnFromValues;
-      return returnFromValue;
-    }
-    return nullptr;
-  }
-  return r;
+  return receiving(*this, body, f, n, [&]() -> _cell* {
+    if (!returnFromPending || returnFromName != name || !returnFromValue) return nullptr;
+    returnFromPending = 0;
+    valuesList = returnFromValues;
+    return returnFromValue;
+  });
 }
 
 _cell* cfunction::return_from_lisp(_cell* args, Frame f, long n) {
