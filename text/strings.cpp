@@ -16,19 +16,22 @@ namespace {
 // ---- list walking ---------------------------------------------------------------------
 
 // Number of conses along the cdr chain, or -1 when the chain is circular. A dotted tail
-// ends the count without being counted.
+// ends the count without being counted. Brent's method: one step per cons, and a marker that
+// jumps ahead at powers of two catches a cycle.
 long countConses(_cell* l) {
   long count = 0;
-  _cell* slow = l;
-  _cell* fast = l;
-  while (isCons(fast)) {
-    fast = fast->cdr;
+  long steps = 0;
+  long limit = 1;
+  _cell* marker = l;
+  for (_cell* p = l; isCons(p);) {
+    p = p->cdr;
     ++count;
-    if (!isCons(fast)) break;
-    fast = fast->cdr;
-    ++count;
-    slow = slow->cdr;
-    if (slow == fast) return -1;
+    if (p == marker) return -1;
+    if (++steps == limit) {
+      marker = p;
+      limit *= 2;
+      steps = 0;
+    }
   }
   return count;
 }
