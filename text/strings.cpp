@@ -36,6 +36,18 @@ long countConses(_cell* l) {
   return count;
 }
 
+// CHAR and COERCE: the first argument, then the second with the first protected; a missing
+// argument gets the operator's message and the debug loop. False when either step failed.
+bool evalTwo(cfunction& m, _cell* args, Frame f, long n, const char* message, _cell** a,
+             _cell** b) {
+  if (!isCons(args)) return m.fail(message, f, n), false;
+  CellFrame g(m, args);
+  if (!(*a = m.eval(args->car, f, n))) return false;
+  g.push(*a);
+  if (!isCons(args->cdr)) return m.fail(message, f, n), false;
+  return (*b = m.eval(args->cdr->car, f, n)) != nullptr;
+}
+
 // The element list of a string (the cdr of its CHARACTER cons).
 _cell* charsOf(_cell* s) { return s->cdr->cdr; }
 
@@ -81,14 +93,9 @@ _cell* cfunction::jlength(_cell* v) {
 // ---- CHAR -------------------------------------------------------------------------------
 
 _cell* cfunction::tchar(_cell* args, Frame f, long n) {
-  if (!isCons(args)) return fail(msg::CharSyntax, f, n);
-  CellFrame g(*this, args);
-  _cell* s = eval(args->car, f, n);
-  if (!s) return nullptr;
-  g.push(s);
-  if (!isCons(args->cdr)) return fail(msg::CharSyntax, f, n);
-  _cell* i = eval(args->cdr->car, f, n);
-  if (!i) return nullptr;
+  _cell* s;
+  _cell* i;
+  if (!evalTwo(*this, args, f, n, msg::CharSyntax, &s, &i)) return nullptr;
   if (!isArray(s) || !isInt(i) || intOf(i) < 0 || !isString(s)) return fail(msg::CharSyntax, f, n);
   // At most index steps, so a list made circular by RPLACD still ends the walk.
   _cell* p = charsOf(s);
@@ -99,14 +106,9 @@ _cell* cfunction::tchar(_cell* args, Frame f, long n) {
 // ---- COERCE -----------------------------------------------------------------------------
 
 _cell* cfunction::coerce(_cell* args, Frame f, long n) {
-  if (!isCons(args)) return fail(msg::CoerceSyntax, f, n);
-  CellFrame g(*this, args);
-  _cell* x = eval(args->car, f, n);
-  if (!x) return nullptr;
-  g.push(x);
-  if (!isCons(args->cdr)) return fail(msg::CoerceSyntax, f, n);
-  _cell* type = eval(args->cdr->car, f, n);
-  if (!type) return nullptr;
+  _cell* x;
+  _cell* type;
+  if (!evalTwo(*this, args, f, n, msg::CoerceSyntax, &x, &type)) return nullptr;
 
   if (type == STRING) {
     if (!(isCons(x) || x == NILCell) || !isAllMoji(x)) return fail(msg::CoerceSyntax, f, n);
