@@ -128,6 +128,46 @@ _cell* cfunction::throw_lisp(_cell* args, Frame f, long n) {
   return fail(msg::ThrowArgs, f, n);
 }
 
+namespace {
+// A pending exit set aside while cleanup forms run, so that their own CATCHes, BLOCKs and
+// user calls can neither take it nor overwrite it. Its cells stay on the cell stack meanwhile.
+struct PendingExit {
+  long throwPending, returnFromPending;
+  _cell *throwTag, *throwValue, *throwValues;
+  _cell *returnFromName, *returnFromValue, *returnFromValues;
+
+  explicit PendingExit(cfunction& m)
+      : throwPending(m.throwPending),
+        returnFromPending(m.returnFromPending),
+        throwTag(m.throwTag),
+        throwValue(m.throwValue),
+        throwValues(m.throwValues),
+        returnFromName(m.returnFromName),
+        returnFromValue(m.returnFromValue),
+        returnFromValues(m.returnFromValues) {}
+
+  void protect(CellFrame& g) const {
+    for (_cell* c : {throwTag, throwValue, throwValues, returnFromName, returnFromValue,
+                     returnFromValues})
+      if (c) g.push(c);
+  }
+  void restoreThrow(cfunction& m) const {
+    m.throwPending = throwPending;
+    m.throwTag = throwTag;
+    m.throwValue = throwValue;
+    m.throwValues = throwValues;
+  }
+  void restoreReturnFrom(cfunction& m) const {
+    m.returnFromPending = returnFromPending;
+    m.returnFromName = returnFromName;
+    m.returnFromValue = returnFromValue;
+    m.returnFromValues = returnFromValues;
+  }
+};
+}  // namespace
+
+// The protected form's exit, whatever it was, continues once the cleanup succeeds. A failing
+// cleanup abandons any THROW; a RETURN-FROM stays pending, the cleanup's own one first.
 _cell* cfunction::unwind_protect(_cell* args, Frame f, long n) {
   if (args->type != Type::Cons ||
       (args->cdr->type != Type::Cons && args->cdr != NILCell))
@@ -138,12 +178,19 @@ _cell* cfunction::unwind_protect(_cell* args, Frame f, long n) {
     CellFrame g(*this, cleanup);
     r = eval(args->car, f, n);
   }
+  PendingExit saved(*this);
   CellFrame g(*this, r ? r : NILCell);
+  saved.protect(g);
+  throwPending = 0;
+  returnFromPending = 0;
   _cell* done = tprogn(cleanup, f, n);
   if (!done) {
-    throwPending = 0;  // a failing cleanup abandons a pending THROW
+    throwPending = 0;
+    if (!returnFromPending) saved.restoreReturnFrom(*this);
     return nullptr;
   }
+  saved.restoreThrow(*this);
+  saved.restoreReturnFrom(*this);
   return r;
 }
 
