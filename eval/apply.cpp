@@ -41,10 +41,13 @@ _cell* cfunction::function(_cell* x, Frame f, long n) {
   if (x->type == Type::Symbol) return x;
   if (x->type == Type::Cons && x->car == LAMBDA && x->cdr->type == Type::Cons &&
       (x->cdr->car == NILCell || x->cdr->car->type == Type::Cons)) {
-    x->closureFrame = n ? f : nullptr;
-    x->closureSize = static_cast<int32_t>(n ? n : 0);
+    // Each evaluation makes its own function object, so closures made by one form in
+    // different activations keep their own frames.
+    _cell* fn = cons(LAMBDA, x->cdr);
+    fn->closureFrame = n ? f : nullptr;
+    fn->closureSize = static_cast<int32_t>(n ? n : 0);
     if (n) frameOf(f)->captured = true;
-    return x;
+    return fn;
   }
   return fail(msg::BadFunction, f, n);
 }
