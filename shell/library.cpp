@@ -11,18 +11,20 @@ const char* const ReadEvalData[kLibraryForms] = {
     /*   2 */ R"lisp((defmacro return (&rest x) `(return-from nil ,@x)))lisp",
     /*   3 */ R"lisp((defun oddp (n) (cond ((evenp n) nil) (t t))))lisp",
     /*   4 */ R"lisp((defun append1 (x y) (cond ((atom x) y) (t (cons (car x) (append1 (cdr x) y))))))lisp",
-    /*   5 */ R"lisp((defmacro loop1 (&rest b) (append1 (append1 (list 'prog '() 'label) b) (list '(go label)))))lisp",
-    /*   6 */ R"lisp((defmacro loop (&rest b) (append1 (append1 (list 'prog '() 'label) b) (list '(go label)))))lisp",
-    // Each DOLIST binds its own cursor LIST with a LET around the loop, so a DOLIST nested in
-    // another, directly or through a called function, keeps the outer cursor; the list form is
-    // evaluated before the binding, so it may itself mention a variable named LIST.
-    /*   7 */ R"lisp((defmacro dolist (&rest b)(list 'let `((list ,(car (cdr (car b)))))(append1(list 'prog `(,(car (car b))) 'label  `(if (null list) (setq ,(car (car b)) nil)) `(if (null list) ,(list 'return (cond ((null (cdr (cdr (car b)))) nil) (t (car (cdr (cdr (car b)))))))) `(setq ,(car (car b)) (car list)))(append1 (cdr b) (list '(setq list (cdr list)) '(go label))) ) ) ))lisp",
+    /*   5 */ R"lisp((eval (list 'defmacro 'loop1 '(&rest b) (list 'let (list (list 'l$ (list 'quote (intern-wide "LABEL")))) '(append1 (append1 (list 'prog '() l$) b) (list (list 'go l$)))))))lisp",
+    /*   6 */ R"lisp((eval (list 'defmacro 'loop '(&rest b) (list 'let (list (list 'l$ (list 'quote (intern-wide "LABEL")))) '(append1 (append1 (list 'prog '() l$) b) (list (list 'go l$)))))))lisp",
+    // Names that the library binds or jumps to around a user's forms (loop labels, the DOLIST
+    // cursor, the DOTIMES count, LOAD's locals, MULTIPLE-VALUE-BIND's values) are uninterned
+    // symbols made once here, so no user form can name them. Each DOLIST binds its own cursor
+    // with a LET around the loop, so DOLISTs nest; the list form is evaluated before the binding.
+    /*   7 */ R"lisp((eval (list 'defmacro 'dolist '(&rest b) (list 'let (list (list 'c$ (list 'quote (intern-wide "LIST")))) '(list 'let `((,c$ ,(car (cdr (car b)))))(append1(list 'prog `(,(car (car b))) c$ `(if (null ,c$) (setq ,(car (car b)) nil)) `(if (null ,c$) ,(list 'return (cond ((null (cdr (cdr (car b)))) nil) (t (car (cdr (cdr (car b)))))))) `(setq ,(car (car b)) (car ,c$)))(append1 (cdr b) (list `(setq ,c$ (cdr ,c$)) `(go ,c$))) ) ) ) ) )))lisp",
     // DOTIMES stops once the counter is no longer below the count (re-evaluated every round),
     // so a count of zero, a negative count or a fractional one ends the loop. A negative count
     // is tested on its own, since the difference could wrap around for the most negative one.
-    /*   8 */ R"lisp((defmacro dotimes (&rest b)`(prog (,(car (car b)))(setq ,(car (car b)) 0) label (if (let ((count$ ,(car (cdr (car b))))) (or (minusp count$) (not (minusp (- ,(car (car b)) count$))))) (return ,(cond ((null (cdr (cdr (car b)))) nil) (t (car (cdr (cdr (car b))))))) ),@(cdr b)(setq ,(car (car b)) (1+ ,(car (car b))))(go label) ) ))lisp",
-    // LOAD closes its file on every way out, a form that fails to read or evaluate included.
-    /*   9 */ R"lisp((defun load (fname)(let ((strm) (s))(setq strm (open fname))(if (null strm) nil(unwind-protect (loop1 (if (null (setq s (read strm nil))) (return t))(eval s) ) (close strm)) ) ) ))lisp",
+    /*   8 */ R"lisp((eval (list 'defmacro 'dotimes '(&rest b) (list 'let (list (list 'c$ (list 'quote (intern-wide "COUNT")))) '`(prog (,(car (car b)))(setq ,(car (car b)) 0) ,c$ (if (let ((,c$ ,(car (cdr (car b))))) (or (minusp ,c$) (not (minusp (- ,(car (car b)) ,c$))))) (return ,(cond ((null (cdr (cdr (car b)))) nil) (t (car (cdr (cdr (car b))))))) ),@(cdr b)(setq ,(car (car b)) (1+ ,(car (car b))))(go ,c$) ) ) )))lisp",
+    // LOAD closes its file on every way out, a form that fails to read or evaluate included. Its
+    // end-of-file value is its own stream, so a form that reads as NIL is evaluated like any other.
+    /*   9 */ R"lisp((let ((fname (intern-wide "FNAME")) (strm (intern-wide "STRM")) (s (intern-wide "S")))(eval `(defun load (,fname)(let ((,strm) (,s))(setq ,strm (open ,fname))(if (null ,strm) nil(unwind-protect (block ,strm (prog** () ,s (if (eq (setq ,s (read ,strm nil ,strm)) ,strm) (return-from ,strm t))(eval ,s) (go ,s))) (close ,strm)) ) ) ) ) ))lisp",
     /*  10 */ R"lisp((defmacro with-open-file (a &rest b)`(let ((,(car a) (open ,@(cdr a))))(unwind-protect(if (null ,(car a)) nil(progn ,@b) )(if (not (null ,(car a)))(progn (close ,(car a)) (print 'closed)) ) ) ) ))lisp",
     // Predicates and comparisons.
     /*  11 */ R"lisp((defun not (e) (cond ((null e) t) (t nil))))lisp",
@@ -52,7 +54,7 @@ const char* const ReadEvalData[kLibraryForms] = {
     /*  29 */ R"lisp((defun multiple-value-born$ (arg value)(cond((null arg) nil)((null value) (cons (list 'setq (car arg) 'nil) (multiple-value-born$ (cdr arg) value)))(t (cons (list 'setq (car arg) (list 'quote (car value))) (multiple-value-born$ (cdr arg) (cdr value)))) ) ))lisp",
     /*  30 */ R"lisp((defmacro multiple-value-setq (a b) `(eval (list 'multiple-value-setq$ ',a (multiple-value-list ,b)))))lisp",
     /*  31 */ R"lisp((defmacro multiple-value-setq$ (a b) `(prog1 ,@(multiple-value-born$ a b))))lisp",
-    /*  32 */ R"lisp((defmacro multiple-value-bind (a b &rest c) `(let ,(mapcar #'list a) (multiple-value-setq ,a ,b) ,@c)))lisp",
+    /*  32 */ R"lisp((eval (list 'defmacro 'multiple-value-bind '(a b &rest c) (list 'let (list (list 'h$ (list 'quote (intern-wide "VALUES")))) '`(let ((,h$ (multiple-value-list ,b))) (let ,(mapcar #'list a) (eval (list 'multiple-value-setq$ ',a ,h$)) ,@c) ) ) )))lisp",
     // Mapping and membership.
     /*  33 */ R"lisp((defun mapcar (func a &rest b)(cond((atom a) nil)((and (not (atom b)) (atom (car b))) nil)((atom b) (cons(funcall func (car a))(mapcar func (cdr a)) ) )(t (cons (apply func (cons (car a) (list (car (car b)))))(mapcar func (cdr a) (cdr (car b))) ) ) ) ))lisp",
     /*  34 */ R"lisp((defun member (item lst &rest a)(let ((test (if (and (not (null a))(eq :test (car a))(not (atom (cdr a))) )(car (cdr a))#'eql) ) )(if (null lst) nil(if (funcall test item (car lst)) lst(member item (cdr lst) :test test))))))lisp",
