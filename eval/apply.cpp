@@ -66,7 +66,8 @@ _cell* cfunction::callObject(_cell* fn, _cell* argForms, Frame f, long n) {
   Frame nf = frame.recs();
   if (count && !nf) return fail(msg::FrameAllocFail, f, n);
   CellFrame g(*this, fn);
-  if (!initTemploc(nf, e, params, argForms, f, n)) return fail(msg::TooManyArgs, f, n);
+  if (int bound = initTemploc(nf, e, params, argForms, f, n); bound <= 0)
+    return bound < 0 ? argumentFailed(msg::TooManyArgs, f, n) : fail(msg::TooManyArgs, f, n);
   for (long i = 0; i < cs; i++) nf[e + i] = captured[i];
   _cell* r;
   {

@@ -51,7 +51,7 @@ int cfunction::initTemploc(Frame nf, long nn, _cell* params, _cell* args, Frame 
       v = eval(args->car, f, n);
       args = args->cdr;
     }
-    if (!v) return 0;
+    if (!v) return -1;
     g.push(v);
     nf[j].value = v;
     if (j == rest) return 1;

@@ -89,7 +89,8 @@ _cell* cfunction::callUser(_cell* form, Frame f, long n) {
   long nn = tlength(params);
   FrameHolder frame(*this, nn);
   if (nn && !frame.recs()) return fail(msg::FrameAllocFail, f, n);
-  if (!initTemploc(frame.recs(), nn, params, args, f, n)) return fail(msg::ArgCount, f, n);
+  if (int bound = initTemploc(frame.recs(), nn, params, args, f, n); bound <= 0)
+    return bound < 0 ? argumentFailed(msg::ArgCount, f, n) : fail(msg::ArgCount, f, n);
   _cell* r;
   {
     LocFrame reg(*this, frame.recs(), nn);

@@ -83,7 +83,26 @@ _cell* cfunction::eval(_cell* form, Frame f, long n) {
   int keep = 0;
   _cell* r = evalu(form, f, n, keep);
   if (r && !keep) valuesList = nullptr;
+  if (freeCells < kStepEndThreshold || freeFloats < kStepEndThreshold ||
+      freeInts < kStepEndThreshold) {
+    // Callers hold only protected cells across an evaluation, so collecting here is as safe
+    // as at the start of a step; the value being handed on is the one cell to protect.
+    CellFrame g(*this);
+    if (r) g.push(r);
+    gc();
+  }
   return r;
+}
+
+// Reports a pool that a collection left with only its reserve free; the debug loop and
+// whatever the user does there run on that reserve.
+_cell* cfunction::poolError(Frame f, long n) {
+  int bit = poolAlarm & -poolAlarm;  // one message, for the first pool, covers them all
+  for (int i = 0; i < 3; i++)
+    if (poolAlarm & (1 << i)) reserveLevel[i]++;
+  poolAlarm = 0;
+  return fail(bit == PoolBit::Cells ? msg::CellsLow : bit == PoolBit::Floats ? msg::FloatsLow : msg::IntsLow,
+              f, n);
 }
 
 _cell* cfunction::evalu(_cell* form, Frame f, long n, int& keepValues) {
@@ -91,6 +110,7 @@ _cell* cfunction::evalu(_cell* form, Frame f, long n, int& keepValues) {
     gc();
   else if (kGcStress)
     gc(false);
+  if (poolAlarm) return poolError(f, n);
   if (kGcStress && form->type == Type::Poisoned) std::abort();  // evaluating a reclaimed cell
   keepValues = 0;
   if (stackLow()) return fail(msg::TooDeep, f, n);

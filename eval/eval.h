@@ -36,13 +36,21 @@ class cfunction : public cmemory {
   _cell* evalu(_cell* form, Frame f, long n, int& keepValues);
   _cell* syntaxError(Frame f, long n);            // "エラー: 文法エラー", debug loop, null
   _cell* fail(const char* message, Frame f, long n);  // message, debug loop, null
+  _cell* poolError(Frame f, long n);
   _cell* made(_cell* r) {  // a result this routine made itself: no multiple values
     valuesList = nullptr;
     return r;
   }
 
   // ---- bindings (eval/bindings.cpp) ----
+  // 1 when bound, 0 when the arguments do not fit, -1 when an argument's evaluation failed.
   int initTemploc(Frame nf, long nn, _cell* params, _cell* args, Frame f, long n);
+  // An argument's evaluation failed: an error reported as a bad call, as the caller would have
+  // it; a THROW or RETURN-FROM on its way out passes on untouched.
+  _cell* argumentFailed(const char* message, Frame f, long n) {
+    if (throwPending || returnFromPending) return nullptr;
+    return fail(message, f, n);
+  }
   _cell* MakeRest(_cell* args, Frame f, long n);
   void SetOrgLoc(Frame outer, long outerN, Frame inner, long first, long innerN);
   int CheckFunc(_cell* args);

@@ -214,4 +214,27 @@ void cmemory::gc(bool report) {
   if (kGcStress) poisonFreeCells();
   if (report)
     std::printf(msg::GcReport, markedCells, markedFloats, markedInts, cellWrapped ? '*' : ' ');
+  checkReserves();
+}
+
+void cmemory::checkReserves() {
+  struct Pool {
+    long free, size;
+    const char* full;
+  };
+  const Pool pools[] = {{freeCells, kCells, msg::CellsFull},
+                        {freeFloats, kFloats, msg::FloatsFull},
+                        {freeInts, kInts, msg::IntsFull}};
+  for (int i = 0; i < 3; i++) {
+    const Pool& p = pools[i];
+    long reserve = p.size / kReserveDivisor;
+    int bit = 1 << i;
+    if (p.free > reserve) {
+      reserveLevel[i] = 0;
+      poolAlarm &= ~bit;
+    } else if (p.free <= reserve >> reserveLevel[i]) {
+      if (reserveLevel[i] >= kReserveLevels) exhausted(p.full);
+      poolAlarm |= bit;
+    }
+  }
 }

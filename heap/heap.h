@@ -47,6 +47,12 @@ constexpr char Uninterned = 'g';
 constexpr char Stream = 's';
 }  // namespace Attr
 
+namespace PoolBit {  // bit 1 << i stands for reserveLevel[i]
+constexpr int Cells = 1;
+constexpr int Floats = 2;
+constexpr int Ints = 4;
+}  // namespace PoolBit
+
 namespace Mark {
 constexpr char Free = 'e';
 constexpr char Used = 'd';
@@ -124,6 +130,16 @@ constexpr long kCellStack = 32000000;
 constexpr long kLocStack = 32000000;
 constexpr long kStaticStack = 32000;
 constexpr long kGcThreshold = 999;  // collect when a pool has this many free slots or fewer
+// A step that ends with fewer free slots than this collects before handing on its value, so
+// the return path of a deep recursion, which starts no new step, can reuse memory.
+constexpr long kStepEndThreshold = 100;
+// When a collection leaves a pool with no more than a sixty-fourth of it free (the reserve),
+// evaluation fails with the pool's message and the debug loop runs on the reserve. Each further
+// failure while the reserve is in use comes at half the last one's free count; past
+// kReserveLevels of them the process ends. A collection that finds more than the reserve free
+// puts the pool back to normal.
+constexpr long kReserveDivisor = 64;
+constexpr int kReserveLevels = 4;
 constexpr int kFileSlots = 10;
 
 // Test builds with ZELKORA_GC_STRESS collect silently before every evaluation step and poison
@@ -181,6 +197,11 @@ class cmemory {
   long throwPending = 0;
   long breakDepth = 0;
   long returnFromPending = 0;
+
+  // Pools whose reserve a collection found reached (PoolBit), not yet reported by the evaluator,
+  // and how many times each pool's reserve has been reported since it was last back to normal.
+  int poolAlarm = 0;
+  int reserveLevel[3] = {};
 
   // Multiple values travel beside the primary value, which is returned itself: after an
   // evaluation returns, `valuesList` (when not null) is the list of all its values.
@@ -274,6 +295,7 @@ class cmemory {
   void markFrame(_symval* recs);
   void markStack(_cell* c);
   void sweepFrames();
+  void checkReserves();
   static void cellStackFull();
   static constexpr long kFrameCacheSizes = 32;  // frames of up to this many records are reused
 #if defined(__SANITIZE_ADDRESS__)
