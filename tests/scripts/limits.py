@@ -22,4 +22,34 @@ t.check(code == 0 and not err and
         out == BANNER + "[1]エラー: ストリングの数が多すぎます\n[2]1\n[3]".encode(),
         "symbol table full", f"{code} {out[-300:]!r} {err[-500:]!r}")
 
+# A pool that fills with live data stops the program with the pool's message (or, for a
+# recursion, the depth guard, whichever comes first); after ABORT the session and its
+# definitions go on. Spare ABORTs at the prompt only open and close a debug loop.
+POOL_LOW = ("エラー: セル領域が一杯です\n", "エラー: 数値領域が一杯です\n", "エラー: 整数領域が一杯です\n",
+            "エラー: 再帰が深すぎます\n")
+SURVIVES = b"abort\nabort\nabort\n(square 7)\n"
+for shape in ["(* n (f (1- n)))", "(+ 1 (f n))", "(cons n (f n))", "(f (list n n n))",
+              "(f (+ n 0.5))"]:
+    code, out, err = run(binary, b"(defun square (x) (* x x))\n(defun f (n) " + shape.encode() +
+                         b")\n(f 5)\n" + SURVIVES)
+    text = out.decode()
+    t.check(code == 0 and not err and any(m in text for m in POOL_LOW) and
+            "終了します" not in text and text.rstrip("[]0123456789*").endswith("]49\n"),
+            f"runaway {shape}", f"{code} {text[-600:]!r} {err[-500:]!r}")
+
+# Live data filling the cells: freeing the global in the debug loop lets the session go on,
+# and a collection finds the pool back to normal.
+code, out, err = run(binary, b"(setq g nil)\n(loop (setq g (cons (list 1 2 3) g)))\n(setq g nil)\n"
+                     b"abort\n(gc)\n(length (let ((l nil)) (dotimes (i 100000) (setq l (cons i l))) l))\n(length g)\n")
+text = out.decode()
+t.check(code == 0 and not err and "エラー: セル領域が一杯です\n" in text and
+        text.endswith("[4]100000\n[5]0\n[6]") and "終了します" not in text,
+        "freeing a global after the cells ran short", f"{code} {text[-600:]!r}")
+
+# A legitimate deep recursion that keeps an integer per level completes: its return path
+# collects when the pool runs short.
+code, out, err = run(binary, b"(defun cnt (n) (if (= n 0) 0 (1+ (cnt (1- n)))))\n(cnt 1000000)\n")
+t.check(code == 0 and not err and (out.endswith(b"1000000\n[3]") or "再帰が深すぎます".encode() in out),
+        "a million-deep recursion", f"{code} {out[-300:]!r}")
+
 t.finish()
