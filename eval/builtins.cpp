@@ -106,10 +106,13 @@ _cell* cfunction::macroexpand(_cell* args, Frame f, long n) {
   return MacroExec2(form->cdr, rec, f, n);
 }
 
-_cell* cfunction::builtin(int code, _cell* form, Frame f, long n, int& keep) {
+_cell* cfunction::builtin(Op op, _cell* form, Frame f, long n, int& keep) {
   _cell* args = form->cdr;
   const bool one = isCons(args);
   const bool two = one && isCons(args->cdr);
+  const OpInfo info = kOpInfo[static_cast<int>(op)];
+  if (info.fewest > (two ? 2 : one ? 1 : 0)) return syntaxError(f, n);
+  keep = info.keeps;
   // Evaluates the first argument with the whole form protected.
   auto first = [&]() -> _cell* {
     CellFrame g(*this, form);
@@ -133,20 +136,17 @@ _cell* cfunction::builtin(int code, _cell* form, Frame f, long n, int& keep) {
     return true;
   };
 
-  switch (static_cast<Op>(code)) {
+  switch (op) {
     case Op::Quote:
-      if (!one) return syntaxError(f, n);
       return args->car;
     case Op::Car:
     case Op::Cdr: {
-      if (!one) return syntaxError(f, n);
       _cell* v = eval(args->car, f, n);
       if (!v) return nullptr;
       if (!isCons(v)) return syntaxError(f, n);
-      return static_cast<Op>(code) == Op::Car ? v->car : v->cdr;
+      return op == Op::Car ? v->car : v->cdr;
     }
     case Op::Cons: {
-      if (!two) return syntaxError(f, n);
       _cell* c = getCell();
       CellFrame g(*this, c, form);
       _cell* a = eval(args->car, f, n);
@@ -162,12 +162,10 @@ _cell* cfunction::builtin(int code, _cell* form, Frame f, long n, int& keep) {
     case Op::Print:
     case Op::Prin1:
     case Op::Princ: {
-      if (!one) return syntaxError(f, n);
       _cell* v = first();
       if (!v) return nullptr;
       FILE* out = stdout;
       if (two && !streamArg(v, &out)) return nullptr;
-      Op op = static_cast<Op>(code);
       if (op == Op::Print) std::fputc('\n', out);
       if (op == Op::Princ)
         cprint::princS(v, out);
@@ -187,16 +185,12 @@ _cell* cfunction::builtin(int code, _cell* form, Frame f, long n, int& keep) {
     case Op::Setq:
       return tsetq(args, f, n);
     case Op::And:
-      keep = 1;
       return tand(args, f, n);
     case Op::Or:
-      keep = 1;
       return tor(args, f, n);
     case Op::OnePlus:
-      if (!one) return syntaxError(f, n);
       return OnePlus(args->car, f, n);
     case Op::OneMinus:
-      if (!one) return syntaxError(f, n);
       return OneMinus(args->car, f, n);
     case Op::Atom:
     case Op::Consp:
@@ -207,10 +201,9 @@ _cell* cfunction::builtin(int code, _cell* form, Frame f, long n, int& keep) {
     case Op::Symbolp:
     case Op::Characterp:
     case Op::Arrayp: {
-      if (!one) return syntaxError(f, n);
       _cell* v = eval(args->car, f, n);
       if (!v) return nullptr;
-      switch (static_cast<Op>(code)) {
+      switch (op) {
         case Op::Atom:
           return truth(!isCons(v));
         case Op::Consp:
@@ -232,7 +225,6 @@ _cell* cfunction::builtin(int code, _cell* form, Frame f, long n, int& keep) {
       }
     }
     case Op::Eval: {
-      if (!one) return syntaxError(f, n);
       _cell* v = first();
       if (!v) return nullptr;
       CellFrame g(*this, v);
@@ -252,12 +244,11 @@ _cell* cfunction::builtin(int code, _cell* form, Frame f, long n, int& keep) {
     case Op::StringEqual:
     case Op::Rplaca:
     case Op::Rplacd: {
-      if (!two) return syntaxError(f, n);
       _cell* a = first();
       if (!a) return nullptr;
       _cell* b = second(a);
       if (!b) return nullptr;
-      switch (static_cast<Op>(code)) {
+      switch (op) {
         case Op::NumberEqual: {
           bool ok;
           bool same = numberEqual(a, b, ok);
@@ -277,56 +268,42 @@ _cell* cfunction::builtin(int code, _cell* form, Frame f, long n, int& keep) {
       }
     }
     case Op::Progn:
-      keep = 1;
       return tprogn(args, f, n);
     case Op::Prog1:
-      keep = 1;
       return tprog1(args, f, n);
     case Op::Minusp:
-      if (!one) return syntaxError(f, n);
       return minusp(eval(args->car, f, n), f, n);
     case Op::Cond:
-      keep = 1;
       return condition(args, f, n);
     case Op::If:
-      keep = 1;
       return IfClause(args, f, n);
     case Op::Defun:
       return tdefun(args, f, n, 'f');
     case Op::Defmacro:
       return tdefun(args, f, n, 'm');
     case Op::Let:
-      keep = 1;
       return Let(args, f, n);
     case Op::LetAst:
-      keep = 1;
       return LetAst(args, f, n);
     case Op::Prog:
-      keep = 1;
       return prog(args, f, n);
     case Op::Go:
       return tgo(args, f, n);
     case Op::Apply:
-      if (!one) return syntaxError(f, n);
-      keep = 1;
       return apply(args, args->cdr, f, n);
     case Op::Funcall:
-      if (!one) return syntaxError(f, n);
-      keep = 1;
       return funcall(args, args->cdr, f, n);
     case Op::List:
       return tlist(args, f, n);
     case Op::Open:
       return topen(args, f, n);
     case Op::Close:
-      if (!one) return syntaxError(f, n);
       return tclose(args->car, f, n);
     case Op::Read:
       return tread(args, f, n);
     case Op::Char:
       return tchar(args, f, n);
     case Op::Length: {
-      if (!one) return syntaxError(f, n);
       _cell* v = eval(args->car, f, n);
       if (!v) return nullptr;
       return jlength(v);
@@ -334,10 +311,8 @@ _cell* cfunction::builtin(int code, _cell* form, Frame f, long n, int& keep) {
     case Op::Coerce:
       return coerce(args, f, n);
     case Op::Function:
-      if (!one) return syntaxError(f, n);
       return function(args->car, f, n);
     case Op::Spaces: {
-      if (!one) return syntaxError(f, n);
       _cell* v = first();
       if (!v) return nullptr;
       if (!isInt(v) || intOf(v) < 0) return syntaxError(f, n);
@@ -359,21 +334,19 @@ _cell* cfunction::builtin(int code, _cell* form, Frame f, long n, int& keep) {
     }
     case Op::CharEqual:
     case Op::CharLess: {
-      if (!one) return syntaxError(f, n);
       _cell* a = first();
       if (!a) return nullptr;
       if (!isChar(a) || !two) return syntaxError(f, n);
       _cell* b = second(a);
       if (!b) return nullptr;
       if (!isChar(b)) return syntaxError(f, n);
-      if (static_cast<Op>(code) == Op::CharEqual) return truth(byteOf(a) == byteOf(b));
+      if (op == Op::CharEqual) return truth(byteOf(a) == byteOf(b));
       return truth(byteOf(a) < byteOf(b));
     }
     case Op::Gc:
       gc();
       return TCell;
     case Op::MultipleValueList: {
-      if (!one) return syntaxError(f, n);
       _cell* v = eval(args->car, f, n);
       if (!v) return nullptr;
       if (valuesList) return valuesList;
@@ -385,7 +358,6 @@ _cell* cfunction::builtin(int code, _cell* form, Frame f, long n, int& keep) {
       endProcess(0);
       return nullptr;
     case Op::Macroexpand:
-      if (!one) return syntaxError(f, n);
       return macroexpand(args, f, n);
     case Op::SetArray: {
       _cell* v = one ? first() : NILCell;
@@ -396,14 +368,13 @@ _cell* cfunction::builtin(int code, _cell* form, Frame f, long n, int& keep) {
     }
     case Op::ArrayCar:
     case Op::ArrayCdr: {
-      if (!one) return syntaxError(f, n);
       _cell* v = eval(args->car, f, n);
       if (!v) return nullptr;
       if (!isArray(v)) {
         say(msg::NotArray);
         return nullptr;
       }
-      return static_cast<Op>(code) == Op::ArrayCar ? v->car : v->cdr;
+      return op == Op::ArrayCar ? v->car : v->cdr;
     }
     case Op::Random:
     case Op::Sqrt:
@@ -419,9 +390,8 @@ _cell* cfunction::builtin(int code, _cell* form, Frame f, long n, int& keep) {
     case Op::Floor:
     case Op::LocalTime:
     case Op::MakeTime: {
-      if (!one) return syntaxError(f, n);
       _cell* x = args->car;
-      switch (static_cast<Op>(code)) {
+      switch (op) {
         case Op::Random:
           return Random(x, f, n);
         case Op::Sqrt:
@@ -445,9 +415,7 @@ _cell* cfunction::builtin(int code, _cell* form, Frame f, long n, int& keep) {
         case Op::Evenp:
           return jEvenp(x, f, n);
         case Op::Floor: {
-          _cell* r = tfloor(x, f, n);
-          keep = r ? 1 : 0;
-          return r;
+          return tfloor(x, f, n);
         }
         case Op::LocalTime:
           return LocalTime(x, f, n);
@@ -456,30 +424,24 @@ _cell* cfunction::builtin(int code, _cell* form, Frame f, long n, int& keep) {
       }
     }
     case Op::Expt:
-      if (!two) return syntaxError(f, n);
       return jExpt(args->car, args->cdr->car, f, n);
     case Op::Now:
       return now();
     case Op::CharCode:
-      if (!one) return syntaxError(f, n);
       return char_to_code(args, f, n);
     case Op::CodeChar:
-      if (!one) return syntaxError(f, n);
       return code_to_char(args, f, n);
     case Op::Catch:
-      keep = 1;
       return catch_lisp(args, f, n);
     case Op::Throw:
       return throw_lisp(args, f, n);
     case Op::Block:
-      keep = 1;
       return block_lisp(args, f, n);
     case Op::ReturnFrom:
       return return_from_lisp(args, f, n);
     case Op::UnwindProtect:
       return unwind_protect(args, f, n);
     case Op::Error: {
-      if (!one) return syntaxError(f, n);
       _cell* v = eval(args->car, f, n);
       if (!v) return nullptr;
       cprint::princS(v, stdout);
@@ -493,9 +455,7 @@ _cell* cfunction::builtin(int code, _cell* form, Frame f, long n, int& keep) {
       return symbolname(args, f, n);
     case Op::Intern:
     case Op::InternWide: {
-      _cell* r = static_cast<Op>(code) == Op::Intern ? t_intern(args, f, n) : t_intern_wide(args, f, n);
-      keep = r ? 1 : 0;
-      return r;
+      return op == Op::Intern ? t_intern(args, f, n) : t_intern_wide(args, f, n);
     }
     case Op::SymbolFunction:
       return symbolFunction(args, f, n);

@@ -19,7 +19,7 @@ Op gOps[kOpTable];
 }  // namespace
 
 void initOperators() {
-#define ZELKORA_OP_FILL(op, kw) gOps[kw->symIndex] = Op::op;
+#define ZELKORA_OP_FILL(op, kw, fewest, keeps) gOps[kw->symIndex] = Op::op;
   ZELKORA_OPERATORS(ZELKORA_OP_FILL)
 #undef ZELKORA_OP_FILL
 }
@@ -145,5 +145,5 @@ _cell* cfunction::evalu(_cell* form, Frame f, long n, int& keepValues) {
     keepValues = 1;
     return callUser(form, f, n);
   }
-  return builtin(static_cast<int>(op), form, f, n, keepValues);
+  return builtin(op, form, f, n, keepValues);
 }

@@ -17,6 +17,7 @@
 //   captured them, in which case the collector frees them once nothing refers to them.
 #pragma once
 
+#include "eval/ops.h"
 #include "heap/heap.h"
 
 using Frame = _symval*;
@@ -104,7 +105,7 @@ class cfunction : public cmemory {
   _cell* return_from_lisp(_cell* args, Frame f, long n);
 
   // ---- built-in operators (eval/builtins.cpp) ----
-  _cell* builtin(int op, _cell* form, Frame f, long n, int& keepValues);
+  _cell* builtin(Op op, _cell* form, Frame f, long n, int& keepValues);
   _cell* MultiPrintS(_cell* list);
   _cell* symbolFunction(_cell* args, Frame f, long n);
   _cell* macroexpand(_cell* args, Frame f, long n);

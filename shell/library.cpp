@@ -4,7 +4,7 @@
 // when called; anything evaluated at load time may use only earlier entries.
 #include "shell/library.h"
 
-const char* const ReadEvalData[kLibraryForms] = {
+const char* const ReadEvalData[] = {
     // Constants, control macros and loading.
     /*   0 */ R"lisp((setq pi 3.14159265358979))lisp",
     /*   1 */ R"lisp((defmacro prog (args &rest bd)`(block nil (prog** ,args ,@bd)) ))lisp",
@@ -158,3 +158,5 @@ const char* const ReadEvalData[kLibraryForms] = {
     /* 121 */ R"lisp((defun gensym (&rest b)(let ((name nil))(cond((null b) (setq *gensym-counter* (1+ *gensym-counter*)) (setq name (cons #\G (coerce (int-to-string *gensym-counter*) 'list))))((and (integerp (car b)) (> (car b) 0)) (setq name (cons #\G (coerce (int-to-string (car b)) 'list))))((stringp (car b)) (setq *gensym-counter* (1+ *gensym-counter*)) (setq name (append (coerce (car b) 'list) (coerce (int-to-string *gensym-counter*) 'list))))(t (error "BAD USAGE GENSYM")) )(car (list (make-symbol (coerce name 'string)))) ) ))lisp",
     /* 122 */ R"lisp((defun make-symbol (str)(intern-wide str) ))lisp",
 };
+
+static_assert(sizeof(ReadEvalData) / sizeof(ReadEvalData[0]) == kLibraryForms, "one text per form");
