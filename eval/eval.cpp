@@ -64,12 +64,10 @@ _cell* cfunction::fail(const char* message, Frame f, long n) {
 
 _cell* cfunction::syntaxError(Frame f, long n) { return fail(msg::Syntax, f, n); }
 
-void cmemory::markExtraRoots() {
-  auto* self = static_cast<cfunction*>(this);
-  _cell* roots[] = {self->throwValue,  self->throwTag,         self->returnFromValue,
-                    self->returnFromName, self->throwValues, self->returnFromValues,
-                    GoSymbol,          ReturnValue};
-  for (_cell* r : roots) markStack(r);
+cfunction::cfunction() {
+  for (_cell** root : {&throwValue, &throwTag, &returnFromValue, &returnFromName, &throwValues,
+                       &returnFromValues, &GoSymbol, &ReturnValue})
+    addRoot(root);
 }
 
 // ---- eval -------------------------------------------------------------------------------

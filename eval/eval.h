@@ -32,6 +32,8 @@ class cfunction : public cmemory {
   _cell* throwValues = nullptr;       // the values list travelling with throwValue
   _cell* returnFromValues = nullptr;  // the values list travelling with returnFromValue
 
+  cfunction();  // registers the words below with the collector
+
   // ---- core (eval/eval.cpp) ----
   _cell* eval(_cell* form, Frame f, long n);
   _cell* evalu(_cell* form, Frame f, long n, int& keepValues);

@@ -205,7 +205,7 @@ void cmemory::gc(bool report) {
   for (_symval* r = globalTable; r < globalTop; r++) markStack(r->value);
   for (_symval* r = funcTable; r < funcTop; r++) markStack(r->value);
   markStack(valuesList);
-  markExtraRoots();
+  for (int i = 0; i < extraRootCount; i++) markStack(*extraRoots[i]);
 
   freeCells = kCells - markedCells;
   freeFloats = kFloats - markedFloats;

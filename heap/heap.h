@@ -9,8 +9,8 @@
 //   (GC). Allocation never collects, so a routine may hold fresh cells in locals until it
 //   next calls the evaluator; across that call they must be reachable from a root.
 // - Roots: the cell stack, the local stack, the static stack, the global-variable table, the
-//   function table, the pending non-local exit values, the multiple-values channel, and the
-//   frames captured by reachable function objects.
+//   function table, the multiple-values channel, the frames captured by reachable function
+//   objects, and the words registered with `addRoot` (the pending non-local exit values).
 // - Every push of a frame mark is paired with exactly one pop on every path: use the RAII
 //   guards `CellFrame` and `LocFrame` below rather than pushing by hand.
 // - A slot is in use exactly when its `epoch` is the current collection's (`gcEpoch`): every
@@ -267,7 +267,12 @@ class cmemory {
   // collector
   void Disable(_cell* c);
   void gc(bool report = true);
-  void markExtraRoots();  // defined by the evaluator: pending exits and the like
+  // Cells held in a word of a layer above (a pending exit's value, GO's label): registered
+  // once, marked by every collection.
+  void addRoot(_cell** slot) {
+    if (extraRootCount == kExtraRoots) std::abort();  // a fixed set, known at compile time
+    extraRoots[extraRootCount++] = slot;
+  }
 
   // number helpers (numbers/)
   int isPlus(_cell* c);
@@ -292,6 +297,9 @@ class cmemory {
   int32_t* funcIndex = nullptr;    // by symIndex: function record index + 1, or 0
   uint32_t gcEpoch = 1;
   FrameBlock* retiredFrames = nullptr;
+  static constexpr int kExtraRoots = 16;
+  _cell** extraRoots[kExtraRoots] = {};
+  int extraRootCount = 0;
   void markFrame(_symval* recs);
   void markStack(_cell* c);
   void sweepFrames();
