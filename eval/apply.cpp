@@ -196,13 +196,13 @@ _cell* cfunction::backquote2(_cell* t, Frame f, long n) {
 _cell* cfunction::rplaca(_cell* c, _cell* v, Frame f, long n) {
   if (c->type != Type::Cons) return fail(msg::NotCons, f, n);
   c->car = v;
-  gStructureMutated = true;
+  structureMutated = true;
   return c;
 }
 
 _cell* cfunction::rplacd(_cell* c, _cell* v, Frame f, long n) {
   if (c->type != Type::Cons) return fail(msg::NotCons, f, n);
   c->cdr = v;
-  gStructureMutated = true;
+  structureMutated = true;
   return c;
 }

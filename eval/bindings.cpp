@@ -174,7 +174,7 @@ _cell* copyConses(cmemory& m, _cell* v, const std::unordered_set<const _cell*>& 
 _cell* cfunction::Copy(_cell* v) {
   if (v->type != Type::Cons) return v;
   const std::unordered_set<const _cell*> none;
-  if (!gStructureMutated) return copyConses(*this, v, none, -1);
+  if (!structureMutated) return copyConses(*this, v, none, -1);
   long limit = std::min(freeCells / 4, 100000L);
   if (_cell* c = copyConses(*this, v, none, limit)) return c;
   std::unordered_set<const _cell*> targets;

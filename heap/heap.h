@@ -24,6 +24,8 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <string_view>
+#include <unordered_map>
 #include <unordered_set>
 
 struct _cell;
@@ -203,6 +205,10 @@ class cmemory {
   int poolAlarm = 0;
   int reserveLevel[3] = {};
 
+  // Set once a cons has been changed in place (RPLACA, RPLACD): from then on a value may be
+  // circular, so printing and copying check for cycles.
+  static inline bool structureMutated = false;
+
   // Multiple values travel beside the primary value, which is returned itself: after an
   // evaluation returns, `valuesList` (when not null) is the list of all its values.
   _cell* valuesList = nullptr;
@@ -297,6 +303,9 @@ class cmemory {
   int32_t* funcIndex = nullptr;    // by symIndex: function record index + 1, or 0
   uint32_t gcEpoch = 1;
   FrameBlock* retiredFrames = nullptr;
+  // Interned symbols by name. Uninterned symbols never enter it, so a name maps to the one
+  // interned symbol of that name: the same answer as a search in creation order.
+  std::unordered_map<std::string_view, _cell*> symbolMap{4096};
   static constexpr int kExtraRoots = 16;
   _cell** extraRoots[kExtraRoots] = {};
   int extraRootCount = 0;

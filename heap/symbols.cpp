@@ -1,20 +1,10 @@
 // symbol table: the string area and interning
 #include <cstring>
 #include <string_view>
-#include <unordered_map>
 
 #include "heap/heap.h"
 #include "shell/keywords.h"
 #include "shell/messages.h"
-
-namespace {
-// Interned symbols by name. Uninterned symbols never enter it, so a name maps to the one
-// interned symbol of that name: the same answer as a search in creation order.
-std::unordered_map<std::string_view, _cell*>& interned() {
-  static std::unordered_map<std::string_view, _cell*> table(4096);
-  return table;
-}
-}  // namespace
 
 const char* cmemory::getString(const char* s) {
   size_t len = std::strlen(s);
@@ -27,8 +17,8 @@ const char* cmemory::getString(const char* s) {
 }
 
 _cell* cmemory::CheckStringCell(const char* s) {
-  auto it = interned().find(std::string_view(s));
-  return it == interned().end() ? nullptr : it->second;
+  auto it = symbolMap.find(std::string_view(s));
+  return it == symbolMap.end() ? nullptr : it->second;
 }
 
 namespace {
@@ -51,7 +41,7 @@ _cell* makeSymbol(cmemory& m, const char* s, char attr) {
 _cell* cmemory::getStringCell(const char* s) {
   if (_cell* c = CheckStringCell(s)) return c;
   _cell* c = makeSymbol(*this, s, s[0] == ':' ? Attr::Keyword : Attr::Plain);
-  if (c) interned().emplace(std::string_view(c->name), c);
+  if (c) symbolMap.emplace(std::string_view(c->name), c);
   return c;
 }
 

@@ -10,7 +10,6 @@
 #include "shell/keywords.h"
 #include "shell/messages.h"
 
-bool gStructureMutated = false;
 
 bool isString(const _cell* c) {
   return c->type == Type::Array && c->car && c->car->type == Type::Int && intOf(c->car) == 1 &&
@@ -32,7 +31,7 @@ class Printer {
 
   void print(_cell* c) {
     if (refused(c)) return;
-    if (gStructureMutated && mayHoldCycle(c)) {
+    if (cmemory::structureMutated && mayHoldCycle(c)) {
       findCycleTargets(c, targets_);
       labelled_ = !targets_.empty();
     }

@@ -14,9 +14,6 @@
 
 struct _cell;
 
-// Set once a cons has been changed in place: from then on values may be circular.
-extern bool gStructureMutated;
-
 class cprint {
  public:
   static void printS(_cell* c);                 // readable, to the terminal
