@@ -112,12 +112,22 @@ inline bool isChar(const _cell* c) { return c->type == Type::Char; }
 inline bool isArray(const _cell* c) { return c->type == Type::Array; }
 inline bool isNumber(const _cell* c) { return isInt(c) || isFloat(c) || isRatio(c); }
 inline bool isStreamValue(const _cell* c) { return c->attr == Attr::Stream; }
-inline int32_t intOf(const _cell* c) { return c->ip->v; }
-inline long double floatOf(const _cell* c) { return c->fp->v; }
-inline int32_t numOf(const _cell* c) { return c->ip->v; }  // fraction numerator
-inline int32_t denOf(const _cell* c) { return c->dp->v; }  // fraction denominator
-inline unsigned char byteOf(const _cell* c) { return static_cast<unsigned char>(c->code & 0xff); }
-inline const char* nameOf(const _cell* c) { return c->name; }
+// The value accessors read a union: debug builds check that the caller asked the right type.
+inline void checkType(bool ok) {
+#ifndef NDEBUG
+  if (!ok) std::abort();
+#else
+  (void)ok;
+#endif
+}
+inline int32_t intOf(const _cell* c) { return checkType(isInt(c)), c->ip->v; }
+inline long double floatOf(const _cell* c) { return checkType(isFloat(c)), c->fp->v; }
+inline int32_t numOf(const _cell* c) { return checkType(isRatio(c)), c->ip->v; }  // numerator
+inline int32_t denOf(const _cell* c) { return checkType(isRatio(c)), c->dp->v; }  // denominator
+inline unsigned char byteOf(const _cell* c) {
+  return checkType(isChar(c)), static_cast<unsigned char>(c->code & 0xff);
+}
+inline const char* nameOf(const _cell* c) { return checkType(isSymbol(c)), c->name; }
 
 long double CellToNumber(_cell* c);
 
