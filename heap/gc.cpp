@@ -23,14 +23,6 @@ void cmemory::PopLocStack() {
     if (*--locStackTop == nullptr) break;
 }
 
-int cmemory::IncStaticStack(_symval* recs, long n) {
-  for (long i = -1; i < n; i++) {
-    if (staticStackTop - staticStack >= kStaticStack - 1) exhausted(msg::StaticStackFull);
-    *staticStackTop++ = i < 0 ? nullptr : &recs[i];
-  }
-  return 0;
-}
-
 CellFrame::~CellFrame() {
 #ifndef NDEBUG
   if (m_.cellStackTop < top_) std::abort();  // a callee popped our frame

@@ -129,7 +129,6 @@ inline unsigned char byteOf(const _cell* c) {
 }
 inline const char* nameOf(const _cell* c) { return checkType(isSymbol(c)), c->name; }
 
-long double CellToNumber(_cell* c);
 
 // ---- sizes ------------------------------------------------------------------------------
 constexpr long kCells = 3200000;
@@ -197,7 +196,7 @@ class cmemory {
   _cell** cellStackTop = nullptr;
   _symval** locStack = nullptr;
   _symval** locStackTop = nullptr;
-  _symval** staticStack = nullptr;
+  _symval** staticStack = nullptr;  // reserved but never pushed: captured frames are FrameBlocks
   _symval** staticStackTop = nullptr;
   long cellWrapped = 0;
   long freeCells = 0;
@@ -239,9 +238,6 @@ class cmemory {
   _cell* IntToCell(long v);
   _cell* NumberToCell(long double v);
   _cell* BunsuToCell(long n, long d);
-  long CellToInt(_cell* c);
-  long CellToBunshi(_cell* c);
-  long CellToBunbo(_cell* c);
   _cell* cons(_cell* a, _cell* d);  // a fresh cons (a convenience over getCell)
   long symbolCount() const { return static_cast<long>(symbolTop - symbolTable); }
 
@@ -271,7 +267,6 @@ class cmemory {
   }
   int IncLocStack(_symval* recs, long n);
   void PopLocStack();
-  int IncStaticStack(_symval* recs, long n);
 
   // frames
   _symval* allocFrame(long n);
@@ -293,7 +288,6 @@ class cmemory {
   // number helpers (numbers/)
   int isPlus(_cell* c);
   int isPlusExceptZero(_cell* c);
-  _cell* jAbs(_cell* c);
   int isInRange(_cell* c);
   _cell* njExpt(long double base, _cell* e);
   _cell* ijExpt(long base, _cell* e);

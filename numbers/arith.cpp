@@ -96,15 +96,6 @@ _cell* foldFromFirst(cfunction& m, _cell* args, Frame f, long n, BinaryOp op) {
 
 }  // namespace
 
-// ---- cell readers -----------------------------------------------------------------------
-long double CellToNumber(_cell* c) { return isFloat(c) ? floatOf(c) : 0.0L; }
-
-long cmemory::CellToInt(_cell* c) { return isInt(c) ? intOf(c) : 0; }
-
-long cmemory::CellToBunshi(_cell* c) { return isRatio(c) ? numOf(c) : 0; }
-
-long cmemory::CellToBunbo(_cell* c) { return isRatio(c) ? denOf(c) : 0; }
-
 // ---- exact results ----------------------------------------------------------------------
 _cell* cfunction::makeReduced(int64_t num, int64_t den) {
   int32_t rn = 0;
@@ -310,20 +301,4 @@ int cmemory::isPlusExceptZero(_cell* c) {
   if (isRatio(c)) return numOf(c) > 0;
   if (isFloat(c)) return floatOf(c) > 0.0L;
   return 0;
-}
-
-// The negation of a number. -2147483648 has no 32-bit negation, so its magnitude comes back
-// as a float (exact for the integer); EXPT negates its exponents wide and never needs this.
-_cell* cmemory::jAbs(_cell* c) {
-  if (isInt(c)) {
-    if (intOf(c) == INT32_MIN) return NumberToCell(-static_cast<long double>(INT32_MIN));
-    return IntToCell(-intOf(c));
-  }
-  if (isFloat(c)) return NumberToCell(-floatOf(c));
-  if (isRatio(c)) {
-    if (numOf(c) == INT32_MIN) return NumberToCell(-ratioValue(c));
-    return BunsuToCell(-numOf(c), denOf(c));
-  }
-  say(msg::ExponentNotNumber);
-  return nullptr;
 }

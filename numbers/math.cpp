@@ -281,8 +281,7 @@ _cell* cfunction::jExpt(_cell* baseForm, _cell* expoForm, Frame f, long n) {
   if (isFloat(base)) {
     r = njExpt(floatOf(base), expo);
   } else if (isPlus(expo)) {
-    r = isInt(base) ? intPower(*this, intOf(base), e)
-                    : ratioPower(*this, numOf(base), denOf(base), e);
+    r = isInt(base) ? ijExpt(intOf(base), expo) : bjExpt(numOf(base), denOf(base), expo);
   } else if (e.kind == Exponent::None) {
     say(msg::ExponentNotNumber);
   } else if (isInt(base)) {
