@@ -7,10 +7,6 @@
 namespace {
 bool isPrefix(char c) { return c == '\'' || c == '`' || c == ',' || c == '@'; }
 
-char* skipString(char* p) {  // p at the opening quote; null when unterminated
-  return const_cast<char*>(ctextproc::SkipDoubleQuote(p + 1));
-}
-
 enum class Pass { Function, Quote, BackQuote, Comma, At };
 
 bool triggers(Pass pass, const char* p) {
@@ -56,17 +52,10 @@ int pass(char* s, int limit, Pass which) {
   if (static_cast<int>(std::strlen(s)) >= limit) return tooLong();
   char* p = s;
   while (*p) {
-    if (*p == '"') {
-      p = skipString(p);
-      if (!p) return 0;
-      continue;
-    }
-    if (p[0] == '#' && p[1] == '\\') {
-      p = skipCharLiteral(p);
-      continue;
-    }
     if (!triggers(which, p)) {
-      p++;
+      bool unclosed;
+      p = skipLiteral(p, &unclosed);
+      if (unclosed) return 0;
       continue;
     }
     switch (which) {
@@ -106,15 +95,8 @@ char* ctextproc::taiou(char* s) {
     return close ? p + (close - p) + 1 : p + std::strlen(p);
   }
   while (*p && *p != ')' && *p != ' ' && *p != '(') {
-    if (*p == '"') {
-      char* q = skipString(p);
-      if (!q) return p + std::strlen(p);
-      p = q;
-    } else if (p[0] == '#' && p[1] == '\\') {
-      p = skipCharLiteral(p);
-    } else {
-      p++;
-    }
+    bool unclosed;  // an unterminated string runs to the end of the text
+    p = skipLiteral(p, &unclosed);
   }
   return p;
 }
@@ -122,13 +104,10 @@ char* ctextproc::taiou(char* s) {
 void ctextproc::SkipTerm(char* s) {
   char* p = s;
   while (*p) {
-    if (*p == '"') {
-      p = skipString(p);
-      if (!p) return;
-      continue;
-    }
-    if (p[0] == '#' && p[1] == '\\' && p[2]) {
-      p += 3;
+    if (atLiteral(p)) {
+      bool unclosed;
+      p = skipLiteral(p, &unclosed);
+      if (unclosed) return;
       continue;
     }
     if (*p == '\n' || *p == '\r' || *p == '\t')
