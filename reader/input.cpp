@@ -146,11 +146,14 @@ int ctextproc::CheckBrace(const char* s) {
   return CrTabOnly(s) ? 0 : 1;
 }
 
+// A string at the top level of a file ends at its closing quote, so every string PRINT writes
+// reads back whole; any other atom ends at the first blank.
 int ctextproc::CheckBrace2(const char* s) {
   const char* p = s;
   while (isSpace(*p) || isPrefix(*p)) p++;
   if (*p == ')') return -1;
   if (*p == '(') return matchingClose(p) ? 1 : 0;
+  if (*p == '"') return SkipDoubleQuote(p + 1) ? 1 : 0;
   if (*p == 0) return 0;
   for (; *p; p++)
     if (isSpace(*p)) return 1;
@@ -208,11 +211,13 @@ class FormTracker {
           phase_ = List;
           depth_ = 1;
         } else {
-          phase_ = Atom;
+          phase_ = c == '"' ? String : Atom;
         }
         return 0;
       case Atom:
         return isSpace(c) ? 1 : 0;
+      case String:
+        return scan_.inString() ? 0 : 1;
       case List:
         if (outside && c == '(') depth_++;
         if (outside && c == ')' && --depth_ == 0) return 1;
@@ -222,7 +227,7 @@ class FormTracker {
   }
 
  private:
-  enum Phase { Lead, Atom, List } phase_ = Lead;
+  enum Phase { Lead, Atom, String, List } phase_ = Lead;
   LiteralScan scan_;
   int depth_ = 0;
 };

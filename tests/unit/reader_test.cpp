@@ -131,6 +131,8 @@ TEST(GetOneSStream, CommentsAndEndOfFile) {
   EXPECT_EQ(got, "7 ");
   EXPECT_EQ(collect("(\"a\\\"\" ; note\nb)", &got), 1);
   EXPECT_EQ(got, "(\"a\\\"\" b)");
+  EXPECT_EQ(collect("\"a b\"c", &got), 1);  // a top-level string ends at its closing quote
+  EXPECT_EQ(got, "\"a b\"");
 }
 
 TEST(AnaType, TokenClasses) {
