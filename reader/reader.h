@@ -43,6 +43,9 @@ class ctextproc {
   static void slide(char* s, int n);
   // SkipTerm and the five passes in their fixed order: 1 when all succeed.
   static int Rewrite(char* s);
+  // Rewrite for a form typed at a prompt: every failure leaves a message, an unterminated
+  // string included (the passes fail on it silently).
+  static int RewriteTyped(char* s);
 
   // token classes
   static int AnaType(const char* token, size_t len);
