@@ -74,16 +74,6 @@ _cell* cfunction::eval1(_cell* args, Frame f, long n) {
   return eval(v, f, n);
 }
 
-_cell* cfunction::readLineOp(_cell* args, Frame f, long n) {
-  if (!isCons(args)) return ReadLine();
-  _cell* s = eval(args->car, f, n);
-  if (!s) return nullptr;
-  if (!isStreamValue(s)) return fail(msg::NotStream, f, n);
-  FILE* fp = getStream(s);
-  if (!fp) return fail(msg::InvalidStream, f, n);
-  return ReadLineStrm(fp);
-}
-
 _cell* cfunction::symbolFunction(_cell* args, Frame f, long n) {
   if (!isCons(args)) return fail(msg::SymbolFunctionArg, f, n);
   _cell* v = eval(args->car, f, n);

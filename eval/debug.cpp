@@ -48,7 +48,7 @@ Leave debugLoop(cfunction& m, Frame f, long n, bool isBreak) {
       m.errorlisp(f, n);
       continue;
     }
-    if (!ctextproc::Rewrite(lineStr)) break;
+    if (!ctextproc::RewriteTyped(lineStr)) break;
     _cell* form = m.readFromString(lineStr);
     if (!form) {
       say(msg::DebugUnreadable);

@@ -111,7 +111,6 @@ class cfunction : public cmemory {
   _cell* MultiPrintS(_cell* list);
   _cell* symbolFunction(_cell* args, Frame f, long n);
   _cell* macroexpand(_cell* args, Frame f, long n);
-  _cell* readLineOp(_cell* args, Frame f, long n);
   _cell* eval1(_cell* args, Frame f, long n);
 
   // ---- errors (eval/debug.cpp) ----
@@ -163,6 +162,7 @@ class cfunction : public cmemory {
   _cell* topen(_cell* args, Frame f, long n);
   _cell* tclose(_cell* form, Frame f, long n);
   _cell* tread(_cell* args, Frame f, long n);
+  _cell* readLineOp(_cell* args, Frame f, long n);
   FILE* getStream(_cell* c);
   FILE* getStream2(_cell* c);
   _cell* SetFilePointer(FILE* fp);

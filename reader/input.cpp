@@ -46,10 +46,51 @@ void discardRestOfLine() {
 }
 }  // namespace
 
+bool LiteralScan::feed(char c) {
+  switch (state_) {
+    case String:
+      if (c == '\\')
+        state_ = Escape;
+      else if (c == '"')
+        state_ = Code;
+      return false;
+    case Escape:
+      state_ = String;
+      return false;
+    case CharByte:
+      state_ = Code;
+      return false;
+    case Hash:
+      if (c == '\\') {
+        state_ = CharByte;
+        return false;
+      }
+      break;
+    case Code:
+      break;
+  }
+  if (c == '"') {
+    state_ = String;
+    return false;
+  }
+  state_ = c == '#' ? Hash : Code;
+  return true;
+}
+
+const char* skipLiteral(const char* p, bool* unclosed) {
+  *unclosed = false;
+  if (!atLiteral(p)) return p + 1;
+  LiteralScan scan;
+  do scan.feed(*p++);
+  while (*p && !scan.atRest());
+  *unclosed = scan.inString();
+  return p;
+}
+
 const char* ctextproc::SkipDoubleQuote(const char* s) {
-  for (const char* q = s; *q; q++)
-    if (*q == '"' && q[-1] != '\\') return q + 1;
-  return nullptr;
+  bool unclosed;
+  const char* end = skipLiteral(s - 1, &unclosed);  // s - 1 is the opening quote
+  return unclosed ? nullptr : end;
 }
 
 const char* ctextproc::SkipSpc(const char* s) {
@@ -76,20 +117,14 @@ const char* matchingClose(const char* p, bool* unterminated) {
   while (*p) {
     if (*p == '(') {
       depth++;
-      p++;
-    } else if (*p == ')') {
-      if (--depth == 0) return p;
-      p++;
-    } else if (*p == '"') {
-      p = ctextproc::SkipDoubleQuote(p + 1);
-      if (!p) {
-        if (unterminated) *unterminated = true;
-        return nullptr;
-      }
-    } else if (p[0] == '#' && p[1] == '\\') {
-      p = skipCharLiteral(p);
-    } else {
-      p++;
+    } else if (*p == ')' && --depth == 0) {
+      return p;
+    }
+    bool unclosed;
+    p = skipLiteral(p, &unclosed);
+    if (unclosed) {
+      if (unterminated) *unterminated = true;
+      return nullptr;
     }
   }
   return nullptr;
@@ -104,23 +139,21 @@ int ctextproc::CheckBrace(const char* s) {
       if (unterminated) return 0;
       break;
     }
-    if (*p == '"') {
-      p = SkipDoubleQuote(p + 1);
-      if (!p) return 0;
-    } else if (p[0] == '#' && p[1] == '\\') {
-      p = skipCharLiteral(p);
-    } else {
-      p++;
-    }
+    bool unclosed;
+    p = skipLiteral(p, &unclosed);
+    if (unclosed) return 0;
   }
   return CrTabOnly(s) ? 0 : 1;
 }
 
+// A string at the top level of a file ends at its closing quote, so every string PRINT writes
+// reads back whole; any other atom ends at the first blank.
 int ctextproc::CheckBrace2(const char* s) {
   const char* p = s;
   while (isSpace(*p) || isPrefix(*p)) p++;
   if (*p == ')') return -1;
   if (*p == '(') return matchingClose(p) ? 1 : 0;
+  if (*p == '"') return SkipDoubleQuote(p + 1) ? 1 : 0;
   if (*p == 0) return 0;
   for (; *p; p++)
     if (isSpace(*p)) return 1;
@@ -163,9 +196,13 @@ int ctextproc::GetOneS() {
 namespace {
 // Answers what CheckBrace2 would answer on the text collected so far, one byte at a time,
 // without rescanning it.
-class BraceTracker {
+class FormTracker {
  public:
+  // A semicolon here starts a comment unless it belongs to a literal.
+  bool midLiteral() const { return scan_.midLiteral(); }
+
   int feed(char c) {
+    bool outside = scan_.feed(c);
     switch (phase_) {
       case Lead:
         if (isSpace(c) || isPrefix(c)) return 0;
@@ -173,75 +210,43 @@ class BraceTracker {
         if (c == '(') {
           phase_ = List;
           depth_ = 1;
-          return 0;
+        } else {
+          phase_ = c == '"' ? String : Atom;
         }
-        phase_ = Atom;
         return 0;
       case Atom:
         return isSpace(c) ? 1 : 0;
-      default:
-        return list(c);
-    }
-  }
-
- private:
-  enum Phase { Lead, Atom, List } phase_ = Lead;
-  enum Sub { Normal, Hash, CharLit, InString } sub_ = Normal;
-  int depth_ = 0;
-  char prev_ = 0;
-
-  int list(char c) {
-    switch (sub_) {
-      case InString:
-        if (c == '"' && prev_ != '\\') sub_ = Normal;
-        prev_ = c;
+      case String:
+        return scan_.inString() ? 0 : 1;
+      case List:
+        if (outside && c == '(') depth_++;
+        if (outside && c == ')' && --depth_ == 0) return 1;
         return 0;
-      case CharLit:
-        sub_ = Normal;
-        return 0;
-      case Hash:
-        sub_ = Normal;
-        if (c == '\\') {
-          sub_ = CharLit;
-          return 0;
-        }
-        break;
-      case Normal:
-        break;
-    }
-    if (c == '(') {
-      depth_++;
-    } else if (c == ')') {
-      if (--depth_ == 0) return 1;
-    } else if (c == '"') {
-      sub_ = InString;
-      prev_ = c;
-    } else if (c == '#') {
-      sub_ = Hash;
     }
     return 0;
   }
+
+ private:
+  enum Phase { Lead, Atom, String, List } phase_ = Lead;
+  LiteralScan scan_;
+  int depth_ = 0;
 };
 }  // namespace
 
 int ctextproc::GetOneSStream(FILE* f) {
-  BraceTracker brace;
+  FormTracker form;
   long count = 0;
-  bool inString = false;
-  char before = 0, last = 0;  // the last two bytes taken
+  char last = 0;
   bool took = false;
   size_t used = std::strlen(lineStr);
   for (;;) {
     int c = std::getc(f);
     if (c == EOF) return (!took || isSpace(last)) ? 2 : 1;
-    if (c == '"') {
-      inString = !inString;
-    } else if (c == ';' && !inString && !(before == '#' && last == '\\')) {
+    if (c == ';' && !form.midLiteral()) {
       SkipComment(f);
       continue;
     }
     if (c == 0) continue;
-    before = last;
     last = static_cast<char>(c);
     took = true;
     if (++count > kFormLimit || used + 1 > static_cast<size_t>(kFormLimit)) {
@@ -250,7 +255,7 @@ int ctextproc::GetOneSStream(FILE* f) {
     }
     lineStr[used++] = last;
     lineStr[used] = 0;
-    int r = brace.feed(last);
+    int r = form.feed(last);
     if (r == 1) return 1;
     if (r == -1) {
       say(msg::TooManyClose);

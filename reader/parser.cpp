@@ -24,14 +24,8 @@ const char* skipBlanks(const char* p) {
 // End of the token at p: a blank or parenthesis, with string and character literals whole.
 const char* tokenEnd(const char* p) {
   while (*p && *p != ' ' && *p != '(' && *p != ')') {
-    if (*p == '"') {
-      const char* q = ctextproc::SkipDoubleQuote(p + 1);
-      p = q ? q : p + std::strlen(p);
-    } else if (p[0] == '#' && p[1] == '\\') {
-      p = skipCharLiteral(p);
-    } else {
-      p++;
-    }
+    bool unclosed;  // an unterminated string runs to the end of the text
+    p = skipLiteral(p, &unclosed);
   }
   return p;
 }

@@ -4,9 +4,10 @@
 // - `lineStr` holds the text of the form being read; every reader appends to it and its
 //   caller empties it first. A collected form is at most 19,999 bytes, and the rewriting
 //   passes never let the text reach the limit, so the 20,000-byte buffer always has its NUL.
-// - Scanners move one byte at a time. A string literal runs from a double quote to the next
-//   double quote not preceded by a backslash; a character literal is '#', '\' and one byte
-//   (fewer at the very end of the text: scanners never step past the NUL).
+// - Scanners move one byte at a time and step over literals with the one scanner below, so
+//   they all agree. A string literal runs from a double quote to the next unescaped double
+//   quote, a backslash inside it escaping exactly the next byte; a character literal is '#',
+//   '\' and one byte (fewer at the very end of the text: scanners never step past the NUL).
 // - End of standard input ends the process with status 0 (there is nobody left to type).
 #pragma once
 
@@ -42,6 +43,9 @@ class ctextproc {
   static void slide(char* s, int n);
   // SkipTerm and the five passes in their fixed order: 1 when all succeed.
   static int Rewrite(char* s);
+  // Rewrite for a form typed at a prompt: every failure leaves a message, an unterminated
+  // string included (the passes fail on it silently).
+  static int RewriteTyped(char* s);
 
   // token classes
   static int AnaType(const char* token, size_t len);
@@ -59,9 +63,30 @@ constexpr int String = 4;
 constexpr int Character = 5;
 }  // namespace Token
 
-// Steps over a character literal ('#', '\' and one byte) without passing the end of the text.
-inline const char* skipCharLiteral(const char* p) { return p + (p[2] ? 3 : 2); }
-inline char* skipCharLiteral(char* p) { return p + (p[2] ? 3 : 2); }
+// The lexical rule every scanner follows, fed one byte at a time: which bytes belong to a
+// string or character literal and so are never syntax.
+class LiteralScan {
+ public:
+  // Takes the next byte; true when it stands outside every literal.
+  bool feed(char c);
+  // True when the next byte belongs to a literal, whatever it is.
+  bool midLiteral() const { return state_ == CharByte || inString(); }
+  bool inString() const { return state_ == String || state_ == Escape; }
+  bool atRest() const { return state_ == Code; }
+
+ private:
+  enum State { Code, Hash, CharByte, String, Escape } state_ = Code;
+};
+
+inline bool atLiteral(const char* p) { return p[0] == '"' || (p[0] == '#' && p[1] == '\\'); }
+
+// Steps over the string or character literal at p, or over one other byte; p is never the
+// end of the text, and the step never passes it. *unclosed tells that the text ended inside
+// a string.
+const char* skipLiteral(const char* p, bool* unclosed);
+inline char* skipLiteral(char* p, bool* unclosed) {
+  return const_cast<char*>(skipLiteral(static_cast<const char*>(p), unclosed));
+}
 
 // The matching ')' of the '(' at p, stepping over strings and character literals; null when
 // the text ends first, with *unterminated set when it ended inside a string.

@@ -7,11 +7,11 @@
 namespace {
 bool isPrefix(char c) { return c == '\'' || c == '`' || c == ',' || c == '@'; }
 
-char* skipString(char* p) {  // p at the opening quote; null when unterminated
-  return const_cast<char*>(ctextproc::SkipDoubleQuote(p + 1));
-}
-
+// In their fixed order: #' holds a quote, so the function pass runs before the quote pass.
 enum class Pass { Function, Quote, BackQuote, Comma, At };
+constexpr Pass kPasses[] = {Pass::Function, Pass::Quote, Pass::BackQuote, Pass::Comma, Pass::At};
+
+enum class Outcome { Done, TooLong, OpenString };
 
 bool triggers(Pass pass, const char* p) {
   switch (pass) {
@@ -29,44 +29,38 @@ bool triggers(Pass pass, const char* p) {
   return false;
 }
 
-int tooLong() {
+Outcome tooLong() {
   say(msg::RewriteTooLong);
-  return 0;
+  return Outcome::TooLong;
 }
 
-// Rewrites one prefix at p into "(KEYWORD datum)"; returns where the scan goes on, or null.
+// Rewrites one prefix at p into "(KEYWORD datum)"; returns where the scan goes on, or null
+// when the text would grow too long.
 char* wrap(char* s, char* p, int limit, const char* keyword, int triggerLen) {
   const int kw = static_cast<int>(std::strlen(keyword));  // keyword and its blank
   const int growth = kw + 2 - triggerLen;                 // "(" + keyword + " " - trigger
   int len = static_cast<int>(std::strlen(s));
-  if (len + growth >= limit) return tooLong(), nullptr;
+  if (len + growth >= limit) return nullptr;
   p[0] = '(';
   ctextproc::slide(p + 1, growth);
   std::memcpy(p + 1, keyword, static_cast<size_t>(kw));
   char* blank = p + 1 + kw;
   *blank = ' ';
   char* end = ctextproc::taiou(blank);
-  if (len + growth + 1 >= limit) return tooLong(), nullptr;
+  if (len + growth + 1 >= limit) return nullptr;
   ctextproc::slide(end, 1);
   *end = ')';
   return blank;
 }
 
-int pass(char* s, int limit, Pass which) {
+Outcome pass(char* s, int limit, Pass which) {
   if (static_cast<int>(std::strlen(s)) >= limit) return tooLong();
   char* p = s;
   while (*p) {
-    if (*p == '"') {
-      p = skipString(p);
-      if (!p) return 0;
-      continue;
-    }
-    if (p[0] == '#' && p[1] == '\\') {
-      p = skipCharLiteral(p);
-      continue;
-    }
     if (!triggers(which, p)) {
-      p++;
+      bool unclosed;
+      p = skipLiteral(p, &unclosed);
+      if (unclosed) return Outcome::OpenString;
       continue;
     }
     switch (which) {
@@ -87,9 +81,18 @@ int pass(char* s, int limit, Pass which) {
         p += 2;
         break;
     }
-    if (!p) return 0;
+    if (!p) return tooLong();
   }
-  return 1;
+  return Outcome::Done;
+}
+
+Outcome rewrite(char* s) {
+  ctextproc::SkipTerm(s);
+  for (Pass which : kPasses) {
+    Outcome o = pass(s, kFormLimit, which);
+    if (o != Outcome::Done) return o;
+  }
+  return Outcome::Done;
 }
 }  // namespace
 
@@ -106,15 +109,8 @@ char* ctextproc::taiou(char* s) {
     return close ? p + (close - p) + 1 : p + std::strlen(p);
   }
   while (*p && *p != ')' && *p != ' ' && *p != '(') {
-    if (*p == '"') {
-      char* q = skipString(p);
-      if (!q) return p + std::strlen(p);
-      p = q;
-    } else if (p[0] == '#' && p[1] == '\\') {
-      p = skipCharLiteral(p);
-    } else {
-      p++;
-    }
+    bool unclosed;  // an unterminated string runs to the end of the text
+    p = skipLiteral(p, &unclosed);
   }
   return p;
 }
@@ -122,13 +118,10 @@ char* ctextproc::taiou(char* s) {
 void ctextproc::SkipTerm(char* s) {
   char* p = s;
   while (*p) {
-    if (*p == '"') {
-      p = skipString(p);
-      if (!p) return;
-      continue;
-    }
-    if (p[0] == '#' && p[1] == '\\' && p[2]) {
-      p += 3;
+    if (atLiteral(p)) {
+      bool unclosed;
+      p = skipLiteral(p, &unclosed);
+      if (unclosed) return;
       continue;
     }
     if (*p == '\n' || *p == '\r' || *p == '\t')
@@ -139,15 +132,24 @@ void ctextproc::SkipTerm(char* s) {
   }
 }
 
-int ctextproc::MakeFunctionText(char* s, int limit) { return pass(s, limit, Pass::Function); }
-int ctextproc::MakeQuoteText(char* s, int limit) { return pass(s, limit, Pass::Quote); }
-int ctextproc::MakeBackQuoteText(char* s, int limit) { return pass(s, limit, Pass::BackQuote); }
-int ctextproc::MakeCommaText(char* s, int limit) { return pass(s, limit, Pass::Comma); }
-int ctextproc::MakeAstText(char* s, int limit) { return pass(s, limit, Pass::At); }
+int ctextproc::MakeFunctionText(char* s, int limit) {
+  return pass(s, limit, Pass::Function) == Outcome::Done;
+}
+int ctextproc::MakeQuoteText(char* s, int limit) {
+  return pass(s, limit, Pass::Quote) == Outcome::Done;
+}
+int ctextproc::MakeBackQuoteText(char* s, int limit) {
+  return pass(s, limit, Pass::BackQuote) == Outcome::Done;
+}
+int ctextproc::MakeCommaText(char* s, int limit) {
+  return pass(s, limit, Pass::Comma) == Outcome::Done;
+}
+int ctextproc::MakeAstText(char* s, int limit) { return pass(s, limit, Pass::At) == Outcome::Done; }
 
-int ctextproc::Rewrite(char* s) {
-  SkipTerm(s);
-  return MakeFunctionText(s, kFormLimit) && MakeQuoteText(s, kFormLimit) &&
-         MakeBackQuoteText(s, kFormLimit) && MakeCommaText(s, kFormLimit) &&
-         MakeAstText(s, kFormLimit);
+int ctextproc::Rewrite(char* s) { return rewrite(s) == Outcome::Done; }
+
+int ctextproc::RewriteTyped(char* s) {
+  Outcome o = rewrite(s);
+  if (o == Outcome::OpenString) say(msg::UnclosedString);
+  return o == Outcome::Done;
 }

@@ -42,6 +42,7 @@ constexpr const char* StackGone = "エラー: スタックが尽きました。�
 constexpr const char* FormTooLong = "エラー: S式が長過ぎます。";
 constexpr const char* TooManyClose = "エラー: )が多すぎます。";
 constexpr const char* RewriteTooLong = "エラー: Ｓ式が長すぎます";
+constexpr const char* UnclosedString = "エラー: 文字列が閉じていません";
 constexpr const char* MissingClose = "エラー: 右括弧が足りません";
 constexpr const char* ZeroDenominatorLiteral = "エラー: 0で割りました。";
 

@@ -50,11 +50,12 @@ void clisp::ReadEvalPrintLoop() {
   for (long counter = 1;; counter++) {
     std::printf("[%ld]", counter);
     lineStr[0] = 0;
-    if (!GetOneS()) {
+    // Input that cannot be collected or rewritten is an error like any other: its message,
+    // the debug loop, and the session goes on.
+    if (!GetOneS() || !RewriteTyped(lineStr)) {
       errorlisp(nullptr, 0);
       continue;
     }
-    if (!Rewrite(lineStr)) return;
     _cell* form = readFromString(lineStr);
     if (!form) return;
     _cell* r;

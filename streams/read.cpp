@@ -67,15 +67,65 @@ _cell* cmemory::ReadLineStrm(FILE* fp) {
   return s;
 }
 
-// ---- READ -------------------------------------------------------------------------------
+// ---- end-of-file arguments ---------------------------------------------------------------
 
 namespace {
+
+// READ's and READ-LINE's optional arguments after the stream.
+struct EofArgs {
+  bool error = true;       // eof-error-p: true unless given as NIL
+  _cell* value = NILCell;  // eof-value
+};
+
+// Evaluates the optional arguments in `rest`, keeping the eof-value on g; false when an
+// evaluation failed.
+bool evalEofArgs(cfunction& m, _cell* rest, Frame f, long n, CellFrame& g, EofArgs* eof) {
+  if (!isCons(rest)) return true;
+  _cell* e = m.eval(rest->car, f, n);
+  if (!e) return false;
+  eof->error = e != NILCell;
+  rest = rest->cdr;
+  if (!isCons(rest)) return true;
+  eof->value = m.eval(rest->car, f, n);
+  if (!eof->value) return false;
+  g.push(eof->value);
+  return true;
+}
+
+bool atEnd(FILE* fp) {
+  int c = std::getc(fp);
+  if (c == EOF) return true;
+  std::ungetc(c, fp);
+  return false;
+}
 
 // Text left over at end of file that is more than blanks is an unfinished form (a list or a
 // string whose end is missing), never a clean end of file.
 bool unfinished() { return !ctextproc::AllBlank(lineStr); }
 
 }  // namespace
+
+// READ-LINE with one argument answers the end of a file with the empty string and T; given
+// eof-error-p and eof-value it answers there as READ does, so a reading loop can end.
+_cell* cfunction::readLineOp(_cell* args, Frame f, long n) {
+  if (!isCons(args)) return ReadLine();
+  CellFrame g(*this, args);
+  _cell* s = eval(args->car, f, n);
+  if (!s) return nullptr;
+  g.push(s);
+  if (!isStreamValue(s)) return fail(msg::NotStream, f, n);
+  if (!getStream(s)) return fail(msg::InvalidStream, f, n);
+  if (!isCons(args->cdr)) return ReadLineStrm(getStream(s));
+
+  EofArgs eof;
+  if (!evalEofArgs(*this, args->cdr, f, n, g, &eof)) return nullptr;
+  FILE* fp = getStream(s);  // the later arguments may have closed the stream
+  if (!fp) return fail(msg::InvalidStream, f, n);
+  if (atEnd(fp)) return eof.error ? fail(msg::ReadError, f, n) : made(eof.value);
+  return ReadLineStrm(fp);
+}
+
+// ---- READ -------------------------------------------------------------------------------
 
 _cell* cfunction::tread(_cell* args, Frame f, long n) {
   if (!isCons(args)) {
@@ -97,33 +147,20 @@ _cell* cfunction::tread(_cell* args, Frame f, long n) {
   if (!isStreamValue(sv)) return fail(msg::NotStream, f, n);
   if (!getStream(sv)) return fail(msg::StreamInvalidRead, f, n);
 
-  bool eofError = true;
-  _cell* eofValue = NILCell;
-  _cell* rest = args->cdr;
-  if (isCons(rest)) {
-    _cell* e = eval(rest->car, f, n);
-    if (!e) return nullptr;
-    eofError = e != NILCell;
-    rest = rest->cdr;
-    if (isCons(rest)) {
-      eofValue = eval(rest->car, f, n);
-      if (!eofValue) return nullptr;
-      g.push(eofValue);
-    }
-  }
-  // The later arguments may have closed the stream.
-  FILE* fp = getStream(sv);
+  EofArgs eof;
+  if (!evalEofArgs(*this, args->cdr, f, n, g, &eof)) return nullptr;
+  FILE* fp = getStream(sv);  // the later arguments may have closed the stream
   if (!fp) return fail(msg::StreamInvalidRead, f, n);
 
   lineStr[0] = '\0';
   int got = ctextproc::GetOneSStream(fp);
   if (got == 2 && unfinished()) return fail(msg::ParenMismatch, f, n);
   if (got == 2) {
-    if (eofError) return fail(msg::ReadError, f, n);
-    return made(eofValue);
+    if (eof.error) return fail(msg::ReadError, f, n);
+    return made(eof.value);
   }
   if (got == 0) {
-    if (eofError) return fail(msg::ReadError, f, n);
+    if (eof.error) return fail(msg::ReadError, f, n);
     errorlisp(f, n);
     return nullptr;
   }

@@ -38,8 +38,9 @@ case("a 1 MB atom line arrives in pieces", b"a" * 1000000 + b"\n", expect_end=b"
 case("a form longer than the limit over many lines",
      b"(list\n" + b"1 2 3 4 5 6 7 8 9\n" * 1200 + b")\nabort\n'ok\n",
      expect_in=E_LONG, expect_end=b"OK\n*[92]")
-case("a rewritten form reaching the limit ends the session",
-     b"(list " + b"'a " * 2900 + b")\n", expect_end=b"[1]" + E_REWRITE + b"\n")
+case("a rewritten form reaching the limit is an error and the session goes on",
+     b"(list " + b"'a " * 2900 + b")\nabort\n'ok\n",
+     expect_end=b"[1]" + E_REWRITE + b"\n" + DEBUG + b"*[1][2]OK\n[3]")
 case("unbalanced parentheses at the end of input", b"(((\n", expect_end=b"[1]")
 case("an unterminated string at the end of input", b"\"abc\n", expect_end=b"[1]")
 case("stray closing parentheses", b"))))\nabort\n'ok\n",

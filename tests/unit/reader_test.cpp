@@ -77,6 +77,8 @@ TEST(Taiou, FindsTheEndOfADatum) {
   EXPECT_STREQ(ctextproc::taiou(atom), ")rest");
   char unbalanced[] = "(a (b";
   EXPECT_STREQ(ctextproc::taiou(unbalanced), "");
+  char escaped[] = "\"a\\\\\" b";  // "a\\" b: the string ends at its second quote
+  EXPECT_STREQ(ctextproc::taiou(escaped), " b");
 }
 
 TEST(CheckBrace, TerminalCompleteness) {
@@ -90,6 +92,8 @@ TEST(CheckBrace, TerminalCompleteness) {
   EXPECT_EQ(ctextproc::CheckBrace("(#\\()"), 1);
   EXPECT_EQ(ctextproc::CheckBrace("\"abc"), 0);
   EXPECT_EQ(ctextproc::CheckBrace("#\\"), 1);
+  EXPECT_EQ(ctextproc::CheckBrace("(\"a\\\\\")"), 1);  // a backslash escapes one byte only
+  EXPECT_EQ(ctextproc::CheckBrace("(\"a\\\")"), 0);
 }
 
 // The file reader answers incrementally; its answers must be those of a full rescan.
@@ -125,6 +129,10 @@ TEST(GetOneSStream, CommentsAndEndOfFile) {
   EXPECT_EQ(collect("   \n", &got), 2);
   EXPECT_EQ(collect("7 8", &got), 1);
   EXPECT_EQ(got, "7 ");
+  EXPECT_EQ(collect("(\"a\\\"\" ; note\nb)", &got), 1);
+  EXPECT_EQ(got, "(\"a\\\"\" b)");
+  EXPECT_EQ(collect("\"a b\"c", &got), 1);  // a top-level string ends at its closing quote
+  EXPECT_EQ(got, "\"a b\"");
 }
 
 TEST(AnaType, TokenClasses) {
