@@ -5,9 +5,9 @@
 //   once the heap, the evaluator, the reader and the printer.
 // - Start-up order: Init, AllocMemory, the bottom frame marks, SetKeyword, the library,
 //   the banner, the loop. The bottom marks are never popped.
-// - The process ends with status 0 after BYE/QUIT/EXIT, a typed form the parser cannot read
-//   or the end of standard input; with status 1 when start-up fails or a store is exhausted.
-//   Input that cannot be collected or rewritten is an error like any other.
+// - The process ends with status 0 after BYE/QUIT/EXIT or at the end of standard input; with
+//   status 1 when start-up fails or a store is exhausted. Input that cannot be collected,
+//   rewritten or parsed is an error like any other.
 #pragma once
 
 #include "eval/eval.h"

@@ -50,14 +50,13 @@ void clisp::ReadEvalPrintLoop() {
   for (long counter = 1;; counter++) {
     std::printf("[%ld]", counter);
     lineStr[0] = 0;
-    // Input that cannot be collected or rewritten is an error like any other: its message,
-    // the debug loop, and the session goes on.
-    if (!GetOneS() || !RewriteTyped(lineStr)) {
+    // Input that cannot be collected, rewritten or parsed is an error like any other: its
+    // message, the debug loop, and the session goes on.
+    _cell* form = GetOneS() && RewriteTyped(lineStr) ? readFromString(lineStr) : nullptr;
+    if (!form) {
       errorlisp(nullptr, 0);
       continue;
     }
-    _cell* form = readFromString(lineStr);
-    if (!form) return;
     _cell* r;
     {
       CellFrame g(*this, form);
