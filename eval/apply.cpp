@@ -1,8 +1,8 @@
 // function objects and their application, LIST and VALUES, macros, backquote, RPLACA/D
 #include "eval/eval.h"
 #include "printer/printer.h"
-#include "shell/keywords.h"
-#include "shell/messages.h"
+#include "heap/keywords.h"
+#include "heap/messages.h"
 
 _cell* cfunction::tlist2(_cell* args, Frame f, long n, _cell** first) {
   if (args->type != Type::Cons) return NILCell;

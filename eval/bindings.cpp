@@ -6,7 +6,7 @@
 
 #include "eval/eval.h"
 #include "printer/printer.h"
-#include "shell/keywords.h"
+#include "heap/keywords.h"
 
 namespace {
 // Walks a lambda list into the frame's records; returns the rest index (-1 for none) via

@@ -4,8 +4,8 @@
 #include "eval/eval.h"
 #include "eval/ops.h"
 #include "printer/printer.h"
-#include "shell/keywords.h"
-#include "shell/messages.h"
+#include "heap/keywords.h"
+#include "heap/messages.h"
 
 namespace {
 _cell* truth(bool b) { return b ? TCell : NILCell; }

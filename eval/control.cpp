@@ -1,7 +1,7 @@
 // sequencing, conditionals and local binding
 #include "eval/eval.h"
-#include "shell/keywords.h"
-#include "shell/messages.h"
+#include "heap/keywords.h"
+#include "heap/messages.h"
 
 _cell* cfunction::tprogn(_cell* body, Frame f, long n) {
   if (body->type != Type::Cons) return made(NILCell);

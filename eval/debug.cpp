@@ -5,8 +5,8 @@
 #include "eval/eval.h"
 #include "printer/printer.h"
 #include "reader/reader.h"
-#include "shell/keywords.h"
-#include "shell/messages.h"
+#include "heap/keywords.h"
+#include "heap/messages.h"
 
 namespace {
 // Room lent to each debug loop below the evaluation limit: enough to look around in the

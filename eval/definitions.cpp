@@ -1,8 +1,8 @@
 // assignment and definition forms, and the call of a user-defined function
 #include "eval/eval.h"
 #include "printer/printer.h"
-#include "shell/keywords.h"
-#include "shell/messages.h"
+#include "heap/keywords.h"
+#include "heap/messages.h"
 
 _cell* cfunction::tsetq(_cell* args, Frame f, long n) {
   if (args->type != Type::Cons || args->cdr->type != Type::Cons) return syntaxError(f, n);

@@ -5,8 +5,8 @@
 #include "eval/eval.h"
 #include "eval/ops.h"
 #include "printer/printer.h"
-#include "shell/keywords.h"
-#include "shell/messages.h"
+#include "heap/keywords.h"
+#include "heap/messages.h"
 
 _cell* GoSymbol = nullptr;
 _cell* ReturnValue = nullptr;

@@ -1,7 +1,7 @@
 // non-local exits: PROG** and GO, CATCH and THROW, UNWIND-PROTECT, BLOCK and RETURN-FROM
 #include "eval/eval.h"
-#include "shell/keywords.h"
-#include "shell/messages.h"
+#include "heap/keywords.h"
+#include "heap/messages.h"
 
 _cell* cfunction::prog(_cell* args, Frame f, long n) {
   if (args->type != Type::Cons) return fail(msg::BadForm, f, n);

@@ -3,8 +3,8 @@
 #include <cstring>
 
 #include "heap/heap.h"
-#include "shell/keywords.h"
-#include "shell/messages.h"
+#include "heap/keywords.h"
+#include "heap/messages.h"
 
 namespace {
 void (*volatile exitProcess)(int) = std::exit;  // called through a pointer: see endProcess

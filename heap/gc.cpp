@@ -4,8 +4,8 @@
 #include <vector>
 
 #include "heap/heap.h"
-#include "shell/keywords.h"
-#include "shell/messages.h"
+#include "heap/keywords.h"
+#include "heap/messages.h"
 
 // ---- root stacks ------------------------------------------------------------------------
 void cmemory::cellStackFull() { exhausted(msg::CellStackFull); }

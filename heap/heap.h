@@ -1,13 +1,11 @@
 // Heap: cells, pools, the symbol table, binding tables, root stacks and the collector.
 //
 // Invariants
-// - Every Lisp value is a non-null `_cell*`; a null pointer always means "failed" or
-//   "unwinding" and is never stored as a value.
 // - Cells, float slots and integer slots come only from the fixed pools reserved by
 //   `AllocMemory`; they are recycled only by `gc`. Symbols and their names live for ever.
-// - The collector runs only at the start of an evaluation step (`cfunction::evalu`) or for
-//   (GC). Allocation never collects, so a routine may hold fresh cells in locals until it
-//   next calls the evaluator; across that call they must be reachable from a root.
+// - The collector runs only at the start or the end of an evaluation step, or for (GC).
+//   Allocation never collects, so a routine may hold fresh cells in locals until it next
+//   calls the evaluator; across that call they must be reachable from a root.
 // - Roots: the cell stack, the local stack, the static stack, the global-variable table, the
 //   function table, the multiple-values channel, the frames captured by reachable function
 //   objects, and the words registered with `addRoot` (the pending non-local exit values).
@@ -28,107 +26,13 @@
 #include <unordered_map>
 #include <unordered_set>
 
-struct _cell;
-struct _symval;
-
-// ---- tags -------------------------------------------------------------------------------
-namespace Type {
-constexpr char Cons = 'l';
-constexpr char Symbol = 's';
-constexpr char Int = 'i';
-constexpr char Float = 'n';
-constexpr char Ratio = 'b';
-constexpr char Char = 'm';
-constexpr char Array = 'a';
-}  // namespace Type
-
-namespace Attr {
-constexpr char Plain = 'u';
-constexpr char Keyword = 'c';
-constexpr char Uninterned = 'g';
-constexpr char Stream = 's';
-}  // namespace Attr
+#include "heap/cell.h"
 
 namespace PoolBit {  // bit 1 << i stands for reserveLevel[i]
 constexpr int Cells = 1;
 constexpr int Floats = 2;
 constexpr int Ints = 4;
 }  // namespace PoolBit
-
-namespace Mark {
-constexpr char Free = 'e';
-constexpr char Used = 'd';
-}  // namespace Mark
-
-struct IntSlot {
-  char mark;
-  int32_t v;
-  uint32_t epoch;
-};
-
-struct FloatSlot {
-  char mark;
-  uint32_t epoch;
-  long double v;
-};
-
-// The one heap object. `car`/`cdr` hold, by type: cells (cons, array), pool slots (numbers),
-// the name (symbol) or the byte (character).
-struct _cell {
-  char type;
-  char attr;
-  char mark;
-  int32_t symIndex;  // symbols: creation order, used to index the binding tables in O(1)
-  union {
-    _cell* car;
-    IntSlot* ip;
-    FloatSlot* fp;
-    const char* name;
-    intptr_t code;
-  };
-  union {
-    _cell* cdr;
-    IntSlot* dp;
-  };
-  _symval* closureFrame;
-  int32_t closureSize;
-  uint32_t epoch;  // in use when equal to the current collection's epoch
-};
-
-struct _symval {
-  char tag;
-  _cell* symbol;
-  _cell* value;
-};
-
-// ---- predicates and accessors -----------------------------------------------------------
-inline bool isCons(const _cell* c) { return c->type == Type::Cons; }
-inline bool isAtom(const _cell* c) { return c->type != Type::Cons; }
-inline bool isSymbol(const _cell* c) { return c->type == Type::Symbol; }
-inline bool isInt(const _cell* c) { return c->type == Type::Int; }
-inline bool isFloat(const _cell* c) { return c->type == Type::Float; }
-inline bool isRatio(const _cell* c) { return c->type == Type::Ratio; }
-inline bool isChar(const _cell* c) { return c->type == Type::Char; }
-inline bool isArray(const _cell* c) { return c->type == Type::Array; }
-inline bool isNumber(const _cell* c) { return isInt(c) || isFloat(c) || isRatio(c); }
-inline bool isStreamValue(const _cell* c) { return c->attr == Attr::Stream; }
-// The value accessors read a union: debug builds check that the caller asked the right type.
-inline void checkType(bool ok) {
-#ifndef NDEBUG
-  if (!ok) std::abort();
-#else
-  (void)ok;
-#endif
-}
-inline int32_t intOf(const _cell* c) { return checkType(isInt(c)), c->ip->v; }
-inline long double floatOf(const _cell* c) { return checkType(isFloat(c)), c->fp->v; }
-inline int32_t numOf(const _cell* c) { return checkType(isRatio(c)), c->ip->v; }  // numerator
-inline int32_t denOf(const _cell* c) { return checkType(isRatio(c)), c->dp->v; }  // denominator
-inline unsigned char byteOf(const _cell* c) {
-  return checkType(isChar(c)), static_cast<unsigned char>(c->code & 0xff);
-}
-inline const char* nameOf(const _cell* c) { return checkType(isSymbol(c)), c->name; }
-
 
 // ---- sizes ------------------------------------------------------------------------------
 constexpr long kCells = 3200000;

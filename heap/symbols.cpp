@@ -3,8 +3,8 @@
 #include <string_view>
 
 #include "heap/heap.h"
-#include "shell/keywords.h"
-#include "shell/messages.h"
+#include "heap/keywords.h"
+#include "heap/messages.h"
 
 const char* cmemory::getString(const char* s) {
   size_t len = std::strlen(s);

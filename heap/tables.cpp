@@ -1,6 +1,6 @@
 // binding tables: the global-variable table and the function table
 #include "heap/heap.h"
-#include "shell/messages.h"
+#include "heap/messages.h"
 
 // Both tables are indexed by the symbol's creation number, so a lookup never scans; the
 // records themselves stay in order of first assignment, as the tables define.

@@ -11,8 +11,8 @@
 #include "eval/eval.h"
 #include "heap/heap.h"
 #include "numbers/numbers.h"
-#include "shell/keywords.h"
-#include "shell/messages.h"
+#include "heap/keywords.h"
+#include "heap/messages.h"
 
 namespace {
 

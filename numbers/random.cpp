@@ -6,7 +6,7 @@
 #include "eval/eval.h"
 #include "heap/heap.h"
 #include "numbers/numbers.h"
-#include "shell/messages.h"
+#include "heap/messages.h"
 
 namespace {
 

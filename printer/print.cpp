@@ -7,14 +7,8 @@
 #include "eval/eval.h"
 #include "printer/printer.h"
 #include "reader/reader.h"
-#include "shell/keywords.h"
-#include "shell/messages.h"
-
-
-bool isString(const _cell* c) {
-  return c->type == Type::Array && c->car && c->car->type == Type::Int && intOf(c->car) == 1 &&
-         c->cdr && c->cdr->type == Type::Cons && c->cdr->car == CHARACTER;
-}
+#include "heap/keywords.h"
+#include "heap/messages.h"
 
 void ctextproc::myftoa(char* buf, long double v) {
   std::snprintf(buf, 30, "%.15Lg", v);

@@ -26,5 +26,3 @@ class cprint {
   static char* GetStringC(_cell* list, char* buf, size_t size);
   static long jnlength(_cell* list);
 };
-
-bool isString(const _cell* c);

@@ -4,7 +4,7 @@
 
 #include "heap/heap.h"
 #include "reader/reader.h"
-#include "shell/messages.h"
+#include "heap/messages.h"
 
 char lineStr[kLineStrSize];
 

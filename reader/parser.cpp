@@ -10,8 +10,8 @@
 #include "numbers/numbers.h"
 #include "printer/printer.h"
 #include "reader/reader.h"
-#include "shell/keywords.h"
-#include "shell/messages.h"
+#include "heap/keywords.h"
+#include "heap/messages.h"
 
 namespace {
 bool isDigit(char c) { return c >= '0' && c <= '9'; }

@@ -2,7 +2,7 @@
 #include <cstring>
 
 #include "reader/reader.h"
-#include "shell/messages.h"
+#include "heap/messages.h"
 
 namespace {
 bool isPrefix(char c) { return c == '\'' || c == '`' || c == ',' || c == '@'; }

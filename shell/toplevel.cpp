@@ -4,9 +4,9 @@
 
 #include "eval/ops.h"
 #include "shell/clisp.h"
-#include "shell/keywords.h"
+#include "heap/keywords.h"
 #include "shell/library.h"
-#include "shell/messages.h"
+#include "heap/messages.h"
 
 #define ZELKORA_DEFINE_KEYWORD(name, text) _cell* name = nullptr;
 ZELKORA_KEYWORDS(ZELKORA_DEFINE_KEYWORD)

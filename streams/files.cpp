@@ -8,8 +8,8 @@
 
 #include "eval/eval.h"
 #include "printer/printer.h"
-#include "shell/keywords.h"
-#include "shell/messages.h"
+#include "heap/keywords.h"
+#include "heap/messages.h"
 
 namespace {
 

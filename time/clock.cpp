@@ -8,8 +8,8 @@
 #include <ctime>
 
 #include "eval/eval.h"
-#include "shell/keywords.h"
-#include "shell/messages.h"
+#include "heap/keywords.h"
+#include "heap/messages.h"
 
 namespace {
 

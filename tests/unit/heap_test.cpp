@@ -7,7 +7,7 @@
 #include <string>
 
 #include "heap_fixture.h"
-#include "shell/keywords.h"
+#include "heap/keywords.h"
 
 namespace {
 struct Counts {

@@ -1,7 +1,7 @@
 // line output
 #include <cstdio>
 
-#include "shell/messages.h"
+#include "heap/messages.h"
 
 void say(const char* text) {
   std::fputs(text, stdout);

@@ -1,0 +1,116 @@
+// The cell: the one Lisp object, its type and attribute letters, and the value accessors.
+// The lowest layer with the keyword symbols and the message catalogue; everything includes it.
+//
+// Invariants
+// - Every Lisp value is a non-null `_cell*`; null always means "failed" or "unwinding".
+// - The type letter decides what `car`/`cdr` hold: cells (cons, array), pool slots (numbers),
+//   the name (symbol) or the byte (character). The letters appear here and nowhere else.
+// - A string is an array whose car is the integer 1 and whose cdr is (CHARACTER . bytes), each
+//   byte a character cell.
+#pragma once
+
+#include <cstdint>
+#include <cstdlib>
+
+#include "heap/keywords.h"
+
+struct _cell;
+struct _symval;
+
+// ---- tags -------------------------------------------------------------------------------
+namespace Type {
+constexpr char Cons = 'l';
+constexpr char Symbol = 's';
+constexpr char Int = 'i';
+constexpr char Float = 'n';
+constexpr char Ratio = 'b';
+constexpr char Char = 'm';
+constexpr char Array = 'a';
+}  // namespace Type
+
+namespace Attr {
+constexpr char Plain = 'u';
+constexpr char Keyword = 'c';
+constexpr char Uninterned = 'g';
+constexpr char Stream = 's';
+}  // namespace Attr
+
+namespace Mark {
+constexpr char Free = 'e';
+constexpr char Used = 'd';
+}  // namespace Mark
+
+struct IntSlot {
+  char mark;
+  int32_t v;
+  uint32_t epoch;
+};
+
+struct FloatSlot {
+  char mark;
+  uint32_t epoch;
+  long double v;
+};
+
+// The one heap object. `car`/`cdr` hold, by type: cells (cons, array), pool slots (numbers),
+// the name (symbol) or the byte (character).
+struct _cell {
+  char type;
+  char attr;
+  char mark;
+  int32_t symIndex;  // symbols: creation order, used to index the binding tables in O(1)
+  union {
+    _cell* car;
+    IntSlot* ip;
+    FloatSlot* fp;
+    const char* name;
+    intptr_t code;
+  };
+  union {
+    _cell* cdr;
+    IntSlot* dp;
+  };
+  _symval* closureFrame;
+  int32_t closureSize;
+  uint32_t epoch;  // in use when equal to the current collection's epoch
+};
+
+struct _symval {
+  char tag;
+  _cell* symbol;
+  _cell* value;
+};
+
+// ---- predicates and accessors -----------------------------------------------------------
+inline bool isCons(const _cell* c) { return c->type == Type::Cons; }
+inline bool isAtom(const _cell* c) { return c->type != Type::Cons; }
+inline bool isSymbol(const _cell* c) { return c->type == Type::Symbol; }
+inline bool isInt(const _cell* c) { return c->type == Type::Int; }
+inline bool isFloat(const _cell* c) { return c->type == Type::Float; }
+inline bool isRatio(const _cell* c) { return c->type == Type::Ratio; }
+inline bool isChar(const _cell* c) { return c->type == Type::Char; }
+inline bool isArray(const _cell* c) { return c->type == Type::Array; }
+inline bool isNumber(const _cell* c) { return isInt(c) || isFloat(c) || isRatio(c); }
+inline bool isStreamValue(const _cell* c) { return c->attr == Attr::Stream; }
+// The value accessors read a union: debug builds check that the caller asked the right type.
+inline void checkType(bool ok) {
+#ifndef NDEBUG
+  if (!ok) std::abort();
+#else
+  (void)ok;
+#endif
+}
+inline int32_t intOf(const _cell* c) { return checkType(isInt(c)), c->ip->v; }
+inline long double floatOf(const _cell* c) { return checkType(isFloat(c)), c->fp->v; }
+inline int32_t numOf(const _cell* c) { return checkType(isRatio(c)), c->ip->v; }  // numerator
+inline int32_t denOf(const _cell* c) { return checkType(isRatio(c)), c->dp->v; }  // denominator
+inline unsigned char byteOf(const _cell* c) {
+  return checkType(isChar(c)), static_cast<unsigned char>(c->code & 0xff);
+}
+inline const char* nameOf(const _cell* c) { return checkType(isSymbol(c)), c->name; }
+
+// The one test of what a string is, shared by every subsystem.
+inline bool isString(const _cell* c) {
+  return isArray(c) && c->car && isInt(c->car) && intOf(c->car) == 1 && c->cdr && isCons(c->cdr) &&
+         c->cdr->car == CHARACTER;
+}
