@@ -120,10 +120,10 @@ int cfunction::CheckFunc(_cell* args) {
   return 1;
 }
 
+// A circular list counts as empty, so nothing walks it for ever.
 long cfunction::tlength(_cell* l) {
-  long n = 0;
-  for (; l->type == Type::Cons; l = l->cdr) n++;
-  return n;
+  long n = listLength(l);
+  return n < 0 ? 0 : n;
 }
 
 _cell* cfunction::LastCell(_cell* l) {

@@ -34,10 +34,6 @@ bool eqlCells(_cell* a, _cell* b) {
   }
 }
 
-long double ratioValue(const _cell* c) {
-  return static_cast<long double>(numOf(c)) / static_cast<long double>(denOf(c));
-}
-
 // Numeric equality; false in `ok` when an operand is not a number.
 bool numberEqual(_cell* a, _cell* b, bool& ok) {
   ok = isNumber(a) && isNumber(b);

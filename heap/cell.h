@@ -109,6 +109,32 @@ inline unsigned char byteOf(const _cell* c) {
 }
 inline const char* nameOf(const _cell* c) { return checkType(isSymbol(c)), c->name; }
 
+// A fraction as a float: both terms widened, divided in extended precision.
+inline long double ratioValue(const _cell* c) {
+  return static_cast<long double>(numOf(c)) / static_cast<long double>(denOf(c));
+}
+
+// Number of conses along the cdr chain (a dotted tail ends it uncounted), or -1 when the
+// chain is circular. Brent's method: one step per cons, and a marker that jumps ahead at
+// powers of two catches a cycle, so no walk of a list can run for ever.
+inline long listLength(const _cell* l) {
+  long count = 0;
+  long steps = 0;
+  long limit = 1;
+  const _cell* marker = l;
+  for (const _cell* p = l; isCons(p);) {
+    p = p->cdr;
+    ++count;
+    if (p == marker) return -1;
+    if (++steps == limit) {
+      marker = p;
+      limit *= 2;
+      steps = 0;
+    }
+  }
+  return count;
+}
+
 // The one test of what a string is, shared by every subsystem.
 inline bool isString(const _cell* c) {
   return isArray(c) && c->car && isInt(c->car) && intOf(c->car) == 1 && c->cdr && isCons(c->cdr) &&

@@ -28,11 +28,6 @@ int32_t wrapMul(int32_t a, int32_t b) {
   return static_cast<int32_t>(static_cast<uint32_t>(a) * static_cast<uint32_t>(b));
 }
 
-// A fraction as a float: both terms widened, divided in extended precision.
-long double ratioValue(const _cell* c) {
-  return static_cast<long double>(numOf(c)) / static_cast<long double>(denOf(c));
-}
-
 // Operand kinds, so each table cell of the contagion rules is one case label.
 enum Kind { kInt = 0, kRatio = 1, kFloat = 2 };
 

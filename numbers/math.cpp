@@ -19,10 +19,6 @@ namespace {
 constexpr uint64_t kIntMax = INT32_MAX;  // the largest exact power EXPT can return
 
 // ---- helpers ----------------------------------------------------------------------------
-long double ratioValue(const _cell* c) {
-  return static_cast<long double>(numOf(c)) / static_cast<long double>(denOf(c));
-}
-
 // An extended value rounded to double; one beyond the double range becomes an infinity
 // (the conversion itself would be undefined there).
 double narrow(long double v) {

@@ -178,8 +178,3 @@ char* cprint::GetStringC(_cell* list, char* buf, size_t size) {
   return buf + i;
 }
 
-long cprint::jnlength(_cell* list) {
-  long n = 0;
-  for (; list->type == Type::Cons; list = list->cdr) n++;
-  return n;
-}

@@ -24,5 +24,4 @@ class cprint {
   // Copies a string's bytes into buf (at most size-1 of them) and NUL-terminates;
   // returns a pointer to the NUL.
   static char* GetStringC(_cell* list, char* buf, size_t size);
-  static long jnlength(_cell* list);
 };

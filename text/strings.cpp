@@ -13,29 +13,6 @@
 
 namespace {
 
-// ---- list walking ---------------------------------------------------------------------
-
-// Number of conses along the cdr chain, or -1 when the chain is circular. A dotted tail
-// ends the count without being counted. Brent's method: one step per cons, and a marker that
-// jumps ahead at powers of two catches a cycle.
-long countConses(_cell* l) {
-  long count = 0;
-  long steps = 0;
-  long limit = 1;
-  _cell* marker = l;
-  for (_cell* p = l; isCons(p);) {
-    p = p->cdr;
-    ++count;
-    if (p == marker) return -1;
-    if (++steps == limit) {
-      marker = p;
-      limit *= 2;
-      steps = 0;
-    }
-  }
-  return count;
-}
-
 // CHAR and COERCE: the first argument, then the second with the first protected; a missing
 // argument gets the operator's message and the debug loop. False when either step failed.
 bool evalTwo(cfunction& m, _cell* args, Frame f, long n, const char* message, _cell** a,
@@ -57,7 +34,7 @@ _cell* charsOf(_cell* s) { return s->cdr->cdr; }
 
 _cell* cfunction::jlength(_cell* v) {
   if (isCons(v) || v == NILCell) {
-    long len = countConses(v);
+    long len = listLength(v);
     if (len < 0) {
       say(msg::LengthOperand);
       return nullptr;
@@ -79,7 +56,7 @@ _cell* cfunction::jlength(_cell* v) {
       say(msg::ArrayBroken);
       return nullptr;
     }
-    long len = countConses(v->cdr->cdr);
+    long len = listLength(v->cdr->cdr);
     if (len < 0) {
       say(msg::LengthOperand);
       return nullptr;
@@ -133,8 +110,8 @@ _cell* cfunction::StringEqual(_cell* a, _cell* b) {
   if (!isString(a) || !isString(b)) return made(NILCell);
   _cell* p = charsOf(a);
   _cell* q = charsOf(b);
-  long lenA = countConses(p);
-  long lenB = countConses(q);
+  long lenA = listLength(p);
+  long lenB = listLength(q);
   if (lenA < 0 || lenB < 0 || lenA != lenB) return made(NILCell);
   for (long k = 0; k < lenA; ++k, p = p->cdr, q = q->cdr) {
     if (!isChar(p->car) || !isChar(q->car)) return made(NILCell);
@@ -167,7 +144,7 @@ _cell* cfunction::code_to_char(_cell* args, Frame f, long n) {
 // ---- helpers for other subsystems -------------------------------------------------------
 
 int cfunction::isAllMoji(_cell* list) {
-  long len = countConses(list);
+  long len = listLength(list);
   if (len < 0) return 0;
   _cell* p = list;
   for (long k = 0; k < len; ++k, p = p->cdr)
