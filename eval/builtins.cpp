@@ -3,6 +3,7 @@
 
 #include "eval/eval.h"
 #include "eval/ops.h"
+#include "time/clock.h"
 #include "printer/printer.h"
 #include "heap/keywords.h"
 #include "heap/messages.h"
@@ -412,7 +413,7 @@ _cell* cfunction::builtin(Op op, _cell* form, Frame f, long n, int& keep) {
     case Op::Expt:
       return jExpt(args->car, args->cdr->car, f, n);
     case Op::Now:
-      return now();
+      return now(*this);
     case Op::CharCode:
       return char_to_code(args, f, n);
     case Op::CodeChar:

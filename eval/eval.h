@@ -40,6 +40,17 @@ class cfunction : public cmemory {
   _cell* syntaxError(Frame f, long n);            // "エラー: 文法エラー", debug loop, null
   _cell* fail(const char* message, Frame f, long n);  // message, debug loop, null
   _cell* poolError(Frame f, long n);
+  // Hands on the result of an operation below the evaluator; a failure that asked for the
+  // debug loop gets it here, in the caller's frame.
+  _cell* checked(_cell* r, Frame f, long n) {
+    if (!r && failure == Failure::Raised) {
+      failure = Failure::None;
+      errorlisp(f, n);
+      return nullptr;
+    }
+    failure = Failure::None;
+    return r;
+  }
   _cell* made(_cell* r) {  // a result this routine made itself: no multiple values
     valuesList = nullptr;
     return r;
@@ -167,7 +178,7 @@ class cfunction : public cmemory {
   FILE* getStream2(_cell* c);
   _cell* SetFilePointer(FILE* fp);
 
-  // ---- time (time/) ----
+  // ---- time (eval/call_time.cpp) ----
   _cell* LocalTime(_cell* form, Frame f, long n);
   _cell* MakeTime(_cell* form, Frame f, long n);
 };

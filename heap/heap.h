@@ -27,6 +27,7 @@
 #include <unordered_set>
 
 #include "heap/cell.h"
+#include "heap/messages.h"
 
 namespace PoolBit {  // bit 1 << i stands for reserveLevel[i]
 constexpr int Cells = 1;
@@ -118,6 +119,25 @@ class cmemory {
   int poolAlarm = 0;
   int reserveLevel[3] = {};
 
+  // How an operation below the evaluator fails: it prints its message and returns null, and
+  // through `raise` asks the evaluator for the debug loop in the caller's frame (`complain`
+  // asks for none). The evaluator's `checked` reads and clears the request.
+  enum class Failure : char { None, Complained, Raised };
+  Failure failure = Failure::None;
+  _cell* raise(const char* message) {
+    say(message);
+    return raised();
+  }
+  _cell* raised() {  // the message has been printed by other means
+    failure = Failure::Raised;
+    return nullptr;
+  }
+  _cell* complain(const char* message) {
+    say(message);
+    failure = Failure::Complained;
+    return nullptr;
+  }
+
   // Set once a cons has been changed in place (RPLACA, RPLACD): from then on a value may be
   // circular, so printing and copying check for cycles.
   static inline bool structureMutated = false;
@@ -200,7 +220,6 @@ class cmemory {
   // streams and time (streams/, time/)
   _cell* ReadLine();
   _cell* ReadLineStrm(FILE* f);
-  _cell* now();
 
  protected:
   long cellHigh = 0;  // cells ever handed out (the stress build poisons the free ones)

@@ -7,15 +7,11 @@
 #include <cstdint>
 #include <ctime>
 
-#include "eval/eval.h"
-#include "heap/keywords.h"
-#include "heap/messages.h"
+#include "time/clock.h"
 
 namespace {
 
 constexpr int64_t kSecondsPerHour = 3600;
-
-bool unwinding(const cfunction& m) { return m.throwPending || m.returnFromPending; }
 
 bool fitsInt32(int64_t v) { return v >= INT32_MIN && v <= INT32_MAX; }
 
@@ -32,53 +28,40 @@ _cell* makePair(cmemory& m, int64_t t) {
 
 }  // namespace
 
-_cell* cmemory::now() {
+_cell* now(cmemory& m) {
   int64_t t = static_cast<int64_t>(std::time(nullptr));
-  _cell* pair = makePair(*this, t);
-  return pair ? pair : cons(IntToCell(0), IntToCell(0));
+  _cell* pair = makePair(m, t);
+  return pair ? pair : m.cons(m.IntToCell(0), m.IntToCell(0));
 }
 
-// LOCAL-TIME and MAKE-TIME report their own message even when the argument's evaluation
-// has already reported; a pending THROW or RETURN-FROM passes through without one.
-_cell* cfunction::LocalTime(_cell* form, Frame f, long n) {
-  _cell* v = eval(form, f, n);
-  if (!v) {
-    if (unwinding(*this)) return nullptr;
-    return fail(msg::LocalTimeArg, f, n);
-  }
-  if (!isCons(v) || !isInt(v->car) || !isInt(v->cdr)) return fail(msg::LocalTimeArg, f, n);
+_cell* localTime(cmemory& m, _cell* v) {
+  if (!isCons(v) || !isInt(v->car) || !isInt(v->cdr)) return m.raise(msg::LocalTimeArg);
   int64_t t = static_cast<int64_t>(intOf(v->car)) * kSecondsPerHour + intOf(v->cdr);
   std::time_t tt = static_cast<std::time_t>(t);
   std::tm tm{};
-  if (!localtime_r(&tt, &tm)) return fail(msg::LocalTimeArg, f, n);
+  if (!localtime_r(&tt, &tm)) return m.raise(msg::LocalTimeArg);
   int64_t year = static_cast<int64_t>(tm.tm_year) + 1900;
-  if (!fitsInt32(year)) return fail(msg::LocalTimeArg, f, n);
+  if (!fitsInt32(year)) return m.raise(msg::LocalTimeArg);
 
-  _cell* last = cons(IntToCell(static_cast<long>(year)), IntToCell(tm.tm_wday));
-  _cell* list = cons(IntToCell(tm.tm_mon + 1), last);
-  list = cons(IntToCell(tm.tm_mday), list);
-  list = cons(IntToCell(tm.tm_hour), list);
-  list = cons(IntToCell(tm.tm_min), list);
-  list = cons(IntToCell(tm.tm_sec), list);
-  return made(list);
+  _cell* last = m.cons(m.IntToCell(static_cast<long>(year)), m.IntToCell(tm.tm_wday));
+  _cell* list = m.cons(m.IntToCell(tm.tm_mon + 1), last);
+  list = m.cons(m.IntToCell(tm.tm_mday), list);
+  list = m.cons(m.IntToCell(tm.tm_hour), list);
+  list = m.cons(m.IntToCell(tm.tm_min), list);
+  return m.cons(m.IntToCell(tm.tm_sec), list);
 }
 
-_cell* cfunction::MakeTime(_cell* form, Frame f, long n) {
-  _cell* v = eval(form, f, n);
-  if (!v) {
-    if (unwinding(*this)) return nullptr;
-    return fail(msg::MakeTimeArg, f, n);
-  }
+_cell* makeTime(cmemory& m, _cell* v) {
   int64_t field[6];  // second minute hour day month year
   _cell* p = v;
   for (int64_t& x : field) {
-    if (!isCons(p) || !isInt(p->car)) return fail(msg::MakeTimeArg, f, n);
+    if (!isCons(p) || !isInt(p->car)) return m.raise(msg::MakeTimeArg);
     x = intOf(p->car);
     p = p->cdr;
   }
   int64_t month = field[4] - 1;
   int64_t year = field[5] - 1900;
-  if (!fitsInt32(month) || !fitsInt32(year)) return fail(msg::MakeTimeArg, f, n);
+  if (!fitsInt32(month) || !fitsInt32(year)) return m.raise(msg::MakeTimeArg);
 
   std::tm tm{};
   tm.tm_sec = static_cast<int>(field[0]);
@@ -89,8 +72,7 @@ _cell* cfunction::MakeTime(_cell* form, Frame f, long n) {
   tm.tm_year = static_cast<int>(year);
   tm.tm_isdst = -1;
   std::time_t t = std::mktime(&tm);
-  if (t == static_cast<std::time_t>(-1)) return fail(msg::MakeTimeArg, f, n);
-  _cell* pair = makePair(*this, static_cast<int64_t>(t));
-  if (!pair) return fail(msg::MakeTimeArg, f, n);
-  return made(pair);
+  if (t == static_cast<std::time_t>(-1)) return m.raise(msg::MakeTimeArg);
+  _cell* pair = makePair(m, static_cast<int64_t>(t));
+  return pair ? pair : m.raise(msg::MakeTimeArg);
 }
