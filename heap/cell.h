@@ -140,3 +140,6 @@ inline bool isString(const _cell* c) {
   return isArray(c) && c->car && isInt(c->car) && intOf(c->car) == 1 && c->cdr && isCons(c->cdr) &&
          c->cdr->car == CHARACTER;
 }
+
+// The element list of a string (a list of character cells, normally).
+inline _cell* stringChars(const _cell* s) { return checkType(isString(s)), s->cdr->cdr; }

@@ -22,6 +22,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <string>
 #include <string_view>
 #include <unordered_map>
 #include <unordered_set>
@@ -163,13 +164,12 @@ class cmemory {
   _cell* NumberToCell(long double v);
   _cell* BunsuToCell(long n, long d);
   _cell* cons(_cell* a, _cell* d);  // a fresh cons (a convenience over getCell)
+  _cell* stringFromBytes(const char* bytes, size_t n);  // a fresh string of exactly these bytes
   long symbolCount() const { return static_cast<long>(symbolTop - symbolTable); }
 
   // parser (reader/parser.cpp)
   _cell* readFromString(const char* text);
   _cell* getMojiretsuCell(const char* text);
-  _cell* get1char(const char* p);
-  _cell* stringFromBytes(const char* bytes, size_t n);  // a fresh string of exactly these bytes
 
   // binding tables
   long getSymVal(_cell* sym);
@@ -345,6 +345,10 @@ class FramePin {
 void endProcess(int status);
 // Ends the process with status 1 after an exhaustion message (pools, stacks, tables).
 void exhausted(const char* message);
+
+// Appends a string's bytes to out; false when its element list is not a proper list of
+// characters (the bytes read so far are left in out).
+bool stringBytes(const _cell* s, std::string& out);
 
 // Collects the conses and arrays of a value that are reached again from inside themselves
 // (the targets of its cycles), in car-before-cdr order. Iterative.

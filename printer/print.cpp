@@ -100,9 +100,9 @@ class Printer {
   void array(_cell* c, Place place) {
     if (isString(c)) {
       if (readable())
-        cprint::PutString(c->cdr->cdr, out_);
+        cprint::PutString(stringChars(c), out_);
       else
-        cprint::PutStringC(c->cdr->cdr, out_);
+        cprint::PutStringC(stringChars(c), out_);
       return;
     }
     if (label(c)) return;
@@ -170,11 +170,4 @@ void cprint::PutStringC(_cell* list, FILE* f) {
   }
 }
 
-char* cprint::GetStringC(_cell* list, char* buf, size_t size) {
-  size_t i = 0;
-  for (; list->type == Type::Cons && list->car->type == Type::Char && i + 1 < size; list = list->cdr)
-    buf[i++] = static_cast<char>(byteOf(list->car));
-  buf[i] = 0;
-  return buf + i;
-}
 

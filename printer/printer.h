@@ -21,7 +21,4 @@ class cprint {
   static void princS(_cell* c, FILE* f);        // plain
   static void PutString(_cell* list, FILE* f);
   static void PutStringC(_cell* list, FILE* f);
-  // Copies a string's bytes into buf (at most size-1 of them) and NUL-terminates;
-  // returns a pointer to the NUL.
-  static char* GetStringC(_cell* list, char* buf, size_t size);
 };

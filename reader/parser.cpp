@@ -160,24 +160,6 @@ _cell* cmemory::readFromString(const char* text) {
   return p.datum(text);
 }
 
-_cell* cmemory::stringFromBytes(const char* bytes, size_t n) {
-  _cell* one = IntToCell(1);
-  _cell* arr = getCell();
-  arr->type = Type::Array;
-  arr->car = one;
-  _cell* kind = cons(CHARACTER, NILCell);
-  arr->cdr = kind;
-  _cell* tail = kind;
-  for (size_t i = 0; i < n; i++) {
-    _cell* c = cons(getMojiCell(bytes[i]), NILCell);
-    tail->cdr = c;
-    tail = c;
-  }
-  return arr;
-}
-
-_cell* cmemory::get1char(const char* p) { return getMojiCell(p[0] == '\\' ? p[1] : p[0]); }
-
 _cell* cmemory::getMojiretsuCell(const char* text) {
   std::string bytes;
   const char* p = text + 1;
