@@ -19,6 +19,7 @@
 
 #include "eval/ops.h"
 #include "heap/heap.h"
+#include "heap/machine_stack.h"
 
 using Frame = _symval*;
 
@@ -186,24 +187,3 @@ class cfunction : public cmemory {
 // GO's label and the (always NIL) result of a PROG** body that ran to its end.
 extern _cell* GoSymbol;
 extern _cell* ReturnValue;
-
-// Machine-stack guard: true when evaluation has used up its share of the stack.
-bool stackLow();
-// True when even the debug loop has no room left.
-bool stackCritical();
-
-// Sets the addresses below which evaluation stops (eval) and the debug loop gives up (hard).
-void setStackLimits(uintptr_t evalLimit, uintptr_t hardLimit);
-
-// Lends a debug loop room below the evaluation limit, so a user can still evaluate there
-// after "too deep"; the old limit comes back when the loop ends.
-class StackAllowance {
- public:
-  explicit StackAllowance(uintptr_t bytes);
-  ~StackAllowance();
-  StackAllowance(const StackAllowance&) = delete;
-  StackAllowance& operator=(const StackAllowance&) = delete;
-
- private:
-  uintptr_t saved_;
-};

@@ -4,16 +4,12 @@
 #include <unordered_map>
 #include <unordered_set>
 
-#include "eval/eval.h"
+#include "heap/heap.h"
+#include "heap/machine_stack.h"
 #include "printer/printer.h"
 #include "reader/reader.h"
 #include "heap/keywords.h"
 #include "heap/messages.h"
-
-void ctextproc::myftoa(char* buf, long double v) {
-  std::snprintf(buf, 30, "%.15Lg", v);
-  if (!std::strchr(buf, '.') && !std::strchr(buf, 'e')) std::strcat(buf, ".0");
-}
 
 namespace {
 enum class Style { Readable, Plain };

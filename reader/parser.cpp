@@ -2,13 +2,13 @@
 //
 // Walks the text in place. A list's rest is read as a list again in a loop, and a list
 // element that is itself a list ends at its matching parenthesis, found before it is read.
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 
-#include "eval/eval.h"
+#include "heap/heap.h"
 #include "numbers/numbers.h"
-#include "printer/printer.h"
 #include "reader/reader.h"
 #include "heap/keywords.h"
 #include "heap/messages.h"
@@ -154,6 +154,11 @@ int ctextproc::AnaType(const char* t, size_t len) {
 }
 
 long double ctextproc::myatof(const char* s) { return std::strtold(s, nullptr); }
+
+void ctextproc::myftoa(char* buf, long double v) {
+  std::snprintf(buf, 30, "%.15Lg", v);
+  if (!std::strchr(buf, '.') && !std::strchr(buf, 'e')) std::strcat(buf, ".0");
+}
 
 _cell* cmemory::readFromString(const char* text) {
   Parser p(*this);
