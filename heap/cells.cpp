@@ -71,66 +71,56 @@ void cmemory::InitCellAndNumber() {
   returnFromPending = 0;
 }
 
-_cell* cmemory::getCell() {
-  const long usable = kCells - 1;  // the pool's last cell is never handed out
+namespace {
+// Next-fit allocation: the rover walks on from where it stopped, wrapping at the end; the
+// pool's last slot is never handed out. A slot is free unless it carries the current epoch.
+template <class Slot, class Wrap>
+Slot* nextFit(Slot* pool, Slot*& rover, long size, long& freeCount, uint32_t epoch,
+              const char* full, Wrap wrapped) {
+  const long usable = size - 1;
   for (long examined = 0; examined < usable; examined++) {
-    _cell* c = cellRover;
-    if (++cellRover == cellPool + usable) {
-      cellRover = cellPool;
-      cellWrapped = 1;
+    Slot* s = rover;
+    if (++rover == pool + usable) {
+      rover = pool;
+      wrapped();
     }
-    if (c->epoch != gcEpoch) {
-      long index = c - cellPool;
-      if (index >= cellHigh) cellHigh = index + 1;
-      c->mark = Mark::Used;
-      c->epoch = gcEpoch;
-      freeCells--;
-      c->type = Type::Cons;
-      c->attr = Attr::Plain;
-      c->symIndex = 0;
-      c->car = NILCell;
-      c->cdr = NILCell;
-      c->closureFrame = nullptr;
-      c->closureSize = 0;
-      return c;
+    if (s->epoch != epoch) {
+      s->mark = Mark::Used;
+      s->epoch = epoch;
+      freeCount--;
+      return s;
     }
   }
-  exhausted(msg::CellsFull);
+  exhausted(full);
   return nullptr;
+}
+}  // namespace
+
+_cell* cmemory::getCell() {
+  _cell* c = nextFit(cellPool, cellRover, kCells, freeCells, gcEpoch, msg::CellsFull,
+                     [this] { cellWrapped = 1; });
+  long index = c - cellPool;
+  if (index >= cellHigh) cellHigh = index + 1;
+  c->type = Type::Cons;
+  c->attr = Attr::Plain;
+  c->symIndex = 0;
+  c->car = NILCell;
+  c->cdr = NILCell;
+  c->closureFrame = nullptr;
+  c->closureSize = 0;
+  return c;
 }
 
 FloatSlot* cmemory::getNumber(long double v) {
-  const long usable = kFloats - 1;
-  for (long examined = 0; examined < usable; examined++) {
-    FloatSlot* s = floatRover;
-    if (++floatRover == floatPool + usable) floatRover = floatPool;
-    if (s->epoch != gcEpoch) {
-      s->mark = Mark::Used;
-      s->epoch = gcEpoch;
-      s->v = v;
-      freeFloats--;
-      return s;
-    }
-  }
-  exhausted(msg::FloatsFull);
-  return nullptr;
+  FloatSlot* s = nextFit(floatPool, floatRover, kFloats, freeFloats, gcEpoch, msg::FloatsFull, [] {});
+  s->v = v;
+  return s;
 }
 
 IntSlot* cmemory::getInt(long v) {
-  const long usable = kInts - 1;
-  for (long examined = 0; examined < usable; examined++) {
-    IntSlot* s = intRover;
-    if (++intRover == intPool + usable) intRover = intPool;
-    if (s->epoch != gcEpoch) {
-      s->mark = Mark::Used;
-      s->epoch = gcEpoch;
-      s->v = static_cast<int32_t>(static_cast<uint32_t>(static_cast<unsigned long>(v)));
-      freeInts--;
-      return s;
-    }
-  }
-  exhausted(msg::IntsFull);
-  return nullptr;
+  IntSlot* s = nextFit(intPool, intRover, kInts, freeInts, gcEpoch, msg::IntsFull, [] {});
+  s->v = static_cast<int32_t>(static_cast<uint32_t>(static_cast<unsigned long>(v)));
+  return s;
 }
 
 _cell* cmemory::getMojiCell(char c, char) {

@@ -12,7 +12,6 @@ namespace {
 constexpr int kPiece = 255;  // the terminal delivers a long line in pieces of this size
 
 bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
-bool isPrefix(char c) { return c == '\'' || c == '`' || c == ',' || c == '@'; }
 
 // Nobody is left to type: the session ends normally.
 void endOfInput() { endProcess(0); }
@@ -91,11 +90,6 @@ const char* ctextproc::SkipDoubleQuote(const char* s) {
   bool unclosed;
   const char* end = skipLiteral(s - 1, &unclosed);  // s - 1 is the opening quote
   return unclosed ? nullptr : end;
-}
-
-const char* ctextproc::SkipSpc(const char* s) {
-  while (*s == ' ') s++;
-  return s;
 }
 
 int ctextproc::AllBlank(const char* s) {

@@ -28,7 +28,6 @@ class ctextproc {
   static int CrTabOnly(const char* s);
   static int AllBlank(const char* s);
   static void SkipComment(FILE* f);
-  static const char* SkipSpc(const char* s);
   static const char* SkipDoubleQuote(const char* s);
   static const char* SkipDoubleQuote2(const char* s) { return SkipDoubleQuote(s); }
 
@@ -91,6 +90,9 @@ inline char* skipLiteral(char* p, bool* unclosed) {
 // The matching ')' of the '(' at p, stepping over strings and character literals; null when
 // the text ends first, with *unterminated set when it ended inside a string.
 const char* matchingClose(const char* p, bool* unterminated = nullptr);
+
+// The reader-macro characters that may stand before a form: quote, backquote, comma, at-sign.
+inline bool isPrefix(char c) { return c == '\'' || c == '`' || c == ',' || c == '@'; }
 
 // Reads the leading signed decimal integer of a text; digits beyond 32 bits wrap modulo 2^32.
 int32_t parseInt32(const char* s, size_t len);

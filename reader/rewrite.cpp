@@ -5,7 +5,6 @@
 #include "heap/messages.h"
 
 namespace {
-bool isPrefix(char c) { return c == '\'' || c == '`' || c == ',' || c == '@'; }
 
 // In their fixed order: #' holds a quote, so the function pass runs before the quote pass.
 enum class Pass { Function, Quote, BackQuote, Comma, At };
