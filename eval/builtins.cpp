@@ -1,4 +1,5 @@
-// built-in operators: the dispatcher's operator table and the operators it implements itself
+// built-in operators: the dispatch switch over the operator table (eval/ops.h), and the operators
+// whose whole work is the evaluator's own (quoting, predicates, EQ/EQL, printing, arrays)
 #include <cstdlib>
 
 #include "eval/eval.h"

@@ -172,10 +172,10 @@ class cmemory {
   _cell* getMojiretsuCell(const char* text);
 
   // binding tables
-  long getSymVal(_cell* sym);
-  long getSymVal2(_cell* sym);
-  _symval* getFuncval2(_cell* sym);
-  _symval* getFuncval(_cell* sym);
+  long getSymVal(_cell* sym);           // the symbol's global record, or -1
+  long getSymVal2(_cell* sym);          // the symbol's global record, made when absent
+  _symval* getFuncval2(_cell* sym);     // the symbol's function record, or null (finds only)
+  _symval* getFuncval(_cell* sym);      // the symbol's function record, made when absent
   static long getLocal(_symval* frame, long count, _cell* sym);
   int initTemplocForMacro(_symval* frame, long count, _cell* params, _cell* args);
 
@@ -200,7 +200,7 @@ class cmemory {
   }
 
   // collector
-  void Disable(_cell* c);
+  void Disable(_cell* c);  // marks a value and everything reachable from it as in use
   void gc(bool report = true);
   // Cells held in a word of a layer above (a pending exit's value, GO's label): registered
   // once, marked by every collection.

@@ -1,4 +1,5 @@
-// Every text the system prints, byte for byte, in one place so code and tests share them.
+// Every text the system prints, byte for byte, in one place, so the code never spells one out
+// twice. The transcripts in tests/ spell them out again as a user sees them, on purpose.
 // A message whose text ends in "\n" is still printed through `say`, which adds a line end,
 // so an empty line follows it.
 #pragma once

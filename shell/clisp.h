@@ -1,8 +1,8 @@
 // Interpreter shell: the one interpreter object, start-up and the top-level loop.
 //
 // Invariants
-// - Exactly one `clisp` exists, created by `main` on the interpreter's own stack; it is at
-//   once the heap, the evaluator, the reader and the printer.
+// - Exactly one `clisp` exists, a static object of `runInterpreter` made on its first call and
+//   living for the whole run; it is at once the heap, the evaluator, the reader and the printer.
 // - Start-up order: Init, AllocMemory, the bottom frame marks, SetKeyword, the library,
 //   the banner, the loop. The bottom marks are never popped.
 // - The process ends with status 0 after BYE/QUIT/EXIT or at the end of standard input; with

@@ -67,7 +67,7 @@ void clisp::ReadEvalPrintLoop() {
 }
 
 int runInterpreter() {
-  static clisp lisp;  // lives for the whole run; too large a job for a thread's frame
+  static clisp lisp;  // static: too large for any thread's frame
   lisp.Init();
   if (!lisp.AllocMemory()) return 1;
   lisp.IncCellStack(nullptr);
