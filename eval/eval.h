@@ -70,7 +70,6 @@ class cfunction : public cmemory {
   int CheckFunc(_cell* args);
   static long tlength(_cell* l);
   static _cell* LastCell(_cell* l);
-  _cell* Copy(_cell* v);
   _cell* tmember(_cell* item, _cell* l);
 
   // ---- assignment, definitions, user calls (eval/definitions.cpp) ----

@@ -165,6 +165,7 @@ class cmemory {
   _cell* BunsuToCell(long n, long d);
   _cell* cons(_cell* a, _cell* d);  // a fresh cons (a convenience over getCell)
   _cell* stringFromBytes(const char* bytes, size_t n);  // a fresh string of exactly these bytes
+  _cell* Copy(_cell* v);  // fresh conses for all reachable through car and cdr; atoms shared
   long symbolCount() const { return static_cast<long>(symbolTop - symbolTable); }
 
   // parser (reader/parser.cpp)
