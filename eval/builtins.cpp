@@ -3,6 +3,7 @@
 
 #include "eval/eval.h"
 #include "eval/ops.h"
+#include "text/text.h"
 #include "time/clock.h"
 #include "printer/printer.h"
 #include "heap/keywords.h"
@@ -247,7 +248,7 @@ _cell* cfunction::builtin(Op op, _cell* form, Frame f, long n, int& keep) {
         case Op::Eql:
           return truth(eqlCells(a, b));
         case Op::StringEqual:
-          return StringEqual(a, b);
+          return made(StringEqual(a, b));
         case Op::Rplaca:
           return rplaca(a, b, f, n);
         default:
@@ -293,7 +294,7 @@ _cell* cfunction::builtin(Op op, _cell* form, Frame f, long n, int& keep) {
     case Op::Length: {
       _cell* v = eval(args->car, f, n);
       if (!v) return nullptr;
-      return jlength(v);
+      return checkedMade(jlength(*this, v), f, n);
     }
     case Op::Coerce:
       return coerce(args, f, n);

@@ -10,6 +10,7 @@
 #include "printer/printer.h"
 #include "heap/keywords.h"
 #include "heap/messages.h"
+#include "text/text.h"
 
 namespace {
 
