@@ -3,6 +3,7 @@
 
 #include "eval/eval.h"
 #include "eval/ops.h"
+#include "streams/streams.h"
 #include "text/text.h"
 #include "time/clock.h"
 #include "printer/printer.h"
@@ -115,7 +116,7 @@ _cell* cfunction::builtin(Op op, _cell* form, Frame f, long n, int& keep) {
   auto streamArg = [&](_cell* a, FILE** out) -> bool {
     _cell* s = second(a);
     if (!s) return false;
-    FILE* fp = isStreamValue(s) ? getStream(s) : nullptr;
+    FILE* fp = isStreamValue(s) ? getStream(*this, s) : nullptr;
     if (!fp) {
       syntaxError(f, n);
       return false;
@@ -314,7 +315,7 @@ _cell* cfunction::builtin(Op op, _cell* form, Frame f, long n, int& keep) {
       if (one) {
         _cell* s = eval(args->car, f, n);
         if (!s) return nullptr;
-        out = isStreamValue(s) ? getStream(s) : nullptr;
+        out = isStreamValue(s) ? getStream(*this, s) : nullptr;
         if (!out) return syntaxError(f, n);
       }
       std::fputc('\n', out);

@@ -167,14 +167,11 @@ class cfunction : public cmemory {
   _cell* t_intern(_cell* args, Frame f, long n);
   _cell* t_intern_wide(_cell* args, Frame f, long n);
 
-  // ---- streams (streams/) ----
+  // ---- streams (eval/call_streams.cpp) ----
   _cell* topen(_cell* args, Frame f, long n);
   _cell* tclose(_cell* form, Frame f, long n);
   _cell* tread(_cell* args, Frame f, long n);
   _cell* readLineOp(_cell* args, Frame f, long n);
-  FILE* getStream(_cell* c);
-  FILE* getStream2(_cell* c);
-  _cell* SetFilePointer(FILE* fp);
 
   // ---- time (eval/call_time.cpp) ----
   _cell* LocalTime(_cell* form, Frame f, long n);

@@ -218,10 +218,6 @@ class cmemory {
   _cell* ijExpt(long base, _cell* e);
   _cell* bjExpt(long a, long c, _cell* e);
 
-  // streams and time (streams/, time/)
-  _cell* ReadLine();
-  _cell* ReadLineStrm(FILE* f);
-
  protected:
   long cellHigh = 0;  // cells ever handed out (the stress build poisons the free ones)
   long markedCells = 0;  // counted while a collection marks
