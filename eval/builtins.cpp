@@ -4,6 +4,8 @@
 
 #include "eval/eval.h"
 #include "eval/ops.h"
+#include "streams/streams.h"
+#include "text/text.h"
 #include "time/clock.h"
 #include "printer/printer.h"
 #include "heap/keywords.h"
@@ -115,7 +117,7 @@ _cell* cfunction::builtin(Op op, _cell* form, Frame f, long n, int& keep) {
   auto streamArg = [&](_cell* a, FILE** out) -> bool {
     _cell* s = second(a);
     if (!s) return false;
-    FILE* fp = isStreamValue(s) ? getStream(s) : nullptr;
+    FILE* fp = isStreamValue(s) ? getStream(*this, s) : nullptr;
     if (!fp) {
       syntaxError(f, n);
       return false;
@@ -248,7 +250,7 @@ _cell* cfunction::builtin(Op op, _cell* form, Frame f, long n, int& keep) {
         case Op::Eql:
           return truth(eqlCells(a, b));
         case Op::StringEqual:
-          return StringEqual(a, b);
+          return made(StringEqual(a, b));
         case Op::Rplaca:
           return rplaca(a, b, f, n);
         default:
@@ -294,7 +296,7 @@ _cell* cfunction::builtin(Op op, _cell* form, Frame f, long n, int& keep) {
     case Op::Length: {
       _cell* v = eval(args->car, f, n);
       if (!v) return nullptr;
-      return jlength(v);
+      return checkedMade(jlength(*this, v), f, n);
     }
     case Op::Coerce:
       return coerce(args, f, n);
@@ -314,7 +316,7 @@ _cell* cfunction::builtin(Op op, _cell* form, Frame f, long n, int& keep) {
       if (one) {
         _cell* s = eval(args->car, f, n);
         if (!s) return nullptr;
-        out = isStreamValue(s) ? getStream(s) : nullptr;
+        out = isStreamValue(s) ? getStream(*this, s) : nullptr;
         if (!out) return syntaxError(f, n);
       }
       std::fputc('\n', out);

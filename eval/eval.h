@@ -56,6 +56,9 @@ class cfunction : public cmemory {
     valuesList = nullptr;
     return r;
   }
+  // `checked`, and a result that comes back is one this routine made; a failure leaves the
+  // values channel as it was.
+  _cell* checkedMade(_cell* r, Frame f, long n) { return checked(r, f, n) ? made(r) : nullptr; }
 
   // ---- bindings (eval/bindings.cpp) ----
   // 1 when bound, 0 when the arguments do not fit, -1 when an argument's evaluation failed.
@@ -71,7 +74,6 @@ class cfunction : public cmemory {
   int CheckFunc(_cell* args);
   static long tlength(_cell* l);
   static _cell* LastCell(_cell* l);
-  _cell* Copy(_cell* v);
   _cell* tmember(_cell* item, _cell* l);
 
   // ---- assignment, definitions, user calls (eval/definitions.cpp) ----
@@ -157,27 +159,20 @@ class cfunction : public cmemory {
   _cell* Random(_cell* form, Frame f, long n);
   _cell* makeReduced(int64_t num, int64_t den);  // exact result or null after its message
 
-  // ---- text (text/) ----
-  _cell* jlength(_cell* v);
+  // ---- text (eval/call_text.cpp) ----
   _cell* tchar(_cell* args, Frame f, long n);
   _cell* coerce(_cell* args, Frame f, long n);
-  _cell* StringEqual(_cell* a, _cell* b);
   _cell* char_to_code(_cell* args, Frame f, long n);
   _cell* code_to_char(_cell* args, Frame f, long n);
   _cell* symbolname(_cell* args, Frame f, long n);
   _cell* t_intern(_cell* args, Frame f, long n);
   _cell* t_intern_wide(_cell* args, Frame f, long n);
-  int toPathMojiretsu(_cell* s, unsigned char* buf, int len);
-  int isAllMoji(_cell* list);
 
-  // ---- streams (streams/) ----
+  // ---- streams (eval/call_streams.cpp) ----
   _cell* topen(_cell* args, Frame f, long n);
   _cell* tclose(_cell* form, Frame f, long n);
   _cell* tread(_cell* args, Frame f, long n);
   _cell* readLineOp(_cell* args, Frame f, long n);
-  FILE* getStream(_cell* c);
-  FILE* getStream2(_cell* c);
-  _cell* SetFilePointer(FILE* fp);
 
   // ---- time (eval/call_time.cpp) ----
   _cell* LocalTime(_cell* form, Frame f, long n);

@@ -1,4 +1,5 @@
-// cycle detection over cons structure
+// cycle detection over cons structure, and the copy that keeps cycles
+#include <algorithm>
 #include <unordered_map>
 #include <vector>
 
@@ -34,4 +35,55 @@ void findCycleTargets(_cell* root, std::unordered_set<const _cell*>& targets) {
     s.child++;
     enter(next);
   }
+}
+
+namespace {
+// Copies cons structure with a work list; cells in `keep` are copied once and shared, so a
+// cycle through them is copied as a cycle. Gives up (null) after `limit` conses when limit >= 0.
+_cell* copyConses(cmemory& m, _cell* v, const std::unordered_set<const _cell*>& keep, long limit) {
+  std::unordered_map<const _cell*, _cell*> copies;
+  struct Job {
+    _cell* from;
+    _cell* to;
+  };
+  static std::vector<Job> work;  // reused: copying never re-enters itself
+  work.clear();
+  long made = 0;
+  auto copyOf = [&](_cell* src) -> _cell* {
+    if (src->type != Type::Cons) return src;
+    bool shared = !keep.empty() && keep.count(src);
+    if (shared) {
+      auto it = copies.find(src);
+      if (it != copies.end()) return it->second;
+    }
+    _cell* c = m.getCell();
+    made++;
+    if (shared) copies.emplace(src, c);
+    work.push_back({src, c});
+    return c;
+  };
+  _cell* root = copyOf(v);
+  while (!work.empty()) {
+    if (limit >= 0 && made > limit) return nullptr;
+    Job j = work.back();
+    work.pop_back();
+    j.to->car = copyOf(j.from->car);
+    j.to->cdr = copyOf(j.from->cdr);
+  }
+  return root;
+}
+}  // namespace
+
+// Duplicates every cons reachable through car and cdr; atoms are shared. Only after an
+// in-place change can a value hold a cycle; a copy that grows large is then redone keeping
+// its cycles, instead of running for ever.
+_cell* cmemory::Copy(_cell* v) {
+  if (v->type != Type::Cons) return v;
+  const std::unordered_set<const _cell*> none;
+  if (!structureMutated) return copyConses(*this, v, none, -1);
+  long limit = std::min(freeCells / 4, 100000L);
+  if (_cell* c = copyConses(*this, v, none, limit)) return c;
+  std::unordered_set<const _cell*> targets;
+  findCycleTargets(v, targets);
+  return copyConses(*this, v, targets, -1);
 }

@@ -165,6 +165,7 @@ class cmemory {
   _cell* BunsuToCell(long n, long d);
   _cell* cons(_cell* a, _cell* d);  // a fresh cons (a convenience over getCell)
   _cell* stringFromBytes(const char* bytes, size_t n);  // a fresh string of exactly these bytes
+  _cell* Copy(_cell* v);  // fresh conses for all reachable through car and cdr; atoms shared
   long symbolCount() const { return static_cast<long>(symbolTop - symbolTable); }
 
   // parser (reader/parser.cpp)
@@ -216,10 +217,6 @@ class cmemory {
   _cell* njExpt(long double base, _cell* e);
   _cell* ijExpt(long base, _cell* e);
   _cell* bjExpt(long a, long c, _cell* e);
-
-  // streams and time (streams/, time/)
-  _cell* ReadLine();
-  _cell* ReadLineStrm(FILE* f);
 
  protected:
   long cellHigh = 0;  // cells ever handed out (the stress build poisons the free ones)

@@ -4,11 +4,9 @@
 // fixed one, and the result string is built straight from them.
 
 #include <string>
+#include <unordered_set>
 
-#include "eval/eval.h"
-#include "printer/printer.h"
-#include "heap/keywords.h"
-#include "heap/messages.h"
+#include "text/text.h"
 
 namespace {
 
@@ -41,22 +39,18 @@ bool isForbidden(unsigned char b) {
   }
 }
 
-// Appends the string's bytes up to its first element that is not a character. False when the
-// list turns out to be circular (RPLACD can make one): such a string has no name to give.
-[[nodiscard]] bool gatherBytes(_cell* s, std::string& out) {
-  _cell* p = s->cdr->cdr;
-  _cell* slow = p;
-  bool step = false;
-  while (isCons(p) && isChar(p->car)) {
+// The name a string gives: its bytes up to its first element that is not a character. False
+// when every element is a character and the list never ends (RPLACD can make one): such a
+// string has no name to give.
+[[nodiscard]] bool nameBytes(const _cell* s, std::string& out) {
+  if (stringBytes(s, out) || listLength(stringChars(s)) >= 0) return true;
+  // A circular list is read up to its first element seen twice.
+  std::unordered_set<const _cell*> seen;
+  for (const _cell* p = stringChars(s); seen.insert(p).second; p = p->cdr) {
+    if (!isChar(p->car)) return true;
     out.push_back(static_cast<char>(byteOf(p->car)));
-    p = p->cdr;
-    if (step) {
-      slow = slow->cdr;
-      if (slow == p) return false;
-    }
-    step = !step;
   }
-  return true;
+  return false;
 }
 
 // A name's bytes read as the inside of a string literal: a backslash stands for the byte
@@ -71,25 +65,6 @@ std::string unescapeName(const char* name) {
   return out;
 }
 
-}  // namespace
-
-// ---- SYMBOL-NAME ------------------------------------------------------------------------
-
-_cell* cfunction::symbolname(_cell* args, Frame f, long n) {
-  if (!isCons(args)) return fail(msg::TooFewArgsPlain, f, n);
-  _cell* v = eval(args->car, f, n);
-  if (!v) return nullptr;
-  if (!isSymbol(v)) return fail(msg::NotSymbolPlain, f, n);
-  const char* name = nameOf(v);
-  if (name[0] == ':') ++name;
-  std::string bytes = unescapeName(name);
-  return made(stringFromBytes(bytes.data(), bytes.size()));
-}
-
-// ---- INTERN, INTERN-WIDE ----------------------------------------------------------------
-
-namespace {
-
 // The scan INTERN and INTERN-WIDE share: the message that refuses the name (the first
 // offending byte decides), or null when the name is acceptable.
 [[nodiscard]] const char* checkName(const std::string& name, const InternMessages& m) {
@@ -101,30 +76,32 @@ namespace {
   return nullptr;
 }
 
-}  // namespace
-
-namespace {
 // INTERN and INTERN-WIDE differ only in their messages and in the symbol they make.
-_cell* internString(cfunction& m, _cell* args, Frame f, long n, const InternMessages& messages,
-                    bool wide) {
-  if (!isCons(args)) return m.fail(msg::TooFewArgsPlain, f, n);
-  _cell* s = m.eval(args->car, f, n);
-  if (!s) return nullptr;
+_cell* internString(cmemory& m, _cell* s, const InternMessages& messages, bool wide) {
   std::string name;
-  if (!isString(s) || !gatherBytes(s, name)) return m.fail(msg::NotStringPlain, f, n);
-  if (const char* problem = checkName(name, messages)) return m.fail(problem, f, n);
+  if (!isString(s) || !nameBytes(s, name)) return m.raise(msg::NotStringPlain);
+  if (const char* problem = checkName(name, messages)) return m.raise(problem);
   bool existed = !wide && m.CheckStringCell(name.c_str()) != nullptr;
   _cell* sym = wide ? m.getStringCellWide(name.c_str()) : m.getStringCell(name.c_str());
   if (!sym) return nullptr;
   m.valuesList = m.cons(sym, m.cons(existed ? TINTERNAL : NILCell, NILCell));
   return sym;
 }
+
 }  // namespace
 
-_cell* cfunction::t_intern(_cell* args, Frame f, long n) {
-  return internString(*this, args, f, n, kIntern, false);
+// ---- SYMBOL-NAME ------------------------------------------------------------------------
+
+_cell* symbolName(cmemory& m, _cell* v) {
+  if (!isSymbol(v)) return m.raise(msg::NotSymbolPlain);
+  const char* name = nameOf(v);
+  if (name[0] == ':') ++name;
+  std::string bytes = unescapeName(name);
+  return m.stringFromBytes(bytes.data(), bytes.size());
 }
 
-_cell* cfunction::t_intern_wide(_cell* args, Frame f, long n) {
-  return internString(*this, args, f, n, kInternWide, true);
-}
+// ---- INTERN, INTERN-WIDE ----------------------------------------------------------------
+
+_cell* intern(cmemory& m, _cell* s) { return internString(m, s, kIntern, false); }
+
+_cell* internWide(cmemory& m, _cell* s) { return internString(m, s, kInternWide, true); }

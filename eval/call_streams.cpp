@@ -1,0 +1,100 @@
+// The evaluator's side of the stream operators: their arguments, and the debug loop on failure.
+#include "eval/eval.h"
+#include "heap/keywords.h"
+#include "streams/streams.h"
+
+namespace {
+
+// OPEN enters the debug loop itself, without a message, when its name is missing or names no
+// file, and when its name or direction fails to evaluate, even after that evaluation's own
+// report; a pending THROW or RETURN-FROM is passed on untouched instead.
+_cell* openRefused(cfunction& m, Frame f, long n) {
+  m.errorlisp(f, n);
+  return nullptr;
+}
+
+_cell* openArgFailed(cfunction& m, Frame f, long n) {
+  return m.throwPending || m.returnFromPending ? nullptr : openRefused(m, f, n);
+}
+
+// READ's and READ-LINE's optional arguments after the stream.
+struct EofArgs {
+  bool error = true;       // eof-error-p: true unless given as NIL
+  _cell* value = NILCell;  // eof-value
+};
+
+// Evaluates the optional arguments in `rest`, keeping the eof-value on g; false when an
+// evaluation failed.
+bool evalEofArgs(cfunction& m, _cell* rest, Frame f, long n, CellFrame& g, EofArgs* eof) {
+  if (!isCons(rest)) return true;
+  _cell* e = m.eval(rest->car, f, n);
+  if (!e) return false;
+  eof->error = e != NILCell;
+  rest = rest->cdr;
+  if (!isCons(rest)) return true;
+  eof->value = m.eval(rest->car, f, n);
+  if (!eof->value) return false;
+  g.push(eof->value);
+  return true;
+}
+
+}  // namespace
+
+// ---- OPEN, CLOSE ------------------------------------------------------------------------
+
+_cell* cfunction::topen(_cell* args, Frame f, long n) {
+  if (!isCons(args)) return openRefused(*this, f, n);
+  CellFrame g(*this, args);
+  _cell* v = eval(args->car, f, n);
+  if (!v) return openArgFailed(*this, f, n);
+  unsigned char path[kPathBuffer];
+  const char* name = fileName(v, path);
+  if (!name) return openRefused(*this, f, n);
+
+  bool output = false;
+  _cell* rest = args->cdr;
+  if (isCons(rest) && rest->car == COLDIRECTION && isCons(rest->cdr)) {
+    _cell* dir = eval(rest->cdr->car, f, n);
+    if (!dir) return openArgFailed(*this, f, n);
+    output = dir == COLOUTPUT;
+  }
+  return checkedMade(openFile(*this, name, output), f, n);
+}
+
+_cell* cfunction::tclose(_cell* form, Frame f, long n) {
+  _cell* v = eval(form, f, n);
+  if (!v) return nullptr;
+  return checkedMade(closeStream(*this, v), f, n);
+}
+
+// ---- READ-LINE, READ --------------------------------------------------------------------
+
+// READ-LINE with one argument answers the end of a file with the empty string and T; given
+// eof-error-p and eof-value it answers there as READ does, so a reading loop can end.
+_cell* cfunction::readLineOp(_cell* args, Frame f, long n) {
+  if (!isCons(args)) return ReadLine(*this);
+  CellFrame g(*this, args);
+  _cell* s = eval(args->car, f, n);
+  if (!s) return nullptr;
+  g.push(s);
+  if (!checked(inputStream(*this, s, msg::InvalidStream), f, n)) return nullptr;
+  if (!isCons(args->cdr)) return ReadLineStrm(*this, getStream(*this, s));
+
+  EofArgs eof;
+  if (!evalEofArgs(*this, args->cdr, f, n, g, &eof)) return nullptr;
+  return checked(readLineOrEnd(*this, s, eof.error, eof.value), f, n);
+}
+
+_cell* cfunction::tread(_cell* args, Frame f, long n) {
+  if (!isCons(args)) return checkedMade(readTerminal(*this), f, n);
+
+  CellFrame g(*this, args);
+  _cell* s = eval(args->car, f, n);
+  if (!s) return nullptr;
+  g.push(s);
+  if (!checked(inputStream(*this, s, msg::StreamInvalidRead), f, n)) return nullptr;
+
+  EofArgs eof;
+  if (!evalEofArgs(*this, args->cdr, f, n, g, &eof)) return nullptr;
+  return checkedMade(readStream(*this, s, eof.error, eof.value), f, n);
+}

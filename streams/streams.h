@@ -1,0 +1,46 @@
+// Streams: the ten file slots, OPEN, CLOSE, READ and READ-LINE.
+//
+// Invariants
+// - A stream is an integer cell marked Attr::Stream holding a slot number 1 to 10; the slot
+//   holds the open handle or null. Only the attribute makes a stream: callers test it before
+//   `getStream`, which looks at the number alone.
+// - Every handle OPEN opens is stored in a slot or closed again before it returns.
+// - READ and READ-LINE read through `lineStr` and a line buffer of their own; nothing is kept
+//   between calls.
+// - The operations take evaluated values and never evaluate. A failure prints its message and
+//   returns null through `raise` (or `raised` when the reader printed it), and the evaluator
+//   opens the debug loop; a failed rewriting or parse returns null without asking for it.
+//   READ-LINE's results carry their values in `valuesList`.
+#pragma once
+
+#include <cstdio>
+
+#include "heap/heap.h"
+
+// OPEN's file-name buffer: names of 1 to 255 bytes, as the file system allows.
+constexpr int kPathBuffer = 256;
+
+// ---- slots ------------------------------------------------------------------------------
+FILE* getStream(cmemory& m, _cell* c);        // the handle in the slot c names, or null
+FILE* getStream2(cmemory& m, _cell* c);       // the same, and the slot is emptied
+_cell* SetFilePointer(cmemory& m, FILE* fp);  // a new stream for fp, or NIL when all are taken
+
+// ---- OPEN, CLOSE ------------------------------------------------------------------------
+// The file name a symbol or a string gives (a string's is copied into path), or null when
+// the value names no file.
+const char* fileName(_cell* v, unsigned char (&path)[kPathBuffer]);
+_cell* openFile(cmemory& m, const char* name, bool output);  // OPEN: a new stream
+_cell* closeStream(cmemory& m, _cell* v);                    // CLOSE: T
+
+// ---- READ, READ-LINE --------------------------------------------------------------------
+// The stream argument of READ or READ-LINE: s itself, or null after the message that it is no
+// stream, or `invalid` when its slot is empty.
+_cell* inputStream(cmemory& m, _cell* s, const char* invalid);
+_cell* readTerminal(cmemory& m);  // READ from the terminal: the datum
+// READ from a stream: the datum, or at the end of the file eofValue unless eofError.
+_cell* readStream(cmemory& m, _cell* s, bool eofError, _cell* eofValue);
+_cell* ReadLine(cmemory& m);  // READ-LINE from the terminal: line and NIL, or "" and T
+_cell* ReadLineStrm(cmemory& m, FILE* fp);  // READ-LINE from a file: line, and T unless it ended
+// READ-LINE from a stream given eof-error-p and eof-value: at the end of the file a failure,
+// or eofValue alone.
+_cell* readLineOrEnd(cmemory& m, _cell* s, bool eofError, _cell* eofValue);
