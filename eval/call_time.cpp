@@ -9,7 +9,7 @@ _cell* timeOp(cfunction& m, _cell* form, Frame f, long n, const char* message,
               _cell* (*op)(cmemory&, _cell*)) {
   _cell* v = m.eval(form, f, n);
   if (!v) return m.throwPending || m.returnFromPending ? nullptr : m.fail(message, f, n);
-  return m.made(m.checked(op(m, v), f, n));
+  return m.checkedMade(op(m, v), f, n);
 }
 }  // namespace
 
