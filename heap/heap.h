@@ -210,9 +210,6 @@ class cmemory {
   }
 
   // number helpers (numbers/)
-  int isPlus(_cell* c);
-  int isPlusExceptZero(_cell* c);
-  int isInRange(_cell* c);
   _cell* njExpt(long double base, _cell* e);
   _cell* ijExpt(long base, _cell* e);
   _cell* bjExpt(long a, long c, _cell* e);

@@ -1,5 +1,5 @@
 // The numeric tower: sum, difference, product and quotient of any two numbers, the folding
-// operators built on them, 1+ and 1-, MINUSP and the sign tests.
+// operators built on them, 1+ and 1-, MINUSP.
 //
 // Integer sums, differences and products wrap at 32 bits on unsigned words. Exact results
 // involving a fraction are formed in 64 bits and reduced; one whose terms do not fit in 32
@@ -281,19 +281,4 @@ _cell* cfunction::minusp(_cell* v, Frame, long) {
     return nullptr;
   }
   return made(below ? TCell : NILCell);
-}
-
-// ---- sign tests -------------------------------------------------------------------------
-int cmemory::isPlus(_cell* c) {
-  if (isInt(c)) return intOf(c) >= 0;
-  if (isRatio(c)) return numOf(c) >= 0;
-  if (isFloat(c)) return floatOf(c) >= 0.0L;
-  return 0;
-}
-
-int cmemory::isPlusExceptZero(_cell* c) {
-  if (isInt(c)) return intOf(c) > 0;
-  if (isRatio(c)) return numOf(c) > 0;
-  if (isFloat(c)) return floatOf(c) > 0.0L;
-  return 0;
 }

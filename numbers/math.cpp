@@ -228,10 +228,10 @@ _cell* applyMath(cfunction& m, _cell* form, Frame f, long n, const MathOp& op) {
       ok = isNumber(v);
       break;
     case Check::Positive:
-      ok = m.isPlusExceptZero(v) != 0;
+      ok = isPlusExceptZero(v) != 0;
       break;
     case Check::UnitRange:
-      ok = m.isInRange(v) != 0;
+      ok = isInRange(v) != 0;
       break;
   }
   if (!ok) return m.fail(op.message, f, n);
@@ -358,20 +358,6 @@ _cell* cfunction::jAtan(_cell* form, Frame f, long n) {
   static const MathOp op{[](double x) { return std::atan(x); }, Check::Number, msg::NotNumber, 0,
                          0};
   return applyMath(*this, form, f, n, op);
-}
-
-int cmemory::isInRange(_cell* c) {
-  long double v = 0;
-  if (isInt(c)) {
-    v = intOf(c);
-  } else if (isFloat(c)) {
-    v = floatOf(c);
-  } else if (isRatio(c)) {
-    v = ratioValue(c);
-  } else {
-    return 0;
-  }
-  return v >= -1.0L && v <= 1.0L;
 }
 
 // ---- EVENP, FLOOR -----------------------------------------------------------------------

@@ -13,6 +13,8 @@
 
 #include <cstdint>
 
+#include "heap/heap.h"
+
 class cmathproc {
  public:
   static long gcd(long a, long b);
@@ -23,3 +25,10 @@ class cmathproc {
 
 // Reduces a 64-bit pair; false when either reduced term does not fit in 32 bits.
 bool reduceWide(int64_t n, int64_t d, int32_t* outN, int32_t* outD);
+
+// ---- comparisons and sign tests (numbers/compare.cpp) ----
+// Numeric =; false in `ok` when an operand is not a number.
+bool numberEqual(_cell* a, _cell* b, bool& ok);
+int isPlus(_cell* c);            // a number >= 0
+int isPlusExceptZero(_cell* c);  // a number > 0
+int isInRange(_cell* c);         // a number from -1 to 1
