@@ -209,11 +209,6 @@ class cmemory {
     extraRoots[extraRootCount++] = slot;
   }
 
-  // number helpers (numbers/)
-  _cell* njExpt(long double base, _cell* e);
-  _cell* ijExpt(long base, _cell* e);
-  _cell* bjExpt(long a, long c, _cell* e);
-
   // streams and time (streams/, time/)
   _cell* ReadLine();
   _cell* ReadLineStrm(FILE* f);

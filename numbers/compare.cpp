@@ -1,5 +1,8 @@
-// Comparisons of numbers: numeric =, and the sign and range tests of EXPT, LOG, ASIN and ACOS.
+// Comparisons of numbers: numeric =, MINUSP, and the sign and range tests of EXPT, LOG, ASIN
+// and ACOS.
 
+#include "heap/keywords.h"
+#include "heap/messages.h"
 #include "numbers/numbers.h"
 
 // An integer never equals a fraction: a reduced fraction is never integral.
@@ -15,6 +18,21 @@ bool numberEqual(_cell* a, _cell* b, bool& ok) {
     return floatOf(c);
   };
   return asFloat(a) == asFloat(b);
+}
+
+// -0.0 and NaN are not below zero.
+_cell* minuspOf(cmemory& m, _cell* v) {
+  bool below = false;
+  if (isInt(v)) {
+    below = intOf(v) < 0;
+  } else if (isRatio(v)) {
+    below = numOf(v) < 0;
+  } else if (isFloat(v)) {
+    below = floatOf(v) < 0.0L;
+  } else {
+    return m.complain(msg::NotNumber);
+  }
+  return below ? TCell : NILCell;
 }
 
 int isPlus(_cell* c) {
