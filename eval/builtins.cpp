@@ -7,6 +7,7 @@
 #include "streams/streams.h"
 #include "text/text.h"
 #include "time/clock.h"
+#include "numbers/numbers.h"
 #include "printer/printer.h"
 #include "heap/keywords.h"
 #include "heap/messages.h"
@@ -36,21 +37,6 @@ bool eqlCells(_cell* a, _cell* b) {
     default:
       return false;
   }
-}
-
-// Numeric equality; false in `ok` when an operand is not a number.
-bool numberEqual(_cell* a, _cell* b, bool& ok) {
-  ok = isNumber(a) && isNumber(b);
-  if (!ok) return false;
-  if (isInt(a) && isInt(b)) return intOf(a) == intOf(b);
-  if (isRatio(a) && isRatio(b)) return numOf(a) == numOf(b) && denOf(a) == denOf(b);
-  if (isRatio(a) != isRatio(b) && (isInt(a) || isInt(b))) return false;
-  auto asFloat = [](const _cell* c) {
-    if (isInt(c)) return static_cast<long double>(intOf(c));
-    if (isRatio(c)) return ratioValue(c);
-    return floatOf(c);
-  };
-  return asFloat(a) == asFloat(b);
 }
 
 void blanks(FILE* out, long count) {

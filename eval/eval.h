@@ -132,11 +132,7 @@ class cfunction : public cmemory {
   void reportResult(_cell* r);  // how the top level and debug loops show a result
   _cell* breaklisp(Frame f, long n);
 
-  // ---- numbers (numbers/) ----
-  _cell* Wa(_cell* x, _cell* y);
-  _cell* Sa(_cell* x, _cell* y);
-  _cell* Seki(_cell* x, _cell* y);
-  _cell* Sho(_cell* x, _cell* y);
+  // ---- numbers (eval/call_numbers.cpp) ----
   _cell* plus(_cell* args, Frame f, long n);
   _cell* minus(_cell* args, Frame f, long n);
   _cell* times(_cell* args, Frame f, long n);
@@ -157,7 +153,6 @@ class cfunction : public cmemory {
   _cell* jEvenp(_cell* form, Frame f, long n);
   _cell* tfloor(_cell* form, Frame f, long n);
   _cell* Random(_cell* form, Frame f, long n);
-  _cell* makeReduced(int64_t num, int64_t den);  // exact result or null after its message
 
   // ---- text (eval/call_text.cpp) ----
   _cell* tchar(_cell* args, Frame f, long n);

@@ -210,14 +210,6 @@ class cmemory {
     extraRoots[extraRootCount++] = slot;
   }
 
-  // number helpers (numbers/)
-  int isPlus(_cell* c);
-  int isPlusExceptZero(_cell* c);
-  int isInRange(_cell* c);
-  _cell* njExpt(long double base, _cell* e);
-  _cell* ijExpt(long base, _cell* e);
-  _cell* bjExpt(long a, long c, _cell* e);
-
  protected:
   long cellHigh = 0;  // cells ever handed out (the stress build poisons the free ones)
   long markedCells = 0;  // counted while a collection marks

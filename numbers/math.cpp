@@ -8,11 +8,9 @@
 #include <cmath>
 #include <cstdint>
 
-#include "eval/eval.h"
-#include "heap/heap.h"
-#include "numbers/numbers.h"
 #include "heap/keywords.h"
 #include "heap/messages.h"
+#include "numbers/numbers.h"
 
 namespace {
 
@@ -141,14 +139,10 @@ _cell* intPower(cmemory& m, long b, const Exponent& e) {
       if (!exactRoot(b, e.den, &t)) return floatPower(m, b, e);
       break;
     default:
-      say(msg::ExponentNotNumber);
-      return nullptr;
+      return m.complain(msg::ExponentNotNumber);
   }
   uint64_t p = 0;
-  if (!guardedPow(t, timesOf(e.num), &p)) {
-    say(msg::IntOverflow);
-    return nullptr;
-  }
+  if (!guardedPow(t, timesOf(e.num), &p)) return m.complain(msg::IntOverflow);
   return m.IntToCell(static_cast<long>(p));
 }
 
@@ -156,18 +150,9 @@ _cell* intPower(cmemory& m, long b, const Exponent& e) {
 _cell* ratioOfPowers(cmemory& m, uint64_t a, uint64_t c, uint64_t k) {
   uint64_t pa = 0;
   uint64_t pc = 0;
-  if (!guardedPow(a, k, &pa)) {
-    say(msg::NumeratorOverflow);
-    return nullptr;
-  }
-  if (!guardedPow(c, k, &pc)) {
-    say(msg::DenominatorOverflow);
-    return nullptr;
-  }
-  if (pc == 0) {
-    say(msg::DenominatorZero);
-    return nullptr;
-  }
+  if (!guardedPow(a, k, &pa)) return m.complain(msg::NumeratorOverflow);
+  if (!guardedPow(c, k, &pc)) return m.complain(msg::DenominatorOverflow);
+  if (pc == 0) return m.complain(msg::DenominatorZero);
   if (pc == 1) return m.IntToCell(static_cast<long>(pa));
   return m.BunsuToCell(static_cast<long>(pa), static_cast<long>(pc));
 }
@@ -187,8 +172,7 @@ _cell* ratioPower(cmemory& m, long a, long c, const Exponent& e) {
       return ratioOfPowers(m, s, u, timesOf(e.num));
     }
     default:
-      say(msg::ExponentNotNumber);
-      return nullptr;
+      return m.complain(msg::ExponentNotNumber);
   }
 }
 
@@ -214,205 +198,156 @@ enum class Check { Number, Positive, UnitRange };
 struct MathOp {
   double (*fn)(double);
   Check check;
-  const char* message;  // printed, with the debug loop, when the check fails
+  const char* message;  // raised when the check fails
   int32_t exactArg;     // an integer argument with this value ...
   int32_t exactResult;  // ... gives this integer without a library call
 };
 
-_cell* applyMath(cfunction& m, _cell* form, Frame f, long n, const MathOp& op) {
-  _cell* v = m.eval(form, f, n);
-  if (!v) return nullptr;
+_cell* applyMath(cmemory& m, _cell* v, const MathOp& op) {
   bool ok = false;
   switch (op.check) {
     case Check::Number:
       ok = isNumber(v);
       break;
     case Check::Positive:
-      ok = m.isPlusExceptZero(v) != 0;
+      ok = isPlusExceptZero(v) != 0;
       break;
     case Check::UnitRange:
-      ok = m.isInRange(v) != 0;
+      ok = isInRange(v) != 0;
       break;
   }
-  if (!ok) return m.fail(op.message, f, n);
-  if (isInt(v) && intOf(v) == op.exactArg) return m.made(m.IntToCell(op.exactResult));
-  return m.made(m.NumberToCell(op.fn(libArg(v))));
+  if (!ok) return m.raise(op.message);
+  if (isInt(v) && intOf(v) == op.exactArg) return m.IntToCell(op.exactResult);
+  return m.NumberToCell(op.fn(libArg(v)));
 }
 
 }  // namespace
 
 // ---- EXPT -------------------------------------------------------------------------------
-_cell* cmemory::njExpt(long double base, _cell* e) {
+_cell* njExpt(cmemory& m, long double base, _cell* e) {
   Exponent x = Exponent::of(e);
-  if (x.kind == Exponent::None) {
-    say(msg::ExponentNotNumber);
-    return nullptr;
-  }
-  return floatPower(*this, base, x);
+  if (x.kind == Exponent::None) return m.complain(msg::ExponentNotNumber);
+  return floatPower(m, base, x);
 }
 
-_cell* cmemory::ijExpt(long base, _cell* e) { return intPower(*this, base, Exponent::of(e)); }
+_cell* ijExpt(cmemory& m, long base, _cell* e) { return intPower(m, base, Exponent::of(e)); }
 
-_cell* cmemory::bjExpt(long a, long c, _cell* e) {
-  return ratioPower(*this, a, c, Exponent::of(e));
-}
+_cell* bjExpt(cmemory& m, long a, long c, _cell* e) { return ratioPower(m, a, c, Exponent::of(e)); }
 
-_cell* cfunction::jExpt(_cell* baseForm, _cell* expoForm, Frame f, long n) {
-  _cell* base = nullptr;
-  {
-    CellFrame g(*this, expoForm);
-    base = eval(baseForm, f, n);
+// Only a base that is not a number >= 0 asks for the debug loop; the exponent's failures
+// do not.
+_cell* exptOf(cmemory& m, _cell* base, _cell* expo) {
+  if (!isPlus(base)) return m.raise(msg::NeedPositive);
+  if (isFloat(base)) return njExpt(m, floatOf(base), expo);
+  if (isPlus(expo)) {
+    return isInt(base) ? ijExpt(m, intOf(base), expo) : bjExpt(m, numOf(base), denOf(base), expo);
   }
-  if (!base) return nullptr;
-  _cell* expo = nullptr;
-  {
-    CellFrame g(*this, base);
-    expo = eval(expoForm, f, n);
-  }
-  if (!expo) return nullptr;
-  if (!isPlus(base)) return fail(msg::NeedPositive, f, n);
-
   Exponent e = Exponent::of(expo);
-  _cell* r = nullptr;
-  if (isFloat(base)) {
-    r = njExpt(floatOf(base), expo);
-  } else if (isPlus(expo)) {
-    r = isInt(base) ? ijExpt(intOf(base), expo) : bjExpt(numOf(base), denOf(base), expo);
-  } else if (e.kind == Exponent::None) {
-    say(msg::ExponentNotNumber);
-  } else if (isInt(base)) {
-    r = ratioPower(*this, 1, intOf(base), e.negated());  // 1/b to the magnitude
-  } else if (numOf(base) == 1) {
-    r = intPower(*this, denOf(base), e.negated());
-  } else {
-    r = ratioPower(*this, denOf(base), numOf(base), e.negated());
-  }
-  return r ? made(r) : nullptr;
+  if (e.kind == Exponent::None) return m.complain(msg::ExponentNotNumber);
+  if (isInt(base)) return ratioPower(m, 1, intOf(base), e.negated());  // 1/b to the magnitude
+  if (numOf(base) == 1) return intPower(m, denOf(base), e.negated());
+  return ratioPower(m, denOf(base), numOf(base), e.negated());
 }
 
 // ---- SQRT -------------------------------------------------------------------------------
-_cell* cfunction::jSqrt(_cell* form, Frame f, long n) {
-  _cell* v = eval(form, f, n);
-  if (!v) return nullptr;
+_cell* sqrtOf(cmemory& m, _cell* v) {
   if (isFloat(v)) {
-    if (floatOf(v) < 0.0L) return fail(msg::SqrtNegative, f, n);
-    return made(NumberToCell(std::sqrt(narrow(floatOf(v)))));
+    if (floatOf(v) < 0.0L) return m.raise(msg::SqrtNegative);
+    return m.NumberToCell(std::sqrt(narrow(floatOf(v))));
   }
   if (isInt(v)) {
-    if (intOf(v) < 0) return fail(msg::SqrtNegative, f, n);
+    if (intOf(v) < 0) return m.raise(msg::SqrtNegative);
     int64_t t = 0;
-    if (squareRoot(intOf(v), &t)) return made(IntToCell(static_cast<long>(t)));
-    return made(NumberToCell(std::sqrt(static_cast<double>(intOf(v)))));
+    if (squareRoot(intOf(v), &t)) return m.IntToCell(static_cast<long>(t));
+    return m.NumberToCell(std::sqrt(static_cast<double>(intOf(v))));
   }
-  if (!isRatio(v)) return fail(msg::SqrtNonNumber, f, n);
-  if (numOf(v) < 0) return fail(msg::SqrtNegative, f, n);
+  if (!isRatio(v)) return m.raise(msg::SqrtNonNumber);
+  if (numOf(v) < 0) return m.raise(msg::SqrtNegative);
   int64_t t = 0;
   int64_t u = 0;
-  if (!squareRoot(numOf(v), &t)) return made(NumberToCell(std::sqrt(libArg(v))));
-  if (squareRoot(denOf(v), &u))
-    return made(BunsuToCell(static_cast<long>(t), static_cast<long>(u)));
+  if (!squareRoot(numOf(v), &t)) return m.NumberToCell(std::sqrt(libArg(v)));
+  if (squareRoot(denOf(v), &u)) return m.BunsuToCell(static_cast<long>(t), static_cast<long>(u));
   long double root = std::sqrt(static_cast<double>(denOf(v)));
-  return made(NumberToCell(static_cast<long double>(t) / root));
+  return m.NumberToCell(static_cast<long double>(t) / root);
 }
 
 // ---- EXP, LOG, SIN, COS, TAN, ASIN, ACOS, ATAN ------------------------------------------
-_cell* cfunction::jExp(_cell* form, Frame f, long n) {
+_cell* expOf(cmemory& m, _cell* v) {
   static const MathOp op{[](double x) { return std::exp(x); }, Check::Number, msg::ExpArg, 0, 1};
-  return applyMath(*this, form, f, n, op);
+  return applyMath(m, v, op);
 }
 
-_cell* cfunction::jLog(_cell* form, Frame f, long n) {
+_cell* logOf(cmemory& m, _cell* v) {
   static const MathOp op{[](double x) { return std::log(x); }, Check::Positive, msg::NeedPositive,
                          1, 0};
-  return applyMath(*this, form, f, n, op);
+  return applyMath(m, v, op);
 }
 
-_cell* cfunction::jSin(_cell* form, Frame f, long n) {
+_cell* sinOf(cmemory& m, _cell* v) {
   static const MathOp op{[](double x) { return std::sin(x); }, Check::Number, msg::SinArg, 0, 0};
-  return applyMath(*this, form, f, n, op);
+  return applyMath(m, v, op);
 }
 
-_cell* cfunction::jCos(_cell* form, Frame f, long n) {
+_cell* cosOf(cmemory& m, _cell* v) {
   static const MathOp op{[](double x) { return std::cos(x); }, Check::Number, msg::CosArg, 0, 1};
-  return applyMath(*this, form, f, n, op);
+  return applyMath(m, v, op);
 }
 
-_cell* cfunction::jTan(_cell* form, Frame f, long n) {
+_cell* tanOf(cmemory& m, _cell* v) {
   static const MathOp op{[](double x) { return std::tan(x); }, Check::Number, msg::TanArg, 0, 0};
-  return applyMath(*this, form, f, n, op);
+  return applyMath(m, v, op);
 }
 
-_cell* cfunction::jAsin(_cell* form, Frame f, long n) {
+_cell* asinOf(cmemory& m, _cell* v) {
   static const MathOp op{[](double x) { return std::asin(x); }, Check::UnitRange, msg::OutOfRange,
                          0, 0};
-  return applyMath(*this, form, f, n, op);
+  return applyMath(m, v, op);
 }
 
-_cell* cfunction::jAcos(_cell* form, Frame f, long n) {
+_cell* acosOf(cmemory& m, _cell* v) {
   static const MathOp op{[](double x) { return std::acos(x); }, Check::UnitRange, msg::OutOfRange,
                          1, 0};
-  return applyMath(*this, form, f, n, op);
+  return applyMath(m, v, op);
 }
 
-_cell* cfunction::jAtan(_cell* form, Frame f, long n) {
+_cell* atanOf(cmemory& m, _cell* v) {
   static const MathOp op{[](double x) { return std::atan(x); }, Check::Number, msg::NotNumber, 0,
                          0};
-  return applyMath(*this, form, f, n, op);
-}
-
-int cmemory::isInRange(_cell* c) {
-  long double v = 0;
-  if (isInt(c)) {
-    v = intOf(c);
-  } else if (isFloat(c)) {
-    v = floatOf(c);
-  } else if (isRatio(c)) {
-    v = ratioValue(c);
-  } else {
-    return 0;
-  }
-  return v >= -1.0L && v <= 1.0L;
+  return applyMath(m, v, op);
 }
 
 // ---- EVENP, FLOOR -----------------------------------------------------------------------
-_cell* cfunction::jEvenp(_cell* form, Frame f, long n) {
-  _cell* v = eval(form, f, n);
-  if (!v) return nullptr;
-  if (!isInt(v)) return fail(msg::NotInteger, f, n);
+_cell* evenpOf(cmemory& m, _cell* v) {
+  if (!isInt(v)) return m.raise(msg::NotInteger);
   int32_t r = intOf(v) % 2;
-  return made(r == 1 || r == -1 ? NILCell : TCell);
+  return r == 1 || r == -1 ? NILCell : TCell;
 }
 
 // Two values: the floor and the remainder. A float whose floor has no 32-bit integer (an
 // infinity and NaN included) is refused instead of being converted into an arbitrary one.
-_cell* cfunction::tfloor(_cell* form, Frame f, long n) {
-  _cell* v = eval(form, f, n);
-  if (!v) return nullptr;
+_cell* floorOf(cmemory& m, _cell* v) {
   _cell* first = nullptr;
   _cell* second = nullptr;
   if (isInt(v)) {
-    first = getCell();  // a copy of the integer's cell, sharing its pool slot
+    first = m.getCell();  // a copy of the integer's cell, sharing its pool slot
     first->type = Type::Int;
     first->ip = v->ip;
     first->cdr = nullptr;
-    second = IntToCell(0);
+    second = m.IntToCell(0);
   } else if (isFloat(v)) {
     double fl = std::floor(narrow(floatOf(v)));
     if (!(fl >= static_cast<double>(INT32_MIN) && fl <= static_cast<double>(INT32_MAX))) {
-      return fail(msg::IntOverflow, f, n);
+      return m.raise(msg::IntOverflow);
     }
-    first = IntToCell(static_cast<long>(fl));
-    second = NumberToCell(floatOf(v) - static_cast<long double>(fl));
+    first = m.IntToCell(static_cast<long>(fl));
+    second = m.NumberToCell(floatOf(v) - static_cast<long double>(fl));
   } else if (isRatio(v)) {
-    first = IntToCell(static_cast<long>(std::floor(libArg(v))));
-    second = Sa(v, first);  // exact, strictly between 0 and 1
-    if (!second) {
-      errorlisp(f, n);
-      return nullptr;
-    }
+    first = m.IntToCell(static_cast<long>(std::floor(libArg(v))));
+    second = Sa(m, v, first);  // exact, strictly between 0 and 1
+    if (!second) return nullptr;
   } else {
-    return fail(msg::NotNumber, f, n);
+    return m.raise(msg::NotNumber);
   }
-  valuesList = cons(first, cons(second, NILCell));
+  m.valuesList = m.cons(first, m.cons(second, NILCell));
   return first;
 }

@@ -3,10 +3,8 @@
 
 #include <cstdint>
 
-#include "eval/eval.h"
-#include "heap/heap.h"
-#include "numbers/numbers.h"
 #include "heap/messages.h"
+#include "numbers/numbers.h"
 
 namespace {
 
@@ -31,20 +29,15 @@ uint32_t cmathproc::XorShift() {
 }
 
 // A refused limit leaves the generator where it was.
-_cell* cfunction::Random(_cell* form, Frame f, long n) {
-  _cell* v = eval(form, f, n);
-  if (!v) return nullptr;
+_cell* randomOf(cmemory& m, _cell* v) {
   if ((isInt(v) && intOf(v) < 0) || (isFloat(v) && floatOf(v) < 0.0L)) {
-    return fail(msg::NegativeLimit, f, n);
+    return m.raise(msg::NegativeLimit);
   }
-  if (!isInt(v) && !isFloat(v)) {
-    say(msg::NotNumber);
-    return nullptr;
-  }
+  if (!isInt(v) && !isFloat(v)) return m.complain(msg::NotNumber);
   uint32_t q = cmathproc::XorShift() / 10;
-  if (isFloat(v)) return made(NumberToCell(floatOf(v) / kScale * q));
+  if (isFloat(v)) return m.NumberToCell(floatOf(v) / kScale * q);
   long double scaled = static_cast<long double>(intOf(v)) / kScale * q;
   long r = static_cast<long>(scaled);  // toward zero; scaled lies in [0, limit + 1)
   if (r > intOf(v)) r = intOf(v);
-  return made(IntToCell(r));
+  return m.IntToCell(r);
 }

@@ -1,0 +1,136 @@
+// The evaluator's side of the number operators: their arguments, evaluated left to right,
+// and the debug loop on failure.
+#include "eval/eval.h"
+#include "numbers/numbers.h"
+
+namespace {
+
+using BinaryOp = _cell* (*)(cmemory&, _cell*, _cell*);
+using UnaryOp = _cell* (*)(cmemory&, _cell*);
+
+// A result the operator made clears the multiple-values channel; a failure leaves it as it
+// was.
+_cell* fresh(cfunction& m, _cell* r) { return r ? m.made(r) : nullptr; }
+
+// op on the value of the one argument form; null when either fails.
+_cell* applyTo(cfunction& m, _cell* form, Frame f, long n, UnaryOp op) {
+  _cell* v = m.eval(form, f, n);
+  if (!v) return nullptr;
+  return m.checked(op(m, v), f, n);
+}
+
+_cell* madeBy(cfunction& m, _cell* form, Frame f, long n, UnaryOp op) {
+  return fresh(m, applyTo(m, form, f, n, op));
+}
+
+// Folds the remaining argument forms into the accumulator, left to right. The accumulator
+// and the unconsumed list stay on the cell stack while each argument is evaluated.
+_cell* fold(cfunction& m, _cell* acc, _cell* rest, Frame f, long n, BinaryOp op) {
+  for (_cell* a = rest; isCons(a); a = a->cdr) {
+    _cell* v = nullptr;
+    {
+      CellFrame g(m, acc, a);
+      v = m.eval(a->car, f, n);
+    }
+    if (!v) return nullptr;
+    acc = m.checked(op(m, acc, v), f, n);
+    if (!acc) return nullptr;
+  }
+  return m.made(acc);
+}
+
+// The first argument of - and /, which stands alone when no other follows.
+_cell* foldFromFirst(cfunction& m, _cell* args, Frame f, long n, BinaryOp op) {
+  if (!isCons(args)) return m.fail(msg::TooFewArgs, f, n);
+  _cell* first = nullptr;
+  {
+    CellFrame g(m, args);
+    first = m.eval(args->car, f, n);
+  }
+  if (!first) return nullptr;
+  if (!isNumber(first)) return m.fail(msg::NotNumber, f, n);
+  if (!isCons(args->cdr)) return m.made(first);
+  return fold(m, first, args->cdr, f, n, op);
+}
+
+}  // namespace
+
+// ---- arithmetic -------------------------------------------------------------------------
+_cell* cfunction::plus(_cell* args, Frame f, long n) {
+  return fold(*this, IntToCell(0), args, f, n, Wa);
+}
+
+_cell* cfunction::times(_cell* args, Frame f, long n) {
+  return fold(*this, IntToCell(1), args, f, n, Seki);
+}
+
+_cell* cfunction::minus(_cell* args, Frame f, long n) {
+  return foldFromFirst(*this, args, f, n, Sa);
+}
+
+_cell* cfunction::divide(_cell* args, Frame f, long n) {
+  return foldFromFirst(*this, args, f, n, Sho);
+}
+
+_cell* cfunction::OnePlus(_cell* form, Frame f, long n) {
+  return madeBy(*this, form, f, n, onePlusOf);
+}
+
+_cell* cfunction::OneMinus(_cell* form, Frame f, long n) {
+  return madeBy(*this, form, f, n, oneMinusOf);
+}
+
+// The dispatcher evaluates MINUSP's argument; a null value has already been reported.
+_cell* cfunction::minusp(_cell* v, Frame f, long n) {
+  if (!v) return nullptr;
+  return fresh(*this, checked(minuspOf(*this, v), f, n));
+}
+
+// ---- mathematical functions -------------------------------------------------------------
+_cell* cfunction::jSqrt(_cell* form, Frame f, long n) { return madeBy(*this, form, f, n, sqrtOf); }
+
+// The base is evaluated with the exponent form protected, then the exponent with the base.
+_cell* cfunction::jExpt(_cell* baseForm, _cell* expoForm, Frame f, long n) {
+  _cell* base = nullptr;
+  {
+    CellFrame g(*this, expoForm);
+    base = eval(baseForm, f, n);
+  }
+  if (!base) return nullptr;
+  _cell* expo = nullptr;
+  {
+    CellFrame g(*this, base);
+    expo = eval(expoForm, f, n);
+  }
+  if (!expo) return nullptr;
+  return fresh(*this, checked(exptOf(*this, base, expo), f, n));
+}
+
+_cell* cfunction::jExp(_cell* form, Frame f, long n) { return madeBy(*this, form, f, n, expOf); }
+
+_cell* cfunction::jLog(_cell* form, Frame f, long n) { return madeBy(*this, form, f, n, logOf); }
+
+_cell* cfunction::jSin(_cell* form, Frame f, long n) { return madeBy(*this, form, f, n, sinOf); }
+
+_cell* cfunction::jCos(_cell* form, Frame f, long n) { return madeBy(*this, form, f, n, cosOf); }
+
+_cell* cfunction::jTan(_cell* form, Frame f, long n) { return madeBy(*this, form, f, n, tanOf); }
+
+_cell* cfunction::jAsin(_cell* form, Frame f, long n) { return madeBy(*this, form, f, n, asinOf); }
+
+_cell* cfunction::jAcos(_cell* form, Frame f, long n) { return madeBy(*this, form, f, n, acosOf); }
+
+_cell* cfunction::jAtan(_cell* form, Frame f, long n) { return madeBy(*this, form, f, n, atanOf); }
+
+_cell* cfunction::jEvenp(_cell* form, Frame f, long n) {
+  return madeBy(*this, form, f, n, evenpOf);
+}
+
+// FLOOR's result carries its two values, which the dispatcher keeps.
+_cell* cfunction::tfloor(_cell* form, Frame f, long n) {
+  return applyTo(*this, form, f, n, floorOf);
+}
+
+_cell* cfunction::Random(_cell* form, Frame f, long n) {
+  return madeBy(*this, form, f, n, randomOf);
+}
