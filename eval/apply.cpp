@@ -1,5 +1,6 @@
 // function objects and their application, LIST and VALUES, macros, backquote, RPLACA/D
 #include "eval/eval.h"
+#include "eval/twins.h"
 #include "printer/printer.h"
 #include "heap/keywords.h"
 #include "heap/messages.h"
@@ -123,6 +124,10 @@ _cell* cfunction::apply(_cell* args, _cell* rest, Frame f, long n) {
 
 // ---- macros -----------------------------------------------------------------------------
 _cell* cfunction::MacroExec2(_cell* args, _symval* rec, Frame f, long n) {
+  if (MacroTwin twin = macroTwin(rec->symbol)) {
+    _cell* expansion = twin(*this, args);
+    if (expansion != kRunText) return expansion ? Copy(expansion) : nullptr;
+  }
   _cell* def = rec->value;
   CellFrame g(*this, def, args);
   _cell* params = def->car;
@@ -197,6 +202,7 @@ _cell* cfunction::rplaca(_cell* c, _cell* v, Frame f, long n) {
   if (c->type != Type::Cons) return fail(msg::NotCons, f, n);
   c->car = v;
   structureMutated = true;
+  twinsMutated();
   return c;
 }
 
@@ -204,5 +210,6 @@ _cell* cfunction::rplacd(_cell* c, _cell* v, Frame f, long n) {
   if (c->type != Type::Cons) return fail(msg::NotCons, f, n);
   c->cdr = v;
   structureMutated = true;
+  twinsMutated();
   return c;
 }

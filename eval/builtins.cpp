@@ -4,6 +4,7 @@
 
 #include "eval/eval.h"
 #include "eval/ops.h"
+#include "eval/twins.h"
 #include "streams/streams.h"
 #include "text/text.h"
 #include "time/clock.h"
@@ -14,30 +15,6 @@
 
 namespace {
 _cell* truth(bool b) { return b ? TCell : NILCell; }
-
-bool eqCells(_cell* a, _cell* b) {
-  if (isSymbol(a) || isSymbol(b)) return a == b;
-  if (isInt(a) || isInt(b)) return isInt(a) && isInt(b) && intOf(a) == intOf(b);
-  if ((isCons(a) && isCons(b)) || (isArray(a) && isArray(b))) return a == b;
-  return false;
-}
-
-bool eqlCells(_cell* a, _cell* b) {
-  if (a == b) return true;
-  if (a->type != b->type) return false;
-  switch (a->type) {
-    case Type::Int:
-      return intOf(a) == intOf(b);
-    case Type::Float:
-      return floatOf(a) == floatOf(b);
-    case Type::Ratio:
-      return numOf(a) == numOf(b) && denOf(a) == denOf(b);
-    case Type::Char:
-      return byteOf(a) == byteOf(b);
-    default:
-      return false;
-  }
-}
 
 void blanks(FILE* out, long count) {
   for (long i = 0; i < count; i++) std::fputc(' ', out);
@@ -66,6 +43,7 @@ _cell* cfunction::symbolFunction(_cell* args, Frame f, long n) {
   if (!v) return nullptr;
   _symval* rec = isSymbol(v) ? getFuncval2(v) : nullptr;
   if (!rec) return fail(msg::NoFunctionRecord, f, n);
+  twinsExposed(v);
   return cons(rec->tag == 'f' ? FUNCTION : MACRO, rec->value);
 }
 

@@ -1,5 +1,6 @@
 // assignment and definition forms, and the call of a user-defined function
 #include "eval/eval.h"
+#include "eval/twins.h"
 #include "printer/printer.h"
 #include "heap/keywords.h"
 #include "heap/messages.h"
@@ -67,6 +68,7 @@ _cell* cfunction::tdefun(_cell* args, Frame f, long n, char tag) {
   rec->value = cons(params, cons(cons(BLOCKLISP, cons(name, body)), NILCell));
   rec->symbol = sym;
   rec->tag = tag;
+  twinsRedefined(sym);
   return name;
 }
 
@@ -91,10 +93,11 @@ _cell* cfunction::callUser(_cell* form, Frame f, long n) {
   if (nn && !frame.recs()) return fail(msg::FrameAllocFail, f, n);
   if (int bound = initTemploc(frame.recs(), nn, params, args, f, n); bound <= 0)
     return bound < 0 ? argumentFailed(msg::ArgCount, f, n) : fail(msg::ArgCount, f, n);
-  _cell* r;
+  _cell* r = kRunText;
   {
     LocFrame reg(*this, frame.recs(), nn);
-    r = tprogn(def->cdr, frame.recs(), nn);
+    if (FunctionTwin twin = functionTwin(head)) r = twin(*this, frame.recs(), nn, f, n);
+    if (r == kRunText) r = tprogn(def->cdr, frame.recs(), nn);
   }
   returnFromValue = nullptr;  // a RETURN-FROM's value does not cross a function boundary
   returnFromValues = nullptr;

@@ -135,6 +135,32 @@ inline long listLength(const _cell* l) {
   return count;
 }
 
+// EQ and EQL of two values: identity, except that EQ also matches equal integers and EQL
+// equal numbers of one type and equal characters.
+inline bool eqCells(_cell* a, _cell* b) {
+  if (isSymbol(a) || isSymbol(b)) return a == b;
+  if (isInt(a) || isInt(b)) return isInt(a) && isInt(b) && intOf(a) == intOf(b);
+  if ((isCons(a) && isCons(b)) || (isArray(a) && isArray(b))) return a == b;
+  return false;
+}
+
+inline bool eqlCells(_cell* a, _cell* b) {
+  if (a == b) return true;
+  if (a->type != b->type) return false;
+  switch (a->type) {
+    case Type::Int:
+      return intOf(a) == intOf(b);
+    case Type::Float:
+      return floatOf(a) == floatOf(b);
+    case Type::Ratio:
+      return numOf(a) == numOf(b) && denOf(a) == denOf(b);
+    case Type::Char:
+      return byteOf(a) == byteOf(b);
+    default:
+      return false;
+  }
+}
+
 // The one test of what a string is, shared by every subsystem.
 inline bool isString(const _cell* c) {
   return isArray(c) && c->car && isInt(c->car) && intOf(c->car) == 1 && c->cdr && isCons(c->cdr) &&

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "eval/ops.h"
+#include "eval/twins.h"
 #include "shell/clisp.h"
 #include "heap/keywords.h"
 #include "shell/library.h"
@@ -25,7 +26,11 @@ void clisp::SetKeyword() {
   initOperators();
 }
 
-int clisp::ReadEvalLoop() { return LoadTexts(ReadEvalData, kLibraryForms); }
+int clisp::ReadEvalLoop() {
+  if (!LoadTexts(ReadEvalData, kLibraryForms)) return 0;
+  initTwins(*this);
+  return 1;
+}
 
 int clisp::LoadTexts(const char* const* texts, int count) {
   for (int i = 0; i < count; i++) {

@@ -1,0 +1,189 @@
+// the twin registry: which library definitions have twins, and whether each may run
+#include "eval/twins.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include "eval/ops.h"
+#include "heap/keywords.h"
+
+namespace {
+_cell runTextMark{};
+}  // namespace
+_cell* const kRunText = &runTextMark;
+
+// ---- the table ---------------------------------------------------------------------------
+namespace {
+struct Row {
+  const char* name;   // as the library spells it
+  const char* reach;  // the other library names its text reaches, blank-separated
+  FunctionTwin fn;
+  MacroTwin macro;
+};
+
+std::vector<Row>& rows() {
+  static std::vector<Row> table;
+  return table;
+}
+
+struct Entry {
+  _cell* sym;
+  std::vector<_cell*> reach;
+  FunctionTwin fn;
+  MacroTwin macro;
+  bool on;
+};
+
+bool gEnabled = true;
+std::vector<Entry> gEntries;
+std::vector<_cell*> gLibraryDefs;  // by symIndex: the definition the library made
+std::vector<int> gEntryOf;         // by symIndex: entry index + 1, or 0
+std::vector<char> gExposed;        // by symIndex: SYMBOL-FUNCTION handed it out
+bool gAnyExposed = false;
+cfunction* gMachine = nullptr;
+
+_cell* definitionOf(const _cell* sym) {
+  _symval* rec = gMachine->getFuncval2(const_cast<_cell*>(sym));
+  return rec ? rec->value : nullptr;
+}
+
+bool libraryOwn(const _cell* sym) {
+  size_t i = static_cast<size_t>(sym->symIndex);
+  return i < gLibraryDefs.size() && gLibraryDefs[i] && definitionOf(sym) == gLibraryDefs[i];
+}
+
+void recompute() {
+  for (Entry& e : gEntries) {
+    if (!e.on) continue;
+    bool own = libraryOwn(e.sym);
+    for (_cell* r : e.reach) own = own && libraryOwn(r);
+    e.on = own;
+  }
+}
+
+const Entry* entryOf(const _cell* sym) {
+  size_t i = static_cast<size_t>(sym->symIndex);
+  if (i >= gEntryOf.size() || !gEntryOf[i]) return nullptr;
+  const Entry& e = gEntries[gEntryOf[i] - 1];
+  return e.on ? &e : nullptr;
+}
+}  // namespace
+
+void registerTwin(const char* name, const char* reach, FunctionTwin fn, MacroTwin macro) {
+  rows().push_back({name, reach, fn, macro});
+}
+
+namespace {
+void registerAllTwins(cfunction& m) { registerListTwins(m); }
+}  // namespace
+
+void initTwins(cfunction& m) {
+  gMachine = &m;
+  const char* env = std::getenv("ZELKORA_TWINS");
+  gEnabled = !(env && std::strcmp(env, "0") == 0);
+  if (!gEnabled) return;
+  registerAllTwins(m);
+  size_t symbols = static_cast<size_t>(m.symbolCount());
+  gLibraryDefs.assign(symbols, nullptr);
+  gEntryOf.assign(symbols, 0);
+  gExposed.assign(symbols, 0);
+  for (_symval* r = m.funcTable; r < m.funcTop; r++)
+    if (r->symbol) gLibraryDefs[static_cast<size_t>(r->symbol->symIndex)] = r->value;
+  auto symbolOf = [&](const std::string& text) {
+    std::string upper;
+    for (char c : text) upper.push_back(c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c);
+    return m.CheckStringCell(upper.c_str());
+  };
+  for (const Row& row : rows()) {
+    Entry e{symbolOf(row.name), {}, row.fn, row.macro, true};
+    const char* p = row.reach;
+    while (*p) {
+      const char* q = std::strchr(p, ' ');
+      std::string word(p, q ? static_cast<size_t>(q - p) : std::strlen(p));
+      if (_cell* s = symbolOf(word)) e.reach.push_back(s);
+      else e.on = false;  // a name the library does not define: the table is wrong
+      p = q ? q + 1 : p + word.size();
+    }
+    if (!e.sym) continue;
+    e.on = e.on && libraryOwn(e.sym);
+    gEntries.push_back(e);
+    gEntryOf[static_cast<size_t>(e.sym->symIndex)] = static_cast<int>(gEntries.size());
+  }
+}
+
+FunctionTwin functionTwin(const _cell* sym) {
+  const Entry* e = entryOf(sym);
+  return e ? e->fn : nullptr;
+}
+
+MacroTwin macroTwin(const _cell* sym) {
+  const Entry* e = entryOf(sym);
+  return e ? e->macro : nullptr;
+}
+
+void twinsRedefined(const _cell* sym) {
+  size_t i = static_cast<size_t>(sym->symIndex);
+  if (i < gLibraryDefs.size() && gLibraryDefs[i]) recompute();
+}
+
+void twinsExposed(const _cell* sym) {
+  size_t i = static_cast<size_t>(sym->symIndex);
+  if (i < gLibraryDefs.size() && gLibraryDefs[i]) {
+    gExposed[i] = 1;
+    gAnyExposed = true;
+  }
+}
+
+// An exposed definition may have been changed in place: its twins stop for good.
+void twinsMutated() {
+  if (!gAnyExposed) return;
+  for (Entry& e : gEntries) {
+    bool touched = gExposed[static_cast<size_t>(e.sym->symIndex)];
+    for (_cell* r : e.reach) touched = touched || gExposed[static_cast<size_t>(r->symIndex)];
+    if (touched) e.on = false;
+  }
+}
+
+// ---- calling user functions ----------------------------------------------------------------
+namespace {
+// Built-ins that answer any values without failing, so that neither the forms FUNCALL would
+// have handed them nor the frame it would have run them in can show.
+bool valueBuiltin(const _cell* sym, long count) {
+  if (count == 2) return sym == EQ || sym == EQL || sym == STRINGEQUAL || sym == CONS || sym == LIST;
+  return sym == ATOM || sym == NULLP || sym == CONSP || sym == SYMBOLP || sym == NUMBERP ||
+         sym == INTEGERP || sym == STRINGP || sym == CHARACTERP || sym == ARRAYP || sym == LIST;
+}
+
+bool lambdaListTakes(_cell* params, long count) {
+  long required = 0;
+  for (_cell* p = params; isCons(p); p = p->cdr) {
+    if (p->car == AMPREST || p->car == AMPBODY) return count >= required;
+    if (!isSymbol(p->car)) return false;
+    required++;
+  }
+  if (listLength(params) < 0) return false;
+  return required == 0 || required == count;
+}
+}  // namespace
+
+bool callableWith(cfunction& m, _cell* fn, long count) {
+  if (isCons(fn)) {
+    return fn->car == LAMBDA && isCons(fn->cdr) && lambdaListTakes(fn->cdr->car, count);
+  }
+  if (!isSymbol(fn)) return false;
+  if (opOf(fn) != Op::None) return valueBuiltin(fn, count);
+  _symval* rec = m.getFuncval2(fn);
+  return rec && rec->tag == 'f' && lambdaListTakes(rec->value->car, count);
+}
+
+_cell* callWith(cfunction& m, _cell* fn, _cell* a, _cell* b, long count, Frame f, long n) {
+  CellFrame g(m, fn);
+  _cell* args = count == 2 ? m.cons(b, NILCell) : NILCell;
+  g.push(args);
+  args = m.cons(a, args);
+  g.push(args);
+  _cell* quoted = g.push(m.MakeQuoteEach(args));
+  if (isSymbol(fn)) return m.eval(g.push(m.cons(fn, quoted)), f, n);
+  return m.callObject(fn, quoted, f, n);
+}

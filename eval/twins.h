@@ -1,0 +1,48 @@
+// Native twins of the start-up library: C++ versions of library functions and macros that give
+// exactly what the library's text gives, only faster.
+//
+// Invariants
+// - A twin runs only while its definition, and every library definition its text reaches, is
+//   still the one the library made. A DEFUN or DEFMACRO of any of those names turns it off for
+//   good, and so does an in-place change of a definition that SYMBOL-FUNCTION handed out.
+//   ZELKORA_TWINS=0 in the environment turns every twin off.
+// - A function twin gets the call's frame: the evaluated arguments, bound as the text's frame
+//   would hold them. It answers the text's result; or null after the same failure the text
+//   would have had (a user function it called failed or left non-locally); or kRunText, before
+//   anything observable has happened, for an input it does not handle exactly.
+// - A macro twin gets the argument forms and builds an expansion EQUAL to the text's (the
+//   caller copies it, as it copies the text's), or answers kRunText.
+// - Twins may allocate differently from the texts, so collector counts may differ.
+#pragma once
+
+#include "eval/eval.h"
+
+// The answer of a twin that leaves the call to the text.
+extern _cell* const kRunText;
+
+using FunctionTwin = _cell* (*)(cfunction& m, Frame args, long count, Frame f, long n);
+using MacroTwin = _cell* (*)(cfunction& m, _cell* forms);
+
+// Called once the library is loaded: records its definitions and which twins may run.
+void initTwins(cfunction& m);
+// The twin of a call of this symbol, or null when the text must run.
+FunctionTwin functionTwin(const _cell* sym);
+MacroTwin macroTwin(const _cell* sym);
+// A definition of this symbol was replaced (DEFUN, DEFMACRO).
+void twinsRedefined(const _cell* sym);
+// SYMBOL-FUNCTION handed out this symbol's definition; an in-place change may follow.
+void twinsExposed(const _cell* sym);
+// Some cons was changed in place (RPLACA, RPLACD).
+void twinsMutated();
+
+// ---- for the twins themselves (eval/twins_*.cpp) ----
+// Adds a row to the table: the library name, the other library names its text reaches
+// (blank-separated), and the twin. Called from registerAllTwins, before initTwins reads them.
+void registerTwin(const char* name, const char* reach, FunctionTwin fn, MacroTwin macro = nullptr);
+void registerListTwins(cfunction& m);  // eval/twins_lists.cpp
+// Whether fn can be called with `count` arguments the way FUNCALL of it would, without any
+// failure coming from the call itself: a function object or a DEFUN whose lambda list takes
+// that many, or a built-in that works on values alone.
+bool callableWith(cfunction& m, _cell* fn, long count);
+// FUNCALL of fn on values, in the frame f: its result, or null after its failure.
+_cell* callWith(cfunction& m, _cell* fn, _cell* a, _cell* b, long count, Frame f, long n);

@@ -1,0 +1,374 @@
+// twins of the library's comparisons, predicates and list functions
+#include <cstdint>
+#include <vector>
+
+#include "eval/twins.h"
+#include "heap/keywords.h"
+#include "text/text.h"
+
+namespace {
+_cell* truth(bool b) { return b ? TCell : NILCell; }
+
+// ---- comparisons ---------------------------------------------------------------------------
+// The texts decide by MINUSP and ZEROP of (- x y): integer differences wrap at 32 bits, and a
+// float difference is taken in extended precision. Fractions are left to the texts.
+enum class Sign { Minus, Zero, Plus, Unknown };
+
+Sign signOfDifference(const _cell* x, const _cell* y) {
+  if (isInt(x) && isInt(y)) {
+    int32_t d = static_cast<int32_t>(static_cast<uint32_t>(intOf(x)) - static_cast<uint32_t>(intOf(y)));
+    return d < 0 ? Sign::Minus : d == 0 ? Sign::Zero : Sign::Plus;
+  }
+  long double a, b;
+  if (isFloat(x) && (isFloat(y) || isInt(y))) {
+    a = floatOf(x);
+    b = isFloat(y) ? floatOf(y) : intOf(y);
+  } else if (isInt(x) && isFloat(y)) {
+    a = intOf(x);
+    b = floatOf(y);
+  } else {
+    return Sign::Unknown;
+  }
+  long double d = a - b;
+  if (d != d) return Sign::Unknown;
+  return d < 0 ? Sign::Minus : d == 0 ? Sign::Zero : Sign::Plus;
+}
+
+template <bool (*decide)(Sign)>
+_cell* compare(cfunction&, Frame a, long, Frame, long) {
+  Sign s = signOfDifference(a[0].value, a[1].value);
+  if (s == Sign::Unknown) return kRunText;
+  return truth(decide(s));
+}
+bool less(Sign s) { return s == Sign::Minus; }
+bool greater(Sign s) { return s == Sign::Plus; }
+bool lessOrEqual(Sign s) { return s != Sign::Plus; }
+bool greaterOrEqual(Sign s) { return s != Sign::Minus; }
+
+// ---- predicates ----------------------------------------------------------------------------
+_cell* notTwin(cfunction&, Frame a, long, Frame, long) { return truth(a[0].value == NILCell); }
+
+_cell* listpTwin(cfunction&, Frame a, long, Frame, long) {
+  return truth(a[0].value == NILCell || isCons(a[0].value));
+}
+
+_cell* zeropTwin(cfunction&, Frame a, long, Frame, long) {
+  _cell* x = a[0].value;
+  if (isInt(x)) return truth(intOf(x) == 0);
+  if (isFloat(x)) return truth(floatOf(x) == 0);
+  if (isRatio(x)) return NILCell;
+  return kRunText;
+}
+
+// EQUAL walks car-first with a work list; a structure too large to be acyclic for sure is left
+// to the text, which nothing observable has happened for.
+_cell* equalTwin(cfunction&, Frame a, long, Frame, long) {
+  constexpr long kMaxSteps = 50000000;
+  std::vector<std::pair<_cell*, _cell*>> work{{a[0].value, a[1].value}};
+  long steps = 0;
+  while (!work.empty()) {
+    auto [x, y] = work.back();
+    work.pop_back();
+    for (;;) {
+      if (++steps > kMaxSteps) return kRunText;
+      if (!isCons(x)) {
+        if (eqlCells(x, y)) break;
+        if (isString(x) && isString(y) && StringEqual(x, y) != NILCell) break;
+        return NILCell;
+      }
+      if (!isCons(y)) return NILCell;
+      work.push_back({x->cdr, y->cdr});
+      x = x->car;
+      y = y->car;
+    }
+  }
+  return TCell;
+}
+
+// ---- accessors -----------------------------------------------------------------------------
+// c[ad]+r by the letters between c and r, applied right to left; CAR and CDR of anything but a
+// cons fail in the text.
+template <const char* path>
+_cell* cxr(cfunction&, Frame a, long, Frame, long) {
+  _cell* x = a[0].value;
+  const char* end = path;
+  while (*end) end++;
+  for (const char* p = end; p-- != path;) {
+    if (!isCons(x)) return kRunText;
+    x = *p == 'a' ? x->car : x->cdr;
+  }
+  return x;
+}
+
+// NTH walks n cdrs and takes the car; running off the list fails in the text.
+_cell* nthOf(_cell* n, _cell* l) {
+  if (!isInt(n) || intOf(n) < 0) return kRunText;
+  for (int32_t k = intOf(n); k > 0; k--) {
+    if (!isCons(l)) return kRunText;
+    l = l->cdr;
+  }
+  return isCons(l) ? l->car : kRunText;
+}
+
+_cell* nthTwin(cfunction&, Frame a, long, Frame, long) { return nthOf(a[0].value, a[1].value); }
+
+template <int k>
+_cell* ordinal(cfunction&, Frame a, long, Frame, long) {
+  _cell* l = a[0].value;
+  for (int i = 0; i < k; i++) {
+    if (!isCons(l)) return kRunText;
+    l = l->cdr;
+  }
+  return isCons(l) ? l->car : kRunText;
+}
+
+_cell* nthcdrTwin(cfunction&, Frame a, long, Frame, long) {
+  _cell* n = a[0].value;
+  _cell* l = a[1].value;
+  if (!isInt(n) || intOf(n) == INT32_MIN) return kRunText;
+  if (intOf(n) < 0) return NILCell;
+  for (int32_t k = intOf(n); k > 0 && isCons(l); k--) l = l->cdr;
+  return l;
+}
+
+// LAST: the last cons (a dotted tail stays behind it), an atom itself; a circular list is the
+// text's (LENGTH refuses it).
+_cell* lastTwin(cfunction&, Frame a, long, Frame, long) {
+  _cell* x = a[0].value;
+  if (!isCons(x)) return x;
+  if (listLength(x) < 0) return kRunText;
+  while (isCons(x->cdr)) x = x->cdr;
+  return x;
+}
+
+// ---- building lists ------------------------------------------------------------------------
+// A fresh copy of the conses of x (its dotted tail dropped) ending in y.
+_cell* appendCopy(cfunction& m, _cell* x, _cell* y) {
+  CellFrame g(m, x, y);
+  _cell* head = NILCell;
+  _cell* tail = nullptr;
+  for (; isCons(x); x = x->cdr) {
+    _cell* c = m.cons(x->car, y);
+    if (tail) tail->cdr = c;
+    else head = g.push(c);
+    tail = c;
+  }
+  return tail ? head : y;
+}
+
+_cell* append1Twin(cfunction& m, Frame a, long, Frame, long) {
+  if (listLength(a[0].value) < 0) return kRunText;
+  return appendCopy(m, a[0].value, a[1].value);
+}
+
+// REVERSE1 of a list: its elements reversed in fresh conses, a dotted tail dropped.
+_cell* reversed(cfunction& m, _cell* x) {
+  _cell* r = NILCell;
+  for (; isCons(x); x = x->cdr) r = m.cons(x->car, r);
+  return r;
+}
+
+_cell* reverse1Twin(cfunction& m, Frame a, long, Frame, long) {
+  _cell* x = a[0].value;
+  if (!isCons(x)) return x;
+  if (listLength(x) < 0) return kRunText;
+  return reversed(m, x);
+}
+
+_cell* reverseTwin(cfunction& m, Frame a, long, Frame, long) {
+  _cell* x = a[0].value;
+  if (isString(x)) {
+    if (listLength(stringChars(x)) < 0) return kRunText;
+    _cell* chars = coerceTo(m, x, LIST);
+    if (!chars) return kRunText;
+    CellFrame g(m, chars);
+    return coerceTo(m, g.push(reversed(m, chars)), STRING) ?: kRunText;
+  }
+  return reverse1Twin(m, a, 1, nullptr, 0);
+}
+
+// ---- searching ----------------------------------------------------------------------------
+_cell* gTestKey = nullptr;  // the keyword :TEST
+
+// Calls test on (a b) unless it is EQ or EQL, which answer at once. 1 true, 0 false, -1 failed.
+int holds(cfunction& m, _cell* test, _cell* a, _cell* b, Frame f, long n) {
+  if (test == EQL) return eqlCells(a, b);
+  if (test == EQ) return eqCells(a, b);
+  _cell* r = callWith(m, test, a, b, 2, f, n);
+  return r ? r != NILCell : -1;
+}
+
+// MEMBER: the :TEST given as the first two of the rest arguments, else EQL; every element up to
+// the match must be reachable by CAR, so a dotted tail before a match is the text's.
+_cell* memberTwin(cfunction& m, Frame a, long, Frame f, long n) {
+  _cell* item = a[0].value;
+  _cell* l = a[1].value;
+  _cell* rest = a[2].value;
+  _cell* test = EQL;
+  if (isCons(rest) && rest->car == gTestKey && isCons(rest->cdr)) test = rest->cdr->car;
+  if (!callableWith(m, test, 2) || listLength(l) < 0) return kRunText;
+  if (test != EQL && test != EQ) {  // a user test sees every element; a dotted tail must not come
+    _cell* p = l;
+    while (isCons(p)) p = p->cdr;
+    if (p != NILCell) return kRunText;
+  }
+  CellFrame g(m, item, l);
+  g.push(test);
+  for (; isCons(l); l = l->cdr) {
+    int h = holds(m, test, item, l->car, f, n);
+    if (h < 0) return nullptr;
+    if (h) return l;
+  }
+  return l == NILCell ? NILCell : kRunText;
+}
+
+// ASSOC: EQ unless the rest arguments are :TEST and a test (two or more of them); each entry
+// before the match must be a cons.
+_cell* assocTwin(cfunction& m, Frame a, long, Frame f, long n) {
+  _cell* x = a[0].value;
+  _cell* l = a[1].value;
+  _cell* rest = a[2].value;
+  _cell* test = EQ;
+  if (listLength(rest) >= 2 && rest->car == gTestKey) test = rest->cdr->car;
+  if (!callableWith(m, test, 2) || listLength(l) < 0) return kRunText;
+  if (test != EQL && test != EQ) {
+    for (_cell* p = l; isCons(p); p = p->cdr)
+      if (!isCons(p->car)) return kRunText;
+  }
+  CellFrame g(m, x, l);
+  g.push(test);
+  for (; isCons(l); l = l->cdr) {
+    if (!isCons(l->car)) return kRunText;
+    int h = holds(m, test, x, l->car->car, f, n);
+    if (h < 0) return nullptr;
+    if (h) return l->car;
+  }
+  return NILCell;
+}
+
+// MAPCAR of one list, or of two (the first of the rest lists), stopping at the shorter; the
+// function is called on the elements in order, and the results are collected in fresh conses.
+_cell* mapcarTwin(cfunction& m, Frame a, long, Frame f, long n) {
+  _cell* fn = a[0].value;
+  _cell* l1 = a[1].value;
+  _cell* rest = a[2].value;
+  bool two = isCons(rest);
+  _cell* l2 = two ? rest->car : NILCell;
+  if (!isCons(l1) || (two && !isCons(l2))) return NILCell;
+  if (!callableWith(m, fn, two ? 2 : 1) || listLength(l1) < 0 || (two && listLength(l2) < 0))
+    return kRunText;
+  CellFrame g(m, fn, l1);
+  g.push(l2);
+  _cell* head = NILCell;
+  _cell* tail = nullptr;
+  for (; isCons(l1) && (!two || isCons(l2)); l1 = l1->cdr, l2 = two ? l2->cdr : l2) {
+    _cell* v = callWith(m, fn, l1->car, two ? l2->car : NILCell, two ? 2 : 1, f, n);
+    if (!v) return nullptr;
+    _cell* c = m.cons(v, NILCell);
+    if (tail) tail->cdr = c;
+    else head = g.push(c);
+    tail = c;
+  }
+  return head;
+}
+
+// ---- arithmetic ----------------------------------------------------------------------------
+// MOD of integers: x minus y times the floor of the exact quotient, wrapping at 32 bits.
+_cell* modTwin(cfunction& m, Frame a, long, Frame, long) {
+  _cell* x = a[0].value;
+  _cell* y = a[1].value;
+  if (!isInt(x) || !isInt(y) || intOf(y) == 0) return kRunText;
+  int64_t p = intOf(x);
+  int64_t q = intOf(y);
+  if (p == INT32_MIN || q == INT32_MIN) return kRunText;  // the exact quotient may not fit
+  int64_t fl = p / q;
+  if ((p % q != 0) && ((p < 0) != (q < 0))) fl--;
+  uint32_t prod = static_cast<uint32_t>(fl) * static_cast<uint32_t>(q);
+  return m.IntToCell(static_cast<int32_t>(static_cast<uint32_t>(p) - prod));
+}
+
+// ---- macros --------------------------------------------------------------------------------
+// (append a b c) is (append1 a (append b c)); (append a) is a; (append) is NIL.
+_cell* appendMacro(cfunction& m, _cell* forms) {
+  if (!isCons(forms)) return forms == NILCell ? NILCell : kRunText;
+  if (!isCons(forms->cdr)) return forms->cdr == NILCell ? forms->car : kRunText;
+  static _cell* append1 = nullptr;
+  static _cell* append = nullptr;
+  if (!append1) {
+    append1 = m.CheckStringCell("APPEND1");
+    append = m.CheckStringCell("APPEND");
+  }
+  return m.cons(append1, m.cons(forms->car, m.cons(m.cons(append, forms->cdr), NILCell)));
+}
+
+constexpr char kCaar[] = "aa", kCadr[] = "ad", kCdar[] = "da", kCddr[] = "dd";
+constexpr char kCaaar[] = "aaa", kCaadr[] = "aad", kCadar[] = "ada", kCaddr[] = "add";
+constexpr char kCdaar[] = "daa", kCdadr[] = "dad", kCddar[] = "dda", kCdddr[] = "ddd";
+constexpr char kCaaaar[] = "aaaa", kCaaadr[] = "aaad", kCaadar[] = "aada", kCaaddr[] = "aadd";
+constexpr char kCadaar[] = "adaa", kCadadr[] = "adad", kCaddar[] = "adda", kCadddr[] = "addd";
+constexpr char kCdaaar[] = "daaa", kCdaadr[] = "daad", kCdadar[] = "dada", kCdaddr[] = "dadd";
+constexpr char kCddaar[] = "ddaa", kCddadr[] = "ddad", kCdddar[] = "ddda", kCddddr[] = "dddd";
+constexpr char kFirst[] = "a", kRest[] = "d";
+}  // namespace
+
+void registerListTwins(cfunction& m) {
+  gTestKey = m.CheckStringCell(":TEST");
+  registerTwin("<", "", compare<less>);
+  registerTwin(">", "zerop", compare<greater>);
+  registerTwin("<=", "zerop", compare<lessOrEqual>);
+  registerTwin(">=", "", compare<greaterOrEqual>);
+  registerTwin("not", "", notTwin);
+  registerTwin("listp", "not", listpTwin);
+  registerTwin("zerop", "", zeropTwin);
+  registerTwin("equal", "", equalTwin);
+  registerTwin("first", "", cxr<kFirst>);
+  registerTwin("rest", "", cxr<kRest>);
+  registerTwin("caar", "", cxr<kCaar>);
+  registerTwin("cadr", "", cxr<kCadr>);
+  registerTwin("cdar", "", cxr<kCdar>);
+  registerTwin("cddr", "", cxr<kCddr>);
+  registerTwin("caaar", "caar", cxr<kCaaar>);
+  registerTwin("caadr", "cadr", cxr<kCaadr>);
+  registerTwin("cadar", "cdar", cxr<kCadar>);
+  registerTwin("caddr", "cddr", cxr<kCaddr>);
+  registerTwin("cdaar", "caar", cxr<kCdaar>);
+  registerTwin("cdadr", "cadr", cxr<kCdadr>);
+  registerTwin("cddar", "cdar", cxr<kCddar>);
+  registerTwin("cdddr", "cddr", cxr<kCdddr>);
+  registerTwin("caaaar", "caaar caar", cxr<kCaaaar>);
+  registerTwin("caaadr", "caadr cadr", cxr<kCaaadr>);
+  registerTwin("caadar", "cadar cdar", cxr<kCaadar>);
+  registerTwin("caaddr", "caddr cddr", cxr<kCaaddr>);
+  registerTwin("cadaar", "cdaar caar", cxr<kCadaar>);
+  registerTwin("cadadr", "cdadr cadr", cxr<kCadadr>);
+  registerTwin("caddar", "cddar cdar", cxr<kCaddar>);
+  registerTwin("cadddr", "cdddr cddr", cxr<kCadddr>);
+  registerTwin("cdaaar", "caaar caar", cxr<kCdaaar>);
+  registerTwin("cdaadr", "caadr cadr", cxr<kCdaadr>);
+  registerTwin("cdadar", "cadar cdar", cxr<kCdadar>);
+  registerTwin("cdaddr", "caddr cddr", cxr<kCdaddr>);
+  registerTwin("cddaar", "cdaar caar", cxr<kCddaar>);
+  registerTwin("cddadr", "cdadr cadr", cxr<kCddadr>);
+  registerTwin("cdddar", "cddar cdar", cxr<kCdddar>);
+  registerTwin("cddddr", "cdddr cddr", cxr<kCddddr>);
+  registerTwin("nth", "loop prog return", nthTwin);
+  registerTwin("second", "nth loop prog return", ordinal<1>);
+  registerTwin("third", "nth loop prog return", ordinal<2>);
+  registerTwin("fourth", "nth loop prog return", ordinal<3>);
+  registerTwin("fifth", "nth loop prog return", ordinal<4>);
+  registerTwin("sixth", "nth loop prog return", ordinal<5>);
+  registerTwin("seventh", "nth loop prog return", ordinal<6>);
+  registerTwin("eighth", "nth loop prog return", ordinal<7>);
+  registerTwin("ninth", "nth loop prog return", ordinal<8>);
+  registerTwin("tenth", "nth loop prog return", ordinal<9>);
+  registerTwin("nthcdr", "> zerop", nthcdrTwin);
+  registerTwin("last", "", lastTwin);
+  registerTwin("append1", "", append1Twin);
+  registerTwin("reverse1", "reverse append append1", reverse1Twin);
+  registerTwin("reverse", "reverse1 append append1", reverseTwin);
+  registerTwin("member", "not", memberTwin);
+  registerTwin("assoc", ">=", assocTwin);
+  registerTwin("mapcar", "not", mapcarTwin);
+  registerTwin("mod", "", modTwin);
+  registerTwin("append", "", nullptr, appendMacro);
+}
