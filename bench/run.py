@@ -26,16 +26,30 @@ def measure(tool, binary, data, runs):
     return float(out[0]), int(out[1])
 
 
+# What each program prints when it computed the right answer: a fast wrong answer fails.
+EXPECT = {"lists_twins": b"(400000 0 (200000) 400 19721100 T)"}
+
+
+def check(binary, name, data):
+    want = EXPECT.get(name)
+    if want is None:
+        return
+    out = subprocess.run([binary], input=data, stdout=subprocess.PIPE, check=True).stdout
+    if want not in out:
+        sys.exit(f"{name}: wrong result, expected {want.decode()}")
+
+
 def main():
     binary = os.path.abspath(sys.argv[1])
     tool = os.path.join(os.path.dirname(binary), "bench_measure")
     runs = int(sys.argv[2]) if len(sys.argv) > 2 else 21
     cases = [("start-up", b"(bye)\n", runs)]
-    for name in ("arith", "arith_ratio", "sort", "hash", "lists"):
+    for name in ("arith", "arith_ratio", "sort", "hash", "lists", "lists_twins"):
         with open(os.path.join(HERE, name + ".lisp"), "rb") as fh:
             cases.append((name, fh.read() + b"(bye)\n", 3))
     print(f"{'benchmark':<14}{'median':>12}{'peak RSS':>12}  runs")
     for name, data, n in cases:
+        check(binary, name, data)
         median, peak = measure(tool, binary, data, n)
         print(f"{name:<14}{median:>10.2f}ms{peak / 1024:>10.1f}MB  {n}")
 
