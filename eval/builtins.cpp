@@ -318,6 +318,7 @@ _cell* cfunction::builtin(Op op, _cell* form, Frame f, long n, int& keep) {
       if (!v) return nullptr;
       if (!isCons(v)) return fail(msg::SetArrayFail, f, n);
       v->type = Type::Array;
+      twinsMutated();
       return v;
     }
     case Op::ArrayCar:

@@ -41,6 +41,7 @@ std::vector<_cell*> gLibraryDefs;  // by symIndex: the definition the library ma
 std::vector<int> gEntryOf;         // by symIndex: entry index + 1, or 0
 std::vector<char> gExposed;        // by symIndex: SYMBOL-FUNCTION handed it out
 bool gAnyExposed = false;
+uint64_t gGeneration = 0;  // counts in-place changes of conses
 cfunction* gMachine = nullptr;
 
 _cell* definitionOf(const _cell* sym) {
@@ -75,7 +76,10 @@ void registerTwin(const char* name, const char* reach, FunctionTwin fn, MacroTwi
 }
 
 namespace {
-void registerAllTwins(cfunction& m) { registerListTwins(m); }
+void registerAllTwins(cfunction& m) {
+  registerListTwins(m);
+  registerSequenceTwins(m);
+}
 }  // namespace
 
 void initTwins(cfunction& m) {
@@ -112,6 +116,8 @@ void initTwins(cfunction& m) {
   }
 }
 
+uint64_t structureGeneration() { return gGeneration; }
+
 FunctionTwin functionTwin(const _cell* sym) {
   const Entry* e = entryOf(sym);
   return e ? e->fn : nullptr;
@@ -137,6 +143,7 @@ void twinsExposed(const _cell* sym) {
 
 // An exposed definition may have been changed in place: its twins stop for good.
 void twinsMutated() {
+  gGeneration++;
   if (!gAnyExposed) return;
   for (Entry& e : gEntries) {
     bool touched = gExposed[static_cast<size_t>(e.sym->symIndex)];

@@ -15,6 +15,8 @@
 // - Twins may allocate differently from the texts, so collector counts may differ.
 #pragma once
 
+#include <cstdint>
+
 #include "eval/eval.h"
 
 // The answer of a twin that leaves the call to the text.
@@ -32,14 +34,17 @@ MacroTwin macroTwin(const _cell* sym);
 void twinsRedefined(const _cell* sym);
 // SYMBOL-FUNCTION handed out this symbol's definition; an in-place change may follow.
 void twinsExposed(const _cell* sym);
-// Some cons was changed in place (RPLACA, RPLACD).
+// Some cons was changed in place (RPLACA, RPLACD, SET-ARRAY, or a twin doing what they do).
 void twinsMutated();
+// Goes up with every such change: an index of a list is good while it stays the same.
+uint64_t structureGeneration();
 
 // ---- for the twins themselves (eval/twins_*.cpp) ----
 // Adds a row to the table: the library name, the other library names its text reaches
 // (blank-separated), and the twin. Called from registerAllTwins, before initTwins reads them.
 void registerTwin(const char* name, const char* reach, FunctionTwin fn, MacroTwin macro = nullptr);
-void registerListTwins(cfunction& m);  // eval/twins_lists.cpp
+void registerListTwins(cfunction& m);      // eval/twins_lists.cpp
+void registerSequenceTwins(cfunction& m);  // eval/twins_sequences.cpp
 // Whether fn can be called with `count` arguments the way FUNCALL of it would, without any
 // failure coming from the call itself: a function object or a DEFUN whose lambda list takes
 // that many, or a built-in that works on values alone.
