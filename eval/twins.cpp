@@ -79,6 +79,7 @@ namespace {
 void registerAllTwins(cfunction& m) {
   registerListTwins(m);
   registerSequenceTwins(m);
+  registerTableTwins(m);
 }
 }  // namespace
 

@@ -203,6 +203,7 @@ class cmemory {
   // collector
   void Disable(_cell* c);  // marks a value and everything reachable from it as in use
   void gc(bool report = true);
+  uint32_t collections() const { return gcEpoch; }  // changes with every collection
   // Cells held in a word of a layer above (a pending exit's value, GO's label): registered
   // once, marked by every collection.
   void addRoot(_cell** slot) {

@@ -21,6 +21,9 @@ PRELUDE = """(setq abort 'abort)
 (defun one (x) (list x))
 (defun two (x y) (cons y x))
 (defun bad-arity (x y z) x)
+(setq h (make-hash-table))
+(setq hq (make-hash-table :test #'eq))
+(setq he (make-hash-table :test #'equal))
 (setq circ (list 1 2 3))
 (rplacd (cddr circ) circ)
 """
@@ -129,6 +132,20 @@ def call(r):
     return "(let ((x %s)) (list (sort x #'< :key #'car) x))" % pairs
 
 
+def table_call(r, table, keys):
+    key = r.choice(keys)
+    return r.choice([
+        "(setf (gethash %s %s) %s)" % (key, table, atom(r)),
+        "(setf (gethash %s %s) %s)" % (key, table, atom(r)),
+        "(multiple-value-list (gethash %s %s))" % (key, table),
+        "(multiple-value-list (gethash %s %s))" % (key, table),
+        "(remhash %s %s)" % (key, table),
+        "(list (hash-table-count %s) %s)" % (table, table),
+        "(let ((e (cddr %s))) (if e (rplacd (cdr %s) (cdr e))) %s)" % (table, table, table),
+        "(make-hash-table %s)" % r.choice(["", ":test #'equal", ":test", "1 2"]),
+    ])
+
+
 def run(program, twins):
     env = dict(os.environ)
     env["ZELKORA_TWINS"] = "1" if twins else "0"
@@ -140,7 +157,14 @@ def run(program, twins):
 t = Checker()
 r = random.Random(seed)
 for i in range(count):
-    program = PRELUDE + "".join(call(r) + "\nabort\nabort\n" for _ in range(25))
+    if i % 2:
+        table = r.choice(["h", "hq", "he"])
+        keys = r.sample(["1", "2", "'a", "'b", "1.5", "#\\a", "\"ab\"", "(/ 1.0 3)", "1/2",
+                         "'(1 2)", "-0.0", "0.0"], 4)
+        forms = [table_call(r, table, keys) for _ in range(25)]
+    else:
+        forms = [call(r) for _ in range(25)]
+    program = PRELUDE + "".join(f + "\nabort\nabort\n" for f in forms) + "(list h hq he)\n"
     on, off = run(program, True), run(program, False)
     t.check(on == off and not on[2], f"program {i} (seed {seed})",
             program + "\n--- twins on ---\n" + on[1].decode(errors="replace")[-1500:] +
