@@ -43,6 +43,9 @@ uint64_t structureGeneration();
 // Adds a row to the table: the library name, the other library names its text reaches
 // (blank-separated), and the twin. Called from registerAllTwins, before initTwins reads them.
 void registerTwin(const char* name, const char* reach, FunctionTwin fn, MacroTwin macro = nullptr);
+// The same for a twin that never allocates and never fails: FUNCALL from another twin may call
+// it directly. It must read nothing of the frame but the argument values.
+void registerPureTwin(const char* name, const char* reach, FunctionTwin fn);
 void registerListTwins(cfunction& m);      // eval/twins_lists.cpp
 void registerSequenceTwins(cfunction& m);  // eval/twins_sequences.cpp
 void registerTableTwins(cfunction& m);     // eval/twins_tables.cpp
@@ -50,5 +53,11 @@ void registerTableTwins(cfunction& m);     // eval/twins_tables.cpp
 // failure coming from the call itself: a function object or a DEFUN whose lambda list takes
 // that many, or a built-in that works on values alone.
 bool callableWith(cfunction& m, _cell* fn, long count);
+// For a built-in that callableWith admits only on some values (CAR, CDR, 1+, 1-): whether x is
+// one; a twin checks every value before its first call.
+bool acceptsValue(const _cell* fn, const _cell* x);
+// Makes sure `cells` cells can be handed out before the next evaluation step, collecting (at a
+// twin's entry, where the call's frame protects everything) if need be; false if they cannot.
+bool ensureFree(cfunction& m, long cells);
 // FUNCALL of fn on values, in the frame f: its result, or null after its failure.
 _cell* callWith(cfunction& m, _cell* fn, _cell* a, _cell* b, long count, Frame f, long n);

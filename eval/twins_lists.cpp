@@ -157,7 +157,8 @@ _cell* appendCopy(cfunction& m, _cell* x, _cell* y) {
 }
 
 _cell* append1Twin(cfunction& m, Frame a, long, Frame, long) {
-  if (listLength(a[0].value) < 0) return kRunText;
+  long len = listLength(a[0].value);
+  if (len < 0 || !ensureFree(m, len)) return kRunText;
   return appendCopy(m, a[0].value, a[1].value);
 }
 
@@ -171,14 +172,16 @@ _cell* reversed(cfunction& m, _cell* x) {
 _cell* reverse1Twin(cfunction& m, Frame a, long, Frame, long) {
   _cell* x = a[0].value;
   if (!isCons(x)) return x;
-  if (listLength(x) < 0) return kRunText;
+  long len = listLength(x);
+  if (len < 0 || !ensureFree(m, len)) return kRunText;
   return reversed(m, x);
 }
 
 _cell* reverseTwin(cfunction& m, Frame a, long, Frame, long) {
   _cell* x = a[0].value;
   if (isString(x)) {
-    if (listLength(stringChars(x)) < 0) return kRunText;
+    long len = listLength(stringChars(x));
+    if (len < 0 || !isAllMoji(stringChars(x)) || !ensureFree(m, 2 * len + 4)) return kRunText;
     _cell* chars = coerceTo(m, x, LIST);
     if (!chars) return kRunText;
     CellFrame g(m, chars);
@@ -255,8 +258,12 @@ _cell* mapcarTwin(cfunction& m, Frame a, long, Frame f, long n) {
   bool two = isCons(rest);
   _cell* l2 = two ? rest->car : NILCell;
   if (!isCons(l1) || (two && !isCons(l2))) return NILCell;
-  if (!callableWith(m, fn, two ? 2 : 1) || listLength(l1) < 0 || (two && listLength(l2) < 0))
-    return kRunText;
+  long len1 = listLength(l1);
+  if (!callableWith(m, fn, two ? 2 : 1) || len1 < 0 || (two && listLength(l2) < 0)) return kRunText;
+  if (!two)
+    for (_cell* p = l1; isCons(p); p = p->cdr)
+      if (!acceptsValue(fn, p->car)) return kRunText;
+  if (!ensureFree(m, len1)) return kRunText;
   CellFrame g(m, fn, l1);
   g.push(l2);
   _cell* head = NILCell;
@@ -313,14 +320,14 @@ constexpr char kFirst[] = "a", kRest[] = "d";
 
 void registerListTwins(cfunction& m) {
   gTestKey = m.CheckStringCell(":TEST");
-  registerTwin("<", "", compare<less>);
-  registerTwin(">", "zerop", compare<greater>);
-  registerTwin("<=", "zerop", compare<lessOrEqual>);
-  registerTwin(">=", "", compare<greaterOrEqual>);
-  registerTwin("not", "", notTwin);
-  registerTwin("listp", "not", listpTwin);
-  registerTwin("zerop", "", zeropTwin);
-  registerTwin("equal", "", equalTwin);
+  registerPureTwin("<", "", compare<less>);
+  registerPureTwin(">", "zerop", compare<greater>);
+  registerPureTwin("<=", "zerop", compare<lessOrEqual>);
+  registerPureTwin(">=", "", compare<greaterOrEqual>);
+  registerPureTwin("not", "", notTwin);
+  registerPureTwin("listp", "not", listpTwin);
+  registerPureTwin("zerop", "", zeropTwin);
+  registerPureTwin("equal", "", equalTwin);
   registerTwin("first", "", cxr<kFirst>);
   registerTwin("rest", "", cxr<kRest>);
   registerTwin("caar", "", cxr<kCaar>);

@@ -57,6 +57,10 @@ _cell* sortTwin(cfunction& m, Frame a, long, Frame f, long n) {
     if (p != NILCell) return kRunText;  // NTH would walk off a dotted list
   }
   if (!callableWith(m, test, 2) || (key && !callableWith(m, key, 1))) return kRunText;
+  if (key)
+    for (_cell* p = l; isCons(p); p = p->cdr)
+      if (!acceptsValue(key, p->car)) return kRunText;
+  if (!ensureFree(m, len)) return kRunText;
 
   CellFrame g(m, l, test);
   if (key) g.push(key);

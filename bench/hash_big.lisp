@@ -1,0 +1,8 @@
+(setq n 100000)
+(setq h (make-hash-table))
+(dotimes (i n) (setf (gethash (* i 7) h) i))
+(setq hits 0)
+(setq sum 0)
+(dotimes (i n) (let ((v (gethash (* i 7) h))) (if v (progn (setq hits (1+ hits)) (setq sum (+ sum v))))))
+(dotimes (i 1000) (remhash (* i 7) h))
+(print (list (hash-table-count h) hits sum (gethash 7000 h) (gethash 6993 h)))
