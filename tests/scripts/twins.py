@@ -79,7 +79,23 @@ def numbers(r):
 
 
 def call(r):
-    k = r.randrange(22)
+    k = r.randrange(26)
+    if k == 22:
+        return "(let ((x %s)) (list (remove %s x%s) x))" % (lst(r), atom(r), r.choice(
+            ["", " :test %s" % fn(r, 2), " :count %s" % r.choice(["0", "1", "2", "-1", "1.5"]),
+             " :count 1 :test %s" % fn(r, 2), " :test"]))
+    if k == 23:
+        return "(let ((x %s)) (list (delete %s x%s) x))" % (lst(r), atom(r), r.choice(
+            ["", " :test %s" % fn(r, 2), " :count %s" % r.choice(["0", "1", "2"]),
+             " :test %s :count 1" % fn(r, 2)]))
+    if k == 24:
+        seq = r.choice([lst(r), "\"abcdef\"", "\"\"", "'(1 2 . 3)", atom(r)])
+        return "(subseq %s %s)" % (seq, r.choice(["0", "1", "2", "3", "-1", "1.0", "0 2", "1 1",
+                                                  "2 1", "1 3", "0 7", "2 'a"]))
+    if k == 25:
+        return "(let ((x %s) (y %s)) (list (nconc x %s y %s) x y))" % (
+            r.choice([lst(r), "nil", "5"]), r.choice([lst(r), "nil"]), r.choice(["nil", "(list 9)", "7"]),
+            r.choice(["nil", "(list 8)", "x", "y"]))
     v, l = value, lst
     if k == 0:
         return "(%s %s %s)" % (r.choice(["<", ">", "<=", ">="]), atom(r), atom(r))
