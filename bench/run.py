@@ -9,7 +9,9 @@ made by bench/measure (built beside the interpreter), so the figures are the int
 import os
 import subprocess
 import sys
+import shutil
 import tempfile
+import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 
@@ -27,9 +29,27 @@ def measure(tool, binary, data, runs):
 
 
 # What each program prints when it computed the right answer: a fast wrong answer fails.
-EXPECT = {"lists_twins": b"(400000 0 (200000) 400 19721100 T)",
-          "sort_big": b"(100000 T 24 999997 T)",
-          "hash_big": b"(99000 100000 704982704 1000 NIL)"}
+EXPECT = {"lists_twins": b"OK 400000 0 400 19721100",
+          "sort_big": b"OK 100000 24 999997",
+          "hash_big": b"OK 99000 100000"}
+
+# The same programs for other small Lisps, run beside ours when they are installed.
+PEERS = [("newLISP", "newlisp", ".lsp"), ("PicoLisp", "pil", ".l")]
+
+
+def run_peer(command, path, runs):
+    """Median wall time (ms) and peak RSS (kB) of `command path`, after checking its answer."""
+    times, peak = [], 0
+    out = b""
+    for _ in range(runs):
+        start = time.perf_counter()
+        proc = subprocess.Popen([command, path], stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+        out = proc.stdout.read()
+        _, _, usage = os.wait4(proc.pid, 0)
+        times.append((time.perf_counter() - start) * 1000)
+        peak = max(peak, usage.ru_maxrss)
+    times.sort()
+    return times[len(times) // 2], peak, out
 
 
 def check(binary, name, data):
@@ -50,11 +70,22 @@ def main():
                  "hash_big"):
         with open(os.path.join(HERE, name + ".lisp"), "rb") as fh:
             cases.append((name, fh.read() + b"(bye)\n", 3))
+    peers = [(label, cmd, ext) for label, cmd, ext in PEERS if shutil.which(cmd)]
+    if not peers:
+        print("(newLISP and PicoLisp are not installed: Zelkora's figures alone)")
     print(f"{'benchmark':<14}{'median':>12}{'peak RSS':>12}  runs")
     for name, data, n in cases:
         check(binary, name, data)
         median, peak = measure(tool, binary, data, n)
         print(f"{name:<14}{median:>10.2f}ms{peak / 1024:>10.1f}MB  {n}")
+        for label, cmd, ext in peers:
+            path = os.path.join(HERE, "peers", name + ext)
+            if not os.path.exists(path):
+                continue
+            pm, pp, out = run_peer(cmd, path, n)
+            ok = EXPECT[name] in out
+            print(f"  {label:<12}{pm:>10.2f}ms{pp / 1024:>10.1f}MB  {n}  zelkora/{label} "
+                  f"{median / pm:.1f}x{'' if ok else '  WRONG RESULT'}")
 
 
 if __name__ == "__main__":

@@ -4,6 +4,6 @@
 (setq l nil)
 (dotimes (i n) (setq l (cons (next) l)))
 (setq s (sort (copy l) #'<))
-(setq k (sort (mapcar #'(lambda (x) (cons x x)) l) #'> :key #'car))
+(length (setq k (sort (mapcar #'(lambda (x) (cons x x)) l) #'> :key #'car)))
 (defun sorted (x) (loop (if (null (cdr x)) (return t)) (if (< (cadr x) (car x)) (return nil)) (setq x (cdr x))))
-(print (list (length s) (sorted s) (car s) (car (car k)) (= (car (last s)) (car (car k)))))
+(progn (princ "OK ") (princ (length s)) (princ " ") (princ (car s)) (princ " ") (princ (car (car k))) (terpri) (sorted s))

@@ -201,6 +201,45 @@ int holds(cfunction& m, _cell* test, _cell* a, _cell* b, Frame f, long n) {
   return r ? r != NILCell : -1;
 }
 
+// Walks a list cons by cons, catching a cycle with Brent's method as it goes (one step per
+// cons, a marker that jumps ahead at powers of two). Null when the list turned out circular.
+class Walk {
+ public:
+  explicit Walk(_cell* l) : marker_(l) {}
+  bool step(_cell* p) {  // false once p closes a cycle
+    if (p == marker_) return false;
+    if (++steps_ == limit_) {
+      marker_ = p;
+      limit_ *= 2;
+      steps_ = 0;
+    }
+    return true;
+  }
+
+ private:
+  _cell* marker_;
+  long steps_ = 0;
+  long limit_ = 1;
+};
+
+// The first cons of l whose car EQ or EQL finds equal to x (for ASSOC, the first entry whose
+// key is); NIL at the end; kRunText where the text fails before a match (a cycle, MEMBER's dotted
+// tail, ASSOC's entry that is not a cons).
+template <bool (*same)(_cell*, _cell*), bool entries>
+_cell* find(_cell* x, _cell* l) {
+  Walk w(l);
+  _cell* p = l;
+  for (; isCons(p);) {
+    _cell* e = p->car;
+    if (entries && !isCons(e)) return kRunText;
+    if (same(x, entries ? e->car : e)) return entries ? e : p;
+    p = p->cdr;
+    if (!w.step(p)) return kRunText;
+  }
+  // ASSOC ends at any atom; MEMBER takes the CAR of anything but NIL
+  return entries || p == NILCell ? NILCell : kRunText;
+}
+
 // MEMBER: the :TEST given as the first two of the rest arguments, else EQL; every element up to
 // the match must be reachable by CAR, so a dotted tail before a match is the text's.
 _cell* memberTwin(cfunction& m, Frame a, long, Frame f, long n) {
@@ -209,12 +248,12 @@ _cell* memberTwin(cfunction& m, Frame a, long, Frame f, long n) {
   _cell* rest = a[2].value;
   _cell* test = EQL;
   if (isCons(rest) && rest->car == gTestKey && isCons(rest->cdr)) test = rest->cdr->car;
+  if (test == EQL) return find<eqlCells, false>(item, l);
+  if (test == EQ) return find<eqCells, false>(item, l);
   if (!callableWith(m, test, 2) || listLength(l) < 0) return kRunText;
-  if (test != EQL && test != EQ) {  // a user test sees every element; a dotted tail must not come
-    _cell* p = l;
-    while (isCons(p)) p = p->cdr;
-    if (p != NILCell) return kRunText;
-  }
+  _cell* end = l;  // a user test sees every element: a dotted tail must not come
+  while (isCons(end)) end = end->cdr;
+  if (end != NILCell) return kRunText;
   CellFrame g(m, item, l);
   g.push(test);
   for (; isCons(l); l = l->cdr) {
@@ -222,7 +261,7 @@ _cell* memberTwin(cfunction& m, Frame a, long, Frame f, long n) {
     if (h < 0) return nullptr;
     if (h) return l;
   }
-  return l == NILCell ? NILCell : kRunText;
+  return NILCell;
 }
 
 // ASSOC: EQ unless the rest arguments are :TEST and a test (two or more of them); each entry
@@ -233,15 +272,14 @@ _cell* assocTwin(cfunction& m, Frame a, long, Frame f, long n) {
   _cell* rest = a[2].value;
   _cell* test = EQ;
   if (listLength(rest) >= 2 && rest->car == gTestKey) test = rest->cdr->car;
+  if (test == EQ) return find<eqCells, true>(x, l);
+  if (test == EQL) return find<eqlCells, true>(x, l);
   if (!callableWith(m, test, 2) || listLength(l) < 0) return kRunText;
-  if (test != EQL && test != EQ) {
-    for (_cell* p = l; isCons(p); p = p->cdr)
-      if (!isCons(p->car)) return kRunText;
-  }
+  for (_cell* p = l; isCons(p); p = p->cdr)
+    if (!isCons(p->car)) return kRunText;
   CellFrame g(m, x, l);
   g.push(test);
   for (; isCons(l); l = l->cdr) {
-    if (!isCons(l->car)) return kRunText;
     int h = holds(m, test, x, l->car->car, f, n);
     if (h < 0) return nullptr;
     if (h) return l->car;

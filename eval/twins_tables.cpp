@@ -49,6 +49,7 @@ struct Index {
   uint64_t generation;
   uint32_t collections;
   _cell* last = nullptr;  // the table's last cons
+  bool duplicates = false;  // some key has more than one entry (SETF of GETHASH makes none)
   std::unordered_map<Key, _cell*, KeyHash> first;  // key -> the list cons of its first entry
   std::unordered_map<_cell*, _cell*> before;       // list cons -> the cons before it
 };
@@ -82,7 +83,7 @@ Index* indexOf(cfunction& m, _cell* t) {
   prev = t->cdr;
   for (_cell* p = prev->cdr; isCons(p); prev = p, p = p->cdr) {
     Key k = keyOf(test, p->car->car);
-    if (k.kind != kNever) ix.first.emplace(k, p);
+    if (k.kind != kNever && !ix.first.emplace(k, p).second) ix.duplicates = true;
     ix.before[p] = prev;
   }
   return &ix;
@@ -153,7 +154,7 @@ _cell* remhashTwin(cfunction& m, Frame a, long, Frame, long) {
   // A later entry of the same key, if any, is now the first.
   Key k = keyOf(test, cell->car->car);
   ix->first.erase(k);
-  for (_cell* p = cell->cdr; isCons(p); p = p->cdr)
+  for (_cell* p = cell->cdr; ix->duplicates && isCons(p); p = p->cdr)
     if (keyOf(test, p->car->car) == k) {
       ix->first.emplace(k, p);
       break;

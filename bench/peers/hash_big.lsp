@@ -1,0 +1,7 @@
+(new Tree 'H)
+(dotimes (i 100000) (H (string (% (* i 7919) 100003)) i))
+(set 'hits 0)
+(dotimes (i 100000) (if (H (string (% (* i 7919) 100003))) (inc hits)))
+(dotimes (i 1000) (H (string (% (* i 7919) 100003)) nil))
+(println "OK " (length (H)) " " hits)
+(exit)

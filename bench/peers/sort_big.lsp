@@ -1,0 +1,8 @@
+(set 'sd 12345)
+(define (nxt) (set 'sd (% (+ (* sd 1103) 12345) 1000003)) sd)
+(set 'l '())
+(dotimes (i 100000) (push (nxt) l))
+(set 's (sort (copy l) <))
+(set 'k (sort (map (fn (x) (list x x)) l) (fn (a b) (> (first a) (first b)))))
+(println "OK " (length s) " " (first s) " " (first (first k)))
+(exit)
