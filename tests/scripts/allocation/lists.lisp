@@ -1,0 +1,5 @@
+(setq keep nil)
+(dotimes (k 30) (setq l nil) (dotimes (i 10000) (setq l (cons (list i k) l))) (if (= (mod k 10) 0) (setq keep (cons l keep))))
+(length keep)
+(setq keep nil)
+(gc)
