@@ -1,0 +1,6 @@
+(set 'total 0)
+(set 'prev "")
+(set 'chars (sequence 0 39))
+(dotimes (i 6000) (let (s (join (map (fn (k) (char (+ 97 (% (+ i k) 26)))) chars))) (if (!= s prev) (inc total (length s))) (set 'prev s)))
+(println "OK " total)
+(exit)

@@ -1,0 +1,5 @@
+(setq total 0)
+(setq prev "")
+(setq chars (list 0 1 2 3 4 5 6 7 8 9 10 11 12 13 14 15 16 17 18 19 20 21 22 23 24 25 26 27 28 29 30 31 32 33 34 35 36 37 38 39))
+(dotimes (i 6000) (let ((s (coerce (mapcar #'(lambda (k) (code-char (+ 97 (mod (+ i k) 26)))) chars) 'string))) (if (not (string-equal s prev)) (setq total (+ total (length s)))) (setq prev s)))
+(progn (princ "OK ") (princ total) (terpri))
