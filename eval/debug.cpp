@@ -44,7 +44,9 @@ Leave debugLoop(cfunction& m, Frame f, long n, bool isBreak) {
     for (long i = 0; i < m.breakDepth; i++) std::fputc('*', stdout);
     std::printf("[%ld]", counter);
     lineStr[0] = 0;
-    if (!ctextproc::GetOneS()) {
+    int got = ctextproc::GetOneS();
+    if (got < 0) continue;  // Ctrl-C dropped the form being typed: a fresh prompt
+    if (!got) {
       m.errorlisp(f, n);
       continue;
     }

@@ -41,6 +41,7 @@ class cfunction : public cmemory {
   _cell* syntaxError(Frame f, long n);            // "エラー: 文法エラー", debug loop, null
   _cell* fail(const char* message, Frame f, long n);  // message, debug loop, null
   _cell* poolError(Frame f, long n);
+  _cell* interrupted(Frame f, long n);  // Ctrl-C: "エラー: 中断しました", debug loop, null
   // Hands on the result of an operation below the evaluator; a failure that asked for the
   // debug loop gets it here, in the caller's frame.
   _cell* checked(_cell* r, Frame f, long n) {

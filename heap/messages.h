@@ -11,6 +11,10 @@ constexpr const char* Notice = "Copyright (C) 2026 the Zelkora developers";
 constexpr const char* ThrowUnreceived = "エラー: THROWされましたが受け取り先のタグが見つかりません\n";
 constexpr const char* ReturnFromUnreceived = "エラー: RETURN-FROMの受け取り先が見つかりません\n";
 
+// the terminal
+constexpr const char* Interrupted = "エラー: 中断しました";
+constexpr const char* InputCancelled = "^C";  // echoed where Ctrl-C discarded a typed line
+
 // heap
 constexpr const char* CellAllocFail = "エラー: セル領域の獲得に失敗しました。";
 constexpr const char* StringAllocFail = "エラー: ストリング領域の獲得に失敗しました";  // no line end

@@ -50,9 +50,11 @@ void clisp::ReadEvalPrintLoop() {
   for (long counter = 1;; counter++) {
     std::printf("[%ld]", counter);
     lineStr[0] = 0;
+    int got = GetOneS();
+    if (got < 0) continue;  // Ctrl-C dropped the form being typed: a fresh prompt
     // Input that cannot be collected, rewritten or parsed is an error like any other: its
     // message, the debug loop, and the session goes on.
-    _cell* form = GetOneS() && RewriteTyped(lineStr) ? readFromString(lineStr) : nullptr;
+    _cell* form = got && RewriteTyped(lineStr) ? readFromString(lineStr) : nullptr;
     if (!form) {
       errorlisp(nullptr, 0);
       continue;
@@ -75,6 +77,7 @@ int runInterpreter() {
   lisp.SetKeyword();
   if (!lisp.ReadEvalLoop()) return 1;
   lisp.DispMessage();
+  startLineEditing();
   lisp.ReadEvalPrintLoop();
   return 0;
 }
