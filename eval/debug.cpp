@@ -73,7 +73,10 @@ Leave debugLoop(cfunction& m, Frame f, long n, bool isBreak) {
 }
 }  // namespace
 
+bool endOnError = false;
+
 void cfunction::errorlisp(Frame f, long n) {
+  if (endOnError) endProcess(1);
   say(msg::DebugEnter);
   say(msg::DebugHowAbort);
   debugLoop(*this, f, n, false);
@@ -81,6 +84,7 @@ void cfunction::errorlisp(Frame f, long n) {
 
 _cell* cfunction::breaklisp(Frame f, long n) {
   say(msg::BreakEnter);
+  if (endOnError) endProcess(1);
   say(msg::BreakHowContinue);
   say(msg::DebugHowAbort);
   return debugLoop(*this, f, n, true) == Leave::Continue ? NILCell : nullptr;

@@ -183,3 +183,7 @@ class cfunction : public cmemory {
 // GO's label and the (always NIL) result of a PROG** body that ran to its end.
 extern _cell* GoSymbol;
 extern _cell* ReturnValue;
+
+// Set for a program run from a file: nobody is there to answer a debug loop, so an error or
+// BREAK ends the process with status 1 right after its first message.
+extern bool endOnError;

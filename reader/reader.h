@@ -31,6 +31,7 @@ constexpr int kInputCancelled = -2;
 // The next byte of standard input, EOF, or kInputCancelled.
 inline int inputByte() { return lineEditing ? editedByte() : std::getchar(); }
 void startLineEditing();
+bool lineEditingBuiltIn();  // built with libedit
 // Set by a Ctrl-C that no line editing took; the evaluator polls it at every step.
 extern volatile sig_atomic_t interruptRequested;
 

@@ -179,6 +179,14 @@ int editedByte() {
   return c;
 }
 
+bool lineEditingBuiltIn() {
+#ifdef ZELKORA_LIBEDIT
+  return true;
+#else
+  return false;
+#endif
+}
+
 void startLineEditing() {
   if (!isatty(STDIN_FILENO) || !isatty(STDOUT_FILENO)) return;
   catchInterrupt();

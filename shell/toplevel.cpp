@@ -7,6 +7,7 @@
 #include "heap/keywords.h"
 #include "shell/library.h"
 #include "heap/messages.h"
+#include "streams/streams.h"
 
 #define ZELKORA_DEFINE_KEYWORD(name, text) _cell* name = nullptr;
 ZELKORA_KEYWORDS(ZELKORA_DEFINE_KEYWORD)
@@ -68,7 +69,29 @@ void clisp::ReadEvalPrintLoop() {
   }
 }
 
-int runInterpreter() {
+// LOAD's loop on a file already open: (READ s NIL s) until it answers the stream itself,
+// evaluating each datum where a form typed at the prompt is evaluated.
+int clisp::RunFile(FILE* fp) {
+  endOnError = true;
+  _cell* s = SetFilePointer(*this, fp);
+  _cell* read = cons(TREAD, cons(s, cons(NILCell, cons(s, NILCell))));
+  CellFrame g(*this, read);
+  for (;;) {
+    _cell* datum = eval(read, nullptr, 0);
+    if (datum == s) return 0;
+    _cell* r = nullptr;
+    if (datum) {
+      CellFrame h(*this, datum);
+      r = eval(datum, nullptr, 0);
+    }
+    if (!r) {
+      reportResult(r);  // an uncaught THROW or RETURN-FROM says so
+      return 1;
+    }
+  }
+}
+
+int runInterpreter(FILE* script) {
   static clisp lisp;  // static: too large for any thread's frame
   lisp.Init();
   if (!lisp.AllocMemory()) return 1;
@@ -76,6 +99,7 @@ int runInterpreter() {
   lisp.IncLocStack(nullptr, 0);
   lisp.SetKeyword();
   if (!lisp.ReadEvalLoop()) return 1;
+  if (script) return lisp.RunFile(script);
   lisp.DispMessage();
   startLineEditing();
   lisp.ReadEvalPrintLoop();
