@@ -2,9 +2,9 @@
 //
 // The editor hands the reader exactly the bytes the terminal would have delivered: each
 // edited line followed by its line end. What the program printed on the line before the
-// wait (a prompt such as "[3]" or "*[1]", a question before READ-LINE) is already on the
-// screen; the editor is given that same text as its prompt, so it redraws the whole line
-// correctly while the user edits.
+// wait (a prompt such as "[3]" or "*[1]", a question before READ-LINE) becomes the editor's
+// prompt, so it redraws the whole line correctly while the user edits.
+#include <fcntl.h>
 #include <signal.h>
 #include <unistd.h>
 
@@ -61,28 +61,42 @@ FILE* screen = nullptr;  // the terminal, for the editor's own drawing
 std::string historyFile;
 std::string lastAdded;
 
-// The program's output goes through here, so the text after the last line end, which is
-// what stands before the cursor, is known. Unknown when it is long or holds control bytes.
+// The program's output goes through here. The text after the last line end, which is what
+// will stand before the cursor, is held back and drawn by the editor as its prompt, so the
+// editor knows the whole line. Text too long or holding control bytes goes out at once, and
+// the editor then starts from an empty prompt.
 std::string tail;
-bool tailKnown = true;
+bool tailHeld = true;  // nothing of the current line has gone out yet
+
+void writeAll(const char* p, size_t n) {
+  while (n > 0) {
+    ssize_t w = ::write(STDOUT_FILENO, p, n);
+    if (w < 0 && errno == EINTR) continue;
+    if (w < 0) return;
+    p += w;
+    n -= static_cast<size_t>(w);
+  }
+}
+
+void releaseTail() {
+  writeAll(tail.data(), tail.size());
+  tail.clear();
+}
 
 ssize_t writeOutput(void*, const char* buf, size_t size) {
-  for (size_t done = 0; done < size;) {
-    ssize_t w = ::write(STDOUT_FILENO, buf + done, size - done);
-    if (w < 0 && errno == EINTR) continue;
-    if (w < 0) return done ? static_cast<ssize_t>(done) : -1;
-    done += static_cast<size_t>(w);
-  }
-  const char* start = buf;
+  const char* end = buf + size;
   if (const void* nl = memrchr(buf, '\n', size)) {
-    start = static_cast<const char*>(nl) + 1;
-    tail.clear();
-    tailKnown = true;
+    releaseTail();
+    const char* rest = static_cast<const char*>(nl) + 1;
+    writeAll(buf, static_cast<size_t>(rest - buf));
+    buf = rest;
+    tailHeld = true;
   }
-  for (const char* p = start; p < buf + size; p++)
-    if (static_cast<unsigned char>(*p) < 0x20 || *p == 0x7f) tailKnown = false;
-  if (tailKnown) tail.append(start, static_cast<size_t>(buf + size - start));
-  if (tail.size() > kTailMax) tailKnown = false;
+  for (const char* p = buf; p < end; p++)
+    if (static_cast<unsigned char>(*p) < 0x20 || *p == 0x7f) tailHeld = false;
+  tail.append(buf, static_cast<size_t>(end - buf));
+  if (tail.size() > kTailMax) tailHeld = false;
+  if (!tailHeld) releaseTail();
   return static_cast<ssize_t>(size);
 }
 
@@ -107,13 +121,12 @@ bool lineOpen = false;
 
 int readEditedLine() {
   std::fflush(stdout);
-  std::string prompt = tailKnown ? tail : std::string();
-  if (!prompt.empty()) std::fputc('\r', screen);  // the editor draws the prompt again over itself
+  std::string prompt;
+  prompt.swap(tail);
   interruptRequested = 0;
   std::free(line);
   line = readline(prompt.c_str());
-  tail.clear();
-  tailKnown = true;
+  tailHeld = true;
   if (!line) {
     if (interruptRequested) {
       interruptRequested = 0;
@@ -143,6 +156,7 @@ bool startEditor() {
   if (!out) return false;
   std::setvbuf(out, nullptr, _IOLBF, BUFSIZ);  // as a terminal's standard output is
   stdout = out;
+  std::atexit(releaseTail);
   rl_readline_name = "zelkora";
   rl_instream = stdin;
   rl_outstream = screen;
@@ -151,6 +165,8 @@ bool startEditor() {
   stifle_history(kHistoryLines);
   if (const char* home = std::getenv("HOME"); home && *home) {
     historyFile = std::string(home) + "/.zelkora_history";
+    int fd = open(historyFile.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0600);  // private
+    if (fd >= 0) close(fd);
     read_history(historyFile.c_str());
   }
   return true;

@@ -1,5 +1,6 @@
 // main: runs the interpreter on a machine stack of its own
 #include <pthread.h>
+#include <signal.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <ucontext.h>
@@ -64,6 +65,11 @@ bool start(void* stack) {
   if (pthread_attr_setstack(&attr, stack, kStackSize) != 0 ||
       pthread_create(&thread, &attr, runThread, nullptr) != 0)
     return false;
+  // Signals for the process (Ctrl-C, a resized terminal) go to the interpreter's thread,
+  // whose waits for input they must end.
+  sigset_t all;
+  sigfillset(&all);
+  pthread_sigmask(SIG_BLOCK, &all, nullptr);
   pthread_join(thread, nullptr);
   return true;
 }
