@@ -19,7 +19,7 @@ if not shutil.which("tmux"):
     print("SKIP: tmux is not installed (Debian: apt-get install tmux)")
     sys.exit(SKIP)
 version = subprocess.run([binary, "--version"], capture_output=True, text=True).stdout
-if "libedit" not in version:
+if "Line editing: libedit" not in version:
     print("SKIP: built without line editing (Debian: apt-get install libedit-dev, then rebuild)")
     sys.exit(SKIP)
 
