@@ -32,7 +32,8 @@ constexpr int kInputCancelled = -2;
 inline int inputByte() { return lineEditing ? editedByte() : std::getchar(); }
 void startLineEditing();
 bool lineEditingBuiltIn();  // built with libedit
-// Set by a Ctrl-C that no line editing took; the evaluator polls it at every step.
+// Set by Ctrl-C at a terminal (the only thing its signal handler does); the evaluator polls
+// it at every step, and the line source clears it before each wait for a line.
 extern volatile sig_atomic_t interruptRequested;
 
 class ctextproc {

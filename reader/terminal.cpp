@@ -43,6 +43,7 @@ bool atEnd = false;  // the user typed Ctrl-D: the end stays the end, as with st
 
 // Without libedit: the terminal's own line discipline edits, and Ctrl-C ends the wait.
 int plainByte() {
+  interruptRequested = 0;
   int c = std::getchar();
   if (c == EOF && interruptRequested && std::ferror(stdin)) {
     std::clearerr(stdin);
