@@ -84,6 +84,12 @@ void releaseTail() {
   tail.clear();
 }
 
+// At exit the held text goes out after whatever the stream still buffers.
+void finishOutput() {
+  std::fflush(stdout);
+  releaseTail();
+}
+
 ssize_t writeOutput(void*, const char* buf, size_t size) {
   const char* end = buf + size;
   if (const void* nl = memrchr(buf, '\n', size)) {
@@ -157,7 +163,7 @@ bool startEditor() {
   if (!out) return false;
   std::setvbuf(out, nullptr, _IOLBF, BUFSIZ);  // as a terminal's standard output is
   stdout = out;
-  std::atexit(releaseTail);
+  std::atexit(finishOutput);
   rl_readline_name = "zelkora";
   rl_instream = stdin;
   rl_outstream = screen;
