@@ -2,18 +2,37 @@
 # every test in a normal build and again under AddressSanitizer + UndefinedBehaviorSanitizer,
 # then the transcripts once more in a build that collects before every evaluation step.
 JOBS ?= 2
+PREFIX ?= /usr/local
+DESTDIR ?=
 
-.PHONY: run test build build-asan build-stress bench clean
+.PHONY: run test setup build build-asan build-stress bench install clean
 
-build:
+# Line editing needs libedit's headers, and its test needs tmux. As root on Debian they are
+# installed here when missing; otherwise the build goes on without line editing and the
+# terminal test is skipped.
+PACKAGES = libedit-dev tmux
+setup:
+	@if [ -f /usr/include/editline/readline.h ] && command -v tmux >/dev/null; then :; \
+	elif [ "$$(id -u)" = 0 ] && command -v apt-get >/dev/null; then \
+	  echo "Installing $(PACKAGES) (line editing and its test)"; \
+	  export DEBIAN_FRONTEND=noninteractive; \
+	  apt-get install -y -q $(PACKAGES) >/dev/null 2>&1 || \
+	  { apt-get update -q >/dev/null 2>&1 && apt-get install -y -q $(PACKAGES) >/dev/null 2>&1; } || \
+	  echo "Could not install $(PACKAGES): no line editing, and the terminal test is skipped"; \
+	else \
+	  echo "Missing $(PACKAGES) (Debian: apt-get install $(PACKAGES)):" \
+	       "no line editing, and the terminal test is skipped"; \
+	fi
+
+build: setup
 	cmake -S . -B build -DCMAKE_BUILD_TYPE=Release -DZELKORA_WERROR=ON
 	cmake --build build -j $(JOBS)
 
-build-asan:
+build-asan: setup
 	cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DZELKORA_SANITIZE=ON -DZELKORA_WERROR=ON
 	cmake --build build-asan -j $(JOBS)
 
-build-stress:
+build-stress: setup
 	cmake -S . -B build-stress -DCMAKE_BUILD_TYPE=Release -DZELKORA_GC_STRESS=ON -DZELKORA_WERROR=ON
 	cmake --build build-stress -j $(JOBS) --target zelkora
 
@@ -27,6 +46,10 @@ test: build build-asan build-stress
 
 bench: build
 	python3 bench/run.py build/zelkora
+
+install: build
+	install -D -m 755 build/zelkora $(DESTDIR)$(PREFIX)/bin/zelkora
+	install -D -m 644 doc/zelkora.1 $(DESTDIR)$(PREFIX)/share/man/man1/zelkora.1
 
 clean:
 	rm -rf build build-asan build-stress

@@ -72,7 +72,7 @@ _cell* cfunction::tclose(_cell* form, Frame f, long n) {
 // READ-LINE with one argument answers the end of a file with the empty string and T; given
 // eof-error-p and eof-value it answers there as READ does, so a reading loop can end.
 _cell* cfunction::readLineOp(_cell* args, Frame f, long n) {
-  if (!isCons(args)) return ReadLine(*this);
+  if (!isCons(args)) return checked(ReadLine(*this), f, n);
   CellFrame g(*this, args);
   _cell* s = eval(args->car, f, n);
   if (!s) return nullptr;

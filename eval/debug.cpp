@@ -44,7 +44,9 @@ Leave debugLoop(cfunction& m, Frame f, long n, bool isBreak) {
     for (long i = 0; i < m.breakDepth; i++) std::fputc('*', stdout);
     std::printf("[%ld]", counter);
     lineStr[0] = 0;
-    if (!ctextproc::GetOneS()) {
+    int got = ctextproc::GetOneS();
+    if (got < 0) continue;  // Ctrl-C dropped the form being typed: a fresh prompt
+    if (!got) {
       m.errorlisp(f, n);
       continue;
     }
@@ -71,7 +73,10 @@ Leave debugLoop(cfunction& m, Frame f, long n, bool isBreak) {
 }
 }  // namespace
 
+bool endOnError = false;
+
 void cfunction::errorlisp(Frame f, long n) {
+  if (endOnError) endProcess(1);
   say(msg::DebugEnter);
   say(msg::DebugHowAbort);
   debugLoop(*this, f, n, false);
@@ -79,6 +84,7 @@ void cfunction::errorlisp(Frame f, long n) {
 
 _cell* cfunction::breaklisp(Frame f, long n) {
   say(msg::BreakEnter);
+  if (endOnError) endProcess(1);
   say(msg::BreakHowContinue);
   say(msg::DebugHowAbort);
   return debugLoop(*this, f, n, true) == Leave::Continue ? NILCell : nullptr;

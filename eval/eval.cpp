@@ -1,10 +1,12 @@
 // evaluator core: eval, the dispatcher's front, the stack guard
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 
 #include "eval/eval.h"
 #include "eval/ops.h"
 #include "printer/printer.h"
+#include "reader/reader.h"
 #include "heap/keywords.h"
 #include "heap/messages.h"
 
@@ -76,7 +78,17 @@ _cell* cfunction::poolError(Frame f, long n) {
               f, n);
 }
 
+// Ctrl-C stops a running program like an error, at the start of its next step: the
+// message, then the debug loop in that step's frame. The message gets a line of its own,
+// past the "^C" the terminal echoed.
+_cell* cfunction::interrupted(Frame f, long n) {
+  interruptRequested = 0;
+  std::fputc('\n', stdout);
+  return fail(msg::Interrupted, f, n);
+}
+
 _cell* cfunction::evalu(_cell* form, Frame f, long n, int& keepValues) {
+  if (interruptRequested) return interrupted(f, n);
   if (freeCells <= kGcThreshold || freeFloats <= kGcThreshold || freeInts <= kGcThreshold)
     gc();
   else if (kGcStress)

@@ -41,6 +41,7 @@ class cfunction : public cmemory {
   _cell* syntaxError(Frame f, long n);            // "エラー: 文法エラー", debug loop, null
   _cell* fail(const char* message, Frame f, long n);  // message, debug loop, null
   _cell* poolError(Frame f, long n);
+  _cell* interrupted(Frame f, long n);  // Ctrl-C: "エラー: 中断しました", debug loop, null
   // Hands on the result of an operation below the evaluator; a failure that asked for the
   // debug loop gets it here, in the caller's frame.
   _cell* checked(_cell* r, Frame f, long n) {
@@ -177,3 +178,7 @@ class cfunction : public cmemory {
 // GO's label and the (always NIL) result of a PROG** body that ran to its end.
 extern _cell* GoSymbol;
 extern _cell* ReturnValue;
+
+// Set for a program run from a file: nobody is there to answer a debug loop, so an error or
+// BREAK ends the process with status 1 right after its first message.
+extern bool endOnError;

@@ -11,6 +11,33 @@ constexpr const char* Notice = "Copyright (C) 2026 the Zelkora developers";
 constexpr const char* ThrowUnreceived = "エラー: THROWされましたが受け取り先のタグが見つかりません\n";
 constexpr const char* ReturnFromUnreceived = "エラー: RETURN-FROMの受け取り先が見つかりません\n";
 
+// the command line; the help text is in English, as a shell user expects
+constexpr const char* Usage =
+    "Usage: zelkora [FILE]\n"
+    "       zelkora --help | --version\n"
+    "\n"
+    "Without FILE, Zelkora reads forms at a numbered prompt and prints their values; at a\n"
+    "terminal, lines can be edited and are kept in ~/.zelkora_history. With FILE, it\n"
+    "evaluates the file's forms in order and prints only what the program prints; a\n"
+    "first line starting with #! is skipped, and an error ends the run with status 1.\n"
+    "\n"
+    "  -h, --help     show this help and exit\n"
+    "  --version      show the version and exit\n"
+    "\n"
+    "Exit status: 0 at the end of the input or of FILE, and after (bye), (quit) or (exit);\n"
+    "1 when an error ends a FILE run or memory runs out; 2 for a bad option or a FILE\n"
+    "that cannot be opened.";
+constexpr const char* LineEditingOn = "Line editing: libedit";
+constexpr const char* LineEditingOff = "Line editing: none (built without libedit)";
+constexpr const char* UnknownOption = "エラー: %s: 不明なオプションです。";
+constexpr const char* ExtraArgument = "エラー: %s: 余分な引数です。";
+constexpr const char* HelpHint = "使い方は zelkora --help で表示されます。";
+constexpr const char* ScriptCannotOpen = "エラー: %s: ファイルを開くことができません。";
+
+// the terminal
+constexpr const char* Interrupted = "エラー: 中断しました";
+constexpr const char* InputCancelled = "^C";  // echoed where Ctrl-C discarded a typed line
+
 // heap
 constexpr const char* CellAllocFail = "エラー: セル領域の獲得に失敗しました。";
 constexpr const char* StringAllocFail = "エラー: ストリング領域の獲得に失敗しました";  // no line end

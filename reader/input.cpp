@@ -22,7 +22,8 @@ int readPiece(char* buf, bool* endsLine) {
   int len = 0;
   *endsLine = false;
   while (len < kPiece) {
-    int c = std::getchar();
+    int c = inputByte();
+    if (c == kInputCancelled) return kInputCancelled;
     if (c == EOF) {
       if (len == 0) return -1;
       break;
@@ -40,7 +41,7 @@ int readPiece(char* buf, bool* endsLine) {
 
 void discardRestOfLine() {
   int c;
-  while ((c = std::getchar()) != EOF && c != '\n') {
+  while ((c = inputByte()) >= 0 && c != '\n') {
   }
 }
 }  // namespace
@@ -168,6 +169,7 @@ int ctextproc::GetOneS() {
   for (;;) {
     bool endsLine;
     int len = readPiece(piece, &endsLine);
+    if (len == kInputCancelled) return -1;
     if (len < 0) endOfInput();
     count += len;
     if (count > kFormLimit || used + len > kFormLimit) {

@@ -9,7 +9,10 @@
 //   quote, a backslash inside it escaping exactly the next byte; a character literal is '#',
 //   '\' and one byte (fewer at the very end of the text: scanners never step past the NUL).
 // - End of standard input ends the process with status 0 (there is nobody left to type).
+// - Every byte read from standard input comes through `inputByte`.
 #pragma once
+
+#include <signal.h>
 
 #include <cstdint>
 #include <cstdio>
@@ -18,9 +21,26 @@ constexpr int kLineStrSize = 20000;
 constexpr int kFormLimit = 19999;
 extern char lineStr[kLineStrSize];
 
+// ---- the line source (reader/terminal.cpp) ----------------------------------------------
+// Off unless standard input and output are terminals and startLineEditing was called; then
+// lines are edited (with libedit where the program was built with it) and kept in a history.
+extern bool lineEditing;
+int editedByte();
+// Ctrl-C discarded the line being typed (only when lineEditing).
+constexpr int kInputCancelled = -2;
+// The next byte of standard input, EOF, or kInputCancelled.
+inline int inputByte() { return lineEditing ? editedByte() : std::getchar(); }
+void startLineEditing();
+bool lineEditingBuiltIn();  // built with libedit
+// Set by Ctrl-C at a terminal (the only thing its signal handler does); the evaluator polls
+// it at every step, and the line source clears it before each wait for a line.
+extern volatile sig_atomic_t interruptRequested;
+
 class ctextproc {
  public:
   // collecting
+  // 1 when lineStr holds a complete form, 0 after printing an error, -1 when the user
+  // cancelled the form with Ctrl-C.
   static int GetOneS();
   static int GetOneSStream(FILE* f);
   static int CheckBrace(const char* s);

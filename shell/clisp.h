@@ -4,10 +4,12 @@
 // - Exactly one `clisp` exists, a static object of `runInterpreter` made on its first call and
 //   living for the whole run; it is at once the heap, the evaluator, the reader and the printer.
 // - Start-up order: Init, AllocMemory, the bottom frame marks, SetKeyword, the library,
-//   the banner, the loop. The bottom marks are never popped.
-// - The process ends with status 0 after BYE/QUIT/EXIT or at the end of standard input; with
-//   status 1 when start-up fails or a store is exhausted. Input that cannot be collected,
-//   rewritten or parsed is an error like any other.
+//   then either a program file, or the banner, line editing and the loop. The bottom marks
+//   are never popped.
+// - The process ends with status 0 after BYE/QUIT/EXIT or at the end of standard input or of
+//   the program file; with status 1 when start-up fails, a store is exhausted or a program
+//   file fails. At the prompt, input that cannot be collected, rewritten or parsed is an
+//   error like any other.
 #pragma once
 
 #include "eval/eval.h"
@@ -21,7 +23,9 @@ class clisp : public cfunction, public ctextproc, public cprint {
   int LoadTexts(const char* const* texts, int count);  // 1 when every form evaluated
   void DispMessage();
   void ReadEvalPrintLoop();
+  int RunFile(FILE* fp);  // a program file: 0 at its end, 1 after a failure
 };
 
-// Runs the whole program on the calling thread; returns the exit status.
-int runInterpreter();
+// Runs the whole program on the calling thread, interactively or on a program file when
+// script is not null; returns the exit status.
+int runInterpreter(FILE* script);

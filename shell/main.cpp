@@ -1,12 +1,17 @@
 // main: runs the interpreter on a machine stack of its own
 #include <pthread.h>
+#include <signal.h>
 #include <sys/mman.h>
+#include <sys/stat.h>
 #include <ucontext.h>
 
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 
 #include "eval/eval.h"
+#include "heap/messages.h"
+#include "reader/reader.h"
 #include "shell/clisp.h"
 
 namespace {
@@ -18,13 +23,30 @@ constexpr size_t kEvalBudget = size_t(1) << 30;      // evaluation stops past th
 constexpr size_t kHardReserve = size_t(32) << 20;    // kept free below the last debug loop
 
 int status = 0;
+FILE* script = nullptr;
+
+// A first line starting with #! names the interpreter of an executable script. The bytes
+// put back were just read from the stream's buffer, so each ungetc is only a step back.
+void skipInterpreterLine(FILE* fp) {
+  int c = std::getc(fp);
+  if (c == '#') {
+    int d = std::getc(fp);
+    if (d == '!') {
+      while ((c = std::getc(fp)) != EOF && c != '\n') {
+      }
+      return;
+    }
+    if (d != EOF) std::ungetc(d, fp);
+  }
+  if (c != EOF) std::ungetc(c, fp);
+}
 
 void runOnStack() {
   volatile char top = 0;
   uintptr_t start = reinterpret_cast<uintptr_t>(&top);
   uintptr_t bottom = start - (kStackSize - (size_t(1) << 20));
   setStackLimits(start - kEvalBudget, bottom + kHardReserve);
-  status = runInterpreter();
+  status = runInterpreter(script);
   std::fflush(stdout);
 }
 
@@ -43,6 +65,11 @@ bool start(void* stack) {
   if (pthread_attr_setstack(&attr, stack, kStackSize) != 0 ||
       pthread_create(&thread, &attr, runThread, nullptr) != 0)
     return false;
+  // Signals for the process (Ctrl-C, a resized terminal) go to the interpreter's thread,
+  // whose waits for input they must end.
+  sigset_t all;
+  sigfillset(&all);
+  pthread_sigmask(SIG_BLOCK, &all, nullptr);
   pthread_join(thread, nullptr);
   return true;
 }
@@ -58,9 +85,53 @@ bool start(void* stack) {
   return swapcontext(&mainContext, &runContext) == 0;
 }
 #endif
+// Reads the command line: -1 to go on (script set for a program file), or the status to end
+// with at once.
+int parseArguments(int argc, char** argv) {
+  int i = 1;
+  if (i < argc && std::strcmp(argv[i], "--") == 0) {
+    i++;
+  } else if (i < argc && argv[i][0] == '-') {
+    if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+      say(msg::Usage);
+      return 0;
+    }
+    if (std::strcmp(argv[i], "--version") == 0) {
+      say(msg::Banner);
+      say(msg::Notice);
+      say(lineEditingBuiltIn() ? msg::LineEditingOn : msg::LineEditingOff);
+      return 0;
+    }
+    std::printf(msg::UnknownOption, argv[i]);
+    std::putchar('\n');
+    say(msg::HelpHint);
+    return 2;
+  }
+  if (i == argc) return -1;
+  if (i + 1 < argc) {
+    std::printf(msg::ExtraArgument, argv[i + 1]);
+    std::putchar('\n');
+    say(msg::HelpHint);
+    return 2;
+  }
+  script = std::fopen(argv[i], "r");
+  struct stat st;
+  if (script && (fstat(fileno(script), &st) != 0 || S_ISDIR(st.st_mode))) {
+    std::fclose(script);
+    script = nullptr;
+  }
+  if (!script) {
+    std::printf(msg::ScriptCannotOpen, argv[i]);
+    std::putchar('\n');
+    return 2;
+  }
+  skipInterpreterLine(script);
+  return -1;
+}
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
+  if (int end = parseArguments(argc, argv); end >= 0) return end;
   void* stack = mmap(nullptr, kStackSize, PROT_READ | PROT_WRITE,
                      MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE | MAP_STACK, -1, 0);
   if (stack == MAP_FAILED || !start(stack)) {
@@ -68,7 +139,7 @@ int main() {
     volatile char top = 0;
     uintptr_t start = reinterpret_cast<uintptr_t>(&top);
     setStackLimits(start - (size_t(6) << 20), start - (size_t(7) << 20));
-    return runInterpreter();
+    return runInterpreter(script);
   }
   return status;
 }

@@ -8,6 +8,7 @@
 #include "heap/keywords.h"
 #include "shell/library.h"
 #include "heap/messages.h"
+#include "streams/streams.h"
 
 #define ZELKORA_DEFINE_KEYWORD(name, text) _cell* name = nullptr;
 ZELKORA_KEYWORDS(ZELKORA_DEFINE_KEYWORD)
@@ -55,9 +56,11 @@ void clisp::ReadEvalPrintLoop() {
   for (long counter = 1;; counter++) {
     std::printf("[%ld]", counter);
     lineStr[0] = 0;
+    int got = GetOneS();
+    if (got < 0) continue;  // Ctrl-C dropped the form being typed: a fresh prompt
     // Input that cannot be collected, rewritten or parsed is an error like any other: its
     // message, the debug loop, and the session goes on.
-    _cell* form = GetOneS() && RewriteTyped(lineStr) ? readFromString(lineStr) : nullptr;
+    _cell* form = got && RewriteTyped(lineStr) ? readFromString(lineStr) : nullptr;
     if (!form) {
       errorlisp(nullptr, 0);
       continue;
@@ -71,7 +74,29 @@ void clisp::ReadEvalPrintLoop() {
   }
 }
 
-int runInterpreter() {
+// LOAD's loop on a file already open: (READ s NIL s) until it answers the stream itself,
+// evaluating each datum where a form typed at the prompt is evaluated.
+int clisp::RunFile(FILE* fp) {
+  endOnError = true;
+  _cell* s = SetFilePointer(*this, fp);
+  _cell* read = cons(TREAD, cons(s, cons(NILCell, cons(s, NILCell))));
+  CellFrame g(*this, read);
+  for (;;) {
+    _cell* datum = eval(read, nullptr, 0);
+    if (datum == s) return 0;
+    _cell* r = nullptr;
+    if (datum) {
+      CellFrame h(*this, datum);
+      r = eval(datum, nullptr, 0);
+    }
+    if (!r) {
+      reportResult(r);  // an uncaught THROW or RETURN-FROM says so
+      return 1;
+    }
+  }
+}
+
+int runInterpreter(FILE* script) {
   static clisp lisp;  // static: too large for any thread's frame
   lisp.Init();
   if (!lisp.AllocMemory()) return 1;
@@ -79,7 +104,9 @@ int runInterpreter() {
   lisp.IncLocStack(nullptr, 0);
   lisp.SetKeyword();
   if (!lisp.ReadEvalLoop()) return 1;
+  if (script) return lisp.RunFile(script);
   lisp.DispMessage();
+  startLineEditing();
   lisp.ReadEvalPrintLoop();
   return 0;
 }

@@ -4,7 +4,8 @@
 // file held (quotes, backslashes and NUL bytes included) and nothing is ever re-escaped into
 // a fixed buffer. End of standard input during READ-LINE answers like end of file: the empty
 // string and T. READ from the terminal shares the prompt's form reader, which ends the process
-// with status 0 when standard input is exhausted.
+// with status 0 when standard input is exhausted. Ctrl-C while either waits at a terminal
+// interrupts the running program like an error.
 
 #include <cstdio>
 
@@ -39,7 +40,8 @@ _cell* ReadLine(cmemory& m) {
   int len = 0;
   bool sawAnything = false;
   while (len < kLineMax) {
-    int c = std::getc(stdin);
+    int c = inputByte();
+    if (c == kInputCancelled) return m.raise(msg::Interrupted);
     if (c == EOF) break;
     sawAnything = true;
     if (c == '\n') break;
@@ -98,7 +100,9 @@ _cell* inputStream(cmemory& m, _cell* s, const char* invalid) {
 
 _cell* readTerminal(cmemory& m) {
   lineStr[0] = '\0';
-  if (!ctextproc::GetOneS()) return m.raised();
+  int got = ctextproc::GetOneS();
+  if (got < 0) return m.raise(msg::Interrupted);  // Ctrl-C while the program waits
+  if (!got) return m.raised();
   if (!ctextproc::Rewrite(lineStr)) return nullptr;
   return m.readFromString(lineStr);
 }

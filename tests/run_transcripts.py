@@ -9,6 +9,8 @@ A transcript file holds cases:
     --- heavy                 (optional: skipped in the collector stress build, too slow there)
     --- file NAME             (optional: the lines up to the next '--- ' line are written
                                to NAME in the case's working folder before the run)
+    --- args WORD ...         (optional: command-line arguments, split as a shell splits
+                               words; the output is then expected without the banner)
     <bytes typed on standard input, up to '--- output'>
     --- output
     <exact standard output after the banner; the final line end of this section is dropped>
@@ -23,6 +25,7 @@ environment (for a build that collects at every step) collector reports are igno
 """
 import os
 import re
+import shlex
 import subprocess
 import sys
 import tempfile
@@ -46,7 +49,7 @@ def parse(path):
         if raw.startswith("=== "):
             cur = {"title": raw[4:], "env": {}, "files": {}, "input": "", "output": "",
                    "status": 0, "chomp": False, "exact": False,
-                   "heavy": False}
+                   "heavy": False, "args": None}
             cases.append(cur)
             mode = "input"
             continue
@@ -55,6 +58,9 @@ def parse(path):
         if raw.startswith("--- env "):
             k, _, v = raw[8:].partition("=")
             cur["env"][k] = v
+            continue
+        if raw.startswith("--- args "):
+            cur["args"] = shlex.split(raw[9:])
             continue
         if raw == "--- heavy":
             cur["heavy"] = True
@@ -106,14 +112,16 @@ def run(binary, path):
             env = dict(os.environ)
             env.update(case["env"])
             try:
-                proc = subprocess.run([binary], input=case["input"].encode("utf-8"),
+                proc = subprocess.run([binary] + (case["args"] or []),
+                                      input=case["input"].encode("utf-8"),
                                       stdout=subprocess.PIPE, stderr=subprocess.PIPE,
                                       cwd=tmp, env=env, timeout=120)
             except subprocess.TimeoutExpired:
                 print(f"FAIL {path}: {case['title']}: timed out")
                 failed += 1
                 continue
-            want = (BANNER + case["output"]).encode("utf-8")
+            banner = BANNER if case["args"] is None else ""
+            want = (banner + case["output"]).encode("utf-8")
             got = proc.stdout
             if STRESS:
                 want, got = GC_LINE.sub(b"", want), GC_LINE.sub(b"", got)

@@ -1,0 +1,141 @@
+"""The interpreter in a real terminal (a tmux pane): line editing, history, Ctrl-C, Ctrl-D.
+
+Types keys as a person would and reads the screen back. Skipped (status 77) when tmux is
+missing or the program was built without line editing.
+"""
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+import time
+
+from common import Checker
+
+SKIP = 77
+binary = os.path.abspath(sys.argv[1])
+
+if not shutil.which("tmux"):
+    print("SKIP: tmux is not installed (Debian: apt-get install tmux)")
+    sys.exit(SKIP)
+version = subprocess.run([binary, "--version"], capture_output=True, text=True).stdout
+if "Line editing: libedit" not in version:
+    print("SKIP: built without line editing (Debian: apt-get install libedit-dev, then rebuild)")
+    sys.exit(SKIP)
+
+t = Checker()
+tmp = tempfile.mkdtemp()
+tmux = ["tmux", "-S", os.path.join(tmp, "socket"), "-f", "/dev/null"]
+
+
+def start():
+    command = (f"env HOME={tmp} LANG=C.UTF-8 {binary}; echo \"[status $?]\"; sleep 60")
+    subprocess.run(tmux + ["new-session", "-d", "-s", "z", "-x", "100", "-y", "50", command],
+                   check=True)
+
+
+def lines():
+    out = subprocess.run(tmux + ["capture-pane", "-p", "-t", "z"], capture_output=True,
+                         text=True).stdout
+    return [line.rstrip() for line in out.split("\n")]
+
+
+def press(*keys):
+    subprocess.run(tmux + ["send-keys", "-t", "z"] + list(keys), check=True)
+
+
+def type_(text):
+    subprocess.run(tmux + ["send-keys", "-t", "z", "-l", text], check=True)
+
+
+def see(title, *want, count=1):
+    """Waits until the screen shows each wanted line (at least count times for the last)."""
+    deadline = time.time() + 10
+    while True:
+        shown = lines()
+        if all(w in shown for w in want) and shown.count(want[-1]) >= count:
+            t.check(True, title)
+            return True
+        if time.time() > deadline:
+            t.check(False, title, "want lines " + repr(want) + "\nscreen:\n" + "\n".join(shown))
+            return False
+        time.sleep(0.05)
+
+
+try:
+    start()
+    see("the banner and the first prompt", "Zelkora for Linux version2.18", "[1]")
+    type_("(defun sq (x) (* x x))")
+    press("Enter")
+    see("a form typed and its value", "[1](defun sq (x) (* x x))", "SQ", "[2]")
+    type_("(sq 12)")
+    press("Enter")
+    see("a second form", "[2](sq 12)", "144", "[3]")
+
+    press("Up")
+    see("Up recalls the last form", "[3](sq 12)")
+    press("Left", "BSpace")
+    type_("3")
+    see("Left and Backspace edit it in place", "[3](sq 13)")
+    press("Enter")
+    see("the edited form runs", "169", "[4]")
+
+    press("Up", "C-a")
+    type_("(list ")
+    press("C-e")
+    type_(")")
+    see("Ctrl-A and Ctrl-E move to the ends of the line", "[4](list (sq 13))")
+    press("Enter")
+    see("the wrapped form runs", "(169)", "[5]")
+
+    type_('(list "日本語")')
+    press("Left", "Left", "BSpace")
+    see("Japanese text is edited by characters", '[5](list "日本")')
+    press("Enter")
+    see("and reaches the reader as typed", '("日本")', "[6]")
+
+    type_("(list 1")
+    press("Enter")
+    time.sleep(0.3)  # typed ahead, the terminal itself would echo it once more
+    type_("2")
+    see("a continuation line shows no prompt", "[6](list 1", "2")
+    press("C-c")
+    see("Ctrl-C while typing drops the form and shows a fresh prompt", "2^C", "[7]")
+    type_("'ok")
+    press("Enter")
+    see("the session goes on", "[7]'ok", "OK", "[8]")
+
+    type_("(loop)")
+    press("Enter")
+    see("a form that runs for ever", "[8](loop)")
+    time.sleep(0.3)
+    press("C-c")
+    see("Ctrl-C stops it like an error", "エラー: 中断しました", "デバッグモードに入りました。", "*[1]")
+    type_("abort")
+    press("Enter")
+    see("ABORT goes back to the prompt", "*[1]abort", "[9]")
+
+    press("C-r")
+    type_("sq 12")
+    press("Enter")
+    see("Ctrl-R finds an earlier form", "144", count=2)
+    type_("(bye)")
+    press("Enter")
+    see("BYE ends the session", "[status 0]")
+    history = open(os.path.join(tmp, ".zelkora_history"), encoding="utf-8").read()
+    t.check("(sq\\04012)" in history or "(sq 12)" in history, "history is kept in ~/.zelkora_history",
+            history)
+
+    subprocess.run(tmux + ["kill-session", "-t", "z"])
+    start()
+    see("a new session", "[1]")
+    press("Up")
+    see("remembers the last session's forms", "[1](bye)")
+    press("C-u")
+    see("Ctrl-U clears the line", "[1]")
+    press("C-d")
+    see("Ctrl-D on an empty line ends the session with status 0", "[status 0]")
+finally:
+    subprocess.run(tmux + ["kill-server"], stderr=subprocess.DEVNULL)
+    shutil.rmtree(tmp, ignore_errors=True)
+t.finish()
