@@ -75,7 +75,10 @@ void registerTwin(const char* name, const char* reach, FunctionTwin fn, MacroTwi
 }
 
 namespace {
-void registerAllTwins(cfunction& m) { registerListTwins(m); }
+void registerAllTwins(cfunction& m) {
+  registerListTwins(m);
+  registerMacroTwins(m);
+}
 }  // namespace
 
 void initTwins(cfunction& m) {

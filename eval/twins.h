@@ -40,6 +40,7 @@ void twinsMutated();
 // (blank-separated), and the twin. Called from registerAllTwins, before initTwins reads them.
 void registerTwin(const char* name, const char* reach, FunctionTwin fn, MacroTwin macro = nullptr);
 void registerListTwins(cfunction& m);  // eval/twins_lists.cpp
+void registerMacroTwins(cfunction& m);  // eval/twins_macros.cpp
 // Whether fn can be called with `count` arguments the way FUNCALL of it would, without any
 // failure coming from the call itself: a function object or a DEFUN whose lambda list takes
 // that many, or a built-in that works on values alone.
