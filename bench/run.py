@@ -27,7 +27,8 @@ def measure(tool, binary, data, runs):
 
 
 # What each program prints when it computed the right answer: a fast wrong answer fails.
-EXPECT = {"lists_twins": b"(400000 0 (200000) 400 19721100 T)"}
+EXPECT = {"lists_twins": b"(400000 0 (200000) 400 19721100 T)",
+          "macros": b"((60000 40000) 28981429)"}
 
 
 def check(binary, name, data):
@@ -44,7 +45,7 @@ def main():
     tool = os.path.join(os.path.dirname(binary), "bench_measure")
     runs = int(sys.argv[2]) if len(sys.argv) > 2 else 21
     cases = [("start-up", b"(bye)\n", runs)]
-    for name in ("arith", "arith_ratio", "sort", "hash", "lists", "lists_twins"):
+    for name in ("arith", "arith_ratio", "sort", "hash", "lists", "lists_twins", "macros"):
         with open(os.path.join(HERE, name + ".lisp"), "rb") as fh:
             cases.append((name, fh.read() + b"(bye)\n", 3))
     print(f"{'benchmark':<14}{'median':>12}{'peak RSS':>12}  runs")

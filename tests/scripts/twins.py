@@ -199,7 +199,7 @@ def expand(r, mutating):
                          "(macroexpand (list 'multiple-value-setq$ '(a b) (list circ 2)))",
                          "(macroexpand (list 'multiple-value-bind '(a) circ circ))"])
     name = r.choice(MACROS)
-    return "(macroexpand '(%s %s))" % (name, args_for(r, name))
+    return "(marks (macroexpand '(%s %s)) 0)" % (name, args_for(r, name))
 
 
 def seq(r):
@@ -294,7 +294,8 @@ def run_macro(r, mutating, path):
             "(rplaca (cdr (symbol-function 'prog)) '(args &rest bd))",
             "(defmacro case (k &rest b) (list 'quote b))",
             "(defun append1 (x y) (if (null x) y (cons (car x) (append1 (cdr x) y))))",
-            "(defun find-nth-name (n) nil)"])
+            "(defun find-nth-name (n) nil)",
+            "(progn (set-array (find-a-name 'cadar)) 'broken)"])
     if k == 14:
         # NIL and T assigned, around macros whose texts reach no function twin while expanding
         form = r.choice(["(macroexpand '(dotimes (i 3) x))", "(macroexpand '(dotimes (i 3 r) x))",
@@ -304,8 +305,39 @@ def run_macro(r, mutating, path):
         return "(unwind-protect (progn (setq %s) (list %s)) (setq nil 'nil) (setq t 't))" % (
             r.choice(["nil 5", "t nil", "t 7", "nil 'x"]), form)
     if k == 15:
-        return "(setf zz %s)" % r.choice(["1", "(prin1 5)", "'(a b)"])
+        return r.choice(["(setf zz %s)" % r.choice(["1", "(prin1 5)", "'(a b)"])] + IDENTITIES)
     return expand(r, mutating)
+
+
+# Shows which symbols of an expansion are uninterned (they print like interned ones).
+MARKS = """(defun marks (e d)
+  (cond ((> d 40) 'deep)
+        ((consp e) (cons (marks (car e) (1+ d)) (marks (cdr e) (1+ d))))
+        ((and (symbolp e) (not (eq e (intern (symbol-name e))))) (list 'uninterned e))
+        (t e)))
+"""
+
+IDENTITIES = [
+    # the uninterned symbols: one per macro, the same in every expansion
+    "(let ((a (macroexpand '(loop))) (b (macroexpand '(loop1))) (c (macroexpand '(loop x))))"
+    " (list (eq (caddr a) (caddr b)) (eq (caddr a) (caddr c)) (eq (caddr a) (cadr (car (last a))))))",
+    "(let ((a (macroexpand '(dolist (x l) y))) (b (macroexpand '(dolist (z m) y))))"
+    " (list (eq (caar (cadr a)) (caar (cadr b))) (eq (caar (cadr a)) (caddr (caddr a)))))",
+    "(let ((a (macroexpand '(dotimes (i n)))) (b (macroexpand '(dotimes (j m) x))))"
+    " (list (eq (cadddr a) (cadddr b)) (eq (cadddr a) (cadr (car (last a))))))",
+    "(let ((a (macroexpand '(multiple-value-bind (x) y)))"
+    " (b (macroexpand '(multiple-value-bind (z w) v x))))"
+    " (list (eq (caar (cadr a)) (caar (cadr b))) (symbol-name (caar (cadr a)))))",
+    # SETF's two error forms: each its own string, the same one every time
+    "(let ((a (macroexpand '(setf 5 1))) (b (macroexpand '(setf (foo) 1)))"
+    " (c (macroexpand '(setf (foo x) 1))) (d (macroexpand '(setf (1 2) 3))))"
+    " (list (eq (cadr a) (cadr b)) (eq (cadr a) (cadr c)) (eq (cadr c) (cadr d)) (eq a b)))",
+    # expansions are fresh, the forms in them copied
+    "(let* ((f (list 'print 1)) (a (macroexpand (list 'dolist '(x l) f))))"
+    " (list (eq (nth 6 (caddr a)) f) (equal (nth 6 (caddr a)) f)))",
+    "(let* ((k (list 'f 1)) (a (macroexpand (list 'case k '(1 2) '(3 4)))))"
+    " (list (eq (cadr (car (cadr a))) k) (eq (cadr (car (cadr a))) (cadr (car (caddr a))))))",
+]
 
 
 def macro_program(r, path):
@@ -313,7 +345,7 @@ def macro_program(r, path):
     prelude = PRELUDE + MUTATING_PRELUDE if mutating else PRELUDE[:PRELUDE.index("(setq circ")]
     forms = "".join((run_macro(r, mutating, path) if r.random() < 0.6 else expand(r, mutating)) +
                     "\nabort\nabort\n" for _ in range(40))
-    return prelude + "(defun f (x) (prin1 x) x)\n(setq k 1)\n" + forms
+    return prelude + MARKS + "(defun f (x) (prin1 x) x)\n(setq k 1)\n" + forms
 
 
 def run(program, twins):
