@@ -14,7 +14,6 @@
 #include <cstring>
 #include <initializer_list>
 #include <map>
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -23,29 +22,23 @@
 namespace {
 // ---- matching a definition against its text ----------------------------------------------
 // A pattern is written in the reader's syntax, quote, backquote, comma and comma-at included,
-// and is read the way the reader rewrites them. Two extra tokens: #:NAME matches an uninterned
-// symbol of that name (the same symbol wherever it recurs) and ?NAME matches anything; both
-// record what they met under their name.
-struct Node {
-  enum Kind { List, Symbol, Integer, String, Uninterned, Capture } kind;
-  std::string text;
-  std::vector<Node> items;     // List
-  std::unique_ptr<Node> tail;  // List: the dotted tail, or none for NIL
-};
-
+// and is read the way the reader rewrites them, compared with the definition as it is read.
+// Two extra tokens: #:NAME matches an uninterned symbol of that name (the same symbol wherever
+// it recurs) and ?NAME matches anything; both record what they met under their name.
 using Captures = std::map<std::string, _cell*>;
 
-class PatternReader {
+class Matcher {
  public:
-  explicit PatternReader(const char* text) : p_(text) {}
-  bool read(Node& out) {
-    if (!form(out)) return false;
+  Matcher(const char* pattern, Captures& caught) : p_(pattern), caught_(caught) {}
+  bool matches(_cell* c) {
+    if (!form(c)) return false;
     blanks();
     return *p_ == 0;
   }
 
  private:
   const char* p_;
+  Captures& caught_;
 
   void blanks() {
     while (*p_ == ' ' || *p_ == '\n' || *p_ == '\t') p_++;
@@ -54,127 +47,93 @@ class PatternReader {
     return c == 0 || c == ' ' || c == '\n' || c == '\t' || c == '(' || c == ')' || c == '"' ||
            c == '\'' || c == '`' || c == ',';
   }
-  static Node symbol(const char* name) { return Node{Node::Symbol, name, {}, nullptr}; }
+  static bool named(const _cell* c, const char* name) {
+    return isSymbol(c) && c->attr != Attr::Uninterned && std::strcmp(nameOf(c), name) == 0;
+  }
+  bool record(const std::string& name, _cell* c) {
+    auto [it, fresh] = caught_.emplace(name, c);
+    return fresh || it->second == c;
+  }
 
-  // One element of a list: a comma and an at-sign stand as elements of their own before the
-  // form they mark.
-  bool element(std::vector<Node>& items) {
+  // One element of the list at l, advancing l: a comma and an at-sign stand as elements of
+  // their own before the form they mark.
+  bool element(_cell*& l) {
     if (*p_ == ',') {
       p_++;
-      items.push_back(symbol(","));
+      if (!isCons(l) || !named(l->car, ",")) return false;
+      l = l->cdr;
       if (*p_ == '@') {
         p_++;
-        items.push_back(symbol("@"));
+        if (!isCons(l) || !named(l->car, "@")) return false;
+        l = l->cdr;
       }
       blanks();
     }
-    items.emplace_back();
-    return form(items.back());
+    if (!isCons(l) || !form(l->car)) return false;
+    l = l->cdr;
+    return true;
   }
 
-  bool prefixed(Node& out, const char* head) {
-    out = Node{Node::List, "", {}, nullptr};
-    out.items.push_back(symbol(head));
-    return element(out.items);
+  // 'x, `x and #'x: the list of the head and x.
+  bool prefixed(_cell* c, const char* head) {
+    if (!isCons(c) || !named(c->car, head)) return false;
+    _cell* rest = c->cdr;
+    return element(rest) && rest == NILCell;
   }
 
-  bool form(Node& out) {
+  bool form(_cell* c) {
     blanks();
-    char c = *p_;
-    if (c == '(') {
+    char ch = *p_;
+    if (ch == '(') {
       p_++;
-      out = Node{Node::List, "", {}, nullptr};
       for (;;) {
         blanks();
-        if (*p_ == ')') {
-          p_++;
-          return true;
-        }
+        if (*p_ == ')') return p_++, c == NILCell;
         if (*p_ == 0) return false;
         if (*p_ == '.' && delimiter(p_[1])) {
           p_++;
-          out.tail = std::make_unique<Node>();
-          if (!form(*out.tail)) return false;
+          if (!form(c)) return false;
           blanks();
-          if (*p_ != ')') return false;
-          p_++;
-          return true;
+          return *p_ == ')' && (p_++, true);
         }
-        if (!element(out.items)) return false;
+        if (!element(c)) return false;
       }
     }
-    if (c == '\'') return p_++, prefixed(out, "QUOTE");
-    if (c == '`') return p_++, prefixed(out, "BACKQUOTE");
-    if (c == '#' && p_[1] == '\'') return p_ += 2, prefixed(out, "FUNCTION");
-    if (c == '"') {
-      out = Node{Node::String, "", {}, nullptr};
+    if (ch == '\'') return p_++, prefixed(c, "QUOTE");
+    if (ch == '`') return p_++, prefixed(c, "BACKQUOTE");
+    if (ch == '#' && p_[1] == '\'') return p_ += 2, prefixed(c, "FUNCTION");
+    if (ch == '"') {
+      std::string text;
       for (p_++; *p_ != '"'; p_++) {
         if (*p_ == '\\') p_++;
         if (*p_ == 0) return false;
-        out.text.push_back(*p_);
+        text.push_back(*p_);
       }
       p_++;
-      return true;
+      std::string bytes;
+      return isString(c) && stringBytes(c, bytes) && bytes == text;
     }
-    if (c == 0 || c == ')') return false;
-    Node::Kind kind = Node::Symbol;
-    if (c == '#' && p_[1] == ':') {
-      kind = Node::Uninterned;
-      p_ += 2;
-    } else if (c == '?') {
-      kind = Node::Capture;
-      p_++;
-    }
+    if (ch == 0 || ch == ')') return false;
+    bool uninterned = ch == '#' && p_[1] == ':';
+    bool capture = ch == '?';
+    p_ += uninterned ? 2 : capture ? 1 : 0;
     std::string token;
     for (; !delimiter(*p_); p_++)
       token.push_back(*p_ >= 'a' && *p_ <= 'z' ? static_cast<char>(*p_ - 32) : *p_);
     if (token.empty()) return false;
-    if (kind == Node::Symbol) {
-      size_t digits = token[0] == '-' ? 1 : 0;
-      if (digits < token.size() &&
-          token.find_first_not_of("0123456789", digits) == std::string::npos)
-        kind = Node::Integer;
-    }
-    out = Node{kind, token, {}, nullptr};
-    return true;
+    if (capture) return record(token, c);
+    if (uninterned)
+      return isSymbol(c) && c->attr == Attr::Uninterned && token == nameOf(c) &&
+             record("#:" + token, c);
+    size_t sign = token[0] == '-' ? 1 : 0;
+    if (sign < token.size() && token.find_first_not_of("0123456789", sign) == std::string::npos)
+      return isInt(c) && std::to_string(intOf(c)) == token;
+    return named(c, token.c_str());
   }
 };
 
-bool record(Captures& caught, const std::string& name, _cell* c) {
-  auto [it, fresh] = caught.emplace(name, c);
-  return fresh || it->second == c;
-}
-
-bool matchNode(const Node& n, _cell* c, Captures& caught) {
-  switch (n.kind) {
-    case Node::List: {
-      for (const Node& item : n.items) {
-        if (!isCons(c) || !matchNode(item, c->car, caught)) return false;
-        c = c->cdr;
-      }
-      if (n.tail) return matchNode(*n.tail, c, caught);
-      return c == NILCell;
-    }
-    case Node::Symbol:
-      return isSymbol(c) && c->attr != Attr::Uninterned && n.text == nameOf(c);
-    case Node::Integer:
-      return isInt(c) && std::to_string(intOf(c)) == n.text;
-    case Node::String: {
-      std::string bytes;
-      return isString(c) && stringBytes(c, bytes) && bytes == n.text;
-    }
-    case Node::Uninterned:
-      return isSymbol(c) && c->attr == Attr::Uninterned && n.text == nameOf(c) &&
-             record(caught, "#:" + n.text, c);
-    case Node::Capture:
-      return record(caught, n.text, c);
-  }
-  return false;
-}
-
 bool matches(_cell* c, const char* pattern, Captures& caught) {
-  Node n;
-  return PatternReader(pattern).read(n) && matchNode(n, c, caught);
+  return Matcher(pattern, caught).matches(c);
 }
 
 // Whether the library's definition of name (a macro when tag is 'm') is still the text below.
@@ -425,7 +384,7 @@ bool fits(_cell* forms, long repeats = 6) {
     work.pop_back();
     while (isCons(c)) {
       if (++size > kMaxConses) return false;
-      work.push_back(c->car);
+      if (isCons(c->car)) work.push_back(c->car);
       c = c->cdr;
     }
   }
