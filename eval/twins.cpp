@@ -65,9 +65,18 @@ void recompute() {
   }
 }
 
+// The texts read NIL and T as variables, and a program may assign them: twins answer the
+// constants, so they stand aside while either holds anything but itself.
+long gNilRecord = -1;
+long gTRecord = -1;
+bool constantsIntact() {
+  return gMachine->globalTable[gNilRecord].value == NILCell &&
+         gMachine->globalTable[gTRecord].value == TCell;
+}
+
 const Entry* entryOf(const _cell* sym) {
   size_t i = static_cast<size_t>(sym->symIndex);
-  if (i >= gEntryOf.size() || !gEntryOf[i]) return nullptr;
+  if (i >= gEntryOf.size() || !gEntryOf[i] || !constantsIntact()) return nullptr;
   const Entry& e = gEntries[gEntryOf[i] - 1];
   return e.on ? &e : nullptr;
 }
@@ -86,6 +95,7 @@ void registerAllTwins(cfunction& m) {
   registerListTwins(m);
   registerSequenceTwins(m);
   registerTableTwins(m);
+  registerMacroTwins(m);
 }
 }  // namespace
 
@@ -94,6 +104,9 @@ void initTwins(cfunction& m) {
   const char* env = std::getenv("ZELKORA_TWINS");
   gEnabled = !(env && std::strcmp(env, "0") == 0);
   if (!gEnabled) return;
+  gNilRecord = m.getSymVal(NILCell);
+  gTRecord = m.getSymVal(TCell);
+  if (gNilRecord < 0 || gTRecord < 0) return;
   registerAllTwins(m);
   size_t symbols = static_cast<size_t>(m.symbolCount());
   gLibraryDefs.assign(symbols, nullptr);

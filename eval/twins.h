@@ -49,6 +49,7 @@ void registerPureTwin(const char* name, const char* reach, FunctionTwin fn);
 void registerListTwins(cfunction& m);      // eval/twins_lists.cpp
 void registerSequenceTwins(cfunction& m);  // eval/twins_sequences.cpp
 void registerTableTwins(cfunction& m);     // eval/twins_tables.cpp
+void registerMacroTwins(cfunction& m);     // eval/twins_macros.cpp
 // Whether fn can be called with `count` arguments the way FUNCALL of it would, without any
 // failure coming from the call itself: a function object or a DEFUN whose lambda list takes
 // that many, or a built-in that works on values alone.

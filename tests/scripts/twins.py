@@ -1,11 +1,15 @@
-"""Differential test of the library's native twins: random programs of library calls run with
-the twins on and with ZELKORA_TWINS=0 (the library's texts alone) must print the same bytes,
-collector reports aside. Usage: twins.py BINARY [COUNT [SEED]]."""
+"""Differential test of the library's native twins: random programs of library calls and of
+library macros (run, and expanded with MACROEXPAND on random argument lists) run with the twins
+on and with ZELKORA_TWINS=0 (the library's texts alone) must print the same bytes, collector
+reports aside. Usage: twins.py BINARY [COUNT [SEED]]: COUNT programs of calls and half as many
+of macros."""
 import os
 import random
 import re
+import shutil
 import subprocess
 import sys
+import tempfile
 
 from common import Checker
 
@@ -79,7 +83,11 @@ def numbers(r):
 
 
 def call(r):
-    k = r.randrange(26)
+    k = r.randrange(27)
+    if k == 26:  # the texts read NIL and T as variables, which a program may assign
+        return ("(let ((r (progn (setq %s 5) (list (not %s) (listp %s) (member 9 (list 1)) "
+                "(< 1 2) (mapcar #'atom (list 1))))))  (setq nil 'nil) (setq t 't) r)"
+                % (r.choice(["nil", "t"]), atom(r), atom(r)))
     if k == 22:
         return "(let ((x %s)) (list (remove %s x%s) x))" % (lst(r), atom(r), r.choice(
             ["", " :test %s" % fn(r, 2), " :count %s" % r.choice(["0", "1", "2", "-1", "1.5"]),
@@ -162,12 +170,252 @@ def table_call(r, table, keys):
     ])
 
 
+# ---- macros -------------------------------------------------------------------------------
+# Half the macro programs never change a cons in place, so the twins' path for data that cannot
+# be circular runs too; the other half start with a circular list, an array and a hash table.
+MUTATING_PRELUDE = """(setq circ (list 1 2 3))
+(rplacd (cddr circ) circ)
+(setq h (make-hash-table))
+(setq arr (make-array '(2 3)))
+(setq l2 (list (list 1 2) (list 3 4 5) (list (list 6 7) 8) 9))
+"""
+
+SYMBOLS = ["x", "y", "nil", "t", "otherwise", "car", "cdr", "rest", "nth", "first", "second",
+           "third", "tenth", "cadr", "caddr", "cdar", "cddr", "cddddr", "cadadr", "caar",
+           "gethash", "aref", "foo", "label", "list", "count", "values", "setq", ":test"]
+LITERALS = ["0", "1", "-1", "1.5", "1/2", "\"s\"", "#\\a"]
+MACROS = ["prog", "return", "loop", "loop1", "dolist", "dotimes", "with-open-file", "lambda",
+          "multiple-value-setq", "multiple-value-setq$", "multiple-value-bind", "case", "setf",
+          "append"]
+
+
+def sexp(r, depth=0):
+    """A random datum: symbols, literals, lists proper and dotted."""
+    if depth > 3 or r.random() < 0.45:
+        return r.choice(SYMBOLS) if r.random() < 0.7 else r.choice(LITERALS)
+    items = [sexp(r, depth + 1) for _ in range(r.randint(0, 4))]
+    if items and r.random() < 0.15:
+        return "(" + " ".join(items) + " . " + r.choice(SYMBOLS + LITERALS) + ")"
+    return "(" + " ".join(items) + ")"
+
+
+def args_for(r, name):
+    """An argument list for the macro: mostly the shapes its text expects, often not."""
+    if r.random() < 0.04:
+        return ". " + r.choice(SYMBOLS + LITERALS)
+    if r.random() < 0.25:
+        items = [sexp(r) for _ in range(r.randint(0, 4))]
+        tail = " . " + r.choice(SYMBOLS + LITERALS) if items and r.random() < 0.2 else ""
+        return " ".join(items) + tail
+    body = " ".join(sexp(r) for _ in range(r.randint(0, 3)))
+    if name in ("dolist", "dotimes"):
+        spec = r.choice(["(x l)", "(x l r)", "(x l r extra)", "(x)", "x", "()", "(x l . r)",
+                         "(x . l)", "((a b) l)", "(x l nil)"])
+        return spec + " " + body + (" . z" if r.random() < 0.1 else "")
+    if name == "setf":
+        place = r.choice(["x", "nil", "5", "\"s\"", "(car x)", "(cdr x)", "(rest x)",
+                          "(nth 1 x)", "(nth 1)", "(first x)", "(tenth x y)", "(cadr x)",
+                          "(caddr x)", "(cdar x)", "(cddddr x)", "(caaar x)", "(cdaddr x)",
+                          "(gethash k h)", "(gethash k)", "(aref a 1 2)", "(aref a . 1)",
+                          "(foo x)", "(car)", "((car) x)", "(5 x)", "(car . x)",
+                          "(second x . y)", "(list x)", "(cons 1 2)"])
+        value = r.choice(["1", "(prin1 2)", "y", "'(a b)"])
+        return place + " " + value + r.choice(["", "", "", " extra", " . z"])
+    if name == "case":
+        clauses = " ".join(r.choice(["(1 a)", "((1 2) b)", "(otherwise c)", "(t d)", "(nil e)",
+                                     "(x)", "((x . y) f)", "(\"s\" g)", "()", "5", "(1 . 2)",
+                                     "((a) h i)"]) for _ in range(r.randint(0, 4)))
+        return r.choice(["k", "(f k)", "1"]) + " " + clauses
+    if name in ("multiple-value-bind", "multiple-value-setq", "multiple-value-setq$"):
+        vars_ = r.choice(["(a b)", "(a)", "()", "a", "(a . b)", "(a b c)", "((a) b)"])
+        vals = r.choice(["(values 1 2)", "(1 2)", "(1)", "()", "5", "(1 . 2)", "(f x)"])
+        extra = body if name == "multiple-value-bind" else r.choice(["", "", " extra"])
+        return vars_ + " " + vals + " " + extra
+    if name == "with-open-file":
+        return r.choice(["(s \"f\")", "(s \"f\" :direction :output)", "(s)", "s", "()",
+                         "(s . \"f\")"]) + " " + body
+    if name == "prog":
+        return r.choice(["()", "(a b)", "a", "(a . b)"]) + " " + body
+    return body
+
+
+def expand(r, mutating):
+    if mutating and r.random() < 0.1:
+        # a circular datum inside the argument list (never along its spine)
+        return r.choice(["(macroexpand (list 'dolist (list 'x 'l) circ))",
+                         "(macroexpand (list 'setf (list 'car circ) circ))",
+                         "(macroexpand (list 'case 'k (list 1 circ) (list circ 2)))",
+                         "(macroexpand (list 'loop circ 'x))",
+                         "(macroexpand (list 'prog circ circ))",
+                         "(macroexpand (list 'multiple-value-setq$ '(a b) (list circ 2)))",
+                         "(macroexpand (list 'multiple-value-bind '(a) circ circ))"])
+    name = r.choice(MACROS)
+    return "(marks (macroexpand '(%s %s)) 0)" % (name, args_for(r, name))
+
+
+def seq(r):
+    return r.choice(["(list 1 2 3)", "'(a b c d)", "nil", "'(1 . 2)", "5", "(list 'x nil 'y)",
+                     "'((1 2) (3))", "(list 3 1 2 3)"])
+
+
+def count_form(r):
+    return r.choice(["0", "3", "-2", "5/2", "1.5", "'a", "(length '(1 2))", "(prin1 2)"])
+
+
+def loop_body(r, var):
+    """Statements of a PROG body: jumps go forward only, so every loop ends."""
+    forms = [r.choice([
+        "(setq acc (cons %s acc))", "(prin1 %s)", "(if (eql %s 3) (return 'three))",
+        "(if (eql %s 2) (go skip))", "(if (eql %s 'b) (return))",
+        "(if (equal %s 1) (return 'one 'extra))",
+        "(case %s (1 (prin1 'one)) ((2 3) (prin1 'two-three)) (otherwise nil))",
+        "(setf acc (cons (list %s) acc))",
+        "(multiple-value-bind (q) (values %s 0) (setq acc (cons q acc)))"]) % var
+        for _ in range(r.randint(0, 3))]
+    if any("(go skip)" in f for f in forms):
+        forms.append("skip")
+    return " ".join(forms)
+
+
+def run_macro(r, mutating, path):
+    """A macro form that is evaluated, so its expansion runs."""
+    k = r.randrange(16)
+    if k == 0:
+        spec = "(x %s%s)" % (seq(r), r.choice(["", " acc", " (length acc)", " x"]))
+        return "(let ((acc nil)) (list (dolist %s %s) acc))" % (spec, loop_body(r, "x"))
+    if k == 1:
+        spec = "(i %s%s)" % (count_form(r), r.choice(["", " acc", " i", " (prin1 'done)"]))
+        return "(let ((acc nil)) (list (dotimes %s %s) acc))" % (spec, loop_body(r, "i"))
+    if k == 2:
+        return ("(let ((acc nil) (k 0)) (list (loop (setq k (1+ k)) %s (if (> k %d) (return k)))"
+                " acc))" % (loop_body(r, "k"), r.randint(0, 4)))
+    if k == 3:
+        return ("(let ((acc nil)) (list (prog (p q) (setq p 1) top (setq q (cons p q)) %s"
+                " (if (< p 3) (progn (setq p (1+ p)) (go top))) (return (list p q))) acc))"
+                % loop_body(r, "p"))
+    if k == 4:
+        return "(block nil (prin1 0) (return%s) (prin1 1))" % r.choice(
+            ["", " 5", " (values 1 2)", " 1 2", " . 5"])
+    if k == 5:
+        return ("(dolist (x '(1 2)) (dolist (y '(a b)) (prin1 (list x y)) (if (eq y 'b) "
+                "(return))) (dotimes (i x) (prin1 i)))")
+    if k == 6:
+        key = r.choice(["1", "2", "'x", "\"s\"", "#\\a", "nil", "2.5", "(prin1 3)", "'(a)", "t"])
+        clauses = " ".join(r.choice(["(1 'one)", "((2 3) 'two-three)", "(x 'ex)", "(nil 'nil-key)",
+                                     "(otherwise 'other)", "(t 'tee)", "(\"s\" 'str)", "(#\\a)",
+                                     "((a) 'a-list)", "(2.5 'float)", "()", "5"])
+                           for _ in range(r.randint(0, 4)))
+        return "(case %s %s)" % (key, clauses)
+    if k == 7:
+        vars_ = r.choice(["(a b)", "(a)", "()", "(a b c)", "a", "(a . b)"])
+        vals = r.choice(["(values 1 2)", "(floor 7/2)", "5", "(values)", "'(1 2)",
+                         "(values 'x nil 'z)"])
+        return "(multiple-value-bind %s %s %s)" % (vars_, vals, r.choice(
+            ["(list a)", "(prin1 'body) (list a)", "", "(list a b)"]))
+    if k == 8:
+        vars_ = r.choice(["(a b)", "(a)", "()", "(a b c)", "a"])
+        vals = r.choice(["(values 1 2)", "(floor 2.5)", "7", "(values 'x 'y 'z 'w)"])
+        return "(let ((a 0) (b 0) (c 0)) (list (multiple-value-setq %s %s) a b c))" % (vars_, vals)
+    if k == 9:
+        return "(mapcar %s '(1 2 3))" % r.choice(
+            ["(lambda (x) (* x 2))", "(lambda (x) (prin1 x) (list x))", "(lambda)",
+             "(lambda (x y) x)", "(lambda x x)"])
+    if k == 10:
+        return ("(with-open-file (s \"%s\" :direction :output) (print %s s) (print 'second s))"
+                % (path, r.choice(["'(1 2)", "\"str\"", "1/2", "'sym"])))
+    if k == 11:
+        return "(with-open-file (s \"%s\") (list (read s) %s))" % (
+            path, r.choice(["(read s)", "(read-line s)", "(prin1 'in)", "(read s nil 'eof)"]))
+    if k == 12 and mutating:
+        place = r.choice(["(car l)", "(cdr l)", "(rest l)", "(nth 3 l)", "(nth 20 l)",
+                          "(first l)", "(second l)", "(fifth l)", "(tenth l)", "(cadr l)",
+                          "(cddr l)", "(caddr l)", "(cadddr l)", "(cdar l2)", "(caar l2)",
+                          "(cadar l2)", "(cdadr l2)", "(caaddr l2)", "(gethash 'k h)",
+                          "(gethash (car l) h)", "(aref arr 1 2)", "(aref arr 5 5)",
+                          "(foo l)", "(car)", "5", "zz", "(nth 1)"])
+        value = r.choice(["'v", "(prin1 'val)", "(list 1 2)", "nil"])
+        return "(let ((l (list 1 2 3 4 5 6 7 8 9 10 11))) (list (setf %s %s) l l2))" % (
+            place, value)
+    if k == 13 and mutating:
+        return r.choice([
+            "(list (gethash 'k h) (hash-table-count h))",
+            "(let ((p (find-nth-name 'third))) (rplacd p 0) (macroexpand '(setf (third x) 1)))",
+            "(let ((p (find-a-name 'cadr))) (rplacd p 'car) (macroexpand '(setf (cadr x) 1)))",
+            "(let ((p (find-d-name 'cdar))) (rplaca p 'cdr) (macroexpand '(setf (cdr x) 1)))",
+            "(rplaca (cdr (symbol-function 'prog)) '(args &rest bd))",
+            "(defmacro case (k &rest b) (list 'quote b))",
+            "(defun append1 (x y) (if (null x) y (cons (car x) (append1 (cdr x) y))))",
+            "(defun find-nth-name (n) nil)",
+            "(progn (set-array (find-a-name 'cadar)) 'broken)"])
+    if k == 14:
+        # NIL and T assigned, around macros whose texts reach no function twin while expanding
+        form = r.choice(["(macroexpand '(dotimes (i 3) x))", "(macroexpand '(dotimes (i 3 r) x))",
+                         "(macroexpand '(case k (1 a) (t b) (otherwise c) ((x y) d)))",
+                         "(macroexpand '(case k))", "(macroexpand '(multiple-value-setq$ () ()))",
+                         "(macroexpand '(multiple-value-setq$ (a b c) (1)))"])
+        return "(unwind-protect (progn (setq %s) (list %s)) (setq nil 'nil) (setq t 't))" % (
+            r.choice(["nil 5", "t nil", "t 7", "nil 'x"]), form)
+    if k == 15:
+        return r.choice(["(setf zz %s)" % r.choice(["1", "(prin1 5)", "'(a b)"])] + IDENTITIES)
+    return expand(r, mutating)
+
+
+# Shows which symbols of an expansion are uninterned (they print like interned ones).
+MARKS = """(defun marks (e d)
+  (cond ((> d 40) 'deep)
+        ((consp e) (cons (marks (car e) (1+ d)) (marks (cdr e) (1+ d))))
+        ((and (symbolp e) (not (eq e (intern (symbol-name e))))) (list 'uninterned e))
+        (t e)))
+"""
+
+IDENTITIES = [
+    # the uninterned symbols: one per macro, the same in every expansion
+    "(let ((a (macroexpand '(loop))) (b (macroexpand '(loop1))) (c (macroexpand '(loop x))))"
+    " (list (eq (caddr a) (caddr b)) (eq (caddr a) (caddr c)) (eq (caddr a) (cadr (car (last a))))))",
+    "(let ((a (macroexpand '(dolist (x l) y))) (b (macroexpand '(dolist (z m) y))))"
+    " (list (eq (caar (cadr a)) (caar (cadr b))) (eq (caar (cadr a)) (caddr (caddr a)))))",
+    "(let ((a (macroexpand '(dotimes (i n)))) (b (macroexpand '(dotimes (j m) x))))"
+    " (list (eq (cadddr a) (cadddr b)) (eq (cadddr a) (cadr (car (last a))))))",
+    "(let ((a (macroexpand '(multiple-value-bind (x) y)))"
+    " (b (macroexpand '(multiple-value-bind (z w) v x))))"
+    " (list (eq (caar (cadr a)) (caar (cadr b))) (symbol-name (caar (cadr a)))))",
+    # SETF's two error forms: each its own string, the same one every time
+    "(let ((a (macroexpand '(setf 5 1))) (b (macroexpand '(setf (foo) 1)))"
+    " (c (macroexpand '(setf (foo x) 1))) (d (macroexpand '(setf (1 2) 3))))"
+    " (list (eq (cadr a) (cadr b)) (eq (cadr a) (cadr c)) (eq (cadr c) (cadr d)) (eq a b)))",
+    # expansions are fresh, the forms in them copied
+    "(let* ((f (list 'print 1)) (a (macroexpand (list 'dolist '(x l) f))))"
+    " (list (eq (nth 6 (caddr a)) f) (equal (nth 6 (caddr a)) f)))",
+    "(let* ((k (list 'f 1)) (a (macroexpand (list 'case k '(1 2) '(3 4)))))"
+    " (list (eq (cadr (car (cadr a))) k) (eq (cadr (car (cadr a))) (cadr (car (caddr a))))))",
+]
+
+
+def macro_program(r, path):
+    mutating = r.random() < 0.5
+    prelude = PRELUDE + MUTATING_PRELUDE if mutating else PRELUDE[:PRELUDE.index("(setq circ")]
+    forms = "".join((run_macro(r, mutating, path) if r.random() < 0.6 else expand(r, mutating)) +
+                    "\nabort\nabort\n" for _ in range(40))
+    return prelude + MARKS + "(defun f (x) (prin1 x) x)\n(setq k 1)\n" + forms
+
+
 def run(program, twins):
     env = dict(os.environ)
     env["ZELKORA_TWINS"] = "1" if twins else "0"
     p = subprocess.run([binary], input=program.encode(), stdout=subprocess.PIPE,
                        stderr=subprocess.PIPE, timeout=120, env=env)
     return p.returncode, GC.sub(b"", p.stdout), p.stderr
+
+
+def compare(program, title, reset=lambda: None):
+    reset()
+    on = run(program, True)
+    reset()
+    off = run(program, False)
+    t.check(on == off and not on[2], title,
+            program + "\n--- twins on ---\n" + on[1].decode(errors="replace")[-1500:] +
+            "\n--- texts ---\n" + off[1].decode(errors="replace")[-1500:] +
+            on[2].decode(errors="replace")[-500:])
 
 
 t = Checker()
@@ -181,8 +429,16 @@ for i in range(count):
     else:
         forms = [call(r) for _ in range(25)]
     program = PRELUDE + "".join(f + "\nabort\nabort\n" for f in forms) + "(list h hq he)\n"
-    on, off = run(program, True), run(program, False)
-    t.check(on == off and not on[2], f"program {i} (seed {seed})",
-            program + "\n--- twins on ---\n" + on[1].decode(errors="replace")[-1500:] +
-            "\n--- texts ---\n" + off[1].decode(errors="replace")[-1500:])
+    compare(program, f"program {i} (seed {seed})")
+scratch = tempfile.mkdtemp(prefix="zelkora-twins-")
+try:
+    path = os.path.join(scratch, "file.txt")
+
+    def reset():
+        if os.path.exists(path):
+            os.unlink(path)
+    for i in range(max(1, count // 2)):
+        compare(macro_program(r, path), f"macro program {i} (seed {seed})", reset)
+finally:
+    shutil.rmtree(scratch)
 t.finish()

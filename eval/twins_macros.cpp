@@ -1,0 +1,696 @@
+// twins of the library's macros: expansions built natively, EQUAL to the texts' expansions
+//
+// Each twin is written against the exact text of its macro and of every library function that
+// text calls while expanding. At registration those definitions are matched against the texts
+// below; a twin registers only when all of them match, so an edited library text simply runs
+// as text. The matching also yields the objects a text puts into its expansion by identity:
+// its uninterned symbols, its literal 0, its quoted error forms, its lookup tables.
+//
+// A twin answers kRunText whenever the text would fail (CAR of an atom, splicing an atom, an
+// argument list its lambda list refuses), so the text runs and fails as it always did. Nothing
+// a macro's text does before it fails can be seen, so running it from the start is exact.
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <initializer_list>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "eval/twins.h"
+
+namespace {
+// ---- matching a definition against its text ----------------------------------------------
+// A pattern is written in the reader's syntax, quote, backquote, comma and comma-at included,
+// and is read the way the reader rewrites them, compared with the definition as it is read.
+// Two extra tokens: #:NAME matches an uninterned symbol of that name (the same symbol wherever
+// it recurs) and ?NAME matches anything; both record what they met under their name.
+using Captures = std::map<std::string, _cell*>;
+
+class Matcher {
+ public:
+  Matcher(const char* pattern, Captures& caught) : p_(pattern), caught_(caught) {}
+  bool matches(_cell* c) {
+    if (!form(c)) return false;
+    blanks();
+    return *p_ == 0;
+  }
+
+ private:
+  const char* p_;
+  Captures& caught_;
+
+  void blanks() {
+    while (*p_ == ' ' || *p_ == '\n' || *p_ == '\t') p_++;
+  }
+  static bool delimiter(char c) {
+    return c == 0 || c == ' ' || c == '\n' || c == '\t' || c == '(' || c == ')' || c == '"' ||
+           c == '\'' || c == '`' || c == ',';
+  }
+  static bool named(const _cell* c, const char* name) {
+    return isSymbol(c) && c->attr != Attr::Uninterned && std::strcmp(nameOf(c), name) == 0;
+  }
+  bool record(const std::string& name, _cell* c) {
+    auto [it, fresh] = caught_.emplace(name, c);
+    return fresh || it->second == c;
+  }
+
+  // One element of the list at l, advancing l: a comma and an at-sign stand as elements of
+  // their own before the form they mark.
+  bool element(_cell*& l) {
+    if (*p_ == ',') {
+      p_++;
+      if (!isCons(l) || !named(l->car, ",")) return false;
+      l = l->cdr;
+      if (*p_ == '@') {
+        p_++;
+        if (!isCons(l) || !named(l->car, "@")) return false;
+        l = l->cdr;
+      }
+      blanks();
+    }
+    if (!isCons(l) || !form(l->car)) return false;
+    l = l->cdr;
+    return true;
+  }
+
+  // 'x, `x and #'x: the list of the head and x.
+  bool prefixed(_cell* c, const char* head) {
+    if (!isCons(c) || !named(c->car, head)) return false;
+    _cell* rest = c->cdr;
+    return element(rest) && rest == NILCell;
+  }
+
+  bool form(_cell* c) {
+    blanks();
+    char ch = *p_;
+    if (ch == '(') {
+      p_++;
+      for (;;) {
+        blanks();
+        if (*p_ == ')') return p_++, c == NILCell;
+        if (*p_ == 0) return false;
+        if (*p_ == '.' && delimiter(p_[1])) {
+          p_++;
+          if (!form(c)) return false;
+          blanks();
+          return *p_ == ')' && (p_++, true);
+        }
+        if (!element(c)) return false;
+      }
+    }
+    if (ch == '\'') return p_++, prefixed(c, "QUOTE");
+    if (ch == '`') return p_++, prefixed(c, "BACKQUOTE");
+    if (ch == '#' && p_[1] == '\'') return p_ += 2, prefixed(c, "FUNCTION");
+    if (ch == '"') {
+      std::string text;
+      for (p_++; *p_ != '"'; p_++) {
+        if (*p_ == '\\') p_++;
+        if (*p_ == 0) return false;
+        text.push_back(*p_);
+      }
+      p_++;
+      std::string bytes;
+      return isString(c) && stringBytes(c, bytes) && bytes == text;
+    }
+    if (ch == 0 || ch == ')') return false;
+    bool uninterned = ch == '#' && p_[1] == ':';
+    bool capture = ch == '?';
+    p_ += uninterned ? 2 : capture ? 1 : 0;
+    std::string token;
+    for (; !delimiter(*p_); p_++)
+      token.push_back(*p_ >= 'a' && *p_ <= 'z' ? static_cast<char>(*p_ - 32) : *p_);
+    if (token.empty()) return false;
+    if (capture) return record(token, c);
+    if (uninterned)
+      return isSymbol(c) && c->attr == Attr::Uninterned && token == nameOf(c) &&
+             record("#:" + token, c);
+    size_t sign = token[0] == '-' ? 1 : 0;
+    if (sign < token.size() && token.find_first_not_of("0123456789", sign) == std::string::npos)
+      return isInt(c) && std::to_string(intOf(c)) == token;
+    return named(c, token.c_str());
+  }
+};
+
+bool matches(_cell* c, const char* pattern, Captures& caught) {
+  return Matcher(pattern, caught).matches(c);
+}
+
+// Whether the library's definition of name (a macro when tag is 'm') is still the text below.
+bool definedAs(cfunction& m, const char* name, char tag, const char* pattern, Captures& caught) {
+  std::string upper(name);
+  for (char& ch : upper) ch = static_cast<char>(ch >= 'a' && ch <= 'z' ? ch - 32 : ch);
+  _cell* sym = m.CheckStringCell(upper.c_str());
+  _symval* rec = sym ? m.getFuncval2(sym) : nullptr;
+  bool ok = rec && rec->tag == tag && matches(rec->value, pattern, caught);
+#ifndef NDEBUG
+  // A debug build says so: a library text was edited without its twin.
+  if (!ok)
+    std::fprintf(stderr, "twins: %s does not match the text its twin was written for\n", name);
+#endif
+  return ok;
+}
+
+// ---- the library's texts --------------------------------------------------------------------
+// Each is a definition as the function table holds it: (lambda-list (BLOCK name . body)).
+constexpr const char* kProg = R"lisp(
+((args &rest bd) (block prog `(block nil (prog** ,args ,@bd)) ))
+)lisp";
+
+constexpr const char* kReturn = R"lisp(
+((&rest x) (block return `(return-from nil ,@x)))
+)lisp";
+
+constexpr const char* kLoop1 = R"lisp(
+((&rest b) (block loop1 (let ((l$ '#:LABEL))
+  (append1 (append1 (list 'prog '() l$) b) (list (list 'go l$))))))
+)lisp";
+
+constexpr const char* kLoop = R"lisp(
+((&rest b) (block loop (let ((l$ '#:LABEL))
+  (append1 (append1 (list 'prog '() l$) b) (list (list 'go l$))))))
+)lisp";
+
+constexpr const char* kDolist = R"lisp(
+((&rest b) (block dolist (let ((c$ '#:LIST))
+  (list 'let `((,c$ ,(car (cdr (car b)))))(append1(list 'prog `(,(car (car b))) c$ `(if (null ,c$) (setq ,(car (car b)) nil)) `(if (null ,c$) ,(list 'return (cond ((null (cdr (cdr (car b)))) nil) (t (car (cdr (cdr (car b)))))))) `(setq ,(car (car b)) (car ,c$)))(append1 (cdr b) (list `(setq ,c$ (cdr ,c$)) `(go ,c$))) ) ))))
+)lisp";
+
+constexpr const char* kDotimes = R"lisp(
+((&rest b) (block dotimes (let ((c$ '#:COUNT))
+  `(prog (,(car (car b)))(setq ,(car (car b)) ?ZERO) ,c$ (if (let ((,c$ ,(car (cdr (car b))))) (or (minusp ,c$) (not (minusp (- ,(car (car b)) ,c$))))) (return ,(cond ((null (cdr (cdr (car b)))) nil) (t (car (cdr (cdr (car b))))))) ),@(cdr b)(setq ,(car (car b)) (1+ ,(car (car b))))(go ,c$) ) )))
+)lisp";
+
+constexpr const char* kWithOpenFile = R"lisp(
+((a &rest b) (block with-open-file
+  `(let ((,(car a) (open ,@(cdr a))))(unwind-protect(if (null ,(car a)) nil(progn ,@b) )(if (not (null ,(car a)))(progn (close ,(car a)) (print 'closed)) ) ) ) ))
+)lisp";
+
+constexpr const char* kLambda = R"lisp(
+((&rest b) (block lambda `(function (lambda ,@b))))
+)lisp";
+
+constexpr const char* kMvSetq = R"lisp(
+((a b) (block multiple-value-setq `(eval (list 'multiple-value-setq$ ',a (multiple-value-list ,b)))))
+)lisp";
+
+constexpr const char* kMvSetq2 = R"lisp(
+((a b) (block multiple-value-setq$ `(prog1 ,@(multiple-value-born$ a b))))
+)lisp";
+
+constexpr const char* kMvBorn = R"lisp(
+((arg value) (block multiple-value-born$ (cond((null arg) nil)((null value) (cons (list 'setq (car arg) 'nil) (multiple-value-born$ (cdr arg) value)))(t (cons (list 'setq (car arg) (list 'quote (car value))) (multiple-value-born$ (cdr arg) (cdr value)))) ) ))
+)lisp";
+
+constexpr const char* kMvBind = R"lisp(
+((a b &rest c) (block multiple-value-bind (let ((h$ '#:VALUES))
+  `(let ((,h$ (multiple-value-list ,b))) (let ,(mapcar #'list a) (eval (list 'multiple-value-setq$ ',a ,h$)) ,@c) ) )))
+)lisp";
+
+constexpr const char* kMapcar = R"lisp(
+((func a &rest b) (block mapcar (cond((atom a) nil)((and (not (atom b)) (atom (car b))) nil)((atom b) (cons(funcall func (car a))(mapcar func (cdr a)) ) )(t (cons (apply func (cons (car a) (list (car (car b)))))(mapcar func (cdr a) (cdr (car b))) ) ) ) ))
+)lisp";
+
+constexpr const char* kNot = R"lisp(
+((e) (block not (cond ((null e) t) (t nil))))
+)lisp";
+
+constexpr const char* kAppend1 = R"lisp(
+((x y) (block append1 (cond ((atom x) y) (t (cons (car x) (append1 (cdr x) y))))))
+)lisp";
+
+constexpr const char* kCase = R"lisp(
+((key &rest body) (block case `(cond ,@(make-case key body) ) ))
+)lisp";
+
+constexpr const char* kMakeCase = R"lisp(
+((key body) (block make-case (cond((null body) nil)((or (eq (car (car body)) 'otherwise) (eq (car (car body)) t)) (cons `(t ,@(cdr (car  body))) (make-case key (cdr body))))((atom (car (car body))) (cons `((eql ,key ',(car (car body))) ,@(cdr (car body))) (make-case key (cdr body))))(t (cons `((member ,key ',(car (car body))) ,@(cdr (car body))) (make-case key (cdr body)))) ) ))
+)lisp";
+
+constexpr const char* kSetf = R"lisp(
+((x? y?) (block setf (cond((symbolp x?) `(setq ,x? ,y?))((or (atom x?) (atom (cdr x?))) '?NOPLACE)((eq (car x?) 'car) `(progn (rplaca ,(cadr x?) ,y?) ,y?))((or (eq (car x?) 'cdr) (eq (car x?) 'rest)) `(progn (rplacd ,(cadr x?) ,y?) ,y?))((and (eq (car x?) 'nth) (consp (cddr x?))) `(progn (rplaca (nthcdr ,(cadr x?) ,(caddr x?)) ,y?) ,y?))((find-nth-name (car x?)) `(progn (rplaca (nthcdr ,(cdr (find-nth-name (car x?))) ,(cadr x?)) ,y?) ,y?))((find-a-name (car x?)) `(progn (rplaca (,(cdr (find-a-name (car x?))) ,(cadr x?)) ,y?) ,y?))((find-d-name (car x?)) `(progn (rplacd (,(cdr (find-d-name (car x?))) ,(cadr x?)) ,y?) ,y?))((and (eq (car x?) 'gethash) (consp (cddr x?))) `(setf-hash ,(cadr x?) ,(caddr x?) ,y?))((eq (car x?) 'aref) `(progn (rplaca (pre-aref ,y? ,@(cdr x?)) ,y?) ,y?))(t '?UNKNOWN) ) ))
+)lisp";
+
+// SETF's two error forms, each a quoted constant of its own.
+constexpr const char* kSetfError = R"lisp(
+(error "エラー: SETFに対してその関数は定義されていません")
+)lisp";
+
+constexpr const char* kFindNthName = R"lisp(
+((name) (block find-nth-name (assoc name '?TABLE)))
+)lisp";
+constexpr const char* kFindAName = R"lisp(
+((name) (block find-a-name (assoc name '?TABLE)))
+)lisp";
+constexpr const char* kFindDName = R"lisp(
+((name) (block find-d-name (assoc name '?TABLE)))
+)lisp";
+
+constexpr const char* kAssoc = R"lisp(
+((x alist &rest r) (block assoc (let ((test #'eq))(if (and (>= (length r) 2) (eq :test (car r))) (setq test (car (cdr r))))(cond((atom alist) nil)((apply test (list x (car (car alist)))) (car alist))(t (apply #'assoc (if (>= (length r) 2) (list x (cdr alist) (car r) (car (cdr r))) (list x (cdr alist))))) ) ) ))
+)lisp";
+
+constexpr const char* kGreaterOrEqual = R"lisp(
+((x y) (block >= (cond ((minusp (- x y)) nil) (t t))))
+)lisp";
+
+constexpr const char* kCadr = "((x) (block cadr (car (cdr x))))";
+constexpr const char* kCddr = "((x) (block cddr (cdr (cdr x))))";
+constexpr const char* kCaddr = "((x) (block caddr (car (cddr x))))";
+
+// ---- what the expansions are made of --------------------------------------------------------
+struct Symbols {
+  _cell *block, *progStar, *returnFrom, *prog, *go, *let, *if_, *null, *setq, *return_, *car, *cdr,
+      *rest, *minusp, *or_, *not_, *minus, *onePlus, *open, *unwindProtect, *progn, *close, *print,
+      *quote, *closed, *function, *lambda, *eval, *list, *mvSetq2, *mvList, *prog1, *cond, *eql,
+      *member, *otherwise, *rplaca, *rplacd, *nth, *nthcdr, *gethash, *setfHash, *aref, *preAref;
+};
+Symbols S;
+
+bool findSymbols(cfunction& m) {
+  struct Row {
+    _cell** slot;
+    const char* name;
+  };
+  const Row rows[] = {
+      {&S.block, "BLOCK"},
+      {&S.progStar, "PROG**"},
+      {&S.returnFrom, "RETURN-FROM"},
+      {&S.prog, "PROG"},
+      {&S.go, "GO"},
+      {&S.let, "LET"},
+      {&S.if_, "IF"},
+      {&S.null, "NULL"},
+      {&S.setq, "SETQ"},
+      {&S.return_, "RETURN"},
+      {&S.car, "CAR"},
+      {&S.cdr, "CDR"},
+      {&S.rest, "REST"},
+      {&S.minusp, "MINUSP"},
+      {&S.or_, "OR"},
+      {&S.not_, "NOT"},
+      {&S.minus, "-"},
+      {&S.onePlus, "1+"},
+      {&S.open, "OPEN"},
+      {&S.unwindProtect, "UNWIND-PROTECT"},
+      {&S.progn, "PROGN"},
+      {&S.close, "CLOSE"},
+      {&S.print, "PRINT"},
+      {&S.quote, "QUOTE"},
+      {&S.closed, "CLOSED"},
+      {&S.function, "FUNCTION"},
+      {&S.lambda, "LAMBDA"},
+      {&S.eval, "EVAL"},
+      {&S.list, "LIST"},
+      {&S.mvSetq2, "MULTIPLE-VALUE-SETQ$"},
+      {&S.mvList, "MULTIPLE-VALUE-LIST"},
+      {&S.prog1, "PROG1"},
+      {&S.cond, "COND"},
+      {&S.eql, "EQL"},
+      {&S.member, "MEMBER"},
+      {&S.otherwise, "OTHERWISE"},
+      {&S.rplaca, "RPLACA"},
+      {&S.rplacd, "RPLACD"},
+      {&S.nth, "NTH"},
+      {&S.nthcdr, "NTHCDR"},
+      {&S.gethash, "GETHASH"},
+      {&S.setfHash, "SETF-HASH"},
+      {&S.aref, "AREF"},
+      {&S.preAref, "PRE-AREF"},
+  };
+  for (const Row& r : rows)
+    if (!(*r.slot = m.CheckStringCell(r.name))) return false;
+  return true;
+}
+
+// Objects the texts put into their expansions by identity, taken from their definitions.
+_cell* gLoopLabel = nullptr;   // LOOP's #:LABEL
+_cell* gLoop1Label = nullptr;  // LOOP1's own #:LABEL
+_cell* gDolistCursor = nullptr;
+_cell* gDotimesCount = nullptr;
+_cell* gDotimesZero = nullptr;
+_cell* gBindValues = nullptr;
+_cell* gNoPlace = nullptr;       // SETF's error form for a place that is an atom or too short
+_cell* gUnknownPlace = nullptr;  // and for a place of no known kind
+_cell* gNthTable = nullptr;      // the association lists of find-nth-name, find-a-name, find-d-name
+_cell* gATable = nullptr;
+_cell* gDTable = nullptr;
+
+// ---- building -------------------------------------------------------------------------------
+cfunction* M = nullptr;
+
+_cell* cons(_cell* a, _cell* d) { return M->cons(a, d); }
+
+// The list of xs, ending in tail. Allocation never collects, so nothing here needs protecting
+// until the caller copies the expansion.
+_cell* list(std::initializer_list<_cell*> xs, _cell* tail = NILCell) {
+  _cell* r = tail;
+  for (auto it = xs.end(); it != xs.begin();) r = cons(*--it, r);
+  return r;
+}
+
+// The elements of l up to its first atom, in fresh conses ending in tail: what both APPEND1 and
+// a backquote splice leave of a list (a dotted tail is dropped).
+_cell* elements(_cell* l, _cell* tail) {
+  _cell* head = tail;
+  _cell* last = nullptr;
+  for (; isCons(l); l = l->cdr) {
+    _cell* c = cons(l->car, tail);
+    if (last)
+      last->cdr = c;
+    else
+      head = c;
+    last = c;
+  }
+  return head;
+}
+
+// Backquote splices NIL and lists; any other value fails.
+bool splicable(const _cell* v) { return v == NILCell || isCons(v); }
+
+// A twin's forms must be a finite tree (once any cons has been changed in place they may be
+// circular, and the texts' splices and the final copy treat cycles in ways not reproduced here),
+// and the pool must hold what the twin allocates: its expansion, then the caller's copy of it,
+// with no collection in between, where the text expands in evaluation steps that may collect.
+// An expansion has at most 8 conses of its own per cons of the forms, plus 64, and repeats no
+// form more than `repeats` times (6, or CASE's clause count for its key).
+bool fits(_cell* forms, long repeats = 6) {
+  constexpr long kMaxConses = 100000;
+  static std::vector<_cell*> work;  // reused: twins never re-enter one another
+  work.assign(1, forms);
+  long size = 0;
+  while (!work.empty()) {
+    _cell* c = work.back();
+    work.pop_back();
+    while (isCons(c)) {
+      if (++size > kMaxConses) return false;
+      if (isCons(c->car)) work.push_back(c->car);
+      c = c->cdr;
+    }
+  }
+  long own = 8 * size + 64;
+  return M->freeCells > 2 * own + size * std::max(repeats, 6L) + kGcThreshold;
+}
+
+// NIL and T are variables that may be assigned; a text that evaluates them (a COND clause
+// (t ...), a result nil) reads whatever they hold. Its twin runs only while both are themselves.
+bool selfValued(cfunction& m) {
+  long i = m.getSymVal(NILCell);
+  long j = m.getSymVal(TCell);
+  return i >= 0 && j >= 0 && m.globalTable[i].value == NILCell && m.globalTable[j].value == TCell;
+}
+
+// The macro lambda list (a b) takes two forms and a tail that is any symbol.
+bool twoForms(_cell* forms) {
+  return isCons(forms) && isCons(forms->cdr) && isSymbol(forms->cdr->cdr);
+}
+
+// ---- control macros -------------------------------------------------------------------------
+// (prog args . body) is (block nil (prog** args . body)).
+_cell* progTwin(cfunction&, _cell* forms) {
+  if (!isCons(forms) || !splicable(forms->cdr) || !fits(forms)) return kRunText;
+  return list(
+      {S.block, NILCell, cons(S.progStar, cons(forms->car, elements(forms->cdr, NILCell)))});
+}
+
+_cell* returnTwin(cfunction&, _cell* forms) {
+  if (!splicable(forms) || !fits(forms)) return kRunText;
+  return cons(S.returnFrom, cons(NILCell, elements(forms, NILCell)));
+}
+
+// (prog nil label body... (go label)), whatever shape the body has.
+_cell* loopWith(_cell* label, _cell* forms) {
+  if (!selfValued(*M) || !fits(forms)) return kRunText;
+  return list({S.prog, NILCell, label}, elements(forms, list({list({S.go, label})})));
+}
+_cell* loopTwin(cfunction&, _cell* forms) { return loopWith(gLoopLabel, forms); }
+_cell* loop1Twin(cfunction&, _cell* forms) { return loopWith(gLoop1Label, forms); }
+
+// The parts of (dolist|dotimes (var form [result]) . body) that the texts reach with CAR and
+// CDR; false where one of those would fail.
+struct IterationSpec {
+  _cell* var;
+  _cell* form;
+  _cell* result;
+  _cell* body;
+};
+
+bool iterationSpec(_cell* forms, IterationSpec& s) {
+  if (!isCons(forms) || !isCons(forms->car) || !isCons(forms->car->cdr)) return false;
+  _cell* spec = forms->car;
+  _cell* more = spec->cdr->cdr;
+  if (more != NILCell && !isCons(more)) return false;
+  s = {spec->car, spec->cdr->car, more == NILCell ? NILCell : more->car, forms->cdr};
+  return selfValued(*M) && fits(forms);
+}
+
+_cell* dolistTwin(cfunction&, _cell* forms) {
+  IterationSpec s;
+  if (!iterationSpec(forms, s)) return kRunText;
+  _cell* c = gDolistCursor;
+  _cell* ending = list({list({S.setq, c, list({S.cdr, c})}), list({S.go, c})});
+  _cell* loop = list(
+      {S.prog, list({s.var}), c, list({S.if_, list({S.null, c}), list({S.setq, s.var, NILCell})}),
+       list({S.if_, list({S.null, c}), list({S.return_, s.result})}),
+       list({S.setq, s.var, list({S.car, c})})},
+      elements(s.body, ending));
+  return list({S.let, list({list({c, s.form})}), loop});
+}
+
+_cell* dotimesTwin(cfunction&, _cell* forms) {
+  IterationSpec s;
+  if (!iterationSpec(forms, s) || !splicable(s.body)) return kRunText;
+  _cell* c = gDotimesCount;
+  _cell* v = s.var;
+  _cell* done = list({S.let, list({list({c, s.form})}),
+                      list({S.or_, list({S.minusp, c}),
+                            list({S.not_, list({S.minusp, list({S.minus, v, c})})})})});
+  _cell* ending = list({list({S.setq, v, list({S.onePlus, v})}), list({S.go, c})});
+  return list({S.prog, list({v}), list({S.setq, v, gDotimesZero}), c,
+               list({S.if_, done, list({S.return_, s.result})})},
+              elements(s.body, ending));
+}
+
+_cell* withOpenFileTwin(cfunction&, _cell* forms) {
+  if (!isCons(forms) || !isCons(forms->car)) return kRunText;
+  _cell* spec = forms->car;
+  _cell* body = forms->cdr;
+  if (!splicable(spec->cdr) || !splicable(body) || !fits(forms)) return kRunText;
+  _cell* v = spec->car;
+  _cell* closing =
+      list({S.if_, list({S.not_, list({S.null, v})}),
+            list({S.progn, list({S.close, v}), list({S.print, list({S.quote, S.closed})})})});
+  _cell* guarded = list(
+      {S.unwindProtect,
+       list({S.if_, list({S.null, v}), NILCell, cons(S.progn, elements(body, NILCell))}), closing});
+  return list({S.let, list({list({v, cons(S.open, elements(spec->cdr, NILCell))})}), guarded});
+}
+
+_cell* lambdaTwin(cfunction&, _cell* forms) {
+  if (!splicable(forms) || !fits(forms)) return kRunText;
+  return list({S.function, cons(S.lambda, elements(forms, NILCell))});
+}
+
+// ---- multiple values ------------------------------------------------------------------------
+_cell* mvSetqTwin(cfunction&, _cell* forms) {
+  if (!twoForms(forms) || !fits(forms)) return kRunText;
+  _cell* vars = forms->car;
+  _cell* form = forms->cdr->car;
+  return list({S.eval, list({S.list, list({S.quote, S.mvSetq2}), list({S.quote, vars}),
+                             list({S.mvList, form})})});
+}
+
+// (prog1 (setq var 'value)...) by MULTIPLE-VALUE-BORN$: NIL for each variable past the values.
+_cell* mvSetq2Twin(cfunction& m, _cell* forms) {
+  if (!twoForms(forms) || !selfValued(m) || !fits(forms)) return kRunText;
+  _cell* vars = forms->car;
+  _cell* values = forms->cdr->car;
+  _cell* head = cons(S.prog1, NILCell);
+  _cell* last = head;
+  for (; vars != NILCell; vars = vars->cdr) {
+    if (!isCons(vars)) return kRunText;  // CAR of an atom
+    _cell* value = NILCell;
+    if (values != NILCell) {
+      if (!isCons(values)) return kRunText;
+      value = list({S.quote, values->car});
+      values = values->cdr;
+    }
+    last = last->cdr = cons(list({S.setq, vars->car, value}), NILCell);
+  }
+  return head;
+}
+
+_cell* mvBindTwin(cfunction& m, _cell* forms) {
+  if (!isCons(forms) || !isCons(forms->cdr) || !selfValued(m)) return kRunText;
+  _cell* vars = forms->car;
+  _cell* form = forms->cdr->car;
+  _cell* body = forms->cdr->cdr;
+  if (!splicable(body) || !fits(forms)) return kRunText;
+  _cell* bindings = NILCell;  // MAPCAR of LIST: one (var) per element, up to the first atom
+  _cell* last = nullptr;
+  for (_cell* p = vars; isCons(p); p = p->cdr) {
+    _cell* c = cons(list({p->car}), NILCell);
+    if (last)
+      last->cdr = c;
+    else
+      bindings = c;
+    last = c;
+  }
+  _cell* assign = list(
+      {S.eval, list({S.list, list({S.quote, S.mvSetq2}), list({S.quote, vars}), gBindValues})});
+  return list({S.let, list({list({gBindValues, list({S.mvList, form})})}),
+               cons(S.let, cons(bindings, cons(assign, elements(body, NILCell))))});
+}
+
+// ---- CASE -----------------------------------------------------------------------------------
+_cell* caseTwin(cfunction& m, _cell* forms) {
+  if (!isCons(forms) || !selfValued(m) || !fits(forms, listLength(forms->cdr))) return kRunText;
+  _cell* key = forms->car;
+  _cell* head = cons(S.cond, NILCell);
+  _cell* last = head;
+  for (_cell* body = forms->cdr; body != NILCell; body = body->cdr) {
+    if (!isCons(body) || !isCons(body->car)) return kRunText;  // CAR of an atom
+    _cell* keys = body->car->car;
+    _cell* then = body->car->cdr;
+    if (!splicable(then)) return kRunText;
+    _cell* test;
+    if (keys == S.otherwise || keys == TCell)
+      test = TCell;
+    else
+      test = list({isCons(keys) ? S.member : S.eql, key, list({S.quote, keys})});
+    last = last->cdr = cons(cons(test, elements(then, NILCell)), NILCell);
+  }
+  return head;
+}
+
+// ---- SETF -----------------------------------------------------------------------------------
+// ASSOC under EQ as the library's text walks a table: 1 and the entry when found, 0 when not,
+// -1 where the text would fail (an entry that is not a cons) or the entry's value is not an
+// atom (its size would escape what `fits` counted). The tables can be reached, and changed,
+// through the entries the lookup functions return, so they are read afresh each time.
+int lookUp(_cell* name, _cell* table, _cell*& entry) {
+  constexpr long kMaxEntries = 1000;  // far more than the texts' tables hold
+  long k = 0;
+  for (; isCons(table); table = table->cdr) {
+    if (++k > kMaxEntries || !isCons(table->car)) return -1;
+    if (eqCells(name, table->car->car)) {
+      entry = table->car;
+      return isCons(entry->cdr) ? -1 : 1;
+    }
+  }
+  return 0;
+}
+
+_cell* setfTwin(cfunction& m, _cell* forms) {
+  if (!twoForms(forms) || !selfValued(m) || !fits(forms)) return kRunText;
+  _cell* place = forms->car;
+  _cell* v = forms->cdr->car;
+  if (isSymbol(place)) return list({S.setq, place, v});
+  if (!isCons(place) || !isCons(place->cdr)) return gNoPlace;
+  _cell* op = place->car;
+  _cell* arg = place->cdr->car;
+  _cell* more = place->cdr->cdr;
+  auto store = [&](_cell* how, _cell* where) { return list({S.progn, list({how, where, v}), v}); };
+  if (op == S.car) return store(S.rplaca, arg);
+  if (op == S.cdr || op == S.rest) return store(S.rplacd, arg);
+  if (op == S.nth && isCons(more)) return store(S.rplaca, list({S.nthcdr, arg, more->car}));
+  _cell* e;
+  int found = lookUp(op, gNthTable, e);
+  if (found < 0) return kRunText;
+  if (found) return store(S.rplaca, list({S.nthcdr, e->cdr, arg}));
+  if ((found = lookUp(op, gATable, e)) < 0) return kRunText;
+  if (found) return store(S.rplaca, list({e->cdr, arg}));
+  if ((found = lookUp(op, gDTable, e)) < 0) return kRunText;
+  if (found) return store(S.rplacd, list({e->cdr, arg}));
+  if (op == S.gethash && isCons(more)) return list({S.setfHash, arg, more->car, v});
+  if (op == S.aref) return store(S.rplaca, cons(S.preAref, cons(v, elements(place->cdr, NILCell))));
+  return gUnknownPlace;
+}
+
+// ---- registration ---------------------------------------------------------------------------
+// The twin's macro and the library functions its text calls while expanding, each with the
+// text it must still have.
+struct Definition {
+  const char* name;
+  char tag;
+  const char* text;
+};
+
+bool allDefined(cfunction& m, std::initializer_list<Definition> defs, Captures& caught) {
+  bool ok = true;
+  for (const Definition& d : defs) ok = definedAs(m, d.name, d.tag, d.text, caught) && ok;
+  return ok;
+}
+
+_cell* uninterned(const Captures& caught, const char* name) {
+  auto it = caught.find(std::string("#:") + name);
+  return it == caught.end() ? nullptr : it->second;
+}
+}  // namespace
+
+void registerMacroTwins(cfunction& m) {
+  M = &m;
+  if (!findSymbols(m)) return;
+  Captures c;
+  if (allDefined(m, {{"prog", 'm', kProg}}, c)) registerTwin("prog", "", nullptr, progTwin);
+  if (allDefined(m, {{"return", 'm', kReturn}}, c)) registerTwin("return", "", nullptr, returnTwin);
+  if (allDefined(m, {{"lambda", 'm', kLambda}}, c)) registerTwin("lambda", "", nullptr, lambdaTwin);
+  if (allDefined(m, {{"with-open-file", 'm', kWithOpenFile}}, c))
+    registerTwin("with-open-file", "", nullptr, withOpenFileTwin);
+  if (allDefined(m, {{"multiple-value-setq", 'm', kMvSetq}}, c))
+    registerTwin("multiple-value-setq", "", nullptr, mvSetqTwin);
+  if (allDefined(
+          m, {{"multiple-value-setq$", 'm', kMvSetq2}, {"multiple-value-born$", 'f', kMvBorn}}, c))
+    registerTwin("multiple-value-setq$", "multiple-value-born$", nullptr, mvSetq2Twin);
+  if (allDefined(m, {{"case", 'm', kCase}, {"make-case", 'f', kMakeCase}}, c))
+    registerTwin("case", "make-case", nullptr, caseTwin);
+
+  Captures loop;
+  if (allDefined(m, {{"loop", 'm', kLoop}, {"append1", 'f', kAppend1}}, loop) &&
+      (gLoopLabel = uninterned(loop, "LABEL")))
+    registerTwin("loop", "append1", nullptr, loopTwin);
+  Captures loop1;
+  if (allDefined(m, {{"loop1", 'm', kLoop1}, {"append1", 'f', kAppend1}}, loop1) &&
+      (gLoop1Label = uninterned(loop1, "LABEL")))
+    registerTwin("loop1", "append1", nullptr, loop1Twin);
+  Captures dolist;
+  if (allDefined(m, {{"dolist", 'm', kDolist}, {"append1", 'f', kAppend1}}, dolist) &&
+      (gDolistCursor = uninterned(dolist, "LIST")))
+    registerTwin("dolist", "append1", nullptr, dolistTwin);
+  Captures dotimes;
+  if (allDefined(m, {{"dotimes", 'm', kDotimes}}, dotimes) &&
+      (gDotimesCount = uninterned(dotimes, "COUNT"))) {
+    gDotimesZero = dotimes["ZERO"];
+    if (isInt(gDotimesZero) && intOf(gDotimesZero) == 0)
+      registerTwin("dotimes", "", nullptr, dotimesTwin);
+  }
+  Captures bind;
+  if (allDefined(
+          m, {{"multiple-value-bind", 'm', kMvBind}, {"mapcar", 'f', kMapcar}, {"not", 'f', kNot}},
+          bind) &&
+      (gBindValues = uninterned(bind, "VALUES")))
+    registerTwin("multiple-value-bind", "mapcar not", nullptr, mvBindTwin);
+
+  Captures setf, nth, a, d, error1, error2;
+  if (allDefined(m,
+                 {{"setf", 'm', kSetf},
+                  {"cadr", 'f', kCadr},
+                  {"cddr", 'f', kCddr},
+                  {"caddr", 'f', kCaddr},
+                  {"assoc", 'f', kAssoc},
+                  {">=", 'f', kGreaterOrEqual}},
+                 setf) &&
+      allDefined(m, {{"find-nth-name", 'f', kFindNthName}}, nth) &&
+      allDefined(m, {{"find-a-name", 'f', kFindAName}}, a) &&
+      allDefined(m, {{"find-d-name", 'f', kFindDName}}, d) &&
+      matches(setf["NOPLACE"], kSetfError, error1) &&
+      matches(setf["UNKNOWN"], kSetfError, error2)) {
+    gNoPlace = setf["NOPLACE"];
+    gUnknownPlace = setf["UNKNOWN"];
+    gNthTable = nth["TABLE"];
+    gATable = a["TABLE"];
+    gDTable = d["TABLE"];
+    registerTwin("setf", "cadr cddr caddr assoc >= find-nth-name find-a-name find-d-name", nullptr,
+                 setfTwin);
+  }
+}
