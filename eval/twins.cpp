@@ -240,3 +240,10 @@ _cell* callWith(cfunction& m, _cell* fn, _cell* a, _cell* b, long count, Frame f
   if (isSymbol(fn)) return m.eval(g.push(m.cons(fn, quoted)), f, n);
   return m.callObject(fn, quoted, f, n);
 }
+
+int holds(cfunction& m, _cell* test, _cell* a, _cell* b, Frame f, long n) {
+  if (test == EQL) return eqlCells(a, b);
+  if (test == EQ) return eqCells(a, b);
+  _cell* r = callWith(m, test, a, b, 2, f, n);
+  return r ? r != NILCell : -1;
+}

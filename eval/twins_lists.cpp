@@ -193,14 +193,6 @@ _cell* reverseTwin(cfunction& m, Frame a, long, Frame, long) {
 // ---- searching ----------------------------------------------------------------------------
 _cell* gTestKey = nullptr;  // the keyword :TEST
 
-// Calls test on (a b) unless it is EQ or EQL, which answer at once. 1 true, 0 false, -1 failed.
-int holds(cfunction& m, _cell* test, _cell* a, _cell* b, Frame f, long n) {
-  if (test == EQL) return eqlCells(a, b);
-  if (test == EQ) return eqCells(a, b);
-  _cell* r = callWith(m, test, a, b, 2, f, n);
-  return r ? r != NILCell : -1;
-}
-
 // Walks a list cons by cons, catching a cycle with Brent's method as it goes (one step per
 // cons, a marker that jumps ahead at powers of two). Null when the list turned out circular.
 class Walk {

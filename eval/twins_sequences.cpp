@@ -44,14 +44,8 @@ _cell* removeFrom(cfunction& m, _cell* a, _cell* b, _cell* test, long count, Fra
   for (;;) {
     if (count == 0) return appendCopyOf(m, kept, b);
     if (!isCons(b)) return appendCopyOf(m, kept, NILCell);
-    int h;
-    if (test == EQL) {
-      h = eqlCells(a, b->car);
-    } else {
-      _cell* r = callWith(m, test, a, b->car, 2, f, n);
-      if (!r) return nullptr;
-      h = r != NILCell;
-    }
+    int h = holds(m, test, a, b->car, f, n);
+    if (h < 0) return nullptr;
     if (h) {
       if (count > 0) count--;
     } else {
@@ -85,14 +79,8 @@ _cell* deleteTwin(cfunction& m, Frame a, long, Frame f, long n) {
   _cell* prev = nullptr;
   for (_cell* p = b;;) {
     if (count == 0 || !isCons(p)) return b;
-    int h;
-    if (test == EQL) {
-      h = eqlCells(item, p->car);
-    } else {
-      _cell* r = callWith(m, test, item, p->car, 2, f, n);
-      if (!r) return nullptr;
-      h = r != NILCell;
-    }
+    int h = holds(m, test, item, p->car, f, n);
+    if (h < 0) return nullptr;
     if (!h) {
       prev = p;
       p = p->cdr;
@@ -241,11 +229,7 @@ _cell* sortTwin(cfunction& m, Frame a, long, Frame f, long n) {
     if (!k) return nullptr;
     keys.push_back(g.push(k));
   }
-  auto before = [&](long i, long j) -> int {
-    if (test == EQL) return eqlCells(keys[i], keys[j]);
-    _cell* r = callWith(m, test, keys[i], keys[j], 2, f, n);
-    return r ? r != NILCell : -1;
-  };
+  auto before = [&](long i, long j) { return holds(m, test, keys[i], keys[j], f, n); };
   std::vector<long> order(items.size());
   for (size_t i = 0; i < order.size(); i++) order[i] = static_cast<long>(i);
   if (!mergeSort(order, before)) return nullptr;
