@@ -428,25 +428,25 @@ _cell* loop1Twin(cfunction&, _cell* forms) { return loopWith(gLoop1Label, forms)
 
 // The parts of (dolist|dotimes (var form [result]) . body) that the texts reach with CAR and
 // CDR; false where one of those would fail.
-struct IterationSpec {
+struct IterationHead {
   _cell* var;
   _cell* form;
   _cell* result;
   _cell* body;
 };
 
-bool iterationSpec(_cell* forms, IterationSpec& s) {
+bool iterationHead(_cell* forms, IterationHead& s) {
   if (!isCons(forms) || !isCons(forms->car) || !isCons(forms->car->cdr)) return false;
-  _cell* spec = forms->car;
-  _cell* more = spec->cdr->cdr;
+  _cell* head = forms->car;
+  _cell* more = head->cdr->cdr;
   if (more != NILCell && !isCons(more)) return false;
-  s = {spec->car, spec->cdr->car, more == NILCell ? NILCell : more->car, forms->cdr};
+  s = {head->car, head->cdr->car, more == NILCell ? NILCell : more->car, forms->cdr};
   return selfValued(*M) && fits(forms);
 }
 
 _cell* dolistTwin(cfunction&, _cell* forms) {
-  IterationSpec s;
-  if (!iterationSpec(forms, s)) return kRunText;
+  IterationHead s;
+  if (!iterationHead(forms, s)) return kRunText;
   _cell* c = gDolistCursor;
   _cell* ending = list({list({S.setq, c, list({S.cdr, c})}), list({S.go, c})});
   _cell* loop = list(
@@ -458,8 +458,8 @@ _cell* dolistTwin(cfunction&, _cell* forms) {
 }
 
 _cell* dotimesTwin(cfunction&, _cell* forms) {
-  IterationSpec s;
-  if (!iterationSpec(forms, s) || !splicable(s.body)) return kRunText;
+  IterationHead s;
+  if (!iterationHead(forms, s) || !splicable(s.body)) return kRunText;
   _cell* c = gDotimesCount;
   _cell* v = s.var;
   _cell* done = list({S.let, list({list({c, s.form})}),
@@ -473,17 +473,17 @@ _cell* dotimesTwin(cfunction&, _cell* forms) {
 
 _cell* withOpenFileTwin(cfunction&, _cell* forms) {
   if (!isCons(forms) || !isCons(forms->car)) return kRunText;
-  _cell* spec = forms->car;
+  _cell* opening = forms->car;
   _cell* body = forms->cdr;
-  if (!splicable(spec->cdr) || !splicable(body) || !fits(forms)) return kRunText;
-  _cell* v = spec->car;
+  if (!splicable(opening->cdr) || !splicable(body) || !fits(forms)) return kRunText;
+  _cell* v = opening->car;
   _cell* closing =
       list({S.if_, list({S.not_, list({S.null, v})}),
             list({S.progn, list({S.close, v}), list({S.print, list({S.quote, S.closed})})})});
   _cell* guarded = list(
       {S.unwindProtect,
        list({S.if_, list({S.null, v}), NILCell, cons(S.progn, elements(body, NILCell))}), closing});
-  return list({S.let, list({list({v, cons(S.open, elements(spec->cdr, NILCell))})}), guarded});
+  return list({S.let, list({list({v, cons(S.open, elements(opening->cdr, NILCell))})}), guarded});
 }
 
 _cell* lambdaTwin(cfunction&, _cell* forms) {

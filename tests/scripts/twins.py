@@ -209,9 +209,9 @@ def args_for(r, name):
         return " ".join(items) + tail
     body = " ".join(sexp(r) for _ in range(r.randint(0, 3)))
     if name in ("dolist", "dotimes"):
-        spec = r.choice(["(x l)", "(x l r)", "(x l r extra)", "(x)", "x", "()", "(x l . r)",
+        head = r.choice(["(x l)", "(x l r)", "(x l r extra)", "(x)", "x", "()", "(x l . r)",
                          "(x . l)", "((a b) l)", "(x l nil)"])
-        return spec + " " + body + (" . z" if r.random() < 0.1 else "")
+        return head + " " + body + (" . z" if r.random() < 0.1 else "")
     if name == "setf":
         place = r.choice(["x", "nil", "5", "\"s\"", "(car x)", "(cdr x)", "(rest x)",
                           "(nth 1 x)", "(nth 1)", "(first x)", "(tenth x y)", "(cadr x)",
@@ -281,11 +281,11 @@ def run_macro(r, mutating, path):
     """A macro form that is evaluated, so its expansion runs."""
     k = r.randrange(16)
     if k == 0:
-        spec = "(x %s%s)" % (seq(r), r.choice(["", " acc", " (length acc)", " x"]))
-        return "(let ((acc nil)) (list (dolist %s %s) acc))" % (spec, loop_body(r, "x"))
+        head = "(x %s%s)" % (seq(r), r.choice(["", " acc", " (length acc)", " x"]))
+        return "(let ((acc nil)) (list (dolist %s %s) acc))" % (head, loop_body(r, "x"))
     if k == 1:
-        spec = "(i %s%s)" % (count_form(r), r.choice(["", " acc", " i", " (prin1 'done)"]))
-        return "(let ((acc nil)) (list (dotimes %s %s) acc))" % (spec, loop_body(r, "i"))
+        head = "(i %s%s)" % (count_form(r), r.choice(["", " acc", " i", " (prin1 'done)"]))
+        return "(let ((acc nil)) (list (dotimes %s %s) acc))" % (head, loop_body(r, "i"))
     if k == 2:
         return ("(let ((acc nil) (k 0)) (list (loop (setq k (1+ k)) %s (if (> k %d) (return k)))"
                 " acc))" % (loop_body(r, "k"), r.randint(0, 4)))
