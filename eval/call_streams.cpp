@@ -38,6 +38,15 @@ bool evalEofArgs(cfunction& m, _cell* rest, Frame f, long n, CellFrame& g, EofAr
   return true;
 }
 
+// READ's and READ-LINE's stream: evaluated with the argument list protected, then kept on g;
+// null after its evaluation or its check failed (the check's message names the operator).
+_cell* inputArgument(cfunction& m, _cell* args, Frame f, long n, CellFrame& g,
+                     const char* invalid) {
+  _cell* s = m.eval(args->car, f, n);
+  if (!s) return nullptr;
+  g.push(s);
+  return m.checked(inputStream(m, s, invalid), f, n) ? s : nullptr;
+}
 }  // namespace
 
 // ---- OPEN, CLOSE ------------------------------------------------------------------------
@@ -74,10 +83,8 @@ _cell* cfunction::tclose(_cell* form, Frame f, long n) {
 _cell* cfunction::readLineOp(_cell* args, Frame f, long n) {
   if (!isCons(args)) return checked(ReadLine(*this), f, n);
   CellFrame g(*this, args);
-  _cell* s = eval(args->car, f, n);
+  _cell* s = inputArgument(*this, args, f, n, g, msg::InvalidStream);
   if (!s) return nullptr;
-  g.push(s);
-  if (!checked(inputStream(*this, s, msg::InvalidStream), f, n)) return nullptr;
   if (!isCons(args->cdr)) return ReadLineStrm(*this, getStream(*this, s));
 
   EofArgs eof;
@@ -89,10 +96,8 @@ _cell* cfunction::tread(_cell* args, Frame f, long n) {
   if (!isCons(args)) return checkedMade(readTerminal(*this), f, n);
 
   CellFrame g(*this, args);
-  _cell* s = eval(args->car, f, n);
+  _cell* s = inputArgument(*this, args, f, n, g, msg::StreamInvalidRead);
   if (!s) return nullptr;
-  g.push(s);
-  if (!checked(inputStream(*this, s, msg::StreamInvalidRead), f, n)) return nullptr;
 
   EofArgs eof;
   if (!evalEofArgs(*this, args->cdr, f, n, g, &eof)) return nullptr;

@@ -185,7 +185,7 @@ _cell* reverseTwin(cfunction& m, Frame a, long, Frame, long) {
     _cell* chars = coerceTo(m, x, LIST);
     if (!chars) return kRunText;
     CellFrame g(m, chars);
-    return coerceTo(m, g.push(reversed(m, chars)), STRING) ?: kRunText;
+    return coerceTo(m, g.push(reversed(m, chars)), STRING);  // all characters: cannot fail
   }
   return reverse1Twin(m, a, 1, nullptr, 0);
 }

@@ -30,7 +30,7 @@ bool removeOptions(cfunction& m, _cell* rest, _cell** test, long* count) {
   return callableWith(m, *test, 2);
 }
 
-_cell* appendCopyOf(cfunction& m, const std::vector<_cell*>& items, _cell* tail) {
+_cell* listOf(cfunction& m, const std::vector<_cell*>& items, _cell* tail) {
   for (size_t i = items.size(); i-- > 0;) tail = m.cons(items[i], tail);
   return tail;
 }
@@ -42,8 +42,8 @@ _cell* removeFrom(cfunction& m, _cell* a, _cell* b, _cell* test, long count, Fra
   g.push(test);
   std::vector<_cell*> kept;
   for (;;) {
-    if (count == 0) return appendCopyOf(m, kept, b);
-    if (!isCons(b)) return appendCopyOf(m, kept, NILCell);
+    if (count == 0) return listOf(m, kept, b);
+    if (!isCons(b)) return listOf(m, kept, NILCell);
     int h = holds(m, test, a, b->car, f, n);
     if (h < 0) return nullptr;
     if (h) {
@@ -118,7 +118,7 @@ _cell* subseqTwin(cfunction& m, Frame a, long, Frame, long) {
   _cell* p = items;
   for (long i = 0; i < end; i++, p = p->cdr)
     if (i >= intOf(from)) picked.push_back(p->car);
-  _cell* list = appendCopyOf(m, picked, NILCell);
+  _cell* list = listOf(m, picked, NILCell);
   if (!str) return list;
   CellFrame g(m, list);
   return coerceTo(m, list, STRING);
