@@ -35,7 +35,9 @@ EXPECT = {"lists_twins": b"OK 400000 0 400 19721100",
           "fib": b"OK 317811",
           "tak": b"OK 9",
           "strings": b"OK 240000",
-          "macros": b"((60000 40000) 28981429)"}
+          "macros": b"((60000 40000) 28981429)",
+          "closures": b"OK 2000000",
+          "live_big": b"OK 1000000 999999"}
 GC_LINE = re.compile(rb"gc: [^\n]*\n")
 
 # The same programs for other small Lisps, run beside ours when they are installed; each reads
@@ -59,9 +61,9 @@ def main():
     runs = int(sys.argv[2]) if len(sys.argv) > 2 else 21
     cases = [("start-up", b"(bye)\n", runs)]
     for name in ("arith", "arith_ratio", "sort", "hash", "lists", "lists_twins", "sort_big",
-                 "hash_big", "fib", "tak", "strings", "macros"):
+                 "hash_big", "fib", "tak", "strings", "macros", "closures", "live_big"):
         with open(os.path.join(HERE, name + ".lisp"), "rb") as fh:
-            cases.append((name, fh.read() + b"(bye)\n", 3))
+            cases.append((name, fh.read() + b"(bye)\n", 5))
     peers = [(label, cmd, ext) for label, cmd, ext in PEERS if shutil.which(cmd)]
     if not peers:
         print("(newLISP and PicoLisp are not installed: Zelkora's figures alone)")

@@ -91,7 +91,7 @@ _cell* cfunction::evalu(_cell* form, Frame f, long n, int& keepValues) {
   if (interruptRequested) return interrupted(f, n);
   if (freeCells <= kGcThreshold || freeFloats <= kGcThreshold || freeInts <= kGcThreshold)
     gc();
-  else if (kGcStress)
+  else if (kGcStress || silentDue())
     gc(false);
   if (poolAlarm) return poolError(f, n);
   if (kGcStress && form->type == Type::Poisoned) std::abort();  // evaluating a reclaimed cell

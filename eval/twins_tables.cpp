@@ -47,7 +47,7 @@ Key keyOf(const _cell* test, _cell* x) {
 
 struct Index {
   uint64_t generation;
-  uint32_t collections;
+  int32_t stamp;  // also in the table's head cons: a cell reused for another table has none
   _cell* last = nullptr;  // the table's last cons
   bool duplicates = false;  // some key has more than one entry (SETF of GETHASH makes none)
   std::unordered_map<Key, _cell*, KeyHash> first;  // key -> the list cons of its first entry
@@ -61,12 +61,12 @@ bool isTable(_cell* t, bool atomTest) {
 
 // The index of a table under EQ or EQL, made afresh when stale; null when its entries are not a
 // proper list of conses (the text then meets them itself).
-Index* indexOf(cfunction& m, _cell* t) {
+Index* indexOf(_cell* t) {
   _cell* test = t->cdr->car;
   if (test != EQ && test != EQL) return nullptr;
   auto it = gIndexes.find(t);
   if (it != gIndexes.end() && it->second.generation == structureGeneration() &&
-      it->second.collections == m.collections())
+      it->second.stamp == t->symIndex)
     return &it->second;
   if (it != gIndexes.end()) gIndexes.erase(it);
   long count = listLength(t->cdr->cdr);
@@ -78,7 +78,9 @@ Index* indexOf(cfunction& m, _cell* t) {
   if (gIndexes.size() >= 1024) gIndexes.clear();  // bounded: indexes of dropped tables go too
   Index& ix = gIndexes[t];
   ix.generation = structureGeneration();
-  ix.collections = m.collections();
+  static int32_t stamps = 0;
+  if (++stamps <= 0) stamps = 1;
+  ix.stamp = t->symIndex = stamps;
   ix.last = prev;
   prev = t->cdr;
   for (_cell* p = prev->cdr; isCons(p); prev = p, p = p->cdr) {
@@ -106,7 +108,7 @@ _cell* twoValues(cfunction& m, _cell* a, _cell* b) {
 _cell* gethashTwin(cfunction& m, Frame a, long, Frame, long) {
   _cell* t = a[1].value;
   if (!isTable(t, true)) return kRunText;
-  Index* ix = indexOf(m, t);
+  Index* ix = indexOf(t);
   if (!ix || keyOf(t->cdr->car, a[0].value).kind == kUnknown) return kRunText;
   _cell* cell = lookup(ix, t->cdr->car, a[0].value);
   return cell ? twoValues(m, cell->car->cdr, TCell) : twoValues(m, NILCell, NILCell);
@@ -118,7 +120,7 @@ _cell* setfHashTwin(cfunction& m, Frame a, long, Frame, long) {
   _cell* t = a[1].value;
   _cell* v = a[2].value;
   if (!isTable(t, true)) return kRunText;
-  Index* ix = indexOf(m, t);
+  Index* ix = indexOf(t);
   if (!ix || keyOf(t->cdr->car, key).kind == kUnknown) return kRunText;
   m.structureMutated = true;  // the text changes conses in place here too
   _cell* test = t->cdr->car;
@@ -140,7 +142,7 @@ _cell* setfHashTwin(cfunction& m, Frame a, long, Frame, long) {
 _cell* remhashTwin(cfunction& m, Frame a, long, Frame, long) {
   _cell* t = a[1].value;
   if (!isTable(t, true)) return kRunText;
-  Index* ix = indexOf(m, t);
+  Index* ix = indexOf(t);
   _cell* test = t->cdr->car;
   if (!ix || keyOf(test, a[0].value).kind == kUnknown) return kRunText;
   _cell* cell = lookup(ix, test, a[0].value);

@@ -58,7 +58,8 @@ struct _cell {
   char type;
   char attr;
   char mark;
-  int32_t symIndex;  // symbols: creation order, used to index the binding tables in O(1)
+  int32_t symIndex;  // symbols: creation order, used to index the binding tables in O(1);
+                     // the head cons of a hash table: the stamp of its native index
   union {
     _cell* car;
     IntSlot* ip;

@@ -37,6 +37,8 @@ T* reserve(long n) {
 int cmemory::AllocMemory() {
   if (!(cellPool = reserve<_cell>(kCells))) return say(msg::CellAllocFail), 0;
   cellRover = cellPool;
+  cellBlock = {cellPool, false, reserve<uint8_t>(kCells / kBlock)};
+  if (!cellBlock.live) return say(msg::CellAllocFail), 0;
   freeCells = kCells;
   if (!(stringArea = reserve<char>(kStringArea))) return sayRaw(msg::StringAllocFail), 0;
   stringTop = stringArea;
@@ -44,9 +46,13 @@ int cmemory::AllocMemory() {
   symbolTop = symbolTable;
   if (!(floatPool = reserve<FloatSlot>(kFloats))) return say(msg::FloatAllocFail), 0;
   floatRover = floatPool;
+  floatBlock = {floatPool, false, reserve<uint8_t>(kFloats / kBlock)};
+  if (!floatBlock.live) return say(msg::FloatAllocFail), 0;
   freeFloats = kFloats;
   if (!(intPool = reserve<IntSlot>(kInts))) return say(msg::IntAllocFail), 0;
   intRover = intPool;
+  intBlock = {intPool, false, reserve<uint8_t>(kInts / kBlock)};
+  if (!intBlock.live) return say(msg::IntAllocFail), 0;
   freeInts = kInts;
   if (!(globalTable = reserve<_symval>(kTableRecords))) return say(msg::GlobalAllocFail), 0;
   globalTop = globalTable;
@@ -72,55 +78,51 @@ void cmemory::InitCellAndNumber() {
 }
 
 namespace {
-// Next-fit allocation: the rover walks on from where it stopped, wrapping at the end; the
-// pool's last slot is never handed out. A slot is free unless it carries the current epoch.
-template <class Slot, class Wrap>
-Slot* nextFit(Slot* pool, Slot*& rover, long size, long& freeCount, uint32_t epoch,
-              const char* full, Wrap wrapped) {
+// Moves the rover to the next wholly free block of the pool; when none is left, to the next free
+// slot, wrapping at the end. The pool's last slot is never handed out. A slot is free unless it
+// carries the current epoch. The logical count decides exhaustion, as if no silent collection
+// had run: one slot logically free means every usable slot of the pool is taken.
+template <class Slot>
+void nextBlock(Slot* pool, Slot*& rover, Block<Slot>& block, long size, long freeCount,
+               uint32_t epoch, const char* full) {
+  if (freeCount <= 1) {
+    exhausted(full);
+    return;
+  }
   const long usable = size - 1;
-  for (long examined = 0; examined < usable; examined++) {
-    Slot* s = rover;
-    if (++rover == pool + usable) {
-      rover = pool;
-      wrapped();
-    }
-    if (s->epoch != epoch) {
-      s->mark = Mark::Used;
-      s->epoch = epoch;
-      freeCount--;
-      return s;
+  if (!block.packed) {
+    for (long b = (rover - pool) / kBlock; b < usable / kBlock; b++)
+      if (block.live[b] == 0) {
+        rover = pool + b * kBlock;
+        block.end = rover + kBlock;
+        return;
+      }
+    block.packed = true;
+    rover = pool;
+  }
+  for (long examined = 0; examined < usable; examined++, rover++) {
+    if (rover >= pool + usable) rover = pool;
+    if (rover->epoch != epoch) {
+      block.end = rover + 1;
+      return;
     }
   }
-  exhausted(full);
-  return nullptr;
+  exhausted(full);  // unreachable: what is physically in use is logically in use
 }
 }  // namespace
 
-_cell* cmemory::getCell() {
-  _cell* c = nextFit(cellPool, cellRover, kCells, freeCells, gcEpoch, msg::CellsFull,
-                     [this] { cellWrapped = 1; });
-  long index = c - cellPool;
-  if (index >= cellHigh) cellHigh = index + 1;
-  c->type = Type::Cons;
-  c->attr = Attr::Plain;
-  c->symIndex = 0;
-  c->car = NILCell;
-  c->cdr = NILCell;
-  c->closureFrame = nullptr;
-  c->closureSize = 0;
-  return c;
+void cmemory::nextCellBlock() {
+  nextBlock(cellPool, cellRover, cellBlock, kCells, freeCells, gcEpoch, msg::CellsFull);
+  long high = cellBlock.end - cellPool;
+  if (high > cellHigh) cellHigh = high;
 }
 
-FloatSlot* cmemory::getNumber(long double v) {
-  FloatSlot* s = nextFit(floatPool, floatRover, kFloats, freeFloats, gcEpoch, msg::FloatsFull, [] {});
-  s->v = v;
-  return s;
+void cmemory::nextFloatBlock() {
+  nextBlock(floatPool, floatRover, floatBlock, kFloats, freeFloats, gcEpoch, msg::FloatsFull);
 }
 
-IntSlot* cmemory::getInt(long v) {
-  IntSlot* s = nextFit(intPool, intRover, kInts, freeInts, gcEpoch, msg::IntsFull, [] {});
-  s->v = static_cast<int32_t>(static_cast<uint32_t>(static_cast<unsigned long>(v)));
-  return s;
+void cmemory::nextIntBlock() {
+  nextBlock(intPool, intRover, intBlock, kInts, freeInts, gcEpoch, msg::IntsFull);
 }
 
 _cell* cmemory::getMojiCell(char c, char) {

@@ -1,4 +1,5 @@
 // root stacks and the mark-and-sweep collector
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
@@ -113,6 +114,7 @@ void cmemory::Disable(_cell* root) {
     c->epoch = gcEpoch;
     c->mark = Mark::Used;
     markedCells++;
+    cellBlock.live[(c - cellPool) / kBlock]++;
     return true;
   };
   auto integer = [this](IntSlot* s) {
@@ -120,6 +122,7 @@ void cmemory::Disable(_cell* root) {
     s->epoch = gcEpoch;
     s->mark = Mark::Used;
     markedInts++;
+    intBlock.live[(s - intPool) / kBlock]++;
   };
   auto& work = pending();
   work.push_back(root);
@@ -137,6 +140,7 @@ void cmemory::Disable(_cell* root) {
             c->fp->epoch = gcEpoch;
             c->fp->mark = Mark::Used;
             markedFloats++;
+            floatBlock.live[(c->fp - floatPool) / kBlock]++;
           }
           break;
         case Type::Ratio:
@@ -184,9 +188,13 @@ void cmemory::poisonFreeCells() {
 void cmemory::gc(bool report) {
   gcEpoch++;
   markedCells = markedFloats = markedInts = 0;
+  std::memset(cellBlock.live, 0, static_cast<size_t>(kCells / kBlock));
+  std::memset(floatBlock.live, 0, static_cast<size_t>(kFloats / kBlock));
+  std::memset(intBlock.live, 0, static_cast<size_t>(kInts / kBlock));
   for (_cell** s = symbolTable; s < symbolTop; s++) {  // symbols are never reclaimed
     (*s)->epoch = gcEpoch;
     markedCells++;
+    cellBlock.live[(*s - cellPool) / kBlock]++;
   }
 
   for (_cell** p = cellStack; p < cellStackTop; p++) markStack(*p);
@@ -199,13 +207,25 @@ void cmemory::gc(bool report) {
   markStack(valuesList);
   for (int i = 0; i < extraRootCount; i++) markStack(*extraRoots[i]);
 
+  sweepFrames();
+  if (kGcStress) poisonFreeCells();
+  // Physically every pool starts again from the front, so the pages in use stay near the
+  // live data; the next silent collection comes after a budget in proportion to it.
+  cellRover = cellPool;
+  floatRover = floatPool;
+  intRover = intPool;
+  cellBlock.end = cellPool;
+  floatBlock.end = floatPool;
+  intBlock.end = intPool;
+  cellBlock.packed = floatBlock.packed = intBlock.packed = false;
+  cellBudget = std::max(kCellBudgetFloor, markedCells * kBudgetFactor);
+  floatBudget = std::max(kFloatBudgetFloor, markedFloats * kBudgetFactor);
+  intBudget = std::max(kIntBudgetFloor, markedInts * kBudgetFactor);
+  if (!report) return;
   freeCells = kCells - markedCells;
   freeFloats = kFloats - markedFloats;
   freeInts = kInts - markedInts;
-  sweepFrames();
-  if (kGcStress) poisonFreeCells();
-  if (report)
-    std::printf(msg::GcReport, markedCells, markedFloats, markedInts, cellWrapped ? '*' : ' ');
+  std::printf(msg::GcReport, markedCells, markedFloats, markedInts, cellWrapped ? '*' : ' ');
   checkReserves();
 }
 

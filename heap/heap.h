@@ -16,6 +16,13 @@
 //   whatever it does not mark is free at once: it costs time in proportion to the live data,
 //   never to the pools. `mark` is 'd' on every slot handed out or marked; pool memory starts
 //   zero-filled (epoch 0: free), so start-up never has to touch a slot.
+// - Two schedules. The logical one is what users see: `freeCells`, `freeFloats` and `freeInts`
+//   go down by one per slot handed out and are set from the marked counts only by a reported
+//   collection, which runs when one of them is low. The physical one keeps memory near the
+//   live data: once a pool has handed out its budget (a share of the live data, with a floor)
+//   the evaluator collects silently at its next step and the rovers start again from the
+//   front. A silent collection frees slots but leaves the logical counts alone, so the reports
+//   and the moment of every reported collection do not depend on it.
 #pragma once
 
 #include <cstddef>
@@ -58,6 +65,18 @@ constexpr long kStepEndThreshold = 100;
 constexpr long kReserveDivisor = 64;
 constexpr int kReserveLevels = 4;
 constexpr int kFileSlots = 10;
+// Silent collections: a pool may hand out its live count times kBudgetFactor, and at least
+// its floor, between two collections.
+constexpr long kBudgetFactor = 4;
+constexpr long kCellBudgetFloor = 65536;   // 3 MB of cells
+constexpr long kFloatBudgetFloor = 16384;  // 512 kB of floats
+constexpr long kIntBudgetFloor = 65536;    // 768 kB of integers
+// The rovers hand out slots from wholly free blocks of kBlock slots, passing over any block in
+// which the last collection marked a slot, so that what is allocated together lies together in
+// allocation order (list walks stay friendly to the processor's prefetching). The collector
+// counts the live slots of each block as it marks. When no block is wholly free the rover
+// takes whatever slot is free.
+constexpr long kBlock = 32;
 
 // Test builds with ZELKORA_GC_STRESS collect silently before every evaluation step and poison
 // every reclaimed cell, so a cell used after it lost its protection fails at once.
@@ -82,6 +101,16 @@ struct FrameBlock {
   _symval recs[1];
 };
 
+// Every slot from a pool's rover up to `end` is free: the rover hands them out in turn. Until a
+// collection starts the rover again from the front, it only moves forward past blocks whose
+// `live` count is zero, so every slot handed out since then lies behind it.
+template <class Slot>
+struct Block {
+  Slot* end = nullptr;
+  bool packed = false;      // no block was wholly free: each free slot is a block of its own
+  uint8_t* live = nullptr;  // per block: the slots the last collection marked
+};
+
 // ---- the heap ---------------------------------------------------------------------------
 class cmemory {
  public:
@@ -104,7 +133,7 @@ class cmemory {
   _symval** locStackTop = nullptr;
   _symval** staticStack = nullptr;  // reserved but never pushed: captured frames are FrameBlocks
   _symval** staticStackTop = nullptr;
-  long cellWrapped = 0;
+  long cellWrapped = 0;  // the logical rover has gone round the cell pool once
   long freeCells = 0;
   long freeFloats = 0;
   long freeInts = 0;
@@ -114,6 +143,12 @@ class cmemory {
   long throwPending = 0;
   long breakDepth = 0;
   long returnFromPending = 0;
+
+  // Slots each pool may still hand out before a silent collection is due.
+  long cellBudget = kCellBudgetFloor;
+  long floatBudget = kFloatBudgetFloor;
+  long intBudget = kIntBudgetFloor;
+  bool silentDue() const { return (cellBudget | floatBudget | intBudget) < 0; }
 
   // Pools whose reserve a collection found reached (PoolBit), not yet reported by the evaluator,
   // and how many times each pool's reserve has been reported since it was last back to normal.
@@ -152,9 +187,33 @@ class cmemory {
   void InitCellAndNumber();
 
   // allocation (never collects; exhaustion ends the process with status 1)
-  _cell* getCell();
-  FloatSlot* getNumber(long double v);
-  IntSlot* getInt(long v);
+  _cell* getCell() {
+    if (cellRover == cellBlock.end || freeCells <= 1) nextCellBlock();
+    _cell* c = take(cellRover, freeCells, cellBudget);
+    // Until its first wrap the logical rover hands out the slots in order (nothing ahead of
+    // it was ever used), so it wraps at the handout that takes the last usable slot.
+    if (!cellWrapped && ++cellHandouts == kCells - 1) cellWrapped = 1;
+    c->type = Type::Cons;
+    c->attr = Attr::Plain;
+    c->symIndex = 0;
+    c->car = NILCell;
+    c->cdr = NILCell;
+    c->closureFrame = nullptr;
+    c->closureSize = 0;
+    return c;
+  }
+  FloatSlot* getNumber(long double v) {
+    if (floatRover == floatBlock.end || freeFloats <= 1) nextFloatBlock();
+    FloatSlot* s = take(floatRover, freeFloats, floatBudget);
+    s->v = v;
+    return s;
+  }
+  IntSlot* getInt(long v) {
+    if (intRover == intBlock.end || freeInts <= 1) nextIntBlock();
+    IntSlot* s = take(intRover, freeInts, intBudget);
+    s->v = static_cast<int32_t>(static_cast<uint32_t>(static_cast<unsigned long>(v)));
+    return s;
+  }
   const char* getString(const char* s);
   _cell* CheckStringCell(const char* s);
   _cell* getStringCell(const char* s);
@@ -202,6 +261,7 @@ class cmemory {
 
   // collector
   void Disable(_cell* c);  // marks a value and everything reachable from it as in use
+  // A reported collection sets the logical counts and prints them; a silent one only frees.
   void gc(bool report = true);
   uint32_t collections() const { return gcEpoch; }  // changes with every collection
   // Cells held in a word of a layer above (a pending exit's value, GO's label): registered
@@ -213,6 +273,22 @@ class cmemory {
 
  protected:
   long cellHigh = 0;  // cells ever handed out (the stress build poisons the free ones)
+  long cellHandouts = 0;  // until the logical rover wraps: it then stops counting
+  Block<_cell> cellBlock;
+  Block<FloatSlot> floatBlock;
+  Block<IntSlot> intBlock;
+  template <class Slot>
+  Slot* take(Slot*& rover, long& freeCount, long& budget) {
+    Slot* s = rover++;
+    s->mark = Mark::Used;
+    s->epoch = gcEpoch;
+    freeCount--;
+    budget--;
+    return s;
+  }
+  void nextCellBlock();
+  void nextFloatBlock();
+  void nextIntBlock();
   long markedCells = 0;  // counted while a collection marks
   long markedFloats = 0;
   long markedInts = 0;
