@@ -97,7 +97,16 @@ _cell* cfunction::callUser(_cell* form, Frame f, long n) {
   {
     LocFrame reg(*this, frame.recs(), nn);
     if (FunctionTwin twin = functionTwin(head)) r = twin(*this, frame.recs(), nn, f, n);
-    if (r == kRunText) r = tprogn(def->cdr, frame.recs(), nn);
+    if (r == kRunText) {
+      // DEFUN's body is one BLOCK form: run it directly. Its own step would change nothing:
+      // the first form of a non-empty body starts a step at the same moment, in this frame.
+      _cell* block = isCons(def->cdr) && def->cdr->cdr == NILCell ? def->cdr->car : nullptr;
+      if (block && isCons(block) && block->car == BLOCKLISP && isCons(block->cdr) &&
+          isSymbol(block->cdr->car) && isCons(block->cdr->cdr))
+        r = block_lisp(block->cdr, frame.recs(), nn);
+      else
+        r = tprogn(def->cdr, frame.recs(), nn);
+    }
   }
   returnFromValue = nullptr;  // a RETURN-FROM's value does not cross a function boundary
   returnFromValues = nullptr;

@@ -45,28 +45,6 @@ cfunction::cfunction() {
     addRoot(root);
 }
 
-// ---- eval -------------------------------------------------------------------------------
-_cell* cfunction::eval(_cell* form, Frame f, long n) {
-  if (form->type == Type::Cons) {
-    _cell* head = form->car;
-    if (head == VALUES) return values(form->cdr, f, n);
-    if (head == READLINE) return readLineOp(form->cdr, f, n);
-    if (head == EVAL1) return eval1(form->cdr, f, n);
-  }
-  int keep = 0;
-  _cell* r = evalu(form, f, n, keep);
-  if (r && !keep) valuesList = nullptr;
-  if (freeCells < kStepEndThreshold || freeFloats < kStepEndThreshold ||
-      freeInts < kStepEndThreshold) {
-    // Callers hold only protected cells across an evaluation, so collecting here is as safe
-    // as at the start of a step; the value being handed on is the one cell to protect.
-    CellFrame g(*this);
-    if (r) g.push(r);
-    gc();
-  }
-  return r;
-}
-
 // Reports a pool that a collection left with only its reserve free; the debug loop and
 // whatever the user does there run on that reserve.
 _cell* cfunction::poolError(Frame f, long n) {
@@ -87,13 +65,21 @@ _cell* cfunction::interrupted(Frame f, long n) {
   return fail(msg::Interrupted, f, n);
 }
 
-_cell* cfunction::evalu(_cell* form, Frame f, long n, int& keepValues) {
-  if (interruptRequested) return interrupted(f, n);
-  if (freeCells <= kGcThreshold || freeFloats <= kGcThreshold || freeInts <= kGcThreshold)
-    gc();
-  else if (kGcStress || silentDue())
-    gc(false);
-  if (poolAlarm) return poolError(f, n);
+// ---- eval -------------------------------------------------------------------------------
+// One step: its start (collection, Ctrl-C, the reserve, the stack guard) and its dispatch.
+// Inlined into eval, its only caller, so that a step costs one call.
+inline _cell* cfunction::evalu(_cell* form, Frame f, long n, int& keepValues) {
+  // One test on the common path for everything a step's start may have to attend to.
+  if (kGcStress || ((freeCells - kGcThreshold - 1) | (freeFloats - kGcThreshold - 1) |
+                    (freeInts - kGcThreshold - 1) | cellBudget | floatBudget | intBudget |
+                    -static_cast<long>(interruptRequested) | -static_cast<long>(poolAlarm)) < 0) {
+    if (interruptRequested) return interrupted(f, n);
+    if (freeCells <= kGcThreshold || freeFloats <= kGcThreshold || freeInts <= kGcThreshold)
+      gc();
+    else if (kGcStress || silentDue())
+      gc(false);
+    if (poolAlarm) return poolError(f, n);
+  }
   if (kGcStress && form->type == Type::Poisoned) std::abort();  // evaluating a reclaimed cell
   keepValues = 0;
   if (stackLow()) return fail(msg::TooDeep, f, n);
@@ -129,4 +115,25 @@ _cell* cfunction::evalu(_cell* form, Frame f, long n, int& keepValues) {
     return callUser(form, f, n);
   }
   return builtin(op, form, f, n, keepValues);
+}
+
+_cell* cfunction::eval(_cell* form, Frame f, long n) {
+  if (form->type == Type::Cons) {
+    _cell* head = form->car;
+    if (head == VALUES) return values(form->cdr, f, n);
+    if (head == READLINE) return readLineOp(form->cdr, f, n);
+    if (head == EVAL1) return eval1(form->cdr, f, n);
+  }
+  int keep = 0;
+  _cell* r = evalu(form, f, n, keep);
+  if (r && !keep) valuesList = nullptr;
+  if (freeCells < kStepEndThreshold || freeFloats < kStepEndThreshold ||
+      freeInts < kStepEndThreshold) {
+    // Callers hold only protected cells across an evaluation, so collecting here is as safe
+    // as at the start of a step; the value being handed on is the one cell to protect.
+    CellFrame g(*this);
+    if (r) g.push(r);
+    gc();
+  }
+  return r;
 }

@@ -37,7 +37,7 @@ class cfunction : public cmemory {
 
   // ---- core (eval/eval.cpp) ----
   _cell* eval(_cell* form, Frame f, long n);
-  _cell* evalu(_cell* form, Frame f, long n, int& keepValues);
+  [[gnu::always_inline]] _cell* evalu(_cell* form, Frame f, long n, int& keepValues);
   _cell* syntaxError(Frame f, long n);            // "エラー: 文法エラー", debug loop, null
   _cell* fail(const char* message, Frame f, long n);  // message, debug loop, null
   _cell* poolError(Frame f, long n);
@@ -122,7 +122,7 @@ class cfunction : public cmemory {
   _cell* return_from_lisp(_cell* args, Frame f, long n);
 
   // ---- built-in operators (eval/builtins.cpp) ----
-  _cell* builtin(Op op, _cell* form, Frame f, long n, int& keepValues);
+  [[gnu::noinline]] _cell* builtin(Op op, _cell* form, Frame f, long n, int& keepValues);
   _cell* MultiPrintS(_cell* list);
   _cell* symbolFunction(_cell* args, Frame f, long n);
   _cell* macroexpand(_cell* args, Frame f, long n);

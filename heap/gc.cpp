@@ -11,26 +11,6 @@
 // ---- root stacks ------------------------------------------------------------------------
 void cmemory::cellStackFull() { exhausted(msg::CellStackFull); }
 
-int cmemory::IncLocStack(_symval* recs, long n) {
-  for (long i = -1; i < n; i++) {
-    if (locStackTop - locStack >= kLocStack - 1) exhausted(msg::LocStackFull);
-    *locStackTop++ = i < 0 ? nullptr : &recs[i];
-  }
-  return 0;
-}
-
-void cmemory::PopLocStack() {
-  while (locStackTop > locStack)
-    if (*--locStackTop == nullptr) break;
-}
-
-CellFrame::~CellFrame() {
-#ifndef NDEBUG
-  if (m_.cellStackTop < top_) std::abort();  // a callee popped our frame
-#endif
-  m_.PopCellStack();
-}
-
 // ---- frames -----------------------------------------------------------------------------
 namespace {
 size_t frameBytes(long n) { return offsetof(FrameBlock, recs) + static_cast<size_t>(n) * sizeof(_symval); }

@@ -9,8 +9,8 @@
 // - Roots: the cell stack, the local stack, the static stack, the global-variable table, the
 //   function table, the multiple-values channel, the frames captured by reachable function
 //   objects, and the words registered with `addRoot` (the pending non-local exit values).
-// - Every push of a frame mark is paired with exactly one pop on every path: use the RAII
-//   guards `CellFrame` and `LocFrame` below rather than pushing by hand.
+// - Whatever is pushed on the cell stack or the local stack is popped on every path: use the
+//   RAII guards `CellFrame` and `LocFrame` below rather than pushing by hand.
 // - A slot is in use exactly when its `epoch` is the current collection's (`gcEpoch`): every
 //   slot handed out or marked since the last collection. A collection starts a new epoch, so
 //   whatever it does not mark is free at once: it costs time in proportion to the live data,
@@ -36,6 +36,9 @@
 
 #include "heap/cell.h"
 #include "heap/messages.h"
+
+// Ends the process with status 1 after an exhaustion message (pools, stacks, tables).
+void exhausted(const char* message);
 
 namespace PoolBit {  // bit 1 << i stands for reserveLevel[i]
 constexpr int Cells = 1;
@@ -245,12 +248,11 @@ class cmemory {
     *cellStackTop++ = c;
     return c;
   }
-  void PopCellStack() {
-    while (cellStackTop > cellStack)
-      if (*--cellStackTop == nullptr) break;
+  // Registers a frame's records as roots while its body runs.
+  void IncLocStack(_symval* recs, long n) {
+    if (locStackTop - locStack + n >= kLocStack) exhausted(msg::LocStackFull);
+    for (long i = 0; i < n; i++) *locStackTop++ = &recs[i];
   }
-  int IncLocStack(_symval* recs, long n);
-  void PopLocStack();
 
   // frames
   _symval* allocFrame(long n);
@@ -319,21 +321,21 @@ class cmemory {
 };
 
 // ---- RAII guards ------------------------------------------------------------------------
-// A cell-stack frame: a mark on construction, a pop to it on destruction.
+// A cell-stack frame: the cells pushed while it lives are roots; its end drops them all.
 class CellFrame {
  public:
-  explicit CellFrame(cmemory& m) : m_(m) {
-    m_.IncCellStack(nullptr);
-#ifndef NDEBUG
-    top_ = m_.cellStackTop;
-#endif
-  }
+  explicit CellFrame(cmemory& m) : m_(m), base_(m.cellStackTop) {}
   CellFrame(cmemory& m, _cell* a) : CellFrame(m) { m_.IncCellStack(a); }
   CellFrame(cmemory& m, _cell* a, _cell* b) : CellFrame(m) {
     m_.IncCellStack(a);
     m_.IncCellStack(b);
   }
-  ~CellFrame();
+  ~CellFrame() {
+#ifndef NDEBUG
+    if (m_.cellStackTop < base_) std::abort();  // a callee popped our cells
+#endif
+    m_.cellStackTop = base_;
+  }
   CellFrame(const CellFrame&) = delete;
   CellFrame& operator=(const CellFrame&) = delete;
   _cell* push(_cell* c) {
@@ -343,34 +345,27 @@ class CellFrame {
 
  private:
   cmemory& m_;
-#ifndef NDEBUG
-  _cell** top_;
-#endif
+  _cell** base_;
 };
 
 // A frame's records registered on the local stack while its body runs.
 class LocFrame {
  public:
-  LocFrame(cmemory& m, _symval* recs, long n) : m_(m) {
+  LocFrame(cmemory& m, _symval* recs, long n) : m_(m), base_(m.locStackTop) {
     m_.IncLocStack(recs, n);
-#ifndef NDEBUG
-    top_ = m_.locStackTop;
-#endif
   }
   ~LocFrame() {
 #ifndef NDEBUG
-    if (m_.locStackTop != top_) std::abort();  // a callee left or popped registrations
+    if (m_.locStackTop < base_) std::abort();  // a callee popped our registrations
 #endif
-    m_.PopLocStack();
+    m_.locStackTop = base_;
   }
   LocFrame(const LocFrame&) = delete;
   LocFrame& operator=(const LocFrame&) = delete;
 
  private:
   cmemory& m_;
-#ifndef NDEBUG
-  _symval** top_;
-#endif
+  _symval** base_;
 };
 
 // A frame owned by one activation: released (or retired, when captured) on every path.
@@ -409,8 +404,6 @@ class FramePin {
 // declared noreturn: the address sanitizer would then try, and loudly refuse, to clear the
 // whole interpreter stack at every call site.
 void endProcess(int status);
-// Ends the process with status 1 after an exhaustion message (pools, stacks, tables).
-void exhausted(const char* message);
 
 // Appends a string's bytes to out; false when its element list is not a proper list of
 // characters (the bytes read so far are left in out).

@@ -1,8 +1,12 @@
 // the machine-stack guard
 #include "heap/machine_stack.h"
 
+namespace machine_stack {
+uintptr_t evalLimit = 0;
+}
+
 namespace {
-uintptr_t gEvalLimit = 0;  // below this address evaluation refuses to go deeper
+using machine_stack::evalLimit;
 uintptr_t gHardLimit = 0;  // below this even the debug loop has no room
 
 uintptr_t here() {
@@ -11,18 +15,17 @@ uintptr_t here() {
 }
 }  // namespace
 
-void setStackLimits(uintptr_t evalLimit, uintptr_t hardLimit) {
-  gEvalLimit = evalLimit;
-  gHardLimit = hardLimit;
+void setStackLimits(uintptr_t evaluation, uintptr_t hard) {
+  evalLimit = evaluation;
+  gHardLimit = hard;
 }
 
-bool stackLow() { return here() < gEvalLimit; }
 bool stackCritical() { return here() < gHardLimit; }
 
-StackAllowance::StackAllowance(uintptr_t bytes) : saved_(gEvalLimit) {
+StackAllowance::StackAllowance(uintptr_t bytes) : saved_(evalLimit) {
   uintptr_t sp = here();
   uintptr_t want = sp > gHardLimit + bytes ? sp - bytes : gHardLimit;
-  if (want < gEvalLimit) gEvalLimit = want;
+  if (want < evalLimit) evalLimit = want;
 }
 
-StackAllowance::~StackAllowance() { gEvalLimit = saved_; }
+StackAllowance::~StackAllowance() { evalLimit = saved_; }

@@ -9,13 +9,20 @@
 
 #include <cstdint>
 
-// Machine-stack guard: true when evaluation has used up its share of the stack.
-bool stackLow();
+namespace machine_stack {
+extern uintptr_t evalLimit;  // below this address evaluation refuses to go deeper
+}
+
+// Machine-stack guard: true when evaluation has used up its share of the stack. Inline: every
+// evaluation step asks.
+inline bool stackLow() {
+  return reinterpret_cast<uintptr_t>(__builtin_frame_address(0)) < machine_stack::evalLimit;
+}
 // True when even the debug loop has no room left.
 bool stackCritical();
 
 // Sets the addresses below which evaluation stops (eval) and the debug loop gives up (hard).
-void setStackLimits(uintptr_t evalLimit, uintptr_t hardLimit);
+void setStackLimits(uintptr_t evaluation, uintptr_t hard);
 
 // Lends a debug loop room below the evaluation limit, so a user can still evaluate there
 // after "too deep"; the old limit comes back when the loop ends.

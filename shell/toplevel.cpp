@@ -100,8 +100,6 @@ int runInterpreter(FILE* script) {
   static clisp lisp;  // static: too large for any thread's frame
   lisp.Init();
   if (!lisp.AllocMemory()) return 1;
-  lisp.IncCellStack(nullptr);
-  lisp.IncLocStack(nullptr, 0);
   lisp.SetKeyword();
   if (!lisp.ReadEvalLoop()) return 1;
   if (script) return lisp.RunFile(script);

@@ -8,8 +8,6 @@ inline clisp& testLisp() {
     auto* l = new clisp;
     l->Init();
     l->AllocMemory();
-    l->IncCellStack(nullptr);
-    l->IncLocStack(nullptr, 0);
     l->SetKeyword();
     return l;
   }();
