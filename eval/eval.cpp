@@ -70,13 +70,12 @@ _cell* cfunction::interrupted(Frame f, long n) {
 // Inlined into eval, its only caller, so that a step costs one call.
 inline _cell* cfunction::evalu(_cell* form, Frame f, long n, int& keepValues) {
   // One test on the common path for everything a step's start may have to attend to.
-  if (kGcStress || ((freeCells - kGcThreshold - 1) | (freeFloats - kGcThreshold - 1) |
-                    (freeInts - kGcThreshold - 1) | cellBudget | floatBudget | intBudget |
-                    -static_cast<long>(interruptRequested) | -static_cast<long>(poolAlarm)) < 0) {
+  if (kGcStress || (cellRoom | floatRoom | intRoom | -static_cast<long>(interruptRequested) |
+                    -static_cast<long>(poolAlarm)) < 0) {
     if (interruptRequested) return interrupted(f, n);
     if (freeCells <= kGcThreshold || freeFloats <= kGcThreshold || freeInts <= kGcThreshold)
       gc();
-    else if (kGcStress || silentDue())
+    else if (kGcStress || collectionDue())
       gc(false);
     if (poolAlarm) return poolError(f, n);
   }
@@ -127,8 +126,8 @@ _cell* cfunction::eval(_cell* form, Frame f, long n) {
   int keep = 0;
   _cell* r = evalu(form, f, n, keep);
   if (r && !keep) valuesList = nullptr;
-  if (freeCells < kStepEndThreshold || freeFloats < kStepEndThreshold ||
-      freeInts < kStepEndThreshold) {
+  if (collectionDue() && (freeCells < kStepEndThreshold || freeFloats < kStepEndThreshold ||
+                          freeInts < kStepEndThreshold)) {
     // Callers hold only protected cells across an evaluation, so collecting here is as safe
     // as at the start of a step; the value being handed on is the one cell to protect.
     CellFrame g(*this);

@@ -198,13 +198,18 @@ void cmemory::gc(bool report) {
   floatBlock.end = floatPool;
   intBlock.end = intPool;
   cellBlock.packed = floatBlock.packed = intBlock.packed = false;
-  cellBudget = std::max(kCellBudgetFloor, markedCells * kBudgetFactor);
-  floatBudget = std::max(kFloatBudgetFloor, markedFloats * kBudgetFactor);
-  intBudget = std::max(kIntBudgetFloor, markedInts * kBudgetFactor);
+  long cellBudget = std::max(kCellBudgetFloor, markedCells * kBudgetFactor);
+  long floatBudget = std::max(kFloatBudgetFloor, markedFloats * kBudgetFactor);
+  long intBudget = std::max(kIntBudgetFloor, markedInts * kBudgetFactor);
+  if (report) {
+    freeCells = kCells - markedCells;
+    freeFloats = kFloats - markedFloats;
+    freeInts = kInts - markedInts;
+  }
+  cellRoom = std::min(cellBudget, freeCells - kGcThreshold - 1);
+  floatRoom = std::min(floatBudget, freeFloats - kGcThreshold - 1);
+  intRoom = std::min(intBudget, freeInts - kGcThreshold - 1);
   if (!report) return;
-  freeCells = kCells - markedCells;
-  freeFloats = kFloats - markedFloats;
-  freeInts = kInts - markedInts;
   std::printf(msg::GcReport, markedCells, markedFloats, markedInts, cellWrapped ? '*' : ' ');
   checkReserves();
 }

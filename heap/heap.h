@@ -147,11 +147,13 @@ class cmemory {
   long breakDepth = 0;
   long returnFromPending = 0;
 
-  // Slots each pool may still hand out before a silent collection is due.
-  long cellBudget = kCellBudgetFloor;
-  long floatBudget = kFloatBudgetFloor;
-  long intBudget = kIntBudgetFloor;
-  bool silentDue() const { return (cellBudget | floatBudget | intBudget) < 0; }
+  // Slots each pool may still hand out before a step's start has a collection to make: the
+  // lesser of its silent budget and what is left above the reported collection's threshold.
+  // Negative in any pool means a collection is due; one test covers all three.
+  long cellRoom = kCellBudgetFloor;
+  long floatRoom = kFloatBudgetFloor;
+  long intRoom = kIntBudgetFloor;
+  bool collectionDue() const { return (cellRoom | floatRoom | intRoom) < 0; }
 
   // Pools whose reserve a collection found reached (PoolBit), not yet reported by the evaluator,
   // and how many times each pool's reserve has been reported since it was last back to normal.
@@ -192,7 +194,7 @@ class cmemory {
   // allocation (never collects; exhaustion ends the process with status 1)
   _cell* getCell() {
     if (cellRover == cellBlock.end || freeCells <= 1) nextCellBlock();
-    _cell* c = take(cellRover, freeCells, cellBudget);
+    _cell* c = take(cellRover, freeCells, cellRoom);
     // Until its first wrap the logical rover hands out the slots in order (nothing ahead of
     // it was ever used), so it wraps at the handout that takes the last usable slot.
     if (!cellWrapped && ++cellHandouts == kCells - 1) cellWrapped = 1;
@@ -207,13 +209,13 @@ class cmemory {
   }
   FloatSlot* getNumber(long double v) {
     if (floatRover == floatBlock.end || freeFloats <= 1) nextFloatBlock();
-    FloatSlot* s = take(floatRover, freeFloats, floatBudget);
+    FloatSlot* s = take(floatRover, freeFloats, floatRoom);
     s->v = v;
     return s;
   }
   IntSlot* getInt(long v) {
     if (intRover == intBlock.end || freeInts <= 1) nextIntBlock();
-    IntSlot* s = take(intRover, freeInts, intBudget);
+    IntSlot* s = take(intRover, freeInts, intRoom);
     s->v = static_cast<int32_t>(static_cast<uint32_t>(static_cast<unsigned long>(v)));
     return s;
   }
@@ -280,12 +282,12 @@ class cmemory {
   Block<FloatSlot> floatBlock;
   Block<IntSlot> intBlock;
   template <class Slot>
-  Slot* take(Slot*& rover, long& freeCount, long& budget) {
+  Slot* take(Slot*& rover, long& freeCount, long& room) {
     Slot* s = rover++;
     s->mark = Mark::Used;
     s->epoch = gcEpoch;
     freeCount--;
-    budget--;
+    room--;
     return s;
   }
   void nextCellBlock();
