@@ -37,8 +37,10 @@ T* reserve(long n) {
 int cmemory::AllocMemory() {
   if (!(cellPool = reserve<_cell>(kCells))) return say(msg::CellAllocFail), 0;
   cellRover = cellPool;
-  cellBlock = {cellPool, false, reserve<uint8_t>(kCells / kBlock)};
-  if (!cellBlock.live) return say(msg::CellAllocFail), 0;
+  // The three pools' block counts in one block, large enough to be mapped lazily like the pools.
+  uint8_t* live = reserve<uint8_t>((kCells + kFloats + kInts) / kBlock);
+  if (!live) return say(msg::CellAllocFail), 0;
+  cellBlock = {cellPool, false, live};
   freeCells = kCells;
   if (!(stringArea = reserve<char>(kStringArea))) return sayRaw(msg::StringAllocFail), 0;
   stringTop = stringArea;
@@ -46,13 +48,11 @@ int cmemory::AllocMemory() {
   symbolTop = symbolTable;
   if (!(floatPool = reserve<FloatSlot>(kFloats))) return say(msg::FloatAllocFail), 0;
   floatRover = floatPool;
-  floatBlock = {floatPool, false, reserve<uint8_t>(kFloats / kBlock)};
-  if (!floatBlock.live) return say(msg::FloatAllocFail), 0;
+  floatBlock = {floatPool, false, live + kCells / kBlock};
   freeFloats = kFloats;
   if (!(intPool = reserve<IntSlot>(kInts))) return say(msg::IntAllocFail), 0;
   intRover = intPool;
-  intBlock = {intPool, false, reserve<uint8_t>(kInts / kBlock)};
-  if (!intBlock.live) return say(msg::IntAllocFail), 0;
+  intBlock = {intPool, false, live + (kCells + kFloats) / kBlock};
   freeInts = kInts;
   if (!(globalTable = reserve<_symval>(kTableRecords))) return say(msg::GlobalAllocFail), 0;
   globalTop = globalTable;

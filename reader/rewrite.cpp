@@ -85,9 +85,30 @@ Outcome pass(char* s, int limit, Pass which) {
   return Outcome::Done;
 }
 
+// The character that starts what a pass rewrites.
+char triggerChar(Pass pass) {
+  switch (pass) {
+    case Pass::Function:
+      return '#';
+    case Pass::Quote:
+      return '\'';
+    case Pass::BackQuote:
+      return '`';
+    case Pass::Comma:
+      return ',';
+    case Pass::At:
+      return '@';
+  }
+  return 0;
+}
+
 Outcome rewrite(char* s) {
   ctextproc::SkipTerm(s);
   for (Pass which : kPasses) {
+    // The first pass finds an unclosed string or a text too long, and every pass that ends
+    // leaves the text shorter than the limit: a later pass whose character does not occur in
+    // the text would change nothing.
+    if (which != kPasses[0] && !std::strchr(s, triggerChar(which))) continue;
     Outcome o = pass(s, kFormLimit, which);
     if (o != Outcome::Done) return o;
   }
