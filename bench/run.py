@@ -37,6 +37,7 @@ EXPECT = {"lists_twins": b"OK 400000 0 400 19721100",
           "strings": b"OK 240000",
           "macros": b"((60000 40000) 28981429)",
           "closures": b"OK 2000000",
+          "lists_rounds": b"OK 39700",
           "live_big": b"OK 1000000 999999"}
 GC_LINE = re.compile(rb"gc: [^\n]*\n")
 
@@ -61,7 +62,8 @@ def main():
     runs = int(sys.argv[2]) if len(sys.argv) > 2 else 21
     cases = [("start-up", b"(bye)\n", runs)]
     for name in ("arith", "arith_ratio", "sort", "hash", "lists", "lists_twins", "sort_big",
-                 "hash_big", "fib", "tak", "strings", "macros", "closures", "live_big"):
+                 "hash_big", "fib", "tak", "strings", "macros", "closures", "live_big",
+                 "lists_rounds"):
         with open(os.path.join(HERE, name + ".lisp"), "rb") as fh:
             cases.append((name, fh.read() + b"(bye)\n", 5))
     peers = [(label, cmd, ext) for label, cmd, ext in PEERS if shutil.which(cmd)]

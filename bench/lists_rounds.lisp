@@ -1,0 +1,7 @@
+(setq total 0)
+(dotimes (r 200)
+  (setq l nil)
+  (dotimes (i 100) (setq l (cons i l)))
+  (setq l2 (mapcar (function (lambda (x) (+ x r))) (reverse l)))
+  (setq total (+ total (nth 99 l2))))
+(progn (princ "OK ") (princ total) (terpri))
