@@ -35,6 +35,13 @@ if len(reports) >= 2:
             "dropped list reclaimed", repr(reports))
 t.check(out.endswith(b"300000\n[8]299999\n[9]"), "kept list intact", repr(out[-200:]))
 
+# Forms that protect an empty values list on the cell stack (PROG1 of a single value) leave
+# nothing behind: once they return, a collection finds what it found before.
+code, out, err = run(binary, b"(gc)\n(dotimes (i 1000) (prog1 (list i 2 3) 1))\n(gc)\n")
+reports = GC_LINE.findall(out)
+t.check(code == 0 and len(reports) == 2 and reports[0] == reports[1],
+        "no cells kept after PROG1", repr(reports))
+
 # Allocation wraps the cell pool: from then on every report shows '*'.
 prog = b"""(defun churn (n) (dotimes (i n) (list 1 2 3 4 5 6 7 8 9 10)))
 (churn 400000)
