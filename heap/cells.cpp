@@ -36,23 +36,20 @@ T* reserve(long n) {
 
 int cmemory::AllocMemory() {
   if (!(cellPool = reserve<_cell>(kCells))) return say(msg::CellAllocFail), 0;
-  cellRover = cellPool;
   // The three pools' block counts in one block, large enough to be mapped lazily like the pools.
-  uint8_t* live = reserve<uint8_t>((kCells + kFloats + kInts) / kBlock);
+  uint8_t* live = reserve<uint8_t>(kBlockCounts);
   if (!live) return say(msg::CellAllocFail), 0;
-  cellBlock = {cellPool, false, live};
+  cellBlock.live = live;
   freeCells = kCells;
   if (!(stringArea = reserve<char>(kStringArea))) return sayRaw(msg::StringAllocFail), 0;
   stringTop = stringArea;
   if (!(symbolTable = reserve<_cell*>(kSymbols))) return sayRaw(msg::SymtabAllocFail), 0;
   symbolTop = symbolTable;
   if (!(floatPool = reserve<FloatSlot>(kFloats))) return say(msg::FloatAllocFail), 0;
-  floatRover = floatPool;
-  floatBlock = {floatPool, false, live + kCells / kBlock};
+  floatBlock.live = live + kCells / kBlock;
   freeFloats = kFloats;
   if (!(intPool = reserve<IntSlot>(kInts))) return say(msg::IntAllocFail), 0;
-  intRover = intPool;
-  intBlock = {intPool, false, live + (kCells + kFloats) / kBlock};
+  intBlock.live = live + (kCells + kFloats) / kBlock;
   freeInts = kInts;
   if (!(globalTable = reserve<_symval>(kTableRecords))) return say(msg::GlobalAllocFail), 0;
   globalTop = globalTable;
@@ -66,6 +63,7 @@ int cmemory::AllocMemory() {
   staticStackTop = staticStack;
   if (!(globalIndex = reserve<int32_t>(kSymbols)) || !(funcIndex = reserve<int32_t>(kSymbols)))
     return say(msg::GlobalAllocFail), 0;
+  restartRovers();
   InitCellAndNumber();
   return 1;
 }
@@ -110,6 +108,13 @@ void nextBlock(Slot* pool, Slot*& rover, Block<Slot>& block, long size, long fre
   exhausted(full);  // unreachable: what is physically in use is logically in use
 }
 }  // namespace
+
+void cmemory::restartRovers() {
+  cellRover = cellBlock.end = cellPool;
+  floatRover = floatBlock.end = floatPool;
+  intRover = intBlock.end = intPool;
+  cellBlock.packed = floatBlock.packed = intBlock.packed = false;
+}
 
 void cmemory::nextCellBlock() {
   nextBlock(cellPool, cellRover, cellBlock, kCells, freeCells, gcEpoch, msg::CellsFull);

@@ -168,9 +168,7 @@ void cmemory::poisonFreeCells() {
 void cmemory::gc(bool report) {
   gcEpoch++;
   markedCells = markedFloats = markedInts = 0;
-  std::memset(cellBlock.live, 0, static_cast<size_t>(kCells / kBlock));
-  std::memset(floatBlock.live, 0, static_cast<size_t>(kFloats / kBlock));
-  std::memset(intBlock.live, 0, static_cast<size_t>(kInts / kBlock));
+  std::memset(cellBlock.live, 0, static_cast<size_t>(kBlockCounts));  // all three pools'
   for (_cell** s = symbolTable; s < symbolTop; s++) {  // symbols are never reclaimed
     (*s)->epoch = gcEpoch;
     markedCells++;
@@ -191,13 +189,7 @@ void cmemory::gc(bool report) {
   if (kGcStress) poisonFreeCells();
   // Physically every pool starts again from the front, so the pages in use stay near the
   // live data; the next silent collection comes after a budget in proportion to it.
-  cellRover = cellPool;
-  floatRover = floatPool;
-  intRover = intPool;
-  cellBlock.end = cellPool;
-  floatBlock.end = floatPool;
-  intBlock.end = intPool;
-  cellBlock.packed = floatBlock.packed = intBlock.packed = false;
+  restartRovers();
   long cellBudget = std::max(kCellBudgetFloor, markedCells * kBudgetFactor);
   long floatBudget = std::max(kFloatBudgetFloor, markedFloats * kBudgetFactor);
   long intBudget = std::max(kIntBudgetFloor, markedInts * kBudgetFactor);

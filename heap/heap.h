@@ -80,6 +80,7 @@ constexpr long kIntBudgetFloor = 65536;    // 768 kB of integers
 // counts the live slots of each block as it marks. When no block is wholly free the rover
 // takes whatever slot is free.
 constexpr long kBlock = 32;
+constexpr long kBlockCounts = (kCells + kFloats + kInts) / kBlock;  // the three pools' in a row
 
 // Test builds with ZELKORA_GC_STRESS collect silently before every evaluation step and poison
 // every reclaimed cell, so a cell used after it lost its protection fails at once.
@@ -267,7 +268,6 @@ class cmemory {
   void Disable(_cell* c);  // marks a value and everything reachable from it as in use
   // A reported collection sets the logical counts and prints them; a silent one only frees.
   void gc(bool report = true);
-  uint32_t collections() const { return gcEpoch; }  // changes with every collection
   // Cells held in a word of a layer above (a pending exit's value, GO's label): registered
   // once, marked by every collection.
   void addRoot(_cell** slot) {
@@ -293,6 +293,7 @@ class cmemory {
   void nextCellBlock();
   void nextFloatBlock();
   void nextIntBlock();
+  void restartRovers();  // every pool's rover back to the front, its blocks to be chosen anew
   long markedCells = 0;  // counted while a collection marks
   long markedFloats = 0;
   long markedInts = 0;

@@ -12,20 +12,25 @@ constexpr Pass kPasses[] = {Pass::Function, Pass::Quote, Pass::BackQuote, Pass::
 
 enum class Outcome { Done, TooLong, OpenString };
 
-bool triggers(Pass pass, const char* p) {
+// The character that starts what a pass rewrites.
+char triggerChar(Pass pass) {
   switch (pass) {
     case Pass::Function:
-      return p[0] == '#' && p[1] == '\'';
+      return '#';
     case Pass::Quote:
-      return p[0] == '\'';
+      return '\'';
     case Pass::BackQuote:
-      return p[0] == '`';
+      return '`';
     case Pass::Comma:
-      return p[0] == ',';
+      return ',';
     case Pass::At:
-      return p[0] == '@';
+      return '@';
   }
-  return false;
+  return 0;
+}
+
+bool triggers(Pass pass, const char* p) {
+  return p[0] == triggerChar(pass) && (pass != Pass::Function || p[1] == '\'');
 }
 
 Outcome tooLong() {
@@ -83,23 +88,6 @@ Outcome pass(char* s, int limit, Pass which) {
     if (!p) return tooLong();
   }
   return Outcome::Done;
-}
-
-// The character that starts what a pass rewrites.
-char triggerChar(Pass pass) {
-  switch (pass) {
-    case Pass::Function:
-      return '#';
-    case Pass::Quote:
-      return '\'';
-    case Pass::BackQuote:
-      return '`';
-    case Pass::Comma:
-      return ',';
-    case Pass::At:
-      return '@';
-  }
-  return 0;
 }
 
 Outcome rewrite(char* s) {
