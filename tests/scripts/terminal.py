@@ -60,6 +60,12 @@ def type_(text):
     subprocess.run(tmux + ["send-keys", "-t", "z", "-l", text], check=True)
 
 
+def enter(text):
+    """Types a line and presses Enter."""
+    type_(text)
+    press("Enter")
+
+
 def see(title, *want, count=1):
     """Waits until the screen shows each wanted line (at least count times for the last)."""
     deadline = time.time() + 10
@@ -83,11 +89,9 @@ if not opened:
     sys.exit(SKIP)
 try:
     see("the banner and the first prompt", "Zelkora for Linux version2.18", "[1]")
-    type_("(defun sq (x) (* x x))")
-    press("Enter")
+    enter("(defun sq (x) (* x x))")
     see("a form typed and its value", "[1](defun sq (x) (* x x))", "SQ", "[2]")
-    type_("(sq 12)")
-    press("Enter")
+    enter("(sq 12)")
     see("a second form", "[2](sq 12)", "144", "[3]")
 
     press("Up")
@@ -112,33 +116,27 @@ try:
     press("Enter")
     see("and reaches the reader as typed", '("日本")', "[6]")
 
-    type_("(list 1")
-    press("Enter")
+    enter("(list 1")
     time.sleep(0.3)  # typed ahead, the terminal itself would echo it once more
     type_("2")
     see("a continuation line shows no prompt", "[6](list 1", "2")
     press("C-c")
     see("Ctrl-C while typing drops the form and shows a fresh prompt", "2^C", "[7]")
-    type_("'ok")
-    press("Enter")
+    enter("'ok")
     see("the session goes on", "[7]'ok", "OK", "[8]")
 
-    type_("(loop)")
-    press("Enter")
+    enter("(loop)")
     see("a form that runs for ever", "[8](loop)")
     time.sleep(0.3)
     press("C-c")
     see("Ctrl-C stops it like an error", "エラー: 中断しました", "デバッグモードに入りました。", "*[1]")
-    type_("abort")
-    press("Enter")
+    enter("abort")
     see("ABORT goes back to the prompt", "*[1]abort", "[9]")
 
     press("C-r")
-    type_("sq 12")
-    press("Enter")
+    enter("sq 12")
     see("Ctrl-R finds an earlier form", "144", count=2)
-    type_("(bye)")
-    press("Enter")
+    enter("(bye)")
     see("BYE ends the session", "[status 0]")
     history = open(os.path.join(tmp, ".zelkora_history"), encoding="utf-8").read()
     t.check("(sq\\04012)" in history or "(sq 12)" in history, "history is kept in ~/.zelkora_history",
