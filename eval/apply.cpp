@@ -54,29 +54,51 @@ _cell* cfunction::function(_cell* x, Frame f, long n) {
 }
 
 // Calls the function object fn: its parameters, then a copy of the frame it captured.
-_cell* cfunction::callObject(_cell* fn, _cell* argForms, Frame f, long n) {
-  if (fn->cdr->type != Type::Cons) return syntaxError(f, n);
+namespace {
+// A function object's call once `bind` has bound its lambda list (answering as initTemploc):
+// the captured bindings copied in behind the parameters, the body, and the write-back.
+template <class Bind>
+_cell* runObject(cfunction& m, _cell* fn, Frame f, long n, Bind bind) {
   _cell* params = fn->cdr->car;
   _cell* body = fn->cdr->cdr;
   Frame captured = fn->closureFrame;
   long cs = captured ? fn->closureSize : 0;
   FramePin pin(captured);  // the captured frame stays while we copy from and write back to it
-  long e = tlength(params);
+  long e = cfunction::tlength(params);
   long count = e + cs;
-  FrameHolder frame(*this, count);
+  FrameHolder frame(m, count);
   Frame nf = frame.recs();
-  if (count && !nf) return fail(msg::FrameAllocFail, f, n);
-  CellFrame g(*this, fn);
-  if (int bound = initTemploc(nf, e, params, argForms, f, n); bound <= 0)
-    return bound < 0 ? argumentFailed(msg::TooManyArgs, f, n) : fail(msg::TooManyArgs, f, n);
+  if (count && !nf) return m.fail(msg::FrameAllocFail, f, n);
+  CellFrame g(m, fn);
+  if (int bound = bind(nf, e, params); bound <= 0)
+    return bound < 0 ? m.argumentFailed(msg::TooManyArgs, f, n) : m.fail(msg::TooManyArgs, f, n);
   for (long i = 0; i < cs; i++) nf[e + i] = captured[i];
   _cell* r;
   {
-    LocFrame reg(*this, nf, count);
-    r = tprogn(body, nf, count);
+    LocFrame reg(m, nf, count);
+    r = m.tprogn(body, nf, count);
   }
-  if (cs) SetOrgLoc(captured, cs, nf, e, count);
+  if (cs) m.SetOrgLoc(captured, cs, nf, e, count);
   return r;
+}
+}  // namespace
+
+_cell* cfunction::callObject(_cell* fn, _cell* argForms, Frame f, long n) {
+  if (fn->cdr->type != Type::Cons) return syntaxError(f, n);
+  return runObject(*this, fn, f, n, [&](Frame nf, long e, _cell* params) {
+    return initTemploc(nf, e, params, argForms, f, n);
+  });
+}
+
+_cell* cfunction::callObjectOn(_cell* fn, _cell* const* values, long count, Frame f, long n) {
+  return runObject(*this, fn, f, n, [&](Frame nf, long e, _cell* params) {
+    if (e != count) return 0;
+    for (long i = 0; i < e; i++, params = params->cdr) {
+      nf[i].symbol = params->car;
+      nf[i].value = values[i];
+    }
+    return 1;
+  });
 }
 
 _cell* cfunction::funcall(_cell* args, _cell* argForms, Frame f, long n) {

@@ -103,6 +103,9 @@ class cfunction : public cmemory {
   _cell* apply(_cell* args, _cell* rest, Frame f, long n);
   _cell* MakeQuoteEach(_cell* l);
   _cell* callObject(_cell* fn, _cell* argForms, Frame f, long n);
+  // The same call on argument values in hand, for a lambda list of exactly `count` plain
+  // symbols (the caller checks): bound as their quoted forms would have been.
+  _cell* callObjectOn(_cell* fn, _cell* const* values, long count, Frame f, long n);
   _cell* MacroExec(_cell* args, _symval* rec, Frame f, long n);
   _cell* MacroExec2(_cell* args, _symval* rec, Frame f, long n);
   _cell* backquote(_cell* args, Frame f, long n);

@@ -7,6 +7,7 @@
 
 #include "eval/ops.h"
 #include "heap/keywords.h"
+#include "reader/reader.h"
 
 namespace {
 _cell runTextMark{};
@@ -193,6 +194,15 @@ bool lambdaListTakes(_cell* params, long count) {
   return required == 0 || required == count;
 }
 
+// A lambda list of exactly count symbols, none of them &REST or &BODY.
+bool plainParams(_cell* params, long count) {
+  for (long i = 0; i < count; i++, params = params->cdr)
+    if (!isCons(params) || !isSymbol(params->car) || params->car == AMPREST ||
+        params->car == AMPBODY)
+      return false;
+  return params == NILCell;
+}
+
 // Built-ins that answer without failing for the values acceptsValue lets through.
 bool checkedBuiltin(const _cell* sym, long count) {
   return count == 1 && (sym == CAR || sym == CDR || sym == ONEPLUS || sym == ONEMINUS);
@@ -230,6 +240,15 @@ _cell* callWith(cfunction& m, _cell* fn, _cell* a, _cell* b, long count, Frame f
       _cell* r = e->fn(m, recs, count, f, n);
       if (r != kRunText) return r;
     }
+  }
+  // A function object whose lambda list is `count` plain symbols is called on the values
+  // themselves rather than on quoted forms of them; the same frame comes of it. While a step's
+  // start has something to report (Ctrl-C, the reserve, the stack guard), the quoted forms'
+  // steps report it in the caller's frame, as the text would.
+  if (isCons(fn) && plainParams(fn->cdr->car, count) && !interruptRequested && !m.poolAlarm &&
+      !stackLow()) {
+    _cell* values[2] = {a, b};
+    return m.callObjectOn(fn, values, count, f, n);
   }
   CellFrame g(m, fn);
   _cell* args = count == 2 ? m.cons(b, NILCell) : NILCell;
