@@ -92,12 +92,7 @@ _cell* cfunction::callObject(_cell* fn, _cell* argForms, Frame f, long n) {
 
 _cell* cfunction::callObjectOn(_cell* fn, _cell* const* values, long count, Frame f, long n) {
   return runObject(*this, fn, f, n, [&](Frame nf, long e, _cell* params) {
-    if (e != count) return 0;
-    for (long i = 0; i < e; i++, params = params->cdr) {
-      nf[i].symbol = params->car;
-      nf[i].value = values[i];
-    }
-    return 1;
+    return bindValues(nf, e, params, values, count);
   });
 }
 

@@ -72,6 +72,15 @@ int cmemory::initTemplocForMacro(Frame nf, long nn, _cell* params, _cell* args) 
   return args->type == Type::Symbol;
 }
 
+int cfunction::bindValues(Frame nf, long nn, _cell* params, _cell* const* values, long count) {
+  if (nn != count) return 0;
+  for (long i = 0; i < nn; i++, params = params->cdr) {
+    nf[i].symbol = params->car;
+    nf[i].value = values[i];
+  }
+  return 1;
+}
+
 _cell* cfunction::MakeRest(_cell* args, Frame f, long n) {
   if (args->type != Type::Cons) return args;
   CellFrame g(*this, args);

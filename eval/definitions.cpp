@@ -72,6 +72,39 @@ _cell* cfunction::tdefun(_cell* args, Frame f, long n, char tag) {
   return name;
 }
 
+namespace {
+// A user function's call once `bind` has bound its lambda list (answering as initTemploc): its
+// twin when it has one that answers, else its body.
+template <class Bind>
+_cell* runUser(cfunction& m, _cell* head, _cell* def, Frame f, long n, Bind bind) {
+  CellFrame keep(m, def);  // a redefinition while running must not free the running body
+  _cell* params = def->car;
+  long nn = cfunction::tlength(params);
+  FrameHolder frame(m, nn);
+  if (nn && !frame.recs()) return m.fail(msg::FrameAllocFail, f, n);
+  if (int bound = bind(frame.recs(), nn, params); bound <= 0)
+    return bound < 0 ? m.argumentFailed(msg::ArgCount, f, n) : m.fail(msg::ArgCount, f, n);
+  _cell* r = kRunText;
+  {
+    LocFrame reg(m, frame.recs(), nn);
+    if (FunctionTwin twin = functionTwin(head)) r = twin(m, frame.recs(), nn, f, n);
+    if (r == kRunText) {
+      // DEFUN's body is one BLOCK form: run it directly. Its own step would change nothing:
+      // the first form of a non-empty body starts a step at the same moment, in this frame.
+      _cell* block = isCons(def->cdr) && def->cdr->cdr == NILCell ? def->cdr->car : nullptr;
+      if (block && isCons(block) && block->car == BLOCKLISP && isCons(block->cdr) &&
+          isSymbol(block->cdr->car) && isCons(block->cdr->cdr))
+        r = m.block_lisp(block->cdr, frame.recs(), nn);
+      else
+        r = m.tprogn(def->cdr, frame.recs(), nn);
+    }
+  }
+  m.returnFromValue = nullptr;  // a RETURN-FROM's value does not cross a function boundary
+  m.returnFromValues = nullptr;
+  return r;
+}
+}  // namespace
+
 _cell* cfunction::callUser(_cell* form, Frame f, long n) {
   _cell* head = form->car;
   _cell* args = form->cdr;
@@ -85,30 +118,14 @@ _cell* cfunction::callUser(_cell* form, Frame f, long n) {
     return nullptr;
   }
   if (rec->tag == 'm') return MacroExec(args, rec, f, n);
-  _cell* def = rec->value;
-  CellFrame keep(*this, def);  // a redefinition while running must not free the running body
-  _cell* params = def->car;
-  long nn = tlength(params);
-  FrameHolder frame(*this, nn);
-  if (nn && !frame.recs()) return fail(msg::FrameAllocFail, f, n);
-  if (int bound = initTemploc(frame.recs(), nn, params, args, f, n); bound <= 0)
-    return bound < 0 ? argumentFailed(msg::ArgCount, f, n) : fail(msg::ArgCount, f, n);
-  _cell* r = kRunText;
-  {
-    LocFrame reg(*this, frame.recs(), nn);
-    if (FunctionTwin twin = functionTwin(head)) r = twin(*this, frame.recs(), nn, f, n);
-    if (r == kRunText) {
-      // DEFUN's body is one BLOCK form: run it directly. Its own step would change nothing:
-      // the first form of a non-empty body starts a step at the same moment, in this frame.
-      _cell* block = isCons(def->cdr) && def->cdr->cdr == NILCell ? def->cdr->car : nullptr;
-      if (block && isCons(block) && block->car == BLOCKLISP && isCons(block->cdr) &&
-          isSymbol(block->cdr->car) && isCons(block->cdr->cdr))
-        r = block_lisp(block->cdr, frame.recs(), nn);
-      else
-        r = tprogn(def->cdr, frame.recs(), nn);
-    }
-  }
-  returnFromValue = nullptr;  // a RETURN-FROM's value does not cross a function boundary
-  returnFromValues = nullptr;
-  return r;
+  return runUser(*this, head, rec->value, f, n, [&](Frame nf, long nn, _cell* params) {
+    return initTemploc(nf, nn, params, args, f, n);
+  });
+}
+
+_cell* cfunction::callUserOn(_cell* head, _cell* def, _cell* const* values, long count, Frame f,
+                             long n) {
+  return runUser(*this, head, def, f, n, [&](Frame nf, long nn, _cell* params) {
+    return bindValues(nf, nn, params, values, count);
+  });
 }

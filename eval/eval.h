@@ -70,6 +70,9 @@ class cfunction : public cmemory {
     if (throwPending || returnFromPending) return nullptr;
     return fail(message, f, n);
   }
+  // Binds a lambda list of exactly `count` plain symbols to values in hand: 1, or 0 when the
+  // frame is not that size.
+  static int bindValues(Frame nf, long nn, _cell* params, _cell* const* values, long count);
   _cell* MakeRest(_cell* args, Frame f, long n);
   void SetOrgLoc(Frame outer, long outerN, Frame inner, long first, long innerN);
   int CheckFunc(_cell* args);
@@ -83,6 +86,9 @@ class cfunction : public cmemory {
   _cell* tdefparameter(_cell* args, Frame f, long n, bool onlyIfUnbound);
   _cell* tdefun(_cell* args, Frame f, long n, char tag);
   _cell* callUser(_cell* form, Frame f, long n);
+  // The call of the function `head` (definition `def`) on argument values in hand, for a lambda
+  // list of exactly `count` plain symbols (the caller checks).
+  _cell* callUserOn(_cell* head, _cell* def, _cell* const* values, long count, Frame f, long n);
 
   // ---- sequencing, conditionals, binding (eval/control.cpp) ----
   _cell* tprogn(_cell* body, Frame f, long n);

@@ -241,14 +241,17 @@ _cell* callWith(cfunction& m, _cell* fn, _cell* a, _cell* b, long count, Frame f
       if (r != kRunText) return r;
     }
   }
-  // A function object whose lambda list is `count` plain symbols is called on the values
-  // themselves rather than on quoted forms of them; the same frame comes of it. While a step's
+  // A function object or user function whose lambda list is `count` plain symbols is called
+  // on the values themselves rather than on quoted forms of them; the same frame comes of it. While a step's
   // start has something to report (Ctrl-C, the reserve, the stack guard), the quoted forms'
   // steps report it in the caller's frame, as the text would.
-  if (isCons(fn) && plainParams(fn->cdr->car, count) && !interruptRequested && !m.poolAlarm &&
-      !stackLow()) {
+  if (!interruptRequested && !m.poolAlarm && !stackLow()) {
     _cell* values[2] = {a, b};
-    return m.callObjectOn(fn, values, count, f, n);
+    if (isCons(fn) && plainParams(fn->cdr->car, count))
+      return m.callObjectOn(fn, values, count, f, n);
+    _symval* rec = isSymbol(fn) && opOf(fn) == Op::None ? m.getFuncval2(fn) : nullptr;
+    if (rec && rec->tag == 'f' && plainParams(rec->value->car, count))
+      return m.callUserOn(fn, rec->value, values, count, f, n);
   }
   CellFrame g(m, fn);
   _cell* args = count == 2 ? m.cons(b, NILCell) : NILCell;
