@@ -215,9 +215,13 @@ _cell* cfunction::return_from_lisp(_cell* args, Frame f, long n) {
   if (name->type != Type::Symbol) return fail(msg::ReturnFromName, f, n);
   if (args->cdr->type == Type::Cons) {
     _cell* v = eval(args->cdr->car, f, n);
+    // A value form that failed, or that another exit left, leaves that failure or exit to
+    // travel on alone: a RETURN-FROM set pending here would be reported after an ABORT, or
+    // linger once a CATCH took the THROW.
+    if (!v) return nullptr;
     returnFromName = name;
     returnFromValue = v;
-    returnFromValues = v ? valuesList : nullptr;
+    returnFromValues = valuesList;
   } else {
     returnFromValue = NILCell;
     returnFromValues = nullptr;
