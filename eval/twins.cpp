@@ -22,6 +22,7 @@ struct Row {
   FunctionTwin fn;
   MacroTwin macro;
   bool pure;
+  IntOrder order;
 };
 
 std::vector<Row>& rows() {
@@ -35,6 +36,7 @@ struct Entry {
   FunctionTwin fn;
   MacroTwin macro;
   bool pure;
+  IntOrder order;
   bool on;
 };
 
@@ -84,11 +86,20 @@ const Entry* entryOf(const _cell* sym) {
 }  // namespace
 
 void registerTwin(const char* name, const char* reach, FunctionTwin fn, MacroTwin macro) {
-  rows().push_back({name, reach, fn, macro, false});
+  rows().push_back({name, reach, fn, macro, false, nullptr});
 }
 
 void registerPureTwin(const char* name, const char* reach, FunctionTwin fn) {
-  rows().push_back({name, reach, fn, nullptr, true});
+  rows().push_back({name, reach, fn, nullptr, true, nullptr});
+}
+
+void registerComparisonTwin(const char* name, const char* reach, FunctionTwin fn, IntOrder order) {
+  rows().push_back({name, reach, fn, nullptr, true, order});
+}
+
+IntOrder intOrderOf(const _cell* fn) {
+  const Entry* e = isSymbol(fn) ? entryOf(fn) : nullptr;
+  return e ? e->order : nullptr;
 }
 
 namespace {
@@ -121,7 +132,7 @@ void initTwins(cfunction& m) {
     return m.CheckStringCell(upper.c_str());
   };
   for (const Row& row : rows()) {
-    Entry e{symbolOf(row.name), {}, row.fn, row.macro, row.pure, true};
+    Entry e{symbolOf(row.name), {}, row.fn, row.macro, row.pure, row.order, true};
     const char* p = row.reach;
     while (*p) {
       const char* q = std::strchr(p, ' ');

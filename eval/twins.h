@@ -46,6 +46,12 @@ void registerTwin(const char* name, const char* reach, FunctionTwin fn, MacroTwi
 // The same for a twin that never allocates and never fails: FUNCALL from another twin may call
 // it directly. It must read nothing of the frame but the argument values.
 void registerPureTwin(const char* name, const char* reach, FunctionTwin fn);
+// A pure twin of a comparison, with what it answers for two integers, so a sort can compare
+// integer keys without reaching into their cells.
+using IntOrder = bool (*)(int32_t x, int32_t y);
+void registerComparisonTwin(const char* name, const char* reach, FunctionTwin fn, IntOrder order);
+// The integer answer of fn's comparison twin while it may run, else null.
+IntOrder intOrderOf(const _cell* fn);
 void registerListTwins(cfunction& m);      // eval/twins_lists.cpp
 void registerSequenceTwins(cfunction& m);  // eval/twins_sequences.cpp
 void registerTableTwins(cfunction& m);     // eval/twins_tables.cpp

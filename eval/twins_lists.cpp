@@ -14,11 +14,14 @@ _cell* truth(bool b) { return b ? TCell : NILCell; }
 // float difference is taken in extended precision. Fractions are left to the texts.
 enum class Sign { Minus, Zero, Plus, Unknown };
 
+// Integers compare by the sign of their wrapped difference, as the library's text does.
+Sign intSign(int32_t x, int32_t y) {
+  int32_t d = static_cast<int32_t>(static_cast<uint32_t>(x) - static_cast<uint32_t>(y));
+  return d < 0 ? Sign::Minus : d == 0 ? Sign::Zero : Sign::Plus;
+}
+
 Sign signOfDifference(const _cell* x, const _cell* y) {
-  if (isInt(x) && isInt(y)) {
-    int32_t d = static_cast<int32_t>(static_cast<uint32_t>(intOf(x)) - static_cast<uint32_t>(intOf(y)));
-    return d < 0 ? Sign::Minus : d == 0 ? Sign::Zero : Sign::Plus;
-  }
+  if (isInt(x) && isInt(y)) return intSign(intOf(x), intOf(y));
   long double a, b;
   if (isFloat(x) && (isFloat(y) || isInt(y))) {
     a = floatOf(x);
@@ -39,6 +42,10 @@ _cell* compare(cfunction&, Frame a, long, Frame, long) {
   Sign s = signOfDifference(a[0].value, a[1].value);
   if (s == Sign::Unknown) return kRunText;
   return truth(decide(s));
+}
+template <bool (*decide)(Sign)>
+bool intOrder(int32_t x, int32_t y) {
+  return decide(intSign(x, y));
 }
 bool less(Sign s) { return s == Sign::Minus; }
 bool greater(Sign s) { return s == Sign::Plus; }
@@ -350,10 +357,10 @@ constexpr char kFirst[] = "a", kRest[] = "d";
 
 void registerListTwins(cfunction& m) {
   gTestKey = m.CheckStringCell(":TEST");
-  registerPureTwin("<", "", compare<less>);
-  registerPureTwin(">", "zerop", compare<greater>);
-  registerPureTwin("<=", "zerop", compare<lessOrEqual>);
-  registerPureTwin(">=", "", compare<greaterOrEqual>);
+  registerComparisonTwin("<", "", compare<less>, intOrder<less>);
+  registerComparisonTwin(">", "zerop", compare<greater>, intOrder<greater>);
+  registerComparisonTwin("<=", "zerop", compare<lessOrEqual>, intOrder<lessOrEqual>);
+  registerComparisonTwin(">=", "", compare<greaterOrEqual>, intOrder<greaterOrEqual>);
   registerPureTwin("not", "", notTwin);
   registerPureTwin("listp", "not", listpTwin);
   registerPureTwin("zerop", "", zeropTwin);
