@@ -124,12 +124,6 @@ int cfunction::CheckFunc(_cell* args) {
   return 1;
 }
 
-// A circular list counts as empty, so nothing walks it for ever.
-long cfunction::tlength(_cell* l) {
-  long n = listLength(l);
-  return n < 0 ? 0 : n;
-}
-
 _cell* cfunction::LastCell(_cell* l) {
   while (l->cdr->type == Type::Cons) l = l->cdr;
   return l;

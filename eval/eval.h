@@ -76,7 +76,11 @@ class cfunction : public cmemory {
   _cell* MakeRest(_cell* args, Frame f, long n);
   void SetOrgLoc(Frame outer, long outerN, Frame inner, long first, long innerN);
   int CheckFunc(_cell* args);
-  static long tlength(_cell* l);
+  // A circular list counts as empty, so nothing walks it for ever.
+  static long tlength(_cell* l) {
+    long n = listLength(l);
+    return n < 0 ? 0 : n;
+  }
   static _cell* LastCell(_cell* l);
   _cell* tmember(_cell* item, _cell* l);
 

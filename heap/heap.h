@@ -240,9 +240,16 @@ class cmemory {
   // binding tables
   long getSymVal(_cell* sym);           // the symbol's global record, or -1
   long getSymVal2(_cell* sym);          // the symbol's global record, made when absent
-  _symval* getFuncval2(_cell* sym);     // the symbol's function record, or null (finds only)
+  _symval* getFuncval2(_cell* sym) {    // the symbol's function record, or null (finds only)
+    int32_t i = funcIndex[sym->symIndex];
+    return i && funcTable[i - 1].symbol == sym ? &funcTable[i - 1] : nullptr;
+  }
   _symval* getFuncval(_cell* sym);      // the symbol's function record, made when absent
-  static long getLocal(_symval* frame, long count, _cell* sym);
+  static long getLocal(_symval* frame, long count, _cell* sym) {  // every variable reference
+    for (long i = 0; i < count; i++)
+      if (frame[i].symbol == sym) return i;
+    return -1;
+  }
   int initTemplocForMacro(_symval* frame, long count, _cell* params, _cell* args);
 
   // root stacks

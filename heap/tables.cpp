@@ -22,12 +22,6 @@ long cmemory::getSymVal2(_cell* sym) {
   return i;
 }
 
-_symval* cmemory::getFuncval2(_cell* sym) {
-  int32_t i = funcIndex[sym->symIndex];
-  if (i && funcTable[i - 1].symbol == sym) return &funcTable[i - 1];
-  return nullptr;
-}
-
 _symval* cmemory::getFuncval(_cell* sym) {
   if (_symval* r = getFuncval2(sym)) return r;
   if (funcTop - funcTable >= kTableRecords - 1) exhausted(msg::FuncTableFull);
@@ -35,10 +29,4 @@ _symval* cmemory::getFuncval(_cell* sym) {
   r->symbol = sym;
   funcIndex[sym->symIndex] = static_cast<int32_t>(r - funcTable + 1);
   return r;
-}
-
-long cmemory::getLocal(_symval* frame, long count, _cell* sym) {
-  for (long i = 0; i < count; i++)
-    if (frame[i].symbol == sym) return i;
-  return -1;
 }
