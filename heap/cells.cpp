@@ -83,36 +83,37 @@ namespace {
 template <class Slot>
 void nextBlock(Slot* pool, Slot*& rover, Block<Slot>& block, long size, long freeCount,
                uint32_t epoch, const char* full) {
+  block.handedOut += rover - block.start;
   if (freeCount <= 1) {
     exhausted(full);
     return;
   }
   const long usable = size - 1;
+  auto choose = [&](Slot* from, Slot* to) {
+    rover = block.start = from;
+    block.end = to - from < freeCount - 1 ? to : from + (freeCount - 1);
+  };
   if (!block.packed) {
     for (long b = (rover - pool) / kBlock; b < usable / kBlock; b++)
-      if (block.live[b] == 0) {
-        rover = pool + b * kBlock;
-        block.end = rover + kBlock;
-        return;
-      }
+      if (block.live[b] == 0) return choose(pool + b * kBlock, pool + (b + 1) * kBlock);
     block.packed = true;
     rover = pool;
   }
   for (long examined = 0; examined < usable; examined++, rover++) {
     if (rover >= pool + usable) rover = pool;
-    if (rover->epoch != epoch) {
-      block.end = rover + 1;
-      return;
-    }
+    if (rover->epoch != epoch) return choose(rover, rover + 1);
   }
   exhausted(full);  // unreachable: what is physically in use is logically in use
 }
 }  // namespace
 
 void cmemory::restartRovers() {
-  cellRover = cellBlock.end = cellPool;
-  floatRover = floatBlock.end = floatPool;
-  intRover = intBlock.end = intPool;
+  cellBlock.handedOut += cellRover - cellBlock.start;
+  floatBlock.handedOut += floatRover - floatBlock.start;
+  intBlock.handedOut += intRover - intBlock.start;
+  cellRover = cellBlock.end = cellBlock.start = cellPool;
+  floatRover = floatBlock.end = floatBlock.start = floatPool;
+  intRover = intBlock.end = intBlock.start = intPool;
   cellBlock.packed = floatBlock.packed = intBlock.packed = false;
 }
 

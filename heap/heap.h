@@ -108,9 +108,13 @@ struct FrameBlock {
 // Every slot from a pool's rover up to `end` is free: the rover hands them out in turn. Until a
 // collection starts the rover again from the front, it only moves forward past blocks whose
 // `live` count is zero, so every slot handed out since then lies behind it.
+// The rover also stops where the pool's logical count would reach one free slot, so running
+// out is found when the next block is sought.
 template <class Slot>
 struct Block {
   Slot* end = nullptr;
+  Slot* start = nullptr;    // where the rover began handing out from this block
+  long handedOut = 0;       // slots handed out before `start`, ever
   bool packed = false;      // no block was wholly free: each free slot is a block of its own
   uint8_t* live = nullptr;  // per block: the slots the last collection marked
 };
@@ -194,11 +198,8 @@ class cmemory {
 
   // allocation (never collects; exhaustion ends the process with status 1)
   _cell* getCell() {
-    if (cellRover == cellBlock.end || freeCells <= 1) nextCellBlock();
+    if (cellRover == cellBlock.end) nextCellBlock();
     _cell* c = take(cellRover, freeCells, cellRoom);
-    // Until its first wrap the logical rover hands out the slots in order (nothing ahead of
-    // it was ever used), so it wraps at the handout that takes the last usable slot.
-    if (!cellWrapped && ++cellHandouts == kCells - 1) cellWrapped = 1;
     c->type = Type::Cons;
     c->attr = Attr::Plain;
     c->symIndex = 0;
@@ -209,13 +210,13 @@ class cmemory {
     return c;
   }
   FloatSlot* getNumber(long double v) {
-    if (floatRover == floatBlock.end || freeFloats <= 1) nextFloatBlock();
+    if (floatRover == floatBlock.end) nextFloatBlock();
     FloatSlot* s = take(floatRover, freeFloats, floatRoom);
     s->v = v;
     return s;
   }
   IntSlot* getInt(long v) {
-    if (intRover == intBlock.end || freeInts <= 1) nextIntBlock();
+    if (intRover == intBlock.end) nextIntBlock();
     IntSlot* s = take(intRover, freeInts, intRoom);
     s->v = static_cast<int32_t>(static_cast<uint32_t>(static_cast<unsigned long>(v)));
     return s;
@@ -284,7 +285,6 @@ class cmemory {
 
  protected:
   long cellHigh = 0;  // cells ever handed out (the stress build poisons the free ones)
-  long cellHandouts = 0;  // until the logical rover wraps: it then stops counting
   Block<_cell> cellBlock;
   Block<FloatSlot> floatBlock;
   Block<IntSlot> intBlock;
