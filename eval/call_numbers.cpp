@@ -24,8 +24,10 @@ _cell* madeBy(cfunction& m, _cell* form, Frame f, long n, UnaryOp op) {
 }
 
 // Folds the remaining argument forms into the accumulator, left to right. The accumulator
-// and the unconsumed list stay on the cell stack while each argument is evaluated.
-_cell* fold(cfunction& m, _cell* acc, _cell* rest, Frame f, long n, BinaryOp op) {
+// and the unconsumed list stay on the cell stack while each argument is evaluated. The
+// operation is a template argument so that its integer case is inlined.
+template <BinaryOp op>
+_cell* fold(cfunction& m, _cell* acc, _cell* rest, Frame f, long n) {
   for (_cell* a = rest; isCons(a); a = a->cdr) {
     _cell* v = nullptr;
     {
@@ -40,7 +42,8 @@ _cell* fold(cfunction& m, _cell* acc, _cell* rest, Frame f, long n, BinaryOp op)
 }
 
 // The first argument of - and /, which stands alone when no other follows.
-_cell* foldFromFirst(cfunction& m, _cell* args, Frame f, long n, BinaryOp op) {
+template <BinaryOp op>
+_cell* foldFromFirst(cfunction& m, _cell* args, Frame f, long n) {
   if (!isCons(args)) return m.fail(msg::TooFewArgs, f, n);
   _cell* first = nullptr;
   {
@@ -50,26 +53,26 @@ _cell* foldFromFirst(cfunction& m, _cell* args, Frame f, long n, BinaryOp op) {
   if (!first) return nullptr;
   if (!isNumber(first)) return m.fail(msg::NotNumber, f, n);
   if (!isCons(args->cdr)) return m.made(first);
-  return fold(m, first, args->cdr, f, n, op);
+  return fold<op>(m, first, args->cdr, f, n);
 }
 
 }  // namespace
 
 // ---- arithmetic -------------------------------------------------------------------------
 _cell* cfunction::plus(_cell* args, Frame f, long n) {
-  return fold(*this, IntToCell(0), args, f, n, Wa);
+  return fold<Wa>(*this, IntToCell(0), args, f, n);
 }
 
 _cell* cfunction::times(_cell* args, Frame f, long n) {
-  return fold(*this, IntToCell(1), args, f, n, Seki);
+  return fold<Seki>(*this, IntToCell(1), args, f, n);
 }
 
 _cell* cfunction::minus(_cell* args, Frame f, long n) {
-  return foldFromFirst(*this, args, f, n, Sa);
+  return foldFromFirst<Sa>(*this, args, f, n);
 }
 
 _cell* cfunction::divide(_cell* args, Frame f, long n) {
-  return foldFromFirst(*this, args, f, n, Sho);
+  return foldFromFirst<Sho>(*this, args, f, n);
 }
 
 _cell* cfunction::OnePlus(_cell* form, Frame f, long n) {

@@ -12,18 +12,6 @@
 namespace {
 
 // ---- helpers ----------------------------------------------------------------------------
-int32_t wrapAdd(int32_t a, int32_t b) {
-  return static_cast<int32_t>(static_cast<uint32_t>(a) + static_cast<uint32_t>(b));
-}
-
-int32_t wrapSub(int32_t a, int32_t b) {
-  return static_cast<int32_t>(static_cast<uint32_t>(a) - static_cast<uint32_t>(b));
-}
-
-int32_t wrapMul(int32_t a, int32_t b) {
-  return static_cast<int32_t>(static_cast<uint32_t>(a) * static_cast<uint32_t>(b));
-}
-
 // Operand kinds, so each table cell of the contagion rules is one case label.
 enum Kind { kInt = 0, kRatio = 1, kFloat = 2 };
 
@@ -68,7 +56,7 @@ _cell* makeReduced(cmemory& m, int64_t num, int64_t den) {
 }
 
 // ---- the four operations ----------------------------------------------------------------
-_cell* Wa(cmemory& m, _cell* x, _cell* y) {
+_cell* sumOfNumbers(cmemory& m, _cell* x, _cell* y) {
   if (!bothNumbers(x, y)) return m.raise(msg::NotANumberOperand);
   switch (pair(kindOf(x), kindOf(y))) {
     case II:
@@ -93,7 +81,7 @@ _cell* Wa(cmemory& m, _cell* x, _cell* y) {
   }
 }
 
-_cell* Sa(cmemory& m, _cell* x, _cell* y) {
+_cell* differenceOfNumbers(cmemory& m, _cell* x, _cell* y) {
   if (!bothNumbers(x, y)) return m.raise(msg::NotANumberOperand);
   switch (pair(kindOf(x), kindOf(y))) {
     case II:
@@ -119,7 +107,7 @@ _cell* Sa(cmemory& m, _cell* x, _cell* y) {
 }
 
 // An exact integer 0 times anything numeric is the integer 0, even beside a float.
-_cell* Seki(cmemory& m, _cell* x, _cell* y) {
+_cell* productOfNumbers(cmemory& m, _cell* x, _cell* y) {
   if (!bothNumbers(x, y)) return m.raise(msg::NotANumberOperand);
   switch (pair(kindOf(x), kindOf(y))) {
     case II:

@@ -32,9 +32,31 @@ bool reduceWide(int64_t n, int64_t d, int32_t* outN, int32_t* outD);
 
 // ---- arithmetic (numbers/arith.cpp) ----
 _cell* makeReduced(cmemory& m, int64_t num, int64_t den);  // an integer or a fraction
-_cell* Wa(cmemory& m, _cell* x, _cell* y);                 // sum
-_cell* Sa(cmemory& m, _cell* x, _cell* y);                 // difference
-_cell* Seki(cmemory& m, _cell* x, _cell* y);               // product
+// Integer sums, differences and products, wrapping at 32 bits.
+inline int32_t wrapAdd(int32_t a, int32_t b) {
+  return static_cast<int32_t>(static_cast<uint32_t>(a) + static_cast<uint32_t>(b));
+}
+inline int32_t wrapSub(int32_t a, int32_t b) {
+  return static_cast<int32_t>(static_cast<uint32_t>(a) - static_cast<uint32_t>(b));
+}
+inline int32_t wrapMul(int32_t a, int32_t b) {
+  return static_cast<int32_t>(static_cast<uint32_t>(a) * static_cast<uint32_t>(b));
+}
+// Sum, difference and product: two integers here, every other pair of the tower out of line.
+_cell* sumOfNumbers(cmemory& m, _cell* x, _cell* y);
+_cell* differenceOfNumbers(cmemory& m, _cell* x, _cell* y);
+_cell* productOfNumbers(cmemory& m, _cell* x, _cell* y);
+inline _cell* Wa(cmemory& m, _cell* x, _cell* y) {
+  return isInt(x) && isInt(y) ? m.IntToCell(wrapAdd(intOf(x), intOf(y))) : sumOfNumbers(m, x, y);
+}
+inline _cell* Sa(cmemory& m, _cell* x, _cell* y) {
+  return isInt(x) && isInt(y) ? m.IntToCell(wrapSub(intOf(x), intOf(y)))
+                              : differenceOfNumbers(m, x, y);
+}
+inline _cell* Seki(cmemory& m, _cell* x, _cell* y) {
+  return isInt(x) && isInt(y) ? m.IntToCell(wrapMul(intOf(x), intOf(y)))
+                              : productOfNumbers(m, x, y);
+}
 _cell* Sho(cmemory& m, _cell* x, _cell* y);                // quotient
 _cell* onePlusOf(cmemory& m, _cell* v);                    // 1+
 _cell* oneMinusOf(cmemory& m, _cell* v);                   // 1-
