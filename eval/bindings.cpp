@@ -72,6 +72,14 @@ int cmemory::initTemplocForMacro(Frame nf, long nn, _cell* params, _cell* args) 
   return args->type == Type::Symbol;
 }
 
+bool cfunction::plainLambdaList(_cell* params, long count) {
+  for (long i = 0; i < count; i++, params = params->cdr)
+    if (!isCons(params) || !isSymbol(params->car) || params->car == AMPREST ||
+        params->car == AMPBODY)
+      return false;
+  return params == NILCell;
+}
+
 int cfunction::bindValues(Frame nf, long nn, _cell* params, _cell* const* values, long count) {
   if (nn != count) return 0;
   for (long i = 0; i < nn; i++, params = params->cdr) {

@@ -118,9 +118,39 @@ _cell* cfunction::callUser(_cell* form, Frame f, long n) {
     return nullptr;
   }
   if (rec->tag == 'm') return MacroExec(args, rec, f, n);
+  if (FunctionTwin pure = pureTwin(head)) {
+    if (_cell* r = callPure(pure, head, rec->value, args, f, n); r != kRunText) return r;
+  }
   return runUser(*this, head, rec->value, f, n, [&](Frame nf, long nn, _cell* params) {
     return initTemploc(nf, nn, params, args, f, n);
   });
+}
+
+// A call of a pure twin's function with one or two argument forms, as many as its plain
+// lambda list: the arguments are evaluated in order as the call path would evaluate them,
+// then the twin answers from the values; when it leaves the call to the text, the text runs
+// in a frame bound to those values. kRunText, with nothing evaluated, for any other shape.
+_cell* cfunction::callPure(FunctionTwin pure, _cell* head, _cell* def, _cell* args, Frame f,
+                           long n) {
+  long nn = tlength(def->car);
+  if (nn < 1 || nn > 2 || !plainLambdaList(def->car, nn) || listLength(args) != nn) return kRunText;
+  _cell* p = args;
+  for (long i = 0; i < nn; i++) p = p->cdr;
+  if (p != NILCell) return kRunText;
+  CellFrame g(*this, def);
+  g.push(args);
+  _cell* values[2] = {NILCell, NILCell};
+  for (long i = 0; i < nn; i++, args = args->cdr) {
+    values[i] = eval(args->car, f, n);
+    if (!values[i]) return argumentFailed(msg::ArgCount, f, n);
+    g.push(values[i]);
+  }
+  _symval recs[2] = {{0, nullptr, values[0]}, {0, nullptr, values[1]}};  // values are all it reads
+  _cell* r = pure(*this, recs, nn, f, n);
+  if (r == kRunText) return callUserOn(head, def, values, nn, f, n);
+  returnFromValue = nullptr;  // as after any call of a user function
+  returnFromValues = nullptr;
+  return r;
 }
 
 _cell* cfunction::callUserOn(_cell* head, _cell* def, _cell* const* values, long count, Frame f,

@@ -70,6 +70,8 @@ class cfunction : public cmemory {
     if (throwPending || returnFromPending) return nullptr;
     return fail(message, f, n);
   }
+  // A lambda list of exactly `count` symbols, none of them &REST or &BODY.
+  static bool plainLambdaList(_cell* params, long count);
   // Binds a lambda list of exactly `count` plain symbols to values in hand: 1, or 0 when the
   // frame is not that size.
   static int bindValues(Frame nf, long nn, _cell* params, _cell* const* values, long count);
@@ -93,6 +95,8 @@ class cfunction : public cmemory {
   // The call of the function `head` (definition `def`) on argument values in hand, for a lambda
   // list of exactly `count` plain symbols (the caller checks).
   _cell* callUserOn(_cell* head, _cell* def, _cell* const* values, long count, Frame f, long n);
+  _cell* callPure(_cell* (*pure)(cfunction&, Frame, long, Frame, long), _cell* head, _cell* def,
+                  _cell* args, Frame f, long n);
 
   // ---- sequencing, conditionals, binding (eval/control.cpp) ----
   _cell* tprogn(_cell* body, Frame f, long n);

@@ -155,6 +155,11 @@ FunctionTwin functionTwin(const _cell* sym) {
   return e ? e->fn : nullptr;
 }
 
+FunctionTwin pureTwin(const _cell* sym) {
+  const Entry* e = entryOf(sym);
+  return e && e->pure ? e->fn : nullptr;
+}
+
 MacroTwin macroTwin(const _cell* sym) {
   const Entry* e = entryOf(sym);
   return e ? e->macro : nullptr;
@@ -205,15 +210,6 @@ bool lambdaListTakes(_cell* params, long count) {
   return required == 0 || required == count;
 }
 
-// A lambda list of exactly count symbols, none of them &REST or &BODY.
-bool plainParams(_cell* params, long count) {
-  for (long i = 0; i < count; i++, params = params->cdr)
-    if (!isCons(params) || !isSymbol(params->car) || params->car == AMPREST ||
-        params->car == AMPBODY)
-      return false;
-  return params == NILCell;
-}
-
 // Built-ins that answer without failing for the values acceptsValue lets through.
 bool checkedBuiltin(const _cell* sym, long count) {
   return count == 1 && (sym == CAR || sym == CDR || sym == ONEPLUS || sym == ONEMINUS);
@@ -258,10 +254,10 @@ _cell* callWith(cfunction& m, _cell* fn, _cell* a, _cell* b, long count, Frame f
   // steps report it in the caller's frame, as the text would.
   if (!interruptRequested && !m.poolAlarm && !stackLow()) {
     _cell* values[2] = {a, b};
-    if (isCons(fn) && plainParams(fn->cdr->car, count))
+    if (isCons(fn) && cfunction::plainLambdaList(fn->cdr->car, count))
       return m.callObjectOn(fn, values, count, f, n);
     _symval* rec = isSymbol(fn) && opOf(fn) == Op::None ? m.getFuncval2(fn) : nullptr;
-    if (rec && rec->tag == 'f' && plainParams(rec->value->car, count))
+    if (rec && rec->tag == 'f' && cfunction::plainLambdaList(rec->value->car, count))
       return m.callUserOn(fn, rec->value, values, count, f, n);
   }
   CellFrame g(m, fn);

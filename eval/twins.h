@@ -29,6 +29,8 @@ using MacroTwin = _cell* (*)(cfunction& m, _cell* forms);
 void initTwins(cfunction& m);
 // The twin of a call of this symbol, or null when the text must run.
 FunctionTwin functionTwin(const _cell* sym);
+// The same for a twin registered as pure (see registerPureTwin), else null.
+FunctionTwin pureTwin(const _cell* sym);
 MacroTwin macroTwin(const _cell* sym);
 // A definition of this symbol was replaced (DEFUN, DEFMACRO).
 void twinsRedefined(const _cell* sym);
