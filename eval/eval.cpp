@@ -67,11 +67,18 @@ _cell* cfunction::interrupted(Frame f, long n) {
 
 // ---- eval -------------------------------------------------------------------------------
 // One step: its start (collection, Ctrl-C, the reserve, the stack guard) and its dispatch.
-// Inlined into eval, its only caller, so that a step costs one call.
+// Inlined into evalStep, its only caller, so that a step costs one call.
+namespace {
+// One test on the common path for everything a step's start may have to attend to: a
+// collection due, Ctrl-C, a pool's reserve reached.
+bool needsAttention(const cfunction& m) {
+  return kGcStress || (m.cellRoom | m.floatRoom | m.intRoom |
+                       -static_cast<long>(interruptRequested) | -static_cast<long>(m.poolAlarm)) < 0;
+}
+}  // namespace
+
 inline _cell* cfunction::evalu(_cell* form, Frame f, long n, int& keepValues) {
-  // One test on the common path for everything a step's start may have to attend to.
-  if (kGcStress || (cellRoom | floatRoom | intRoom | -static_cast<long>(interruptRequested) |
-                    -static_cast<long>(poolAlarm)) < 0) {
+  if (needsAttention(*this)) {
     if (interruptRequested) return interrupted(f, n);
     if (freeCells <= kGcThreshold || freeFloats <= kGcThreshold || freeInts <= kGcThreshold)
       gc();
@@ -116,7 +123,7 @@ inline _cell* cfunction::evalu(_cell* form, Frame f, long n, int& keepValues) {
   return builtin(op, form, f, n, keepValues);
 }
 
-_cell* cfunction::eval(_cell* form, Frame f, long n) {
+_cell* cfunction::evalStep(_cell* form, Frame f, long n) {
   if (form->type == Type::Cons) {
     _cell* head = form->car;
     if (head == VALUES) return values(form->cdr, f, n);
@@ -134,5 +141,24 @@ _cell* cfunction::eval(_cell* form, Frame f, long n) {
     if (r) g.push(r);
     gc();
   }
+  return r;
+}
+
+// An atom's step when its start has nothing to attend to: then no collection is due at its end
+// either, an atom allocating nothing. Anything else (a collection due, the stack guard, an
+// unbound variable) takes the whole step.
+_cell* cfunction::evalAtom(_cell* form, Frame f, long n) {
+  if (needsAttention(*this) || stackLow()) return evalStep(form, f, n);
+  _cell* r = form;
+  if (form->type == Type::Symbol && form->attr != Attr::Keyword) {
+    long i = getLocal(f, n, form);
+    if (i >= 0 && f[i].value)
+      r = f[i].value;
+    else if ((i = getSymVal(form)) >= 0 && globalTable[i].value)
+      r = globalTable[i].value;
+    else
+      return evalStep(form, f, n);
+  }
+  valuesList = nullptr;  // an atom's value never carries others
   return r;
 }

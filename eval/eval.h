@@ -36,7 +36,12 @@ class cfunction : public cmemory {
   cfunction();  // registers the words below with the collector
 
   // ---- core (eval/eval.cpp) ----
-  _cell* eval(_cell* form, Frame f, long n);
+  // One evaluation step. An atom takes a short path while nothing needs attending to.
+  _cell* eval(_cell* form, Frame f, long n) {
+    return form->type == Type::Cons ? evalStep(form, f, n) : evalAtom(form, f, n);
+  }
+  _cell* evalStep(_cell* form, Frame f, long n);  // any form, the whole step
+  _cell* evalAtom(_cell* form, Frame f, long n);
   [[gnu::always_inline]] _cell* evalu(_cell* form, Frame f, long n, int& keepValues);
   _cell* syntaxError(Frame f, long n);            // "エラー: 文法エラー", debug loop, null
   _cell* fail(const char* message, Frame f, long n);  // message, debug loop, null
