@@ -132,40 +132,22 @@ void cmemory::nextIntBlock() {
 }
 
 _cell* cmemory::getMojiCell(char c, char) {
-  _cell* m = getCell();
-  m->type = Type::Char;
+  _cell* m = atomCell(Type::Char);
   m->code = static_cast<signed char>(c);
   m->cdr = nullptr;
   return m;
 }
 
-_cell* cmemory::IntToCell(long v) {
-  _cell* c = getCell();
-  c->type = Type::Int;
-  c->ip = getInt(v);
-  c->cdr = nullptr;
-  return c;
-}
-
 _cell* cmemory::NumberToCell(long double v) {
-  _cell* c = getCell();
-  c->type = Type::Float;
+  _cell* c = atomCell(Type::Float);
   c->fp = getNumber(v);
   c->cdr = nullptr;
   return c;
 }
 
 _cell* cmemory::BunsuToCell(long n, long d) {
-  _cell* c = getCell();
-  c->type = Type::Ratio;
+  _cell* c = atomCell(Type::Ratio);
   c->ip = getInt(n);
   c->dp = getInt(d);
-  return c;
-}
-
-_cell* cmemory::cons(_cell* a, _cell* d) {
-  _cell* c = getCell();
-  c->car = a;
-  c->cdr = d;
   return c;
 }

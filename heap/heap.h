@@ -209,6 +209,14 @@ class cmemory {
     c->closureSize = 0;
     return c;
   }
+  // A number or character cell: the fields only conses, arrays and symbols read are left.
+  _cell* atomCell(char type) {
+    if (cellRover == cellBlock.end) nextCellBlock();
+    _cell* c = take(cellRover, freeCells, cellRoom);
+    c->type = type;
+    c->attr = Attr::Plain;
+    return c;
+  }
   FloatSlot* getNumber(long double v) {
     if (floatRover == floatBlock.end) nextFloatBlock();
     FloatSlot* s = take(floatRover, freeFloats, floatRoom);
@@ -226,10 +234,20 @@ class cmemory {
   _cell* getStringCell(const char* s);
   _cell* getStringCellWide(const char* s);
   _cell* getMojiCell(char c, char unused = 0);
-  _cell* IntToCell(long v);
+  _cell* IntToCell(long v) {
+    _cell* c = atomCell(Type::Int);
+    c->ip = getInt(v);
+    c->cdr = nullptr;
+    return c;
+  }
   _cell* NumberToCell(long double v);
   _cell* BunsuToCell(long n, long d);
-  _cell* cons(_cell* a, _cell* d);  // a fresh cons (a convenience over getCell)
+  _cell* cons(_cell* a, _cell* d) {  // a fresh cons (a convenience over getCell)
+    _cell* c = getCell();
+    c->car = a;
+    c->cdr = d;
+    return c;
+  }
   _cell* stringFromBytes(const char* bytes, size_t n);  // a fresh string of exactly these bytes
   _cell* Copy(_cell* v);  // fresh conses for all reachable through car and cdr; atoms shared
   long symbolCount() const { return static_cast<long>(symbolTop - symbolTable); }
