@@ -76,7 +76,7 @@ namespace {
 // A user function's call once `bind` has bound its lambda list (answering as initTemploc): its
 // twin when it has one that answers, else its body.
 template <class Bind>
-_cell* runUser(cfunction& m, _cell* head, _cell* def, Frame f, long n, Bind bind) {
+_cell* runUser(cfunction& m, FunctionTwin twin, _cell* def, Frame f, long n, Bind bind) {
   CellFrame keep(m, def);  // a redefinition while running must not free the running body
   _cell* params = def->car;
   long nn = cfunction::tlength(params);
@@ -87,7 +87,7 @@ _cell* runUser(cfunction& m, _cell* head, _cell* def, Frame f, long n, Bind bind
   _cell* r = kRunText;
   {
     LocFrame reg(m, frame.recs(), nn);
-    if (FunctionTwin twin = functionTwin(head)) r = twin(m, frame.recs(), nn, f, n);
+    if (twin) r = twin(m, frame.recs(), nn, f, n);
     if (r == kRunText) {
       // DEFUN's body is one BLOCK form: run it directly. Its own step would change nothing:
       // the first form of a non-empty body starts a step at the same moment, in this frame.
@@ -118,36 +118,40 @@ _cell* cfunction::callUser(_cell* form, Frame f, long n) {
     return nullptr;
   }
   if (rec->tag == 'm') return MacroExec(args, rec, f, n);
-  if (FunctionTwin pure = pureTwin(head)) {
-    if (_cell* r = callPure(pure, head, rec->value, args, f, n); r != kRunText) return r;
+  int byValue = 0;
+  FunctionTwin twin = functionTwin(head, byValue);
+  if (byValue) {
+    if (_cell* r = callByValue(twin, byValue, rec->value, args, f, n); r != kRunText) return r;
   }
-  return runUser(*this, head, rec->value, f, n, [&](Frame nf, long nn, _cell* params) {
+  return runUser(*this, twin, rec->value, f, n, [&](Frame nf, long nn, _cell* params) {
     return initTemploc(nf, nn, params, args, f, n);
   });
 }
 
-// A call of a pure twin's function with one or two argument forms, as many as its plain
-// lambda list: the arguments are evaluated in order as the call path would evaluate them,
-// then the twin answers from the values; when it leaves the call to the text, the text runs
-// in a frame bound to those values. kRunText, with nothing evaluated, for any other shape.
-_cell* cfunction::callPure(FunctionTwin pure, _cell* head, _cell* def, _cell* args, Frame f,
-                           long n) {
-  long nn = tlength(def->car);
-  if (nn < 1 || nn > 2 || !plainLambdaList(def->car, nn) || listLength(args) != nn) return kRunText;
-  _cell* p = args;
-  for (long i = 0; i < nn; i++) p = p->cdr;
-  if (p != NILCell) return kRunText;
+// A call of a value twin's function with as many argument forms as its plain lambda list
+// (`nn`): the arguments are evaluated in order as the call path would evaluate them, then the
+// twin answers from the values; when it leaves the call to the text, the text runs in a frame
+// bound to those values. kRunText, with nothing evaluated, for any other shape.
+_cell* cfunction::callByValue(FunctionTwin twin, long nn, _cell* def, _cell* args, Frame f,
+                              long n) {
+  _cell* last = args;
+  for (long i = 1; i < nn && isCons(last); i++) last = last->cdr;
+  if (!isCons(last) || last->cdr != NILCell) return kRunText;
   CellFrame g(*this, def);
   g.push(args);
-  _cell* values[2] = {NILCell, NILCell};
+  _cell* values[3] = {NILCell, NILCell, NILCell};
   for (long i = 0; i < nn; i++, args = args->cdr) {
     values[i] = eval(args->car, f, n);
     if (!values[i]) return argumentFailed(msg::ArgCount, f, n);
     g.push(values[i]);
   }
-  _symval recs[2] = {{0, nullptr, values[0]}, {0, nullptr, values[1]}};  // values are all it reads
-  _cell* r = pure(*this, recs, nn, f, n);
-  if (r == kRunText) return callUserOn(head, def, values, nn, f, n);
+  _symval recs[3] = {{0, nullptr, values[0]}, {0, nullptr, values[1]}, {0, nullptr, values[2]}};
+  _cell* r = twin(*this, recs, nn, f, n);
+  if (r == kRunText) {  // the twin has just declined these values: the text runs
+    return runUser(*this, nullptr, def, f, n, [&](Frame nf, long nn2, _cell* params) {
+      return bindValues(nf, nn2, params, values, nn);
+    });
+  }
   returnFromValue = nullptr;  // as after any call of a user function
   returnFromValues = nullptr;
   return r;
@@ -155,7 +159,9 @@ _cell* cfunction::callPure(FunctionTwin pure, _cell* head, _cell* def, _cell* ar
 
 _cell* cfunction::callUserOn(_cell* head, _cell* def, _cell* const* values, long count, Frame f,
                              long n) {
-  return runUser(*this, head, def, f, n, [&](Frame nf, long nn, _cell* params) {
+  int byValue = 0;
+  FunctionTwin twin = functionTwin(head, byValue);
+  return runUser(*this, twin, def, f, n, [&](Frame nf, long nn, _cell* params) {
     return bindValues(nf, nn, params, values, count);
   });
 }

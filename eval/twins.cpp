@@ -21,6 +21,7 @@ struct Row {
   const char* reach;  // the other library names its text reaches, blank-separated
   FunctionTwin fn;
   MacroTwin macro;
+  bool byValue;
   bool pure;
   IntOrder order;
 };
@@ -35,6 +36,7 @@ struct Entry {
   std::vector<_cell*> reach;
   FunctionTwin fn;
   MacroTwin macro;
+  int byValue;  // as functionTwin answers it
   bool pure;
   IntOrder order;
   bool on;
@@ -86,15 +88,19 @@ const Entry* entryOf(const _cell* sym) {
 }  // namespace
 
 void registerTwin(const char* name, const char* reach, FunctionTwin fn, MacroTwin macro) {
-  rows().push_back({name, reach, fn, macro, false, nullptr});
+  rows().push_back({name, reach, fn, macro, false, false, nullptr});
+}
+
+void registerValueTwin(const char* name, const char* reach, FunctionTwin fn) {
+  rows().push_back({name, reach, fn, nullptr, true, false, nullptr});
 }
 
 void registerPureTwin(const char* name, const char* reach, FunctionTwin fn) {
-  rows().push_back({name, reach, fn, nullptr, true, nullptr});
+  rows().push_back({name, reach, fn, nullptr, true, true, nullptr});
 }
 
 void registerComparisonTwin(const char* name, const char* reach, FunctionTwin fn, IntOrder order) {
-  rows().push_back({name, reach, fn, nullptr, true, order});
+  rows().push_back({name, reach, fn, nullptr, true, true, order});
 }
 
 IntOrder intOrderOf(const _cell* fn) {
@@ -132,7 +138,7 @@ void initTwins(cfunction& m) {
     return m.CheckStringCell(upper.c_str());
   };
   for (const Row& row : rows()) {
-    Entry e{symbolOf(row.name), {}, row.fn, row.macro, row.pure, row.order, true};
+    Entry e{symbolOf(row.name), {}, row.fn, row.macro, 0, row.pure, row.order, true};
     const char* p = row.reach;
     while (*p) {
       const char* q = std::strchr(p, ' ');
@@ -143,6 +149,13 @@ void initTwins(cfunction& m) {
     }
     if (!e.sym) continue;
     e.on = e.on && libraryOwn(e.sym);
+    if (e.on && row.byValue) {
+      // The definition stays this one while the twin runs, so its lambda list is known now.
+      _cell* params = definitionOf(e.sym)->car;
+      long count = cfunction::tlength(params);
+      if (count >= 1 && count <= 3 && cfunction::plainLambdaList(params, count))
+        e.byValue = static_cast<int>(count);
+    }
     gEntries.push_back(e);
     gEntryOf[static_cast<size_t>(e.sym->symIndex)] = static_cast<int>(gEntries.size());
   }
@@ -150,14 +163,10 @@ void initTwins(cfunction& m) {
 
 uint64_t structureGeneration() { return gGeneration; }
 
-FunctionTwin functionTwin(const _cell* sym) {
+FunctionTwin functionTwin(const _cell* sym, int& byValue) {
   const Entry* e = entryOf(sym);
+  byValue = e ? e->byValue : 0;
   return e ? e->fn : nullptr;
-}
-
-FunctionTwin pureTwin(const _cell* sym) {
-  const Entry* e = entryOf(sym);
-  return e && e->pure ? e->fn : nullptr;
 }
 
 MacroTwin macroTwin(const _cell* sym) {

@@ -27,10 +27,11 @@ using MacroTwin = _cell* (*)(cfunction& m, _cell* forms);
 
 // Called once the library is loaded: records its definitions and which twins may run.
 void initTwins(cfunction& m);
-// The twin of a call of this symbol, or null when the text must run.
-FunctionTwin functionTwin(const _cell* sym);
-// The same for a twin registered as pure (see registerPureTwin), else null.
-FunctionTwin pureTwin(const _cell* sym);
+// The twin of a call of this symbol, or null when the text must run. `byValue` is set to 1, 2
+// or 3 when the twin reads nothing but its arguments' values and calls no user function, and the
+// library's lambda list is that many plain symbols: a call may then hand it the values without
+// making the frame. Otherwise 0.
+FunctionTwin functionTwin(const _cell* sym, int& byValue);
 MacroTwin macroTwin(const _cell* sym);
 // A definition of this symbol was replaced (DEFUN, DEFMACRO).
 void twinsRedefined(const _cell* sym);
@@ -45,8 +46,11 @@ uint64_t structureGeneration();
 // Adds a row to the table: the library name, the other library names its text reaches
 // (blank-separated), and the twin. Called from registerAllTwins, before initTwins reads them.
 void registerTwin(const char* name, const char* reach, FunctionTwin fn, MacroTwin macro = nullptr);
-// The same for a twin that never allocates and never fails: FUNCALL from another twin may call
-// it directly. It must read nothing of the frame but the argument values.
+// The same for a twin that reads nothing of the frame but the argument values and calls no
+// user function (it may allocate): a call evaluates the arguments and hands it their values.
+void registerValueTwin(const char* name, const char* reach, FunctionTwin fn);
+// A value twin that also never allocates and never fails: FUNCALL from another twin may call it
+// directly.
 void registerPureTwin(const char* name, const char* reach, FunctionTwin fn);
 // A pure twin of a comparison, with what it answers for two integers, so a sort can compare
 // integer keys without reaching into their cells.

@@ -594,14 +594,25 @@ _cell* setfTwin(cfunction& m, _cell* forms) {
   if (op == S.car) return store(S.rplaca, arg);
   if (op == S.cdr || op == S.rest) return store(S.rplacd, arg);
   if (op == S.nth && isCons(more)) return store(S.rplaca, list({S.nthcdr, arg, more->car}));
-  _cell* e;
-  int found = lookUp(op, gNthTable, e);
-  if (found < 0) return kRunText;
-  if (found) return store(S.rplaca, list({S.nthcdr, e->cdr, arg}));
-  if ((found = lookUp(op, gATable, e)) < 0) return kRunText;
-  if (found) return store(S.rplaca, list({e->cdr, arg}));
-  if ((found = lookUp(op, gDTable, e)) < 0) return kRunText;
-  if (found) return store(S.rplacd, list({e->cdr, arg}));
+  // The tables' spines are out of a program's reach while the twin runs (their functions'
+  // definitions were never handed out), so their keys change only by an in-place change of an
+  // entry: a symbol none of them held at this generation is in none of them still.
+  static _cell* absentOp = nullptr;
+  static uint64_t absentAt = 0;
+  if (op != absentOp || absentAt != structureGeneration()) {
+    _cell* e;
+    int found = lookUp(op, gNthTable, e);
+    if (found < 0) return kRunText;
+    if (found) return store(S.rplaca, list({S.nthcdr, e->cdr, arg}));
+    if ((found = lookUp(op, gATable, e)) < 0) return kRunText;
+    if (found) return store(S.rplaca, list({e->cdr, arg}));
+    if ((found = lookUp(op, gDTable, e)) < 0) return kRunText;
+    if (found) return store(S.rplacd, list({e->cdr, arg}));
+    if (isSymbol(op)) {
+      absentOp = op;
+      absentAt = structureGeneration();
+    }
+  }
   if (op == S.gethash && isCons(more)) return list({S.setfHash, arg, more->car, v});
   if (op == S.aref) return store(S.rplaca, cons(S.preAref, cons(v, elements(place->cdr, NILCell))));
   return gUnknownPlace;

@@ -265,8 +265,8 @@ void registerSequenceTwins(cfunction& m) {
   registerTwin("remove", "member not cadr append append1 loop prog return", removeTwin);
   registerTwin("delete", "member not cadr nthcdr nth > zerop remove append append1 loop prog return",
                deleteTwin);
-  registerTwin("subseq", "not < > append append1 nth loop prog return", subseqTwin);
-  registerTwin("nconc", "last loop prog return", nconcTwin);
+  registerValueTwin("subseq", "not < > append append1 nth loop prog return", subseqTwin);
+  registerValueTwin("nconc", "last loop prog return", nconcTwin);
   registerTwin("sort",
                "member not cadr < nth loop prog return reverse reverse1 append append1 replace-destroy",
                sortTwin);

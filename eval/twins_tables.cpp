@@ -183,9 +183,9 @@ _cell* makeHashTableTwin(cfunction& m, Frame a, long, Frame, long) {
 void registerTableTwins(cfunction& m) {
   gHashTable = m.CheckStringCell("HASH-TABLE");
   gTestKey = m.CheckStringCell(":TEST");
-  registerTwin("gethash", "loop prog return", gethashTwin);
-  registerTwin("setf-hash", "assoc >= last", setfHashTwin);
-  registerTwin("remhash", "loop prog return", remhashTwin);
-  registerTwin("hash-table-count", "", hashTableCountTwin);
-  registerTwin("make-hash-table", "", makeHashTableTwin);
+  registerValueTwin("gethash", "loop prog return", gethashTwin);
+  registerValueTwin("setf-hash", "assoc >= last", setfHashTwin);
+  registerValueTwin("remhash", "loop prog return", remhashTwin);
+  registerValueTwin("hash-table-count", "", hashTableCountTwin);
+  registerValueTwin("make-hash-table", "", makeHashTableTwin);
 }

@@ -72,6 +72,55 @@ _cell* copyConses(cmemory& m, _cell* v, const std::unordered_set<const _cell*>& 
   }
   return root;
 }
+// The conses of a tree of at most `limit` of them, or -1 for a larger (or circular) one.
+long consesUpTo(_cell* v, long limit) {
+  static std::vector<_cell*> work;  // reused: never re-entered
+  work.assign(1, v);
+  long count = 0;
+  while (!work.empty()) {
+    _cell* c = work.back();
+    work.pop_back();
+    for (; isCons(c); c = c->cdr) {
+      if (++count > limit) return -1;
+      if (isCons(c->car)) work.push_back(c->car);
+    }
+  }
+  return count;
+}
+
+// A tree copied along its cdr chains, the cars' subtrees kept on a work list: the same conses
+// as copyConses makes for a tree, with less bookkeeping.
+_cell* copyTree(cmemory& m, _cell* v) {
+  struct Job {
+    _cell* from;
+    _cell* to;
+  };
+  static std::vector<Job> work;  // reused: copying never re-enters itself
+  _cell* root = m.getCell();
+  work.assign(1, {v, root});
+  while (!work.empty()) {
+    Job j = work.back();
+    work.pop_back();
+    for (;;) {
+      _cell* a = j.from->car;
+      if (isCons(a)) {
+        _cell* c = m.getCell();
+        work.push_back({a, c});
+        a = c;
+      }
+      j.to->car = a;
+      _cell* d = j.from->cdr;
+      if (!isCons(d)) {
+        j.to->cdr = d;
+        break;
+      }
+      _cell* c = m.getCell();
+      j.to->cdr = c;
+      j = {d, c};
+    }
+  }
+  return root;
+}
 }  // namespace
 
 // Duplicates every cons reachable through car and cdr; atoms are shared. Only after an
@@ -79,9 +128,10 @@ _cell* copyConses(cmemory& m, _cell* v, const std::unordered_set<const _cell*>& 
 // its cycles, instead of running for ever.
 _cell* cmemory::Copy(_cell* v) {
   if (v->type != Type::Cons) return v;
-  const std::unordered_set<const _cell*> none;
-  if (!structureMutated) return copyConses(*this, v, none, -1);
+  if (!structureMutated) return copyTree(*this, v);
   long limit = std::min(freeCells / 4, 100000L);
+  if (consesUpTo(v, limit) >= 0) return copyTree(*this, v);  // the bounded copy would finish
+  const std::unordered_set<const _cell*> none;
   if (_cell* c = copyConses(*this, v, none, limit)) return c;
   std::unordered_set<const _cell*> targets;
   findCycleTargets(v, targets);
