@@ -6,6 +6,7 @@
 // run since it was made (a table nothing refers to may be reclaimed and its cells reused).
 #include <cmath>
 #include <unordered_map>
+#include <vector>
 
 #include "eval/twins.h"
 #include "heap/keywords.h"
@@ -45,13 +46,73 @@ Key keyOf(const _cell* test, _cell* x) {
   return {kNever, 0, 0};
 }
 
+// Key -> the list cons of the key's first entry and the cons before it, by open addressing
+// with linear probing; erasing shifts the run after a slot back, so no slot is a tombstone.
+class FirstEntries {
+ public:
+  struct Slot {
+    Key key;
+    _cell* cell;  // null: empty
+    _cell* prev;
+  };
+  Slot* find(const Key& k) {
+    if (slots_.empty()) return nullptr;
+    for (size_t i = home(k);; i = (i + 1) & mask_) {
+      Slot& s = slots_[i];
+      if (!s.cell) return nullptr;
+      if (s.key == k) return &s;
+    }
+  }
+  // False, changing nothing, when the key is there already.
+  bool insert(const Key& k, _cell* cell, _cell* prev) {
+    if (2 * (count_ + 1) > slots_.size()) grow();
+    size_t i = home(k);
+    for (; slots_[i].cell; i = (i + 1) & mask_)
+      if (slots_[i].key == k) return false;
+    slots_[i] = {k, cell, prev};
+    count_++;
+    return true;
+  }
+  void erase(Slot* s) {
+    size_t i = static_cast<size_t>(s - slots_.data());
+    for (size_t j = (i + 1) & mask_; slots_[j].cell; j = (j + 1) & mask_) {
+      size_t h = home(slots_[j].key);
+      // The entry at j may fill the hole at i unless its home lies cyclically in (i, j].
+      if (((j - h) & mask_) >= ((j - i) & mask_)) {
+        slots_[i] = slots_[j];
+        i = j;
+      }
+    }
+    slots_[i].cell = nullptr;
+    count_--;
+  }
+
+ private:
+  size_t home(const Key& k) const {
+    uint64_t x = k.a * 0x9E3779B97F4A7C15ull ^ (k.b + static_cast<uint64_t>(k.kind)) * 0xC2B2AE3D27D4EB4Full;
+    x ^= x >> 29;
+    return static_cast<size_t>(x) & mask_;
+  }
+  void grow() {
+    std::vector<Slot> old;
+    old.swap(slots_);
+    slots_.assign(old.empty() ? 16 : old.size() * 2, Slot{{0, 0, 0}, nullptr, nullptr});
+    mask_ = slots_.size() - 1;
+    count_ = 0;
+    for (const Slot& s : old)
+      if (s.cell) insert(s.key, s.cell, s.prev);
+  }
+  std::vector<Slot> slots_;
+  size_t mask_ = 0;
+  size_t count_ = 0;
+};
+
 struct Index {
   uint64_t generation;
   int32_t stamp;  // also in the table's head cons: a cell reused for another table has none
   _cell* last = nullptr;  // the table's last cons
   bool duplicates = false;  // some key has more than one entry (SETF of GETHASH makes none)
-  std::unordered_map<Key, _cell*, KeyHash> first;  // key -> the list cons of its first entry
-  std::unordered_map<_cell*, _cell*> before;       // list cons -> the cons before it
+  FirstEntries first;  // keys EQ or EQL can match
 };
 std::unordered_map<_cell*, Index> gIndexes;
 
@@ -62,12 +123,20 @@ bool isTable(_cell* t, bool atomTest) {
 // The index of a table under EQ or EQL, made afresh when stale; null when its entries are not a
 // proper list of conses (the text then meets them itself).
 Index* indexOf(_cell* t) {
+  static _cell* recentTable = nullptr;  // the table last answered for, and its index
+  static Index* recentIndex = nullptr;
   _cell* test = t->cdr->car;
   if (test != EQ && test != EQL) return nullptr;
+  auto current = [t](const Index& ix) {
+    return ix.generation == structureGeneration() && ix.stamp == t->symIndex;
+  };
+  if (t == recentTable && current(*recentIndex)) return recentIndex;
   auto it = gIndexes.find(t);
-  if (it != gIndexes.end() && it->second.generation == structureGeneration() &&
-      it->second.stamp == t->symIndex)
-    return &it->second;
+  if (it != gIndexes.end() && current(it->second)) {
+    recentTable = t;
+    return recentIndex = &it->second;
+  }
+  recentTable = nullptr;
   if (it != gIndexes.end()) gIndexes.erase(it);
   long count = listLength(t->cdr->cdr);
   if (count < 0) return nullptr;
@@ -85,17 +154,15 @@ Index* indexOf(_cell* t) {
   prev = t->cdr;
   for (_cell* p = prev->cdr; isCons(p); prev = p, p = p->cdr) {
     Key k = keyOf(test, p->car->car);
-    if (k.kind != kNever && !ix.first.emplace(k, p).second) ix.duplicates = true;
-    ix.before[p] = prev;
+    if (k.kind != kNever && !ix.first.insert(k, p, prev)) ix.duplicates = true;
   }
-  return &ix;
+  recentTable = t;
+  return recentIndex = &ix;
 }
 
-_cell* lookup(Index* ix, _cell* test, _cell* key) {
+FirstEntries::Slot* lookup(Index* ix, _cell* test, _cell* key) {
   Key k = keyOf(test, key);
-  if (k.kind == kNever) return nullptr;
-  auto it = ix->first.find(k);
-  return it == ix->first.end() ? nullptr : it->second;
+  return k.kind == kNever ? nullptr : ix->first.find(k);
 }
 
 _cell* twoValues(cfunction& m, _cell* a, _cell* b) {
@@ -110,8 +177,8 @@ _cell* gethashTwin(cfunction& m, Frame a, long, Frame, long) {
   if (!isTable(t, true)) return kRunText;
   Index* ix = indexOf(t);
   if (!ix || keyOf(t->cdr->car, a[0].value).kind == kUnknown) return kRunText;
-  _cell* cell = lookup(ix, t->cdr->car, a[0].value);
-  return cell ? twoValues(m, cell->car->cdr, TCell) : twoValues(m, NILCell, NILCell);
+  FirstEntries::Slot* s = lookup(ix, t->cdr->car, a[0].value);
+  return s ? twoValues(m, s->cell->car->cdr, TCell) : twoValues(m, NILCell, NILCell);
 }
 
 // SETF of GETHASH: replaces the value of the key's first entry, or adds an entry at the end.
@@ -124,17 +191,16 @@ _cell* setfHashTwin(cfunction& m, Frame a, long, Frame, long) {
   if (!ix || keyOf(t->cdr->car, key).kind == kUnknown) return kRunText;
   m.structureMutated = true;  // the text changes conses in place here too
   _cell* test = t->cdr->car;
-  if (_cell* cell = lookup(ix, test, key)) {
-    cell->car->cdr = v;
+  if (FirstEntries::Slot* s = lookup(ix, test, key)) {
+    s->cell->car->cdr = v;
     return v;
   }
   CellFrame g(m, key, v);
   _cell* cell = m.cons(g.push(m.cons(key, v)), NILCell);
   ix->last->cdr = cell;
-  ix->before[cell] = ix->last;
-  ix->last = cell;
   Key k = keyOf(test, key);
-  if (k.kind != kNever) ix->first.emplace(k, cell);
+  if (k.kind != kNever) ix->first.insert(k, cell, ix->last);
+  ix->last = cell;
   return v;
 }
 
@@ -145,22 +211,29 @@ _cell* remhashTwin(cfunction& m, Frame a, long, Frame, long) {
   Index* ix = indexOf(t);
   _cell* test = t->cdr->car;
   if (!ix || keyOf(test, a[0].value).kind == kUnknown) return kRunText;
-  _cell* cell = lookup(ix, test, a[0].value);
-  if (!cell) return NILCell;
-  _cell* prev = ix->before[cell];
+  FirstEntries::Slot* s = lookup(ix, test, a[0].value);
+  if (!s) return NILCell;
+  _cell* cell = s->cell;
+  _cell* prev = s->prev;
+  Key k = s->key;
+  ix->first.erase(s);
   prev->cdr = cell->cdr;
   m.structureMutated = true;
-  ix->before.erase(cell);
-  if (isCons(cell->cdr)) ix->before[cell->cdr] = prev;
   if (ix->last == cell) ix->last = prev;
+  // The next entry now follows `prev`: its slot, if it holds the first entry of its key, says so.
+  if (_cell* next = cell->cdr; isCons(next)) {
+    Key nk = keyOf(test, next->car->car);
+    FirstEntries::Slot* ns = nk.kind == kNever ? nullptr : ix->first.find(nk);
+    if (ns && ns->cell == next) ns->prev = prev;
+  }
   // A later entry of the same key, if any, is now the first.
-  Key k = keyOf(test, cell->car->car);
-  ix->first.erase(k);
-  for (_cell* p = cell->cdr; ix->duplicates && isCons(p); p = p->cdr)
-    if (keyOf(test, p->car->car) == k) {
-      ix->first.emplace(k, p);
-      break;
-    }
+  if (ix->duplicates) {
+    for (_cell *before = prev, *p = prev->cdr; isCons(p); before = p, p = p->cdr)
+      if (keyOf(test, p->car->car) == k) {
+        ix->first.insert(k, p, before);
+        break;
+      }
+  }
   return TCell;
 }
 

@@ -1,4 +1,7 @@
 // cells and pools: reservation, next-fit allocation, number and character cells
+#include <sys/mman.h>
+
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 
@@ -27,10 +30,22 @@ void cmemory::Init() {
 
 namespace {
 // Zero-filled memory from the system; large blocks are mapped lazily, so untouched pool
-// pages cost nothing until the allocators reach them.
+// pages cost nothing until the allocators reach them. Past its first few megabytes, where only
+// programs with much live data reach, a pool asks for huge pages: one fault and one TLB entry
+// per 2 MB instead of per 4 kB.
 template <class T>
 T* reserve(long n) {
-  return static_cast<T*>(std::calloc(static_cast<size_t>(n), sizeof(T)));
+  T* p = static_cast<T*>(std::calloc(static_cast<size_t>(n), sizeof(T)));
+  constexpr uintptr_t kSmall = uintptr_t{4} << 20;
+  constexpr uintptr_t kHuge = uintptr_t{2} << 20;
+  const uintptr_t bytes = static_cast<uintptr_t>(n) * sizeof(T);
+  if (p && bytes > 2 * kSmall) {
+    const uintptr_t at = reinterpret_cast<uintptr_t>(p);
+    const uintptr_t from = (at + kSmall + kHuge - 1) & ~(kHuge - 1);
+    const uintptr_t to = (at + bytes) & ~(kHuge - 1);
+    if (to > from) madvise(reinterpret_cast<void*>(from), to - from, MADV_HUGEPAGE);
+  }
+  return p;
 }
 }  // namespace
 

@@ -28,6 +28,8 @@ PRELUDE = """(setq abort 'abort)
 (setq h (make-hash-table))
 (setq hq (make-hash-table :test #'eq))
 (setq he (make-hash-table :test #'equal))
+(setq hd (list 'hash-table 'eql (cons 1 'a) (cons 2 'b) (cons 1 'c) (cons 'a 'd) (cons 2 'e)
+               (cons 1 'f)))
 (setq circ (list 1 2 3))
 (rplacd (cddr circ) circ)
 """
@@ -422,13 +424,13 @@ t = Checker()
 r = random.Random(seed)
 for i in range(count):
     if i % 2:
-        table = r.choice(["h", "hq", "he"])
+        table = r.choice(["h", "hq", "he", "hd"])  # hd: a table built by hand, keys repeated
         keys = r.sample(["1", "2", "'a", "'b", "1.5", "#\\a", "\"ab\"", "(/ 1.0 3)", "1/2",
                          "'(1 2)", "-0.0", "0.0"], 4)
         forms = [table_call(r, table, keys) for _ in range(25)]
     else:
         forms = [call(r) for _ in range(25)]
-    program = PRELUDE + "".join(f + "\nabort\nabort\n" for f in forms) + "(list h hq he)\n"
+    program = PRELUDE + "".join(f + "\nabort\nabort\n" for f in forms) + "(list h hq he hd)\n"
     compare(program, f"program {i} (seed {seed})")
 scratch = tempfile.mkdtemp(prefix="zelkora-twins-")
 try:
