@@ -11,8 +11,12 @@
 
 namespace {
 _cell runTextMark{};
+_cell* const kUnassigned = nullptr;
 }  // namespace
 _cell* const kRunText = &runTextMark;
+std::vector<TwinCall> gTwinCalls;
+_cell* const* gNilValue = &kUnassigned;  // no twin runs until they point at the records
+_cell* const* gTValue = &kUnassigned;
 
 // ---- the table ---------------------------------------------------------------------------
 namespace {
@@ -51,6 +55,13 @@ bool gAnyExposed = false;
 uint64_t gGeneration = 0;  // counts in-place changes of conses
 cfunction* gMachine = nullptr;
 
+// gTwinCalls as the entries' switches say: called whenever one changes.
+void publishCalls() {
+  for (TwinCall& c : gTwinCalls) c = {nullptr, 0};
+  for (const Entry& e : gEntries)
+    if (e.on && e.fn) gTwinCalls[static_cast<size_t>(e.sym->symIndex)] = {e.fn, e.byValue};
+}
+
 _cell* definitionOf(const _cell* sym) {
   _symval* rec = gMachine->getFuncval2(const_cast<_cell*>(sym));
   return rec ? rec->value : nullptr;
@@ -68,16 +79,12 @@ void recompute() {
     for (_cell* r : e.reach) own = own && libraryOwn(r);
     e.on = own;
   }
+  publishCalls();
 }
 
 // The texts read NIL and T as variables, and a program may assign them: twins answer the
 // constants, so they stand aside while either holds anything but itself.
-long gNilRecord = -1;
-long gTRecord = -1;
-bool constantsIntact() {
-  return gMachine->globalTable[gNilRecord].value == NILCell &&
-         gMachine->globalTable[gTRecord].value == TCell;
-}
+bool constantsIntact() { return *gNilValue == NILCell && *gTValue == TCell; }
 
 const Entry* entryOf(const _cell* sym) {
   size_t i = static_cast<size_t>(sym->symIndex);
@@ -122,14 +129,17 @@ void initTwins(cfunction& m) {
   const char* env = std::getenv("ZELKORA_TWINS");
   gEnabled = !(env && std::strcmp(env, "0") == 0);
   if (!gEnabled) return;
-  gNilRecord = m.getSymVal(NILCell);
-  gTRecord = m.getSymVal(TCell);
-  if (gNilRecord < 0 || gTRecord < 0) return;
+  long nil = m.getSymVal(NILCell);
+  long t = m.getSymVal(TCell);
+  if (nil < 0 || t < 0) return;
+  gNilValue = &m.globalTable[nil].value;  // the table never moves
+  gTValue = &m.globalTable[t].value;
   registerAllTwins(m);
   size_t symbols = static_cast<size_t>(m.symbolCount());
   gLibraryDefs.assign(symbols, nullptr);
   gEntryOf.assign(symbols, 0);
   gExposed.assign(symbols, 0);
+  gTwinCalls.assign(symbols, {nullptr, 0});
   for (_symval* r = m.funcTable; r < m.funcTop; r++)
     if (r->symbol) gLibraryDefs[static_cast<size_t>(r->symbol->symIndex)] = r->value;
   auto symbolOf = [&](const std::string& text) {
@@ -159,15 +169,10 @@ void initTwins(cfunction& m) {
     gEntries.push_back(e);
     gEntryOf[static_cast<size_t>(e.sym->symIndex)] = static_cast<int>(gEntries.size());
   }
+  publishCalls();
 }
 
 uint64_t structureGeneration() { return gGeneration; }
-
-FunctionTwin functionTwin(const _cell* sym, int& byValue) {
-  const Entry* e = entryOf(sym);
-  byValue = e ? e->byValue : 0;
-  return e ? e->fn : nullptr;
-}
 
 MacroTwin macroTwin(const _cell* sym) {
   const Entry* e = entryOf(sym);
@@ -191,11 +196,16 @@ void twinsExposed(const _cell* sym) {
 void twinsMutated() {
   gGeneration++;
   if (!gAnyExposed) return;
+  bool changed = false;
   for (Entry& e : gEntries) {
     bool touched = gExposed[static_cast<size_t>(e.sym->symIndex)];
     for (_cell* r : e.reach) touched = touched || gExposed[static_cast<size_t>(r->symIndex)];
-    if (touched) e.on = false;
+    if (touched && e.on) {
+      e.on = false;
+      changed = true;
+    }
   }
+  if (changed) publishCalls();
 }
 
 // ---- calling user functions ----------------------------------------------------------------

@@ -16,8 +16,10 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "eval/eval.h"
+#include "heap/keywords.h"
 
 // The answer of a twin that leaves the call to the text.
 extern _cell* const kRunText;
@@ -27,11 +29,29 @@ using MacroTwin = _cell* (*)(cfunction& m, _cell* forms);
 
 // Called once the library is loaded: records its definitions and which twins may run.
 void initTwins(cfunction& m);
-// The twin of a call of this symbol, or null when the text must run. `byValue` is set to 1, 2
-// or 3 when the twin reads nothing but its arguments' values and calls no user function, and the
-// library's lambda list is that many plain symbols: a call may then hand it the values without
-// making the frame. Otherwise 0.
-FunctionTwin functionTwin(const _cell* sym, int& byValue);
+// What a call of a symbol needs of its twin, by symbol index; fn is null while no twin may run.
+// `byValue` is 1, 2 or 3 when the twin reads nothing but its arguments' values and calls no user
+// function, and the library's lambda list is that many plain symbols: a call may then hand it
+// the values without making the frame. Otherwise 0.
+struct TwinCall {
+  FunctionTwin fn;
+  int byValue;
+};
+extern std::vector<TwinCall> gTwinCalls;
+// The global values of NIL and T: the twins stand aside while either holds anything else.
+extern _cell* const* gNilValue;
+extern _cell* const* gTValue;
+
+// The twin of a call of this symbol, or null when the text must run; `byValue` as above.
+inline FunctionTwin functionTwin(const _cell* sym, int& byValue) {
+  size_t i = static_cast<size_t>(sym->symIndex);
+  if (i < gTwinCalls.size() && gTwinCalls[i].fn && *gNilValue == NILCell && *gTValue == TCell) {
+    byValue = gTwinCalls[i].byValue;
+    return gTwinCalls[i].fn;
+  }
+  byValue = 0;
+  return nullptr;
+}
 MacroTwin macroTwin(const _cell* sym);
 // A definition of this symbol was replaced (DEFUN, DEFMACRO).
 void twinsRedefined(const _cell* sym);

@@ -71,6 +71,7 @@ int cmemory::AllocMemory() {
   if (!(funcTable = reserve<_symval>(kTableRecords))) return say(msg::FuncAllocFail), 0;
   funcTop = funcTable;
   if (!(cellStack = reserve<_cell*>(kCellStack))) return say(msg::CellStackAllocFail), 0;
+  cellStackLast = cellStack + kCellStack - 1;
   if (!(locStack = reserve<_symval*>(kLocStack))) return say(msg::LocStackAllocFail), 0;
   cellStackTop = cellStack;
   locStackTop = locStack;

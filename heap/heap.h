@@ -273,7 +273,7 @@ class cmemory {
 
   // root stacks
   _cell* IncCellStack(_cell* c) {
-    if (cellStackTop - cellStack >= kCellStack - 1) cellStackFull();
+    if (cellStackTop >= cellStackLast) cellStackFull();
     *cellStackTop++ = c;
     return c;
   }
@@ -337,6 +337,7 @@ class cmemory {
   void sweepFrames();
   void checkReserves();
   static void cellStackFull();
+  _cell** cellStackLast = nullptr;  // the cell stack's last slot, never pushed
   static constexpr long kFrameCacheSizes = 32;  // frames of up to this many records are reused
 #if defined(__SANITIZE_ADDRESS__)
   static constexpr int kFrameCacheDepth = 0;  // every frame really freed, so misuse is caught
