@@ -62,10 +62,15 @@ _cell* coerceTo(cmemory& m, _cell* x, _cell* type) {
 
 _cell* StringEqual(_cell* a, _cell* b) {
   if (!isString(a) || !isString(b)) return NILCell;
-  std::string x;
-  std::string y;
-  if (!stringBytes(a, x) || !stringBytes(b, y)) return NILCell;
-  return x == y ? TCell : NILCell;
+  // The bytes of both, compared as they are read: any element that is not a character, as
+  // much as a differing byte or length, makes them unequal.
+  const _cell* p = stringChars(a);
+  const _cell* q = stringChars(b);
+  long length = listLength(p);
+  if (length < 0 || listLength(q) != length) return NILCell;
+  for (long k = 0; k < length; ++k, p = p->cdr, q = q->cdr)
+    if (!isChar(p->car) || !isChar(q->car) || byteOf(p->car) != byteOf(q->car)) return NILCell;
+  return TCell;
 }
 
 // ---- CHAR-CODE, CODE-CHAR ---------------------------------------------------------------

@@ -117,7 +117,7 @@ try:
     see("and reaches the reader as typed", '("日本")', "[6]")
 
     enter("(list 1")
-    time.sleep(0.3)  # typed ahead, the terminal itself would echo it once more
+    time.sleep(1.0)  # typed ahead, the terminal itself would echo it once more
     type_("2")
     see("a continuation line shows no prompt", "[6](list 1", "2")
     press("C-c")
@@ -127,7 +127,7 @@ try:
 
     enter("(loop)")
     see("a form that runs for ever", "[8](loop)")
-    time.sleep(0.3)
+    time.sleep(1.0)  # the loop must be running, not still being read
     press("C-c")
     see("Ctrl-C stops it like an error", "エラー: 中断しました", "デバッグモードに入りました。", "*[1]")
     enter("abort")
