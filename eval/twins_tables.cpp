@@ -2,8 +2,9 @@
 //
 // A table stays the library's list (HASH-TABLE TEST . ENTRIES); under EQ and EQL an index from
 // key to entry answers in expected constant time. An index is trusted only while no cons has
-// been changed in place except by these twins, which keep it up to date, and no collection has
-// run since it was made (a table nothing refers to may be reclaimed and its cells reused).
+// been changed in place except by these twins, which keep it up to date, and the table's head
+// cons still carries the index's stamp (a table nothing refers to may be reclaimed and its head
+// cons reused, with the stamp cleared).
 #include <cmath>
 #include <unordered_map>
 #include <vector>
