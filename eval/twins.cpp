@@ -82,13 +82,9 @@ void recompute() {
   publishCalls();
 }
 
-// The texts read NIL and T as variables, and a program may assign them: twins answer the
-// constants, so they stand aside while either holds anything but itself.
-bool constantsIntact() { return *gNilValue == NILCell && *gTValue == TCell; }
-
 const Entry* entryOf(const _cell* sym) {
   size_t i = static_cast<size_t>(sym->symIndex);
-  if (i >= gEntryOf.size() || !gEntryOf[i] || !constantsIntact()) return nullptr;
+  if (i >= gEntryOf.size() || !gEntryOf[i] || !twinConstantsIntact()) return nullptr;
   const Entry& e = gEntries[gEntryOf[i] - 1];
   return e.on ? &e : nullptr;
 }

@@ -38,14 +38,17 @@ struct TwinCall {
   int byValue;
 };
 extern std::vector<TwinCall> gTwinCalls;
-// The global values of NIL and T: the twins stand aside while either holds anything else.
+// The global values of NIL and T. The texts read them as variables and a program may assign
+// them; the twins answer the constants, so they stand aside while either holds anything else.
 extern _cell* const* gNilValue;
 extern _cell* const* gTValue;
+
+inline bool twinConstantsIntact() { return *gNilValue == NILCell && *gTValue == TCell; }
 
 // The twin of a call of this symbol, or null when the text must run; `byValue` as above.
 inline FunctionTwin functionTwin(const _cell* sym, int& byValue) {
   size_t i = static_cast<size_t>(sym->symIndex);
-  if (i < gTwinCalls.size() && gTwinCalls[i].fn && *gNilValue == NILCell && *gTValue == TCell) {
+  if (i < gTwinCalls.size() && gTwinCalls[i].fn && twinConstantsIntact()) {
     byValue = gTwinCalls[i].byValue;
     return gTwinCalls[i].fn;
   }

@@ -22,9 +22,6 @@ struct Key {
   uint64_t a, b;
   bool operator==(const Key& o) const { return kind == o.kind && a == o.a && b == o.b; }
 };
-struct KeyHash {
-  size_t operator()(const Key& k) const { return std::hash<uint64_t>()(k.a * 31 + k.b) ^ k.kind; }
-};
 
 constexpr int kNever = -1;    // EQ or EQL never matches this key with another cell
 constexpr int kUnknown = -2;  // a float the index cannot key (NaN, infinities): the text decides
@@ -90,7 +87,8 @@ class FirstEntries {
 
  private:
   size_t home(const Key& k) const {
-    uint64_t x = k.a * 0x9E3779B97F4A7C15ull ^ (k.b + static_cast<uint64_t>(k.kind)) * 0xC2B2AE3D27D4EB4Full;
+    uint64_t x = k.a * 0x9E3779B97F4A7C15ull ^
+                 (k.b + static_cast<uint64_t>(k.kind)) * 0xC2B2AE3D27D4EB4Full;
     x ^= x >> 29;
     return static_cast<size_t>(x) & mask_;
   }
@@ -161,8 +159,7 @@ Index* indexOf(_cell* t) {
   return recentIndex = &ix;
 }
 
-FirstEntries::Slot* lookup(Index* ix, _cell* test, _cell* key) {
-  Key k = keyOf(test, key);
+FirstEntries::Slot* lookup(Index* ix, const Key& k) {
   return k.kind == kNever ? nullptr : ix->first.find(k);
 }
 
@@ -177,8 +174,10 @@ _cell* gethashTwin(cfunction& m, Frame a, long, Frame, long) {
   _cell* t = a[1].value;
   if (!isTable(t, true)) return kRunText;
   Index* ix = indexOf(t);
-  if (!ix || keyOf(t->cdr->car, a[0].value).kind == kUnknown) return kRunText;
-  FirstEntries::Slot* s = lookup(ix, t->cdr->car, a[0].value);
+  if (!ix) return kRunText;
+  Key k = keyOf(t->cdr->car, a[0].value);
+  if (k.kind == kUnknown) return kRunText;
+  FirstEntries::Slot* s = lookup(ix, k);
   return s ? twoValues(m, s->cell->car->cdr, TCell) : twoValues(m, NILCell, NILCell);
 }
 
@@ -189,17 +188,17 @@ _cell* setfHashTwin(cfunction& m, Frame a, long, Frame, long) {
   _cell* v = a[2].value;
   if (!isTable(t, true)) return kRunText;
   Index* ix = indexOf(t);
-  if (!ix || keyOf(t->cdr->car, key).kind == kUnknown) return kRunText;
+  if (!ix) return kRunText;
+  Key k = keyOf(t->cdr->car, key);
+  if (k.kind == kUnknown) return kRunText;
   m.structureMutated = true;  // the text changes conses in place here too
-  _cell* test = t->cdr->car;
-  if (FirstEntries::Slot* s = lookup(ix, test, key)) {
+  if (FirstEntries::Slot* s = lookup(ix, k)) {
     s->cell->car->cdr = v;
     return v;
   }
   CellFrame g(m, key, v);
   _cell* cell = m.cons(g.push(m.cons(key, v)), NILCell);
   ix->last->cdr = cell;
-  Key k = keyOf(test, key);
   if (k.kind != kNever) ix->first.insert(k, cell, ix->last);
   ix->last = cell;
   return v;
@@ -211,12 +210,13 @@ _cell* remhashTwin(cfunction& m, Frame a, long, Frame, long) {
   if (!isTable(t, true)) return kRunText;
   Index* ix = indexOf(t);
   _cell* test = t->cdr->car;
-  if (!ix || keyOf(test, a[0].value).kind == kUnknown) return kRunText;
-  FirstEntries::Slot* s = lookup(ix, test, a[0].value);
+  if (!ix) return kRunText;
+  Key k = keyOf(test, a[0].value);
+  if (k.kind == kUnknown) return kRunText;
+  FirstEntries::Slot* s = lookup(ix, k);
   if (!s) return NILCell;
   _cell* cell = s->cell;
   _cell* prev = s->prev;
-  Key k = s->key;
   ix->first.erase(s);
   prev->cdr = cell->cdr;
   m.structureMutated = true;

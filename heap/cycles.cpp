@@ -72,6 +72,7 @@ _cell* copyConses(cmemory& m, _cell* v, const std::unordered_set<const _cell*>& 
   }
   return root;
 }
+
 // The conses of a tree of at most `limit` of them, or -1 for a larger (or circular) one.
 long consesUpTo(_cell* v, long limit) {
   static std::vector<_cell*> work;  // reused: never re-entered
@@ -131,6 +132,8 @@ _cell* cmemory::Copy(_cell* v) {
   if (!structureMutated) return copyTree(*this, v);
   long limit = std::min(freeCells / 4, 100000L);
   if (consesUpTo(v, limit) >= 0) return copyTree(*this, v);  // the bounded copy would finish
+  // It would not: it still runs, so that what it allocates before giving up, and so the
+  // collector's counts, stay as they were.
   const std::unordered_set<const _cell*> none;
   if (_cell* c = copyConses(*this, v, none, limit)) return c;
   std::unordered_set<const _cell*> targets;
