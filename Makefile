@@ -7,21 +7,22 @@ DESTDIR ?=
 
 .PHONY: run test setup build build-asan build-stress bench install clean
 
-# Line editing needs libedit's headers, and its test needs tmux. As root on Debian they are
-# installed here when missing; otherwise the build goes on without line editing and the
-# terminal test is skipped.
-PACKAGES = libedit-dev tmux
+# Line editing needs libedit's headers, its test needs tmux, and the start-up code layout needs
+# lld. As root on Debian they are installed here when missing; otherwise the build goes on
+# without line editing (the terminal test is skipped) or with the default layout.
+PACKAGES = libedit-dev tmux lld
 setup:
-	@if [ -f /usr/include/editline/readline.h ] && command -v tmux >/dev/null; then :; \
+	@if [ -f /usr/include/editline/readline.h ] && command -v tmux >/dev/null && \
+	    command -v ld.lld >/dev/null; then :; \
 	elif [ "$$(id -u)" = 0 ] && command -v apt-get >/dev/null; then \
-	  echo "Installing $(PACKAGES) (line editing and its test)"; \
+	  echo "Installing $(PACKAGES) (line editing, its test, code layout)"; \
 	  export DEBIAN_FRONTEND=noninteractive; \
 	  apt-get install -y -q $(PACKAGES) >/dev/null 2>&1 || \
 	  { apt-get update -q >/dev/null 2>&1 && apt-get install -y -q $(PACKAGES) >/dev/null 2>&1; } || \
-	  echo "Could not install $(PACKAGES): no line editing, and the terminal test is skipped"; \
+	  echo "Could not install $(PACKAGES): no line editing or terminal test, default layout"; \
 	else \
 	  echo "Missing $(PACKAGES) (Debian: apt-get install $(PACKAGES)):" \
-	       "no line editing, and the terminal test is skipped"; \
+	       "no line editing or terminal test, default layout"; \
 	fi
 
 build: setup
