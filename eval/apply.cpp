@@ -45,9 +45,12 @@ _cell* cfunction::function(_cell* x, Frame f, long n) {
     // Each evaluation makes its own function object, so closures made by one form in
     // different activations keep their own frames.
     _cell* fn = cons(LAMBDA, x->cdr);
-    fn->closureFrame = n ? f : nullptr;
-    fn->closureSize = static_cast<int32_t>(n ? n : 0);
-    if (n) frameOf(f)->captured = true;
+    if (n) {
+      checkType(frameOf(f)->count == n);  // the frame's own count is the closure's size
+      fn->closureFrame = f;
+      fn->flags |= Flag::Closure;
+      frameOf(f)->captured = true;
+    }
     return fn;
   }
   return fail(msg::BadFunction, f, n);
@@ -61,8 +64,8 @@ template <class Bind>
 _cell* runObject(cfunction& m, _cell* fn, Frame f, long n, Bind bind) {
   _cell* params = fn->cdr->car;
   _cell* body = fn->cdr->cdr;
-  Frame captured = fn->closureFrame;
-  long cs = captured ? fn->closureSize : 0;
+  Frame captured = isClosure(fn) ? fn->closureFrame : nullptr;
+  long cs = captured ? cmemory::closureSize(fn) : 0;
   FramePin pin(captured);  // the captured frame stays while we copy from and write back to it
   long e = cfunction::tlength(params);
   long count = e + cs;

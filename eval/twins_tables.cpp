@@ -116,7 +116,9 @@ struct Index {
 std::unordered_map<_cell*, Index> gIndexes;
 
 bool isTable(_cell* t, bool atomTest) {
-  return isCons(t) && t->car == gHashTable && isCons(t->cdr) && (!atomTest || !isCons(t->cdr->car));
+  // A function object's last word holds its frame, not a stamp: its table is left to the text.
+  return isCons(t) && !isClosure(t) && t->car == gHashTable && isCons(t->cdr) &&
+         (!atomTest || !isCons(t->cdr->car));
 }
 
 // The index of a table under EQ or EQL, made afresh when stale; null when its entries are not a

@@ -40,6 +40,10 @@ constexpr char Free = 'e';
 constexpr char Used = 'd';
 }  // namespace Mark
 
+namespace Flag {
+constexpr uint8_t Closure = 1;  // a function object: `closureFrame` holds its captured frame
+}  // namespace Flag
+
 struct IntSlot {
   char mark;
   int32_t v;
@@ -52,14 +56,16 @@ struct FloatSlot {
   long double v;
 };
 
-// The one heap object. `car`/`cdr` hold, by type: cells (cons, array), pool slots (numbers),
-// the name (symbol) or the byte (character).
+// The one heap object, 32 bytes so that two share a cache line and none straddles one.
+// `car`/`cdr` hold, by type: cells (cons, array), pool slots (numbers), the name (symbol) or
+// the byte (character). The last word is the captured frame of a function object (its record
+// count is the frame's own), or a symbol's creation number.
 struct _cell {
   char type;
   char attr;
   char mark;
-  int32_t symIndex;  // symbols: creation order, used to index the binding tables in O(1);
-                     // the head cons of a hash table: the stamp of its native index
+  uint8_t flags;   // Flag bits
+  uint32_t epoch;  // in use when equal to the current collection's epoch
   union {
     _cell* car;
     IntSlot* ip;
@@ -71,10 +77,13 @@ struct _cell {
     _cell* cdr;
     IntSlot* dp;
   };
-  _symval* closureFrame;
-  int32_t closureSize;
-  uint32_t epoch;  // in use when equal to the current collection's epoch
+  union {
+    _symval* closureFrame;  // with Flag::Closure
+    int32_t symIndex;       // symbols: creation order, used to index the binding tables in
+                            // O(1); the head cons of a hash table: the stamp of its index
+  };
 };
+static_assert(sizeof(_cell) == 32, "two cells to a cache line");
 
 struct _symval {
   char tag;
@@ -93,6 +102,7 @@ inline bool isChar(const _cell* c) { return c->type == Type::Char; }
 inline bool isArray(const _cell* c) { return c->type == Type::Array; }
 inline bool isNumber(const _cell* c) { return isInt(c) || isFloat(c) || isRatio(c); }
 inline bool isStreamValue(const _cell* c) { return c->attr == Attr::Stream; }
+inline bool isClosure(const _cell* c) { return c->flags & Flag::Closure; }
 // The value accessors read a union: debug builds check that the caller asked the right type.
 inline void checkType(bool ok) {
 #ifndef NDEBUG

@@ -134,7 +134,7 @@ void cmemory::Disable(_cell* root) {
           if (!cell(c)) break;
           if (c->car) work.push_back(c->car);
           next = c->cdr;
-          if (c->closureFrame) markFrame(c->closureFrame);
+          if (isClosure(c)) markFrame(c->closureFrame);
           break;
         case Type::Poisoned:
           std::abort();  // a root still refers to a reclaimed cell
@@ -159,6 +159,7 @@ void cmemory::poisonFreeCells() {
       c.car = nullptr;
       c.cdr = nullptr;
       c.closureFrame = nullptr;
+      c.flags = 0;
     }
   }
 }

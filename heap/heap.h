@@ -71,7 +71,7 @@ constexpr int kFileSlots = 10;
 // Silent collections: a pool may hand out its live count times kBudgetFactor, and at least
 // its floor, between two collections.
 constexpr long kBudgetFactor = 4;
-constexpr long kCellBudgetFloor = 65536;   // 3 MB of cells
+constexpr long kCellBudgetFloor = 65536;   // 2 MB of cells
 constexpr long kFloatBudgetFloor = 16384;  // 512 kB of floats
 constexpr long kIntBudgetFloor = 65536;    // 768 kB of integers
 // The rovers hand out slots from wholly free blocks of kBlock slots, passing over any block in
@@ -202,11 +202,10 @@ class cmemory {
     _cell* c = take(cellRover, freeCells, cellRoom);
     c->type = Type::Cons;
     c->attr = Attr::Plain;
-    c->symIndex = 0;
+    c->flags = 0;
     c->car = NILCell;
     c->cdr = NILCell;
     c->closureFrame = nullptr;
-    c->closureSize = 0;
     return c;
   }
   // A number or character cell: the fields only conses, arrays and symbols read are left.
@@ -286,6 +285,9 @@ class cmemory {
   // frames
   _symval* allocFrame(long n);
   void releaseFrame(_symval* recs);
+  static long closureSize(const _cell* fn) {
+    return isClosure(fn) ? frameOf(fn->closureFrame)->count : 0;
+  }
   static FrameBlock* frameOf(_symval* recs) {
     return reinterpret_cast<FrameBlock*>(reinterpret_cast<char*>(recs) - offsetof(FrameBlock, recs));
   }

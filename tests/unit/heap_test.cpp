@@ -55,8 +55,8 @@ TEST(Cells, FreshCellsAndNumberCells) {
   EXPECT_EQ(c->attr, Attr::Plain);
   EXPECT_EQ(c->car, NILCell);
   EXPECT_EQ(c->cdr, NILCell);
-  EXPECT_EQ(c->closureFrame, nullptr);
-  EXPECT_EQ(c->closureSize, 0);
+  EXPECT_FALSE(isClosure(c));
+  EXPECT_EQ(cmemory::closureSize(c), 0);
   _cell* r = m.BunsuToCell(2, 4);
   EXPECT_EQ(numOf(r), 2);
   EXPECT_EQ(denOf(r), 4);
@@ -132,6 +132,7 @@ TEST(Frames, ACapturedFrameLivesWhileAFunctionObjectHoldsIt) {
     CellFrame keep(m, lambda);
     Counts held = collect();
     EXPECT_EQ(held.ints, base.ints + 1);
+    EXPECT_EQ(cmemory::closureSize(lambda), 1);
     EXPECT_EQ(intOf(lambda->closureFrame[0].value), 42);
   }
   EXPECT_EQ(collect().ints, base.ints);  // dropped: frame and value are reclaimed
