@@ -92,8 +92,8 @@ void cmemory::InitCellAndNumber() {
 }
 
 namespace {
-// Moves the rover to the next wholly free block of the pool; when none is left, to the next free
-// slot, wrapping at the end. The pool's last slot is never handed out. A slot is free unless it
+// Moves the rover to the next run of free slots in a block at least half free (a wholly free
+// block is one run); when none is left, to the next free slot, wrapping at the end. The pool's last slot is never handed out. A slot is free unless it
 // carries the current epoch. The logical count decides exhaustion, as if no silent collection
 // had run: one slot logically free means every usable slot of the pool is taken.
 template <class Slot>
@@ -110,8 +110,18 @@ void nextBlock(Slot* pool, Slot*& rover, Block<Slot>& block, long size, long fre
     block.end = to - from < freeCount - 1 ? to : from + (freeCount - 1);
   };
   if (!block.packed) {
-    for (long b = (rover - pool) / kBlock; b < usable / kBlock; b++)
-      if (block.live[b] == 0) return choose(pool + b * kBlock, pool + (b + 1) * kBlock);
+    for (long b = (rover - pool) / kBlock; b < usable / kBlock; b++) {
+      if (block.live[b] > kBlock / 2) continue;
+      Slot* from = pool + b * kBlock;
+      Slot* to = from + kBlock;
+      if (rover > from) from = rover;  // the rest of the block the rover is in
+      else if (block.live[b] == 0) return choose(from, to);
+      while (from < to && from->epoch == epoch) from++;
+      if (from == to) continue;
+      Slot* run = from;
+      while (run < to && run->epoch != epoch) run++;
+      return choose(from, run);
+    }
     block.packed = true;
     rover = pool;
   }

@@ -74,11 +74,12 @@ constexpr long kBudgetFactor = 4;
 constexpr long kCellBudgetFloor = 65536;   // 2 MB of cells
 constexpr long kFloatBudgetFloor = 16384;  // 512 kB of floats
 constexpr long kIntBudgetFloor = 65536;    // 768 kB of integers
-// The rovers hand out slots from wholly free blocks of kBlock slots, passing over any block in
-// which the last collection marked a slot, so that what is allocated together lies together in
-// allocation order (list walks stay friendly to the processor's prefetching). The collector
-// counts the live slots of each block as it marks. When no block is wholly free the rover
-// takes whatever slot is free.
+// The rovers hand out runs of free slots from blocks of kBlock slots at least half free at the
+// last collection, in address order, passing over fuller blocks: what is allocated together
+// lies together (list walks stay friendly to the processor's prefetching), and the memory
+// the garbage between live slots held is used again before fresh pages are touched. The
+// collector counts the live slots of each block as it marks. When no block is half free the
+// rover takes whatever slot is free.
 constexpr long kBlock = 32;
 constexpr long kBlockCounts = (kCells + kFloats + kInts) / kBlock;  // the three pools' in a row
 
@@ -106,8 +107,8 @@ struct FrameBlock {
 };
 
 // Every slot from a pool's rover up to `end` is free: the rover hands them out in turn. Until a
-// collection starts the rover again from the front, it only moves forward past blocks whose
-// `live` count is zero, so every slot handed out since then lies behind it.
+// collection starts the rover again from the front, it only moves forward, so every slot
+// handed out since then lies behind it.
 // The rover also stops where the pool's logical count would reach one free slot, so running
 // out is found when the next block is sought.
 template <class Slot>
@@ -115,7 +116,7 @@ struct Block {
   Slot* end = nullptr;
   Slot* start = nullptr;    // where the rover began handing out from this block
   long handedOut = 0;       // slots handed out before `start`, ever
-  bool packed = false;      // no block was wholly free: each free slot is a block of its own
+  bool packed = false;      // no block was half free: each free slot is a block of its own
   uint8_t* live = nullptr;  // per block: the slots the last collection marked
 };
 
