@@ -41,13 +41,15 @@ constexpr char Used = 'd';
 }  // namespace Mark
 
 namespace Flag {
-constexpr uint8_t Closure = 1;  // a function object: `closureFrame` holds its captured frame
+constexpr uint8_t Closure = 1;     // a function object: `closureFrame` holds its captured frame
+constexpr uint8_t SharedSlot = 2;  // an integer counted with `slotOwner`'s (FLOOR's copy)
+constexpr uint8_t Forwarded = 4;   // during a collection: a dead owner, `slotOwner` its heir
 }  // namespace Flag
 
-struct IntSlot {
-  char mark;
-  int32_t v;
-  uint32_t epoch;
+// A fraction's two terms.
+struct Terms {
+  int32_t num;
+  int32_t den;
 };
 
 struct FloatSlot {
@@ -57,9 +59,14 @@ struct FloatSlot {
 };
 
 // The one heap object, 32 bytes so that two share a cache line and none straddles one.
-// `car`/`cdr` hold, by type: cells (cons, array), pool slots (numbers), the name (symbol) or
-// the byte (character). The last word is the captured frame of a function object (its record
-// count is the frame's own), or a symbol's creation number.
+// `car`/`cdr` hold, by type: cells (cons, array), the value (integer, fraction), the float's
+// pool slot, the name (symbol) or the byte (character). The last word is the captured frame of
+// a function object (its record count is the frame's own), a symbol's creation number, or
+// what the collector needs to count an integer's slot once.
+//
+// Integers and fractions keep their values in the cell, yet are counted as the slots of an
+// integer pool: one per integer, two per fraction, and FLOOR's copy of an integer shares the
+// original's (it counts once while either lives).
 struct _cell {
   char type;
   char attr;
@@ -68,19 +75,19 @@ struct _cell {
   uint32_t epoch;  // in use when equal to the current collection's epoch
   union {
     _cell* car;
-    IntSlot* ip;
+    int32_t ival;  // integer
+    Terms q;       // fraction
     FloatSlot* fp;
     const char* name;
     intptr_t code;
   };
-  union {
-    _cell* cdr;
-    IntSlot* dp;
-  };
+  _cell* cdr;
   union {
     _symval* closureFrame;  // with Flag::Closure
     int32_t symIndex;       // symbols: creation order, used to index the binding tables in
                             // O(1); the head cons of a hash table: the stamp of its index
+    _cell* slotOwner;       // an integer with Flag::SharedSlot or Flag::Forwarded
+    uint32_t slotEpoch;     // other integers: the collection that last counted the slot
   };
 };
 static_assert(sizeof(_cell) == 32, "two cells to a cache line");
@@ -111,10 +118,10 @@ inline void checkType(bool ok) {
   (void)ok;
 #endif
 }
-inline int32_t intOf(const _cell* c) { return checkType(isInt(c)), c->ip->v; }
+inline int32_t intOf(const _cell* c) { return checkType(isInt(c)), c->ival; }
 inline long double floatOf(const _cell* c) { return checkType(isFloat(c)), c->fp->v; }
-inline int32_t numOf(const _cell* c) { return checkType(isRatio(c)), c->ip->v; }  // numerator
-inline int32_t denOf(const _cell* c) { return checkType(isRatio(c)), c->dp->v; }  // denominator
+inline int32_t numOf(const _cell* c) { return checkType(isRatio(c)), c->q.num; }  // numerator
+inline int32_t denOf(const _cell* c) { return checkType(isRatio(c)), c->q.den; }  // denominator
 inline unsigned char byteOf(const _cell* c) {
   return checkType(isChar(c)), static_cast<unsigned char>(c->code & 0xff);
 }

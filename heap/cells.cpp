@@ -63,8 +63,6 @@ int cmemory::AllocMemory() {
   if (!(floatPool = reserve<FloatSlot>(kFloats))) return say(msg::FloatAllocFail), 0;
   floatBlock.live = live + kCells / kBlock;
   freeFloats = kFloats;
-  if (!(intPool = reserve<IntSlot>(kInts))) return say(msg::IntAllocFail), 0;
-  intBlock.live = live + (kCells + kFloats) / kBlock;
   freeInts = kInts;
   if (!(globalTable = reserve<_symval>(kTableRecords))) return say(msg::GlobalAllocFail), 0;
   globalTop = globalTable;
@@ -136,11 +134,9 @@ void nextBlock(Slot* pool, Slot*& rover, Block<Slot>& block, long size, long fre
 void cmemory::restartRovers() {
   cellBlock.handedOut += cellRover - cellBlock.start;
   floatBlock.handedOut += floatRover - floatBlock.start;
-  intBlock.handedOut += intRover - intBlock.start;
   cellRover = cellBlock.end = cellBlock.start = cellPool;
   floatRover = floatBlock.end = floatBlock.start = floatPool;
-  intRover = intBlock.end = intBlock.start = intPool;
-  cellBlock.packed = floatBlock.packed = intBlock.packed = false;
+  cellBlock.packed = floatBlock.packed = false;
 }
 
 void cmemory::nextCellBlock() {
@@ -151,10 +147,6 @@ void cmemory::nextCellBlock() {
 
 void cmemory::nextFloatBlock() {
   nextBlock(floatPool, floatRover, floatBlock, kFloats, freeFloats, gcEpoch, msg::FloatsFull);
-}
-
-void cmemory::nextIntBlock() {
-  nextBlock(intPool, intRover, intBlock, kInts, freeInts, gcEpoch, msg::IntsFull);
 }
 
 _cell* cmemory::getMojiCell(char c, char) {
@@ -173,7 +165,22 @@ _cell* cmemory::NumberToCell(long double v) {
 
 _cell* cmemory::BunsuToCell(long n, long d) {
   _cell* c = atomCell(Type::Ratio);
-  c->ip = getInt(n);
-  c->dp = getInt(d);
+  takeInts(2);
+  c->q.num = static_cast<int32_t>(static_cast<uint32_t>(static_cast<unsigned long>(n)));
+  c->q.den = static_cast<int32_t>(static_cast<uint32_t>(static_cast<unsigned long>(d)));
+  c->cdr = nullptr;
+  return c;
+}
+
+// FLOOR's copy of an integer: a cell of its own, no slot of its own. The slot's owner is the
+// integer that first had it; the collector hands it on should the owner die first.
+_cell* cmemory::sharingInt(_cell* v) {
+  _cell* c = getCell();
+  c->type = Type::Int;
+  c->ival = v->ival;
+  c->cdr = nullptr;
+  c->slotOwner = v->flags & Flag::SharedSlot ? v->slotOwner : v;
+  c->flags = Flag::SharedSlot;
+  sharingInts.push_back(c);
   return c;
 }

@@ -97,12 +97,12 @@ void cmemory::Disable(_cell* root) {
     cellBlock.live[(c - cellPool) / kBlock]++;
     return true;
   };
-  auto integer = [this](IntSlot* s) {
-    if (s->epoch == gcEpoch) return;
-    s->epoch = gcEpoch;
-    s->mark = Mark::Used;
+  // An integer's slot counts once, through whichever of the cells sharing it is marked first.
+  auto integer = [this](_cell* c) {
+    _cell* owner = c->flags & Flag::SharedSlot ? c->slotOwner : c;
+    if (owner->slotEpoch == gcEpoch) return;
+    owner->slotEpoch = gcEpoch;
     markedInts++;
-    intBlock.live[(s - intPool) / kBlock]++;
   };
   auto& work = pending();
   work.push_back(root);
@@ -113,7 +113,7 @@ void cmemory::Disable(_cell* root) {
       _cell* next = nullptr;
       switch (c->type) {
         case Type::Int:
-          if (cell(c)) integer(c->ip);
+          if (cell(c)) integer(c);
           break;
         case Type::Float:
           if (cell(c) && c->fp->epoch != gcEpoch) {
@@ -124,10 +124,7 @@ void cmemory::Disable(_cell* root) {
           }
           break;
         case Type::Ratio:
-          if (cell(c)) {
-            integer(c->ip);
-            integer(c->dp);
-          }
+          if (cell(c)) markedInts += 2;
           break;
         case Type::Cons:
         case Type::Array:
@@ -164,12 +161,34 @@ void cmemory::poisonFreeCells() {
   }
 }
 
+// An integer sharing a slot whose owner was not marked takes the slot over, and the others
+// sharing it follow it: the owner's cell can then be reused.
+void cmemory::settleSharedSlots() {
+  size_t kept = 0;
+  for (_cell* c : sharingInts) {
+    if (c->epoch != gcEpoch) continue;  // unreachable: forgotten with its cell
+    _cell* owner = c->slotOwner;
+    if (owner->epoch == gcEpoch) {
+      sharingInts[kept++] = c;
+    } else if (owner->flags & Flag::Forwarded) {
+      c->slotOwner = owner->slotOwner;
+      sharingInts[kept++] = c;
+    } else {
+      c->flags &= static_cast<uint8_t>(~Flag::SharedSlot);
+      c->slotEpoch = gcEpoch;
+      owner->flags |= Flag::Forwarded;
+      owner->slotOwner = c;
+    }
+  }
+  sharingInts.resize(kept);
+}
+
 // ---- collection -------------------------------------------------------------------------
 // A new epoch frees every slot at once; marking brings back, and counts, what is reachable.
 void cmemory::gc(bool report) {
   gcEpoch++;
   markedCells = markedFloats = markedInts = 0;
-  std::memset(cellBlock.live, 0, static_cast<size_t>(kBlockCounts));  // all three pools'
+  std::memset(cellBlock.live, 0, static_cast<size_t>(kBlockCounts));  // both pools'
   for (_cell** s = symbolTable; s < symbolTop; s++) {  // symbols are never reclaimed
     (*s)->epoch = gcEpoch;
     markedCells++;
@@ -187,6 +206,7 @@ void cmemory::gc(bool report) {
   for (int i = 0; i < extraRootCount; i++) markStack(*extraRoots[i]);
 
   sweepFrames();
+  settleSharedSlots();
   if (kGcStress) poisonFreeCells();
   // Physically every pool starts again from the front, so the pages in use stay near the
   // live data; the next silent collection comes after a budget in proportion to it.

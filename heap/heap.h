@@ -33,6 +33,7 @@
 #include <string_view>
 #include <unordered_map>
 #include <unordered_set>
+#include <vector>
 
 #include "heap/cell.h"
 #include "heap/messages.h"
@@ -81,7 +82,7 @@ constexpr long kIntBudgetFloor = 65536;    // 768 kB of integers
 // collector counts the live slots of each block as it marks. When no block is half free the
 // rover takes whatever slot is free.
 constexpr long kBlock = 32;
-constexpr long kBlockCounts = (kCells + kFloats + kInts) / kBlock;  // the three pools' in a row
+constexpr long kBlockCounts = (kCells + kFloats) / kBlock;  // both pools' in a row
 
 // Test builds with ZELKORA_GC_STRESS collect silently before every evaluation step and poison
 // every reclaimed cell, so a cell used after it lost its protection fails at once.
@@ -132,8 +133,6 @@ class cmemory {
   _cell** symbolTop = nullptr;
   FloatSlot* floatPool = nullptr;
   FloatSlot* floatRover = nullptr;
-  IntSlot* intPool = nullptr;
-  IntSlot* intRover = nullptr;
   _symval* funcTable = nullptr;
   _symval* funcTop = nullptr;
   _cell** cellStack = nullptr;
@@ -215,6 +214,7 @@ class cmemory {
     _cell* c = take(cellRover, freeCells, cellRoom);
     c->type = type;
     c->attr = Attr::Plain;
+    c->flags = 0;
     return c;
   }
   FloatSlot* getNumber(long double v) {
@@ -223,11 +223,12 @@ class cmemory {
     s->v = v;
     return s;
   }
-  IntSlot* getInt(long v) {
-    if (intRover == intBlock.end) nextIntBlock();
-    IntSlot* s = take(intRover, freeInts, intRoom);
-    s->v = static_cast<int32_t>(static_cast<uint32_t>(static_cast<unsigned long>(v)));
-    return s;
+  // Hands out `n` slots of the integer pool, which holds no memory of its own: the values
+  // live in their cells (see _cell).
+  void takeInts(long n) {
+    if (freeInts <= n) exhausted(msg::IntsFull);
+    freeInts -= n;
+    intRoom -= n;
   }
   const char* getString(const char* s);
   _cell* CheckStringCell(const char* s);
@@ -236,10 +237,13 @@ class cmemory {
   _cell* getMojiCell(char c, char unused = 0);
   _cell* IntToCell(long v) {
     _cell* c = atomCell(Type::Int);
-    c->ip = getInt(v);
+    takeInts(1);
+    c->ival = static_cast<int32_t>(static_cast<uint32_t>(static_cast<unsigned long>(v)));
     c->cdr = nullptr;
+    c->slotEpoch = 0;
     return c;
   }
+  _cell* sharingInt(_cell* v);  // a new integer cell counted with v's slot
   _cell* NumberToCell(long double v);
   _cell* BunsuToCell(long n, long d);
   _cell* cons(_cell* a, _cell* d) {  // a fresh cons (a convenience over getCell)
@@ -308,7 +312,6 @@ class cmemory {
   long cellHigh = 0;  // cells ever handed out (the stress build poisons the free ones)
   Block<_cell> cellBlock;
   Block<FloatSlot> floatBlock;
-  Block<IntSlot> intBlock;
   template <class Slot>
   Slot* take(Slot*& rover, long& freeCount, long& room) {
     Slot* s = rover++;
@@ -320,11 +323,12 @@ class cmemory {
   }
   void nextCellBlock();
   void nextFloatBlock();
-  void nextIntBlock();
   void restartRovers();  // every pool's rover back to the front, its blocks to be chosen anew
   long markedCells = 0;  // counted while a collection marks
   long markedFloats = 0;
   long markedInts = 0;
+  std::vector<_cell*> sharingInts;  // integers made by sharingInt, until their slot is their own
+  void settleSharedSlots();
   int32_t* globalIndex = nullptr;  // by symIndex: global record index + 1, or 0
   int32_t* funcIndex = nullptr;    // by symIndex: function record index + 1, or 0
   uint32_t gcEpoch = 1;

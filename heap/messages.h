@@ -43,7 +43,6 @@ constexpr const char* CellAllocFail = "エラー: セル領域の獲得に失敗
 constexpr const char* StringAllocFail = "エラー: ストリング領域の獲得に失敗しました";  // no line end
 constexpr const char* SymtabAllocFail = "エラー: ストリングアドレス領域の獲得に失敗しました";  // no line end
 constexpr const char* FloatAllocFail = "エラー: 数値領域の獲得に失敗しました";
-constexpr const char* IntAllocFail = "エラー: 整数領域の獲得に失敗しました";
 constexpr const char* GlobalAllocFail = "エラー: グローバル変数領域の獲得に失敗しました";
 constexpr const char* FuncAllocFail = "エラー: 関数領域の獲得に失敗しました";
 constexpr const char* CellStackAllocFail = "エラー: セルスタック領域の獲得に失敗しました";

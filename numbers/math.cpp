@@ -329,10 +329,7 @@ _cell* floorOf(cmemory& m, _cell* v) {
   _cell* first = nullptr;
   _cell* second = nullptr;
   if (isInt(v)) {
-    first = m.getCell();  // a copy of the integer's cell, sharing its pool slot
-    first->type = Type::Int;
-    first->ip = v->ip;
-    first->cdr = nullptr;
+    first = m.sharingInt(v);  // a copy of the integer's cell, sharing its pool slot
     second = m.IntToCell(0);
   } else if (isFloat(v)) {
     double fl = std::floor(narrow(floatOf(v)));

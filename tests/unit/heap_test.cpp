@@ -149,7 +149,7 @@ TEST(ExhaustionDeathTest, EveryStoreEndsTheProcess) {
       testing::ExitedWithCode(1), "");
   EXPECT_EXIT(
       {
-        for (;;) m.getInt(1);
+        for (;;) m.IntToCell(1);
       },
       testing::ExitedWithCode(1), "");
   EXPECT_EXIT(
