@@ -70,10 +70,9 @@ _cell* cfunction::interrupted(Frame f, long n) {
 // Inlined into evalStep, its only caller, so that a step costs one call.
 namespace {
 // One test on the common path for everything a step's start may have to attend to: a
-// collection due, Ctrl-C, a pool's reserve reached.
+// collection perhaps due or a pool's reserve reached (the room used up), Ctrl-C.
 bool needsAttention(const cfunction& m) {
-  return kGcStress || (m.cellRoom | m.floatRoom | m.intRoom |
-                       -static_cast<long>(interruptRequested) | -static_cast<long>(m.poolAlarm)) < 0;
+  return kGcStress || (m.room | -static_cast<long>(interruptRequested)) < 0;
 }
 }  // namespace
 
@@ -84,6 +83,8 @@ inline _cell* cfunction::evalu(_cell* form, Frame f, long n, int& keepValues) {
       gc();
     else if (kGcStress || collectionDue())
       gc(false);
+    else
+      measureRoom();
     if (poolAlarm) return poolError(f, n);
   }
   if (kGcStress && form->type == Type::Poisoned) std::abort();  // evaluating a reclaimed cell
@@ -133,8 +134,9 @@ _cell* cfunction::evalStep(_cell* form, Frame f, long n) {
   int keep = 0;
   _cell* r = evalu(form, f, n, keep);
   if (r && !keep) valuesList = nullptr;
-  if (collectionDue() && (freeCells < kStepEndThreshold || freeFloats < kStepEndThreshold ||
-                          freeInts < kStepEndThreshold)) {
+  if (room < 0 && collectionDue() &&
+      (freeCells < kStepEndThreshold || freeFloats < kStepEndThreshold ||
+       freeInts < kStepEndThreshold)) {
     // Callers hold only protected cells across an evaluation, so collecting here is as safe
     // as at the start of a step; the value being handed on is the one cell to protect.
     CellFrame g(*this);

@@ -219,15 +219,18 @@ void cmemory::gc(bool report) {
     freeFloats = kFloats - markedFloats;
     freeInts = kInts - markedInts;
   }
-  cellRoom = std::min(cellBudget, freeCells - kGcThreshold - 1);
-  floatRoom = std::min(floatBudget, freeFloats - kGcThreshold - 1);
-  intRoom = std::min(intBudget, freeInts - kGcThreshold - 1);
-  if (!report) return;
-  // Until its first wrap the logical rover hands out the slots in order (nothing ahead of it
-  // was ever used), so it has gone round once the pool's usable slots have all been handed out.
-  if (cellBlock.handedOut >= kCells - 1) cellWrapped = 1;
-  std::printf(msg::GcReport, markedCells, markedFloats, markedInts, cellWrapped ? '*' : ' ');
-  checkReserves();
+  cellFloor = freeCells - std::min(cellBudget, freeCells - kGcThreshold - 1);
+  floatFloor = freeFloats - std::min(floatBudget, freeFloats - kGcThreshold - 1);
+  intFloor = freeInts - std::min(intBudget, freeInts - kGcThreshold - 1);
+  if (report) {
+    // Until its first wrap the logical rover hands out the slots in order (nothing ahead of
+    // it was ever used), so it has gone round once the pool's usable slots have all been
+    // handed out.
+    if (cellBlock.handedOut >= kCells - 1) cellWrapped = 1;
+    std::printf(msg::GcReport, markedCells, markedFloats, markedInts, cellWrapped ? '*' : ' ');
+    checkReserves();
+  }
+  measureRoom();
 }
 
 void cmemory::checkReserves() {

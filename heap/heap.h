@@ -28,6 +28,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <algorithm>
 #include <cstdlib>
 #include <string>
 #include <string_view>
@@ -152,13 +153,23 @@ class cmemory {
   long breakDepth = 0;
   long returnFromPending = 0;
 
-  // Slots each pool may still hand out before a step's start has a collection to make: the
-  // lesser of its silent budget and what is left above the reported collection's threshold.
-  // Negative in any pool means a collection is due; one test covers all three.
-  long cellRoom = kCellBudgetFloor;
-  long floatRoom = kFloatBudgetFloor;
-  long intRoom = kIntBudgetFloor;
-  bool collectionDue() const { return (cellRoom | floatRoom | intRoom) < 0; }
+  // A pool has a collection due once its free count falls below its floor: it has handed out
+  // the lesser of its silent budget and what was left above the reported collection's
+  // threshold. `room` is what all pools together may hand out before a step's start looks:
+  // every slot of any pool counts against it, so it is never more than any pool's own, and
+  // when it runs out the step's start finds out which pool, if any, is due, and measures it
+  // again. A reserve reached sets it below zero, so that the next step's start reports it.
+  long cellFloor = kCells - kCellBudgetFloor;
+  long floatFloor = kFloats - kFloatBudgetFloor;
+  long intFloor = kInts - kIntBudgetFloor;
+  long room = kFloatBudgetFloor;
+  bool collectionDue() const {
+    return freeCells < cellFloor || freeFloats < floatFloor || freeInts < intFloor;
+  }
+  void measureRoom() {
+    room = std::min({freeCells - cellFloor, freeFloats - floatFloor, freeInts - intFloor});
+    if (poolAlarm) room = -1;
+  }
 
   // Pools whose reserve a collection found reached (PoolBit), not yet reported by the evaluator,
   // and how many times each pool's reserve has been reported since it was last back to normal.
@@ -199,7 +210,7 @@ class cmemory {
   // allocation (never collects; exhaustion ends the process with status 1)
   _cell* getCell() {
     if (cellRover == cellBlock.end) nextCellBlock();
-    _cell* c = take(cellRover, freeCells, cellRoom);
+    _cell* c = take(cellRover, freeCells);
     c->type = Type::Cons;
     c->attr = Attr::Plain;
     c->flags = 0;
@@ -211,7 +222,7 @@ class cmemory {
   // A number or character cell: the fields only conses, arrays and symbols read are left.
   _cell* atomCell(char type) {
     if (cellRover == cellBlock.end) nextCellBlock();
-    _cell* c = take(cellRover, freeCells, cellRoom);
+    _cell* c = take(cellRover, freeCells);
     c->type = type;
     c->attr = Attr::Plain;
     c->flags = 0;
@@ -219,7 +230,7 @@ class cmemory {
   }
   FloatSlot* getNumber(long double v) {
     if (floatRover == floatBlock.end) nextFloatBlock();
-    FloatSlot* s = take(floatRover, freeFloats, floatRoom);
+    FloatSlot* s = take(floatRover, freeFloats);
     s->v = v;
     return s;
   }
@@ -228,7 +239,7 @@ class cmemory {
   void takeInts(long n) {
     if (freeInts <= n) exhausted(msg::IntsFull);
     freeInts -= n;
-    intRoom -= n;
+    room -= n;
   }
   const char* getString(const char* s);
   _cell* CheckStringCell(const char* s);
@@ -313,7 +324,7 @@ class cmemory {
   Block<_cell> cellBlock;
   Block<FloatSlot> floatBlock;
   template <class Slot>
-  Slot* take(Slot*& rover, long& freeCount, long& room) {
+  Slot* take(Slot*& rover, long& freeCount) {
     Slot* s = rover++;
     s->mark = Mark::Used;
     s->epoch = gcEpoch;
