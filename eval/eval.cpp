@@ -67,7 +67,7 @@ _cell* cfunction::interrupted(Frame f, long n) {
 
 // ---- eval -------------------------------------------------------------------------------
 // One step: its start (collection, Ctrl-C, the reserve, the stack guard) and its dispatch.
-// Inlined into evalStep, its only caller, so that a step costs one call.
+// Inlined into fullStep, its only caller, so that a step costs one call.
 namespace {
 // One test on the common path for everything a step's start may have to attend to: a
 // collection perhaps due or a pool's reserve reached (the room used up), Ctrl-C.
@@ -124,19 +124,31 @@ inline _cell* cfunction::evalu(_cell* form, Frame f, long n, int& keepValues) {
   return builtin(op, form, f, n, keepValues);
 }
 
+// The common step, a call whose head is a symbol with nothing to attend to at its start, takes
+// the checks of the full step in the same order, with the rare ones out of its way.
 _cell* cfunction::evalStep(_cell* form, Frame f, long n) {
-  if (form->type == Type::Cons) {
+  if (form->type == Type::Cons && form->car->type == Type::Symbol && !needsAttention(*this) &&
+      !stackLow()) {
     _cell* head = form->car;
-    if (head == VALUES) return values(form->cdr, f, n);
-    if (head == READLINE) return readLineOp(form->cdr, f, n);
-    if (head == EVAL1) return eval1(form->cdr, f, n);
+    Op op = opOf(head);
+    _cell* r;
+    int keep = 1;
+    if (op != Op::None) {
+      keep = 0;
+      r = builtin(op, form, f, n, keep);
+    } else {
+      if (head == VALUES || head == READLINE || head == EVAL1) return fullStep(form, f, n);
+      r = callUser(form, f, n);
+    }
+    if (r && !keep) valuesList = nullptr;
+    return room < 0 ? stepEnd(r) : r;
   }
-  int keep = 0;
-  _cell* r = evalu(form, f, n, keep);
-  if (r && !keep) valuesList = nullptr;
-  if (room < 0 && collectionDue() &&
-      (freeCells < kStepEndThreshold || freeFloats < kStepEndThreshold ||
-       freeInts < kStepEndThreshold)) {
+  return fullStep(form, f, n);
+}
+
+_cell* cfunction::stepEnd(_cell* r) {
+  if (collectionDue() && (freeCells < kStepEndThreshold || freeFloats < kStepEndThreshold ||
+                          freeInts < kStepEndThreshold)) {
     // Callers hold only protected cells across an evaluation, so collecting here is as safe
     // as at the start of a step; the value being handed on is the one cell to protect.
     CellFrame g(*this);
@@ -146,11 +158,24 @@ _cell* cfunction::evalStep(_cell* form, Frame f, long n) {
   return r;
 }
 
+[[gnu::noinline]] _cell* cfunction::fullStep(_cell* form, Frame f, long n) {
+  if (form->type == Type::Cons) {
+    _cell* head = form->car;
+    if (head == VALUES) return values(form->cdr, f, n);
+    if (head == READLINE) return readLineOp(form->cdr, f, n);
+    if (head == EVAL1) return eval1(form->cdr, f, n);
+  }
+  int keep = 0;
+  _cell* r = evalu(form, f, n, keep);
+  if (r && !keep) valuesList = nullptr;
+  return room < 0 ? stepEnd(r) : r;
+}
+
 // An atom's step when its start has nothing to attend to: then no collection is due at its end
 // either, an atom allocating nothing. Anything else (a collection due, the stack guard, an
 // unbound variable) takes the whole step.
 _cell* cfunction::evalAtom(_cell* form, Frame f, long n) {
-  if (needsAttention(*this) || stackLow()) return evalStep(form, f, n);
+  if (needsAttention(*this) || stackLow()) return fullStep(form, f, n);
   _cell* r = form;
   if (form->type == Type::Symbol && form->attr != Attr::Keyword) {
     long i = getLocal(f, n, form);
@@ -159,7 +184,7 @@ _cell* cfunction::evalAtom(_cell* form, Frame f, long n) {
     else if ((i = getSymVal(form)) >= 0 && globalTable[i].value)
       r = globalTable[i].value;
     else
-      return evalStep(form, f, n);
+      return fullStep(form, f, n);
   }
   valuesList = nullptr;  // an atom's value never carries others
   return r;

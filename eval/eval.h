@@ -41,6 +41,8 @@ class cfunction : public cmemory {
     return form->type == Type::Cons ? evalStep(form, f, n) : evalAtom(form, f, n);
   }
   _cell* evalStep(_cell* form, Frame f, long n);  // any form, the whole step
+  _cell* fullStep(_cell* form, Frame f, long n);  // the same, everything checked in turn
+  _cell* stepEnd(_cell* r);                       // the room used up: a collection perhaps due
   _cell* evalAtom(_cell* form, Frame f, long n);
   [[gnu::always_inline]] _cell* evalu(_cell* form, Frame f, long n, int& keepValues);
   _cell* syntaxError(Frame f, long n);            // "エラー: 文法エラー", debug loop, null
