@@ -60,13 +60,53 @@ _cell* cfunction::macroexpand(_cell* args, Frame f, long n) {
   return MacroExec2(form->cdr, rec, f, n);
 }
 
+namespace {
+std::array<cfunction::DirectOp, kOpCount> makeDirectOps() {
+  std::array<cfunction::DirectOp, kOpCount> t{};
+  t[static_cast<int>(Op::Backquote)] = &cfunction::backquote;
+  t[static_cast<int>(Op::Setq)] = &cfunction::tsetq;
+  t[static_cast<int>(Op::And)] = &cfunction::tand;
+  t[static_cast<int>(Op::Or)] = &cfunction::tor;
+  t[static_cast<int>(Op::Times)] = &cfunction::times;
+  t[static_cast<int>(Op::Plus)] = &cfunction::plus;
+  t[static_cast<int>(Op::Minus)] = &cfunction::minus;
+  t[static_cast<int>(Op::Divide)] = &cfunction::divide;
+  t[static_cast<int>(Op::Progn)] = &cfunction::tprogn;
+  t[static_cast<int>(Op::Prog1)] = &cfunction::tprog1;
+  t[static_cast<int>(Op::Cond)] = &cfunction::condition;
+  t[static_cast<int>(Op::If)] = &cfunction::IfClause;
+  t[static_cast<int>(Op::Let)] = &cfunction::Let;
+  t[static_cast<int>(Op::LetAst)] = &cfunction::LetAst;
+  t[static_cast<int>(Op::Prog)] = &cfunction::prog;
+  t[static_cast<int>(Op::Go)] = &cfunction::tgo;
+  t[static_cast<int>(Op::List)] = &cfunction::tlist;
+  t[static_cast<int>(Op::Open)] = &cfunction::topen;
+  t[static_cast<int>(Op::Read)] = &cfunction::tread;
+  t[static_cast<int>(Op::Char)] = &cfunction::tchar;
+  t[static_cast<int>(Op::Coerce)] = &cfunction::coerce;
+  t[static_cast<int>(Op::Macroexpand)] = &cfunction::macroexpand;
+  t[static_cast<int>(Op::CharCode)] = &cfunction::char_to_code;
+  t[static_cast<int>(Op::CodeChar)] = &cfunction::code_to_char;
+  t[static_cast<int>(Op::Catch)] = &cfunction::catch_lisp;
+  t[static_cast<int>(Op::Throw)] = &cfunction::throw_lisp;
+  t[static_cast<int>(Op::Block)] = &cfunction::block_lisp;
+  t[static_cast<int>(Op::ReturnFrom)] = &cfunction::return_from_lisp;
+  t[static_cast<int>(Op::UnwindProtect)] = &cfunction::unwind_protect;
+  t[static_cast<int>(Op::SymbolName)] = &cfunction::symbolname;
+  t[static_cast<int>(Op::SymbolFunction)] = &cfunction::symbolFunction;
+  return t;
+}
+}  // namespace
+
+const std::array<cfunction::DirectOp, kOpCount> cfunction::directOps = makeDirectOps();
+
 _cell* cfunction::builtin(Op op, _cell* form, Frame f, long n, int& keep) {
   _cell* args = form->cdr;
+  if (!enoughArgs(op, args)) return syntaxError(f, n);
+  keep = kOpInfo[static_cast<int>(op)].keeps;
+  if (DirectOp d = directOps[static_cast<int>(op)]) return (this->*d)(args, f, n);
   const bool one = isCons(args);
   const bool two = one && isCons(args->cdr);
-  const OpInfo info = kOpInfo[static_cast<int>(op)];
-  if (info.fewest > (two ? 2 : one ? 1 : 0)) return syntaxError(f, n);
-  keep = info.keeps;
   // Evaluates the first argument with the whole form protected.
   auto first = [&]() -> _cell* {
     CellFrame g(*this, form);
@@ -111,8 +151,6 @@ _cell* cfunction::builtin(Op op, _cell* form, Frame f, long n, int& keep) {
       c->cdr = d;
       return c;
     }
-    case Op::Backquote:
-      return backquote(args, f, n);
     case Op::Print:
     case Op::Prin1:
     case Op::Princ: {
@@ -136,12 +174,6 @@ _cell* cfunction::builtin(Op op, _cell* form, Frame f, long n, int& keep) {
       return tdefparameter(args, f, n, false);
     case Op::Defvar:
       return tdefparameter(args, f, n, true);
-    case Op::Setq:
-      return tsetq(args, f, n);
-    case Op::And:
-      return tand(args, f, n);
-    case Op::Or:
-      return tor(args, f, n);
     case Op::OnePlus:
       return OnePlus(args->car, f, n);
     case Op::OneMinus:
@@ -184,14 +216,6 @@ _cell* cfunction::builtin(Op op, _cell* form, Frame f, long n, int& keep) {
       CellFrame g(*this, v);
       return eval(v, f, n);
     }
-    case Op::Times:
-      return times(args, f, n);
-    case Op::Plus:
-      return plus(args, f, n);
-    case Op::Minus:
-      return minus(args, f, n);
-    case Op::Divide:
-      return divide(args, f, n);
     case Op::NumberEqual:
     case Op::Eq:
     case Op::Eql:
@@ -221,49 +245,23 @@ _cell* cfunction::builtin(Op op, _cell* form, Frame f, long n, int& keep) {
           return rplacd(a, b, f, n);
       }
     }
-    case Op::Progn:
-      return tprogn(args, f, n);
-    case Op::Prog1:
-      return tprog1(args, f, n);
     case Op::Minusp:
       return minusp(eval(args->car, f, n), f, n);
-    case Op::Cond:
-      return condition(args, f, n);
-    case Op::If:
-      return IfClause(args, f, n);
     case Op::Defun:
       return tdefun(args, f, n, 'f');
     case Op::Defmacro:
       return tdefun(args, f, n, 'm');
-    case Op::Let:
-      return Let(args, f, n);
-    case Op::LetAst:
-      return LetAst(args, f, n);
-    case Op::Prog:
-      return prog(args, f, n);
-    case Op::Go:
-      return tgo(args, f, n);
     case Op::Apply:
       return apply(args, args->cdr, f, n);
     case Op::Funcall:
       return funcall(args, args->cdr, f, n);
-    case Op::List:
-      return tlist(args, f, n);
-    case Op::Open:
-      return topen(args, f, n);
     case Op::Close:
       return tclose(args->car, f, n);
-    case Op::Read:
-      return tread(args, f, n);
-    case Op::Char:
-      return tchar(args, f, n);
     case Op::Length: {
       _cell* v = eval(args->car, f, n);
       if (!v) return nullptr;
       return checkedMade(jlength(*this, v), f, n);
     }
-    case Op::Coerce:
-      return coerce(args, f, n);
     case Op::Function:
       return function(args->car, f, n);
     case Op::Spaces: {
@@ -311,8 +309,6 @@ _cell* cfunction::builtin(Op op, _cell* form, Frame f, long n, int& keep) {
     case Op::Exit:
       endProcess(0);
       return nullptr;
-    case Op::Macroexpand:
-      return macroexpand(args, f, n);
     case Op::SetArray: {
       _cell* v = one ? first() : NILCell;
       if (!v) return nullptr;
@@ -382,20 +378,6 @@ _cell* cfunction::builtin(Op op, _cell* form, Frame f, long n, int& keep) {
       return jExpt(args->car, args->cdr->car, f, n);
     case Op::Now:
       return now(*this);
-    case Op::CharCode:
-      return char_to_code(args, f, n);
-    case Op::CodeChar:
-      return code_to_char(args, f, n);
-    case Op::Catch:
-      return catch_lisp(args, f, n);
-    case Op::Throw:
-      return throw_lisp(args, f, n);
-    case Op::Block:
-      return block_lisp(args, f, n);
-    case Op::ReturnFrom:
-      return return_from_lisp(args, f, n);
-    case Op::UnwindProtect:
-      return unwind_protect(args, f, n);
     case Op::Error: {
       _cell* v = eval(args->car, f, n);
       if (!v) return nullptr;
@@ -406,15 +388,11 @@ _cell* cfunction::builtin(Op op, _cell* form, Frame f, long n, int& keep) {
     }
     case Op::Break:
       return breaklisp(f, n);
-    case Op::SymbolName:
-      return symbolname(args, f, n);
     case Op::Intern:
     case Op::InternWide: {
       return op == Op::Intern ? t_intern(args, f, n) : t_intern_wide(args, f, n);
     }
-    case Op::SymbolFunction:
-      return symbolFunction(args, f, n);
-    case Op::None:
+    default:  // Op::None, and the direct operators called above
       break;
   }
   return syntaxError(f, n);  // not reached: every operator is handled above

@@ -134,8 +134,14 @@ _cell* cfunction::evalStep(_cell* form, Frame f, long n) {
     _cell* r;
     int keep = 1;
     if (op != Op::None) {
-      keep = 0;
-      r = builtin(op, form, f, n, keep);
+      DirectOp d = directOps[static_cast<int>(op)];
+      if (d && enoughArgs(op, form->cdr)) {
+        keep = kOpInfo[static_cast<int>(op)].keeps;
+        r = (this->*d)(form->cdr, f, n);
+      } else {
+        keep = 0;
+        r = builtin(op, form, f, n, keep);
+      }
     } else {
       if (head == VALUES || head == READLINE || head == EVAL1) return fullStep(form, f, n);
       r = callUser(form, f, n);

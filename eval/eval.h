@@ -17,6 +17,8 @@
 //   captured them, in which case the collector frees them once nothing refers to them.
 #pragma once
 
+#include <array>
+
 #include "eval/ops.h"
 #include "heap/heap.h"
 #include "heap/machine_stack.h"
@@ -147,6 +149,15 @@ class cfunction : public cmemory {
 
   // ---- built-in operators (eval/builtins.cpp) ----
   [[gnu::noinline]] _cell* builtin(Op op, _cell* form, Frame f, long n, int& keepValues);
+  // The operators whose whole work is their handler on the argument list (null for the
+  // others): the common step calls them without the dispatcher.
+  using DirectOp = _cell* (cfunction::*)(_cell*, Frame, long);
+  static const std::array<DirectOp, kOpCount> directOps;
+  // Whether the argument list has the operator's fewest arguments.
+  static bool enoughArgs(Op op, const _cell* args) {
+    unsigned fewest = kOpInfo[static_cast<int>(op)].fewest;
+    return fewest == 0 || (isCons(args) && (fewest == 1 || isCons(args->cdr)));
+  }
   _cell* MultiPrintS(_cell* list);
   _cell* symbolFunction(_cell* args, Frame f, long n);
   _cell* macroexpand(_cell* args, Frame f, long n);

@@ -55,6 +55,14 @@ inline constexpr OpInfo kOpInfo[] = {
 #undef ZELKORA_OP_INFO
 };
 
+inline constexpr int kOpCount = sizeof(kOpInfo) / sizeof(kOpInfo[0]);
+constexpr bool fewestAtMostTwo() {
+  for (const OpInfo& i : kOpInfo)
+    if (i.fewest > 2) return false;
+  return true;
+}
+static_assert(fewestAtMostTwo(), "the dispatcher counts up to two arguments");
+
 struct _cell;
 // The operator a head symbol names, or Op::None.
 Op opOf(const _cell* head);
