@@ -87,10 +87,16 @@ class cfunction : public cmemory {
   _cell* MakeRest(_cell* args, Frame f, long n);
   void SetOrgLoc(Frame outer, long outerN, Frame inner, long first, long innerN);
   int CheckFunc(_cell* args);
-  // A circular list counts as empty, so nothing walks it for ever.
+  // A circular list counts as empty, so nothing walks it for ever. Lambda lists and binding
+  // lists are short: they are counted plainly, and checked for a cycle only when long.
   static long tlength(_cell* l) {
-    long n = listLength(l);
-    return n < 0 ? 0 : n;
+    long n = 0;
+    for (const _cell* p = l; isCons(p); p = p->cdr)
+      if (++n > 16) {
+        n = listLength(l);
+        return n < 0 ? 0 : n;
+      }
+    return n;
   }
   static _cell* LastCell(_cell* l);
   _cell* tmember(_cell* item, _cell* l);
