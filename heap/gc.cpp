@@ -109,42 +109,48 @@ void cmemory::Disable(_cell* root) {
     owner->slotEpoch = gcEpoch;
     markedInts++;
   };
+  // Anything but a cons or an array: marked where it is found, never queued.
+  auto atom = [&](_cell* c) {
+    switch (c->type) {
+      case Type::Int:
+        if (cell(c)) integer(c);
+        break;
+      case Type::Float:
+        if (cell(c) && c->fp->epoch != gcEpoch) {
+          c->fp->epoch = gcEpoch;
+          c->fp->mark = Mark::Used;
+          markedFloats++;
+          floatBlock.live[(c->fp - floatPool) / kBlock]++;
+        }
+        break;
+      case Type::Ratio:
+        if (cell(c)) markedInts += 2;
+        break;
+      case Type::Poisoned:
+        std::abort();  // a root still refers to a reclaimed cell
+      default:
+        cell(c);
+        break;
+    }
+  };
   auto& work = pending();
   work.push_back(root);
   while (!work.empty()) {
     _cell* c = work.back();
     work.pop_back();
-    while (c) {
-      _cell* next = nullptr;
-      switch (c->type) {
-        case Type::Int:
-          if (cell(c)) integer(c);
-          break;
-        case Type::Float:
-          if (cell(c) && c->fp->epoch != gcEpoch) {
-            c->fp->epoch = gcEpoch;
-            c->fp->mark = Mark::Used;
-            markedFloats++;
-            floatBlock.live[(c->fp - floatPool) / kBlock]++;
-          }
-          break;
-        case Type::Ratio:
-          if (cell(c)) markedInts += 2;
-          break;
-        case Type::Cons:
-        case Type::Array:
-          if (!cell(c)) break;
-          if (c->car) work.push_back(c->car);
-          next = c->cdr;
-          if (isClosure(c)) markFrame(c->closureFrame);
-          break;
-        case Type::Poisoned:
-          std::abort();  // a root still refers to a reclaimed cell
-        default:
-          cell(c);
-          break;
+    for (; c; c = c->cdr) {
+      if (c->type != Type::Cons && c->type != Type::Array) {
+        atom(c);
+        break;
       }
-      c = next;
+      if (!cell(c)) break;
+      if (isClosure(c)) markFrame(c->closureFrame);
+      if (_cell* a = c->car) {
+        if (a->type == Type::Cons || a->type == Type::Array)
+          work.push_back(a);
+        else
+          atom(a);
+      }
     }
   }
 }
