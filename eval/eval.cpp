@@ -14,21 +14,15 @@ _cell* GoSymbol = nullptr;
 _cell* ReturnValue = nullptr;
 
 // ---- operator table ---------------------------------------------------------------------
-namespace {
-// Keyword symbols are the first symbols made, so their creation numbers are small.
-constexpr int kOpTable = 256;
-Op gOps[kOpTable];
-}  // namespace
-
+// A symbol carries the operator it names in its flags byte, beside its type: every other
+// symbol was made with none.
 void initOperators() {
-#define ZELKORA_OP_FILL(op, kw, fewest, keeps) gOps[kw->symIndex] = Op::op;
+#define ZELKORA_OP_FILL(op, kw, fewest, keeps) kw->flags = static_cast<uint8_t>(Op::op);
   ZELKORA_OPERATORS(ZELKORA_OP_FILL)
 #undef ZELKORA_OP_FILL
 }
 
-Op opOf(const _cell* head) {
-  return head->symIndex < kOpTable ? gOps[head->symIndex] : Op::None;
-}
+Op opOf(const _cell* head) { return isSymbol(head) ? static_cast<Op>(head->flags) : Op::None; }
 
 // ---- errors -----------------------------------------------------------------------------
 _cell* cfunction::fail(const char* message, Frame f, long n) {
@@ -130,7 +124,7 @@ _cell* cfunction::evalStep(_cell* form, Frame f, long n) {
   if (form->type == Type::Cons && form->car->type == Type::Symbol && !needsAttention(*this) &&
       !stackLow()) {
     _cell* head = form->car;
-    Op op = opOf(head);
+    Op op = static_cast<Op>(head->flags);
     _cell* r;
     int keep = 1;
     if (op != Op::None) {

@@ -62,6 +62,7 @@ constexpr bool fewestAtMostTwo() {
   return true;
 }
 static_assert(fewestAtMostTwo(), "the dispatcher counts up to two arguments");
+static_assert(kOpCount <= 256, "a symbol holds its operator in one byte");
 
 struct _cell;
 // The operator a head symbol names, or Op::None.

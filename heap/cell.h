@@ -71,7 +71,7 @@ struct _cell {
   char type;
   char attr;
   char mark;
-  uint8_t flags;   // Flag bits
+  uint8_t flags;   // Flag bits; a symbol: the operator it names (eval/ops.h)
   uint32_t epoch;  // in use when equal to the current collection's epoch
   union {
     _cell* car;
