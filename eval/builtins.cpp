@@ -65,6 +65,8 @@ std::array<cfunction::DirectOp, kOpCount> makeDirectOps() {
   std::array<cfunction::DirectOp, kOpCount> t{};
   t[static_cast<int>(Op::Backquote)] = &cfunction::backquote;
   t[static_cast<int>(Op::Setq)] = &cfunction::tsetq;
+  t[static_cast<int>(Op::OnePlus)] = &cfunction::OnePlus;
+  t[static_cast<int>(Op::OneMinus)] = &cfunction::OneMinus;
   t[static_cast<int>(Op::And)] = &cfunction::tand;
   t[static_cast<int>(Op::Or)] = &cfunction::tor;
   t[static_cast<int>(Op::Times)] = &cfunction::times;
@@ -174,10 +176,6 @@ _cell* cfunction::builtin(Op op, _cell* form, Frame f, long n, int& keep) {
       return tdefparameter(args, f, n, false);
     case Op::Defvar:
       return tdefparameter(args, f, n, true);
-    case Op::OnePlus:
-      return OnePlus(args->car, f, n);
-    case Op::OneMinus:
-      return OneMinus(args->car, f, n);
     case Op::Atom:
     case Op::Consp:
     case Op::Numberp:

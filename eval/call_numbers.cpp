@@ -75,12 +75,12 @@ _cell* cfunction::divide(_cell* args, Frame f, long n) {
   return foldFromFirst<Sho>(*this, args, f, n);
 }
 
-_cell* cfunction::OnePlus(_cell* form, Frame f, long n) {
-  return madeBy(*this, form, f, n, onePlusOf);
+_cell* cfunction::OnePlus(_cell* args, Frame f, long n) {
+  return madeBy(*this, args->car, f, n, onePlusOf);
 }
 
-_cell* cfunction::OneMinus(_cell* form, Frame f, long n) {
-  return madeBy(*this, form, f, n, oneMinusOf);
+_cell* cfunction::OneMinus(_cell* args, Frame f, long n) {
+  return madeBy(*this, args->car, f, n, oneMinusOf);
 }
 
 // The dispatcher evaluates MINUSP's argument; a null value has already been reported.

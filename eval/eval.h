@@ -179,8 +179,8 @@ class cfunction : public cmemory {
   _cell* minus(_cell* args, Frame f, long n);
   _cell* times(_cell* args, Frame f, long n);
   _cell* divide(_cell* args, Frame f, long n);
-  _cell* OnePlus(_cell* form, Frame f, long n);
-  _cell* OneMinus(_cell* form, Frame f, long n);
+  _cell* OnePlus(_cell* args, Frame f, long n);
+  _cell* OneMinus(_cell* args, Frame f, long n);
   _cell* minusp(_cell* v, Frame f, long n);
   _cell* jSqrt(_cell* form, Frame f, long n);
   _cell* jExpt(_cell* base, _cell* expo, Frame f, long n);
