@@ -24,13 +24,14 @@ _cell* madeBy(cfunction& m, _cell* form, Frame f, long n, UnaryOp op) {
 }
 
 // Folds the remaining argument forms into the accumulator, left to right. The accumulator
-// and the unconsumed list stay on the cell stack while each argument is evaluated. The
-// operation is a template argument so that its integer case is inlined.
+// and the unconsumed list stay on the cell stack while each argument is evaluated (an atom's
+// short path cannot collect). The operation is a template argument so that its integer case
+// is inlined.
 template <BinaryOp op>
 _cell* fold(cfunction& m, _cell* acc, _cell* rest, Frame f, long n) {
   for (_cell* a = rest; isCons(a); a = a->cdr) {
-    _cell* v = nullptr;
-    {
+    _cell* v = m.quickAtom(a->car, f, n);
+    if (!v) {
       CellFrame g(m, acc, a);
       v = m.eval(a->car, f, n);
     }
@@ -45,8 +46,8 @@ _cell* fold(cfunction& m, _cell* acc, _cell* rest, Frame f, long n) {
 template <BinaryOp op>
 _cell* foldFromFirst(cfunction& m, _cell* args, Frame f, long n) {
   if (!isCons(args)) return m.fail(msg::TooFewArgs, f, n);
-  _cell* first = nullptr;
-  {
+  _cell* first = m.quickAtom(args->car, f, n);
+  if (!first) {
     CellFrame g(m, args);
     first = m.eval(args->car, f, n);
   }

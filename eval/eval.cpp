@@ -62,16 +62,8 @@ _cell* cfunction::interrupted(Frame f, long n) {
 // ---- eval -------------------------------------------------------------------------------
 // One step: its start (collection, Ctrl-C, the reserve, the stack guard) and its dispatch.
 // Inlined into fullStep, its only caller, so that a step costs one call.
-namespace {
-// One test on the common path for everything a step's start may have to attend to: a
-// collection perhaps due or a pool's reserve reached (the room used up), Ctrl-C.
-bool needsAttention(const cfunction& m) {
-  return kGcStress || (m.room | -static_cast<long>(interruptRequested)) < 0;
-}
-}  // namespace
-
 inline _cell* cfunction::evalu(_cell* form, Frame f, long n, int& keepValues) {
-  if (needsAttention(*this)) {
+  if (needsAttention()) {
     if (interruptRequested) return interrupted(f, n);
     if (freeCells <= kGcThreshold || freeFloats <= kGcThreshold || freeInts <= kGcThreshold)
       gc();
@@ -121,7 +113,7 @@ inline _cell* cfunction::evalu(_cell* form, Frame f, long n, int& keepValues) {
 // The common step, a call whose head is a symbol with nothing to attend to at its start, takes
 // the checks of the full step in the same order, with the rare ones out of its way.
 _cell* cfunction::evalStep(_cell* form, Frame f, long n) {
-  if (form->type == Type::Cons && form->car->type == Type::Symbol && !needsAttention(*this) &&
+  if (form->type == Type::Cons && form->car->type == Type::Symbol && !needsAttention() &&
       !stackLow()) {
     _cell* head = form->car;
     Op op = static_cast<Op>(head->flags);
@@ -175,17 +167,6 @@ _cell* cfunction::stepEnd(_cell* r) {
 // either, an atom allocating nothing. Anything else (a collection due, the stack guard, an
 // unbound variable) takes the whole step.
 _cell* cfunction::evalAtom(_cell* form, Frame f, long n) {
-  if (needsAttention(*this) || stackLow()) return fullStep(form, f, n);
-  _cell* r = form;
-  if (form->type == Type::Symbol && form->attr != Attr::Keyword) {
-    long i = getLocal(f, n, form);
-    if (i >= 0 && f[i].value)
-      r = f[i].value;
-    else if ((i = getSymVal(form)) >= 0 && globalTable[i].value)
-      r = globalTable[i].value;
-    else
-      return fullStep(form, f, n);
-  }
-  valuesList = nullptr;  // an atom's value never carries others
-  return r;
+  if (_cell* r = quickAtom(form, f, n)) return r;
+  return fullStep(form, f, n);
 }

@@ -22,6 +22,7 @@
 #include "eval/ops.h"
 #include "heap/heap.h"
 #include "heap/machine_stack.h"
+#include "reader/reader.h"
 
 using Frame = _symval*;
 
@@ -46,6 +47,29 @@ class cfunction : public cmemory {
   _cell* fullStep(_cell* form, Frame f, long n);  // the same, everything checked in turn
   _cell* stepEnd(_cell* r);                       // the room used up: a collection perhaps due
   _cell* evalAtom(_cell* form, Frame f, long n);
+  // One test on the common path for everything a step's start may have to attend to: a
+  // collection perhaps due or a pool's reserve reached (the room used up), Ctrl-C.
+  bool needsAttention() const {
+    return kGcStress || (room | -static_cast<long>(interruptRequested)) < 0;
+  }
+  // An atom's value by the short path: its step has nothing to attend to and it is a constant
+  // or a bound variable, so nothing can be collected meanwhile and nothing need be protected.
+  // Null for anything else, which takes the whole step.
+  _cell* quickAtom(_cell* form, Frame f, long n) {
+    if (form->type == Type::Cons || needsAttention() || stackLow()) return nullptr;
+    _cell* r = form;
+    if (form->type == Type::Symbol && form->attr != Attr::Keyword) {
+      long i = getLocal(f, n, form);
+      if (i >= 0 && f[i].value)
+        r = f[i].value;
+      else if ((i = getSymVal(form)) >= 0 && globalTable[i].value)
+        r = globalTable[i].value;
+      else
+        return nullptr;
+    }
+    valuesList = nullptr;  // an atom's value never carries others
+    return r;
+  }
   [[gnu::always_inline]] _cell* evalu(_cell* form, Frame f, long n, int& keepValues);
   _cell* syntaxError(Frame f, long n);            // "エラー: 文法エラー", debug loop, null
   _cell* fail(const char* message, Frame f, long n);  // message, debug loop, null
