@@ -121,7 +121,11 @@ _cell* cfunction::callUser(_cell* form, Frame f, long n) {
   int byValue = 0;
   FunctionTwin twin = functionTwin(head, byValue);
   if (byValue) {
-    if (_cell* r = callByValue(twin, byValue, rec->value, args, f, n); r != kRunText) return r;
+    _cell* def = rec->value;
+    _cell* r = byValue == 1   ? callByValue<1>(twin, def, args, f, n)
+               : byValue == 2 ? callByValue<2>(twin, def, args, f, n)
+                              : callByValue<3>(twin, def, args, f, n);
+    if (r != kRunText) return r;
   }
   return runUser(*this, twin, rec->value, f, n, [&](Frame nf, long nn, _cell* params) {
     return initTemploc(nf, nn, params, args, f, n);
@@ -129,23 +133,25 @@ _cell* cfunction::callUser(_cell* form, Frame f, long n) {
 }
 
 // A call of a value twin's function with as many argument forms as its plain lambda list
-// (`nn`): the arguments are evaluated in order as the call path would evaluate them, then the
-// twin answers from the values; when it leaves the call to the text, the text runs in a frame
-// bound to those values. kRunText, with nothing evaluated, for any other shape.
-_cell* cfunction::callByValue(FunctionTwin twin, long nn, _cell* def, _cell* args, Frame f,
-                              long n) {
+// (`nn`, from one to three): the arguments are evaluated in order as the call path would
+// evaluate them, then the twin answers from the values; when it leaves the call to the text,
+// the text runs in a frame bound to those values. kRunText, with nothing evaluated, for any
+// other shape.
+template <long nn>
+_cell* cfunction::callByValue(FunctionTwin twin, _cell* def, _cell* args, Frame f, long n) {
   _cell* last = args;
   for (long i = 1; i < nn && isCons(last); i++) last = last->cdr;
   if (!isCons(last) || last->cdr != NILCell) return kRunText;
   CellFrame g(*this, def);
   g.push(args);
-  _cell* values[3] = {NILCell, NILCell, NILCell};
+  _cell* values[nn];
+  _symval recs[nn];
   for (long i = 0; i < nn; i++, args = args->cdr) {
     values[i] = eval(args->car, f, n);
     if (!values[i]) return argumentFailed(msg::ArgCount, f, n);
     g.push(values[i]);
+    recs[i] = {0, nullptr, values[i]};
   }
-  _symval recs[3] = {{0, nullptr, values[0]}, {0, nullptr, values[1]}, {0, nullptr, values[2]}};
   _cell* r = twin(*this, recs, nn, f, n);
   if (r == kRunText) {  // the twin has just declined these values: the text runs
     return runUser(*this, nullptr, def, f, n, [&](Frame nf, long nn2, _cell* params) {

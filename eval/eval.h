@@ -134,8 +134,9 @@ class cfunction : public cmemory {
   // The call of the function `head` (definition `def`) on argument values in hand, for a lambda
   // list of exactly `count` plain symbols (the caller checks).
   _cell* callUserOn(_cell* head, _cell* def, _cell* const* values, long count, Frame f, long n);
-  _cell* callByValue(_cell* (*twin)(cfunction&, Frame, long, Frame, long), long nn, _cell* def,
-                  _cell* args, Frame f, long n);
+  template <long nn>
+  _cell* callByValue(_cell* (*twin)(cfunction&, Frame, long, Frame, long), _cell* def,
+                     _cell* args, Frame f, long n);
 
   // ---- sequencing, conditionals, binding (eval/control.cpp) ----
   _cell* tprogn(_cell* body, Frame f, long n);
