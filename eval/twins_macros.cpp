@@ -394,11 +394,7 @@ bool fits(_cell* forms, long repeats = 6) {
 
 // NIL and T are variables that may be assigned; a text that evaluates them (a COND clause
 // (t ...), a result nil) reads whatever they hold. Its twin runs only while both are themselves.
-bool selfValued(cfunction& m) {
-  long i = m.getSymVal(NILCell);
-  long j = m.getSymVal(TCell);
-  return i >= 0 && j >= 0 && m.globalTable[i].value == NILCell && m.globalTable[j].value == TCell;
-}
+bool selfValued(cfunction&) { return twinConstantsIntact(); }
 
 // The macro lambda list (a b) takes two forms and a tail that is any symbol.
 bool twoForms(_cell* forms) {
