@@ -272,7 +272,10 @@ class cmemory {
   _cell* getMojiretsuCell(const char* text);
 
   // binding tables
-  long getSymVal(_cell* sym);           // the symbol's global record, or -1
+  long getSymVal(_cell* sym) {          // the symbol's global record, or -1
+    int32_t i = globalIndex[sym->symIndex];
+    return i && globalTable[i - 1].symbol == sym ? i - 1 : -1;
+  }
   long getSymVal2(_cell* sym);          // the symbol's global record, made when absent
   _symval* getFuncval2(_cell* sym) {    // the symbol's function record, or null (finds only)
     int32_t i = funcIndex[sym->symIndex];

@@ -4,12 +4,6 @@
 
 // Both tables are indexed by the symbol's creation number, so a lookup never scans; the
 // records themselves stay in order of first assignment, as the tables define.
-long cmemory::getSymVal(_cell* sym) {
-  int32_t i = globalIndex[sym->symIndex];
-  if (i && globalTable[i - 1].symbol == sym) return i - 1;
-  return -1;
-}
-
 long cmemory::getSymVal2(_cell* sym) {
   long i = getSymVal(sym);
   if (i >= 0) return i;
