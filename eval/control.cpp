@@ -103,27 +103,28 @@ _cell* bindAndRun(cfunction& m, _cell* args, Frame f, long n, bool sequential) {
     for (long i = 0; i < n; i++) nf[nb + i] = f[i];
   };
   if (sequential) copyEnclosing();
-  {
-    LocFrame reg(m, nf, count);
-    CellFrame g(m, args);
-    _cell* b = bindings;
-    for (long j = 0; j < nb; j++, b = b->cdr) {
-      _cell* binding = b->car;
-      if (binding->type != Type::Cons || binding->car->type != Type::Symbol)
-        return m.fail(msg::BadForm, f, n);
-      _cell* v = NILCell;
-      if (binding->cdr->type == Type::Cons) {
-        v = sequential ? m.eval(binding->cdr->car, nf, count) : m.eval(binding->cdr->car, f, n);
-        if (!v) return nullptr;
-      }
-      nf[j].symbol = binding->car;
-      nf[j].value = v;
-    }
-  }
-  if (!sequential) copyEnclosing();
   _cell* r;
   {
+    // Registered once: the values bound so far while the init forms run, then the body's.
+    // Before LET's copies are made their records are empty, which the collector passes over.
     LocFrame reg(m, nf, count);
+    {
+      CellFrame g(m, args);
+      _cell* b = bindings;
+      for (long j = 0; j < nb; j++, b = b->cdr) {
+        _cell* binding = b->car;
+        if (binding->type != Type::Cons || binding->car->type != Type::Symbol)
+          return m.fail(msg::BadForm, f, n);
+        _cell* v = NILCell;
+        if (binding->cdr->type == Type::Cons) {
+          v = sequential ? m.eval(binding->cdr->car, nf, count) : m.eval(binding->cdr->car, f, n);
+          if (!v) return nullptr;
+        }
+        nf[j].symbol = binding->car;
+        nf[j].value = v;
+      }
+    }
+    if (!sequential) copyEnclosing();
     r = m.tprogn(body, nf, count);
   }
   m.SetOrgLoc(f, n, nf, nb, count);
