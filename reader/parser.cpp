@@ -1,11 +1,13 @@
 // parser: rewritten text to cells
 //
 // Walks the text in place. A list's rest is read as a list again in a loop, and a list
-// element that is itself a list ends at its matching parenthesis, found before it is read.
+// element that is itself a list ends at its matching parenthesis, found before it is read:
+// one pass over the text first pairs every parenthesis, so that finding one is a lookup.
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "heap/heap.h"
 #include "numbers/numbers.h"
@@ -34,14 +36,45 @@ class Parser {
  public:
   explicit Parser(cmemory& m) : m_(m) {}
 
+  _cell* read(const char* text) {
+    pairParentheses(text);
+    return datum(text);
+  }
+
+ private:
+  cmemory& m_;
+  const char* text_ = nullptr;
+  std::vector<int32_t> close_;  // by offset of an opening parenthesis: its closing one, or -1
+
   _cell* datum(const char* p) {
     p = skipBlanks(p);
     if (*p == '(') return list(p);
     return atom(p, tokenEnd(p));
   }
 
- private:
-  cmemory& m_;
+  // As matchingClose finds them, for every opening parenthesis outside a literal: none for one
+  // left open, or open when a literal runs unterminated to the end.
+  void pairParentheses(const char* text) {
+    text_ = text;
+    close_.assign(std::strlen(text), -1);
+    std::vector<int32_t> open;
+    for (const char* p = text; *p;) {
+      if (*p == '(') {
+        open.push_back(static_cast<int32_t>(p - text));
+      } else if (*p == ')' && !open.empty()) {
+        close_[static_cast<size_t>(open.back())] = static_cast<int32_t>(p - text);
+        open.pop_back();
+      }
+      bool unclosed;
+      p = skipLiteral(p, &unclosed);
+      if (unclosed) break;
+    }
+  }
+
+  const char* matchingCloseOf(const char* q) const {
+    int32_t at = close_[static_cast<size_t>(q - text_)];
+    return at < 0 ? nullptr : text_ + at;
+  }
 
   _cell* list(const char* p) {
     const char* q = skipBlanks(p + 1);
@@ -64,7 +97,7 @@ class Parser {
       _cell* element;
       const char* next;
       if (*q == '(') {
-        const char* close = matchingClose(q);
+        const char* close = matchingCloseOf(q);
         if (!close) {
           say(msg::MissingClose);
           return nullptr;
@@ -162,7 +195,7 @@ void ctextproc::myftoa(char* buf, long double v) {
 
 _cell* cmemory::readFromString(const char* text) {
   Parser p(*this);
-  return p.datum(text);
+  return p.read(text);
 }
 
 _cell* cmemory::getMojiretsuCell(const char* text) {

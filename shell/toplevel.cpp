@@ -1,4 +1,5 @@
 // start-up and the top-level loop
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -35,8 +36,9 @@ int clisp::ReadEvalLoop() {
 
 int clisp::LoadTexts(const char* const* texts, int count) {
   for (int i = 0; i < count; i++) {
-    std::strncpy(lineStr, texts[i], kFormLimit);
-    lineStr[kFormLimit] = 0;
+    size_t length = std::min(std::strlen(texts[i]), static_cast<size_t>(kFormLimit));
+    std::memcpy(lineStr, texts[i], length);
+    lineStr[length] = 0;
     if (!Rewrite(lineStr)) return 0;
     _cell* form = readFromString(lineStr);
     if (!form) return 0;
