@@ -50,6 +50,7 @@ constexpr int Ints = 4;
 
 // ---- sizes ------------------------------------------------------------------------------
 constexpr long kCells = 3200000;
+constexpr long kStartupCells = 8192;  // about what the library's definitions take
 constexpr long kFloats = 1600000;
 constexpr long kInts = 1600000;
 constexpr long kStringArea = 320000;
