@@ -146,7 +146,9 @@ _cell* cfunction::apply(_cell* args, _cell* rest, Frame f, long n) {
 _cell* cfunction::MacroExec2(_cell* args, _symval* rec, Frame f, long n) {
   if (MacroTwin twin = macroTwin(rec->symbol)) {
     _cell* expansion = twin(*this, args);
-    if (expansion != kRunText) return expansion ? Copy(expansion) : nullptr;
+    // The twin checked its forms are a finite tree of bounded size (and made the rest itself),
+    // so the copy needs no cycle check.
+    if (expansion != kRunText) return expansion ? CopyTree(expansion) : nullptr;
   }
   _cell* def = rec->value;
   CellFrame g(*this, def, args);

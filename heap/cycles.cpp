@@ -127,6 +127,8 @@ _cell* copyTree(cmemory& m, _cell* v) {
 // Duplicates every cons reachable through car and cdr; atoms are shared. Only after an
 // in-place change can a value hold a cycle; a copy that grows large is then redone keeping
 // its cycles, instead of running for ever.
+_cell* cmemory::CopyTree(_cell* v) { return v->type == Type::Cons ? copyTree(*this, v) : v; }
+
 _cell* cmemory::Copy(_cell* v) {
   if (v->type != Type::Cons) return v;
   if (!structureMutated) return copyTree(*this, v);

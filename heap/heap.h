@@ -266,6 +266,7 @@ class cmemory {
   }
   _cell* stringFromBytes(const char* bytes, size_t n);  // a fresh string of exactly these bytes
   _cell* Copy(_cell* v);  // fresh conses for all reachable through car and cdr; atoms shared
+  _cell* CopyTree(_cell* v);  // the same for a value known to be a finite tree
   long symbolCount() const { return static_cast<long>(symbolTop - symbolTable); }
 
   // parser (reader/parser.cpp)
