@@ -224,7 +224,6 @@ void cmemory::gc(bool report) {
   restartRovers();
   long cellBudget = std::max(kCellBudgetFloor, markedCells * kBudgetFactor);
   long floatBudget = std::max(kFloatBudgetFloor, markedFloats * kBudgetFactor);
-  long intBudget = std::max(kIntBudgetFloor, markedInts * kBudgetFactor);
   if (report) {
     freeCells = kCells - markedCells;
     freeFloats = kFloats - markedFloats;
@@ -232,7 +231,7 @@ void cmemory::gc(bool report) {
   }
   cellFloor = freeCells - std::min(cellBudget, freeCells - kGcThreshold - 1);
   floatFloor = freeFloats - std::min(floatBudget, freeFloats - kGcThreshold - 1);
-  intFloor = freeInts - std::min(intBudget, freeInts - kGcThreshold - 1);
+  intFloor = kGcThreshold + 1;  // integers are cells: the cells' budget paces them
   if (report) {
     // Until its first wrap the logical rover hands out the slots in order (nothing ahead of
     // it was ever used), so it has gone round once the pool's usable slots have all been

@@ -25,10 +25,10 @@
 //   and the moment of every reported collection do not depend on it.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
-#include <algorithm>
 #include <cstdlib>
 #include <string>
 #include <string_view>
@@ -71,12 +71,12 @@ constexpr long kStepEndThreshold = 100;
 constexpr long kReserveDivisor = 64;
 constexpr int kReserveLevels = 4;
 constexpr int kFileSlots = 10;
-// Silent collections: a pool may hand out its live count times kBudgetFactor, and at least
-// its floor, between two collections.
+// Silent collections: the cells and the floats may each hand out their live count times
+// kBudgetFactor, and at least their floor, between two collections. Integers live in cells, so
+// the cells' budget paces them too.
 constexpr long kBudgetFactor = 4;
 constexpr long kCellBudgetFloor = 65536;   // 2 MB of cells
 constexpr long kFloatBudgetFloor = 16384;  // 512 kB of floats
-constexpr long kIntBudgetFloor = 65536;    // 768 kB of integers
 // The rovers hand out runs of free slots from blocks of kBlock slots at least half free at the
 // last collection, in address order, passing over fuller blocks: what is allocated together
 // lies together (list walks stay friendly to the processor's prefetching), and the memory
@@ -162,7 +162,7 @@ class cmemory {
   // again. A reserve reached sets it below zero, so that the next step's start reports it.
   long cellFloor = kCells - kCellBudgetFloor;
   long floatFloor = kFloats - kFloatBudgetFloor;
-  long intFloor = kInts - kIntBudgetFloor;
+  long intFloor = kGcThreshold + 1;
   long room = kFloatBudgetFloor;
   bool collectionDue() const {
     return freeCells < cellFloor || freeFloats < floatFloor || freeInts < intFloor;
