@@ -61,41 +61,47 @@ _cell* cfunction::macroexpand(_cell* args, Frame f, long n) {
 }
 
 namespace {
+// A plain function for each handler, so that a call through the table is one indirect call.
+template <_cell* (cfunction::*handler)(_cell*, Frame, long)>
+_cell* direct(cfunction& m, _cell* args, Frame f, long n) {
+  return (m.*handler)(args, f, n);
+}
+
 std::array<cfunction::DirectOp, kOpCount> makeDirectOps() {
   std::array<cfunction::DirectOp, kOpCount> t{};
-  t[static_cast<int>(Op::Backquote)] = &cfunction::backquote;
-  t[static_cast<int>(Op::Setq)] = &cfunction::tsetq;
-  t[static_cast<int>(Op::OnePlus)] = &cfunction::OnePlus;
-  t[static_cast<int>(Op::OneMinus)] = &cfunction::OneMinus;
-  t[static_cast<int>(Op::And)] = &cfunction::tand;
-  t[static_cast<int>(Op::Or)] = &cfunction::tor;
-  t[static_cast<int>(Op::Times)] = &cfunction::times;
-  t[static_cast<int>(Op::Plus)] = &cfunction::plus;
-  t[static_cast<int>(Op::Minus)] = &cfunction::minus;
-  t[static_cast<int>(Op::Divide)] = &cfunction::divide;
-  t[static_cast<int>(Op::Progn)] = &cfunction::tprogn;
-  t[static_cast<int>(Op::Prog1)] = &cfunction::tprog1;
-  t[static_cast<int>(Op::Cond)] = &cfunction::condition;
-  t[static_cast<int>(Op::If)] = &cfunction::IfClause;
-  t[static_cast<int>(Op::Let)] = &cfunction::Let;
-  t[static_cast<int>(Op::LetAst)] = &cfunction::LetAst;
-  t[static_cast<int>(Op::Prog)] = &cfunction::prog;
-  t[static_cast<int>(Op::Go)] = &cfunction::tgo;
-  t[static_cast<int>(Op::List)] = &cfunction::tlist;
-  t[static_cast<int>(Op::Open)] = &cfunction::topen;
-  t[static_cast<int>(Op::Read)] = &cfunction::tread;
-  t[static_cast<int>(Op::Char)] = &cfunction::tchar;
-  t[static_cast<int>(Op::Coerce)] = &cfunction::coerce;
-  t[static_cast<int>(Op::Macroexpand)] = &cfunction::macroexpand;
-  t[static_cast<int>(Op::CharCode)] = &cfunction::char_to_code;
-  t[static_cast<int>(Op::CodeChar)] = &cfunction::code_to_char;
-  t[static_cast<int>(Op::Catch)] = &cfunction::catch_lisp;
-  t[static_cast<int>(Op::Throw)] = &cfunction::throw_lisp;
-  t[static_cast<int>(Op::Block)] = &cfunction::block_lisp;
-  t[static_cast<int>(Op::ReturnFrom)] = &cfunction::return_from_lisp;
-  t[static_cast<int>(Op::UnwindProtect)] = &cfunction::unwind_protect;
-  t[static_cast<int>(Op::SymbolName)] = &cfunction::symbolname;
-  t[static_cast<int>(Op::SymbolFunction)] = &cfunction::symbolFunction;
+  t[static_cast<int>(Op::Backquote)] = &direct<&cfunction::backquote>;
+  t[static_cast<int>(Op::Setq)] = &direct<&cfunction::tsetq>;
+  t[static_cast<int>(Op::OnePlus)] = &direct<&cfunction::OnePlus>;
+  t[static_cast<int>(Op::OneMinus)] = &direct<&cfunction::OneMinus>;
+  t[static_cast<int>(Op::And)] = &direct<&cfunction::tand>;
+  t[static_cast<int>(Op::Or)] = &direct<&cfunction::tor>;
+  t[static_cast<int>(Op::Times)] = &direct<&cfunction::times>;
+  t[static_cast<int>(Op::Plus)] = &direct<&cfunction::plus>;
+  t[static_cast<int>(Op::Minus)] = &direct<&cfunction::minus>;
+  t[static_cast<int>(Op::Divide)] = &direct<&cfunction::divide>;
+  t[static_cast<int>(Op::Progn)] = &direct<&cfunction::tprogn>;
+  t[static_cast<int>(Op::Prog1)] = &direct<&cfunction::tprog1>;
+  t[static_cast<int>(Op::Cond)] = &direct<&cfunction::condition>;
+  t[static_cast<int>(Op::If)] = &direct<&cfunction::IfClause>;
+  t[static_cast<int>(Op::Let)] = &direct<&cfunction::Let>;
+  t[static_cast<int>(Op::LetAst)] = &direct<&cfunction::LetAst>;
+  t[static_cast<int>(Op::Prog)] = &direct<&cfunction::prog>;
+  t[static_cast<int>(Op::Go)] = &direct<&cfunction::tgo>;
+  t[static_cast<int>(Op::List)] = &direct<&cfunction::tlist>;
+  t[static_cast<int>(Op::Open)] = &direct<&cfunction::topen>;
+  t[static_cast<int>(Op::Read)] = &direct<&cfunction::tread>;
+  t[static_cast<int>(Op::Char)] = &direct<&cfunction::tchar>;
+  t[static_cast<int>(Op::Coerce)] = &direct<&cfunction::coerce>;
+  t[static_cast<int>(Op::Macroexpand)] = &direct<&cfunction::macroexpand>;
+  t[static_cast<int>(Op::CharCode)] = &direct<&cfunction::char_to_code>;
+  t[static_cast<int>(Op::CodeChar)] = &direct<&cfunction::code_to_char>;
+  t[static_cast<int>(Op::Catch)] = &direct<&cfunction::catch_lisp>;
+  t[static_cast<int>(Op::Throw)] = &direct<&cfunction::throw_lisp>;
+  t[static_cast<int>(Op::Block)] = &direct<&cfunction::block_lisp>;
+  t[static_cast<int>(Op::ReturnFrom)] = &direct<&cfunction::return_from_lisp>;
+  t[static_cast<int>(Op::UnwindProtect)] = &direct<&cfunction::unwind_protect>;
+  t[static_cast<int>(Op::SymbolName)] = &direct<&cfunction::symbolname>;
+  t[static_cast<int>(Op::SymbolFunction)] = &direct<&cfunction::symbolFunction>;
   return t;
 }
 }  // namespace
@@ -106,7 +112,7 @@ _cell* cfunction::builtin(Op op, _cell* form, Frame f, long n, int& keep) {
   _cell* args = form->cdr;
   if (!enoughArgs(op, args)) return syntaxError(f, n);
   keep = kOpInfo[static_cast<int>(op)].keeps;
-  if (DirectOp d = directOps[static_cast<int>(op)]) return (this->*d)(args, f, n);
+  if (DirectOp d = directOps[static_cast<int>(op)]) return d(*this, args, f, n);
   const bool one = isCons(args);
   const bool two = one && isCons(args->cdr);
   // Evaluates the first argument with the whole form protected.

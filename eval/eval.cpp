@@ -123,7 +123,7 @@ _cell* cfunction::evalStep(_cell* form, Frame f, long n) {
       DirectOp d = directOps[static_cast<int>(op)];
       if (d && enoughArgs(op, form->cdr)) {
         keep = kOpInfo[static_cast<int>(op)].keeps;
-        r = (this->*d)(form->cdr, f, n);
+        r = d(*this, form->cdr, f, n);
       } else {
         keep = 0;
         r = builtin(op, form, f, n, keep);

@@ -182,7 +182,7 @@ class cfunction : public cmemory {
   [[gnu::noinline]] _cell* builtin(Op op, _cell* form, Frame f, long n, int& keepValues);
   // The operators whose whole work is their handler on the argument list (null for the
   // others): the common step calls them without the dispatcher.
-  using DirectOp = _cell* (cfunction::*)(_cell*, Frame, long);
+  using DirectOp = _cell* (*)(cfunction&, _cell*, Frame, long);
   static const std::array<DirectOp, kOpCount> directOps;
   // Whether the argument list has the operator's fewest arguments.
   static bool enoughArgs(Op op, const _cell* args) {
