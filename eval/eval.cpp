@@ -118,21 +118,20 @@ _cell* cfunction::evalStep(_cell* form, Frame f, long n) {
     _cell* head = form->car;
     Op op = static_cast<Op>(head->flags);
     _cell* r;
-    int keep = 1;
     if (op != Op::None) {
       DirectOp d = directOps[static_cast<int>(op)];
       if (d && enoughArgs(op, form->cdr)) {
-        keep = kOpInfo[static_cast<int>(op)].keeps;
         r = d(*this, form->cdr, f, n);
+        if (r && !kOpInfo[static_cast<int>(op)].keeps) valuesList = nullptr;
       } else {
-        keep = 0;
+        int keep = 0;
         r = builtin(op, form, f, n, keep);
+        if (r && !keep) valuesList = nullptr;
       }
     } else {
       if (head == VALUES || head == READLINE || head == EVAL1) return fullStep(form, f, n);
-      r = callUser(form, f, n);
+      r = callUser(form, f, n);  // a user function's values are its last form's
     }
-    if (r && !keep) valuesList = nullptr;
     return room < 0 ? stepEnd(r) : r;
   }
   return fullStep(form, f, n);
