@@ -5,12 +5,15 @@
 
 Start-up feeds `(bye)` on standard input; the others feed a bench/*.lisp program. The runs are
 made by bench/measure (built beside the interpreter), so the figures are the interpreter's own.
+Against each peer a program runs again, at least 11 times, alternating with the peer's runs,
+so that the ratio compares runs made at the same moments.
 """
 import os
 import re
 import subprocess
 import sys
 import shutil
+import statistics
 import tempfile
 
 HERE = os.path.dirname(os.path.abspath(__file__))
@@ -26,6 +29,19 @@ def measure(tool, binary, data, runs):
     finally:
         os.unlink(path)
     return float(out[0]), int(out[1])
+
+
+def interleaved(tool, contenders, runs):
+    """Median time and peak memory of each (binary, program) pair, their runs taken in turn, so
+    that a machine that slows down for a while slows every contender alike."""
+    times = [[] for _ in contenders]
+    peaks = [0] * len(contenders)
+    for _ in range(runs):
+        for i, (binary, data) in enumerate(contenders):
+            t, p = measure(tool, binary, data, 1)
+            times[i].append(t)
+            peaks[i] = max(peaks[i], p)
+    return [(statistics.median(t), p) for t, p in zip(times, peaks)]
 
 
 # What each program prints when it computed the right answer: a fast wrong answer fails.
@@ -72,8 +88,7 @@ def main():
     print(f"{'benchmark':<14}{'median':>12}{'peak RSS':>12}  runs")
     for name, data, n in cases:
         check(binary, name, data)
-        median, peak = measure(tool, binary, data, n)
-        print(f"{name:<14}{median:>10.2f}ms{peak / 1024:>10.1f}MB  {n}")
+        others = []
         for label, cmd, ext in peers:
             path = os.path.join(HERE, "peers", name + ext)
             if not os.path.exists(path):
@@ -82,10 +97,18 @@ def main():
                 program = fh.read()
             out = subprocess.run([shutil.which(cmd)], input=program, stdout=subprocess.PIPE,
                                  stderr=subprocess.DEVNULL).stdout
-            ok = EXPECT[name] in out
-            pm, pp = measure(tool, shutil.which(cmd), program, n)
-            print(f"  {label:<12}{pm:>10.2f}ms{pp / 1024:>10.1f}MB  {n}  zelkora/{label} "
-                  f"{median / pm:.1f}x{'' if ok else '  WRONG RESULT'}")
+            ok = name not in EXPECT or EXPECT[name] in out
+            others.append((label, shutil.which(cmd), program, ok))
+        median, peak = measure(tool, binary, data, n)
+        print(f"{name:<14}{median:>10.2f}ms{peak / 1024:>10.1f}MB  {n}")
+        for label, cmd, program, ok in others:
+            # Against a peer: runs in turn with it, more of them, and the ratio of those runs'
+            # medians (a peer's own memory use does not spill into another peer's pairing).
+            runs = max(n, 11)
+            (zm, _), (pm, pp) = interleaved(tool, [(binary, data), (cmd, program)], runs)
+            print(f"  {label:<12}{pm:>10.2f}ms{pp / 1024:>10.1f}MB  {runs}  zelkora/{label} "
+                  f"{zm / pm:.1f}x (zelkora {zm:.2f}ms in these runs)"
+                  f"{'' if ok else '  WRONG RESULT'}")
 
 
 if __name__ == "__main__":
