@@ -61,6 +61,23 @@ _cell* cfunction::macroexpand(_cell* args, Frame f, long n) {
 }
 
 namespace {
+// CAR, CDR and MINUSP of their one argument's value.
+_cell* carOf(cfunction& m, _cell* args, Frame f, long n) {
+  _cell* v = m.eval(args->car, f, n);
+  if (!v) return nullptr;
+  return isCons(v) ? v->car : m.syntaxError(f, n);
+}
+
+_cell* cdrOf(cfunction& m, _cell* args, Frame f, long n) {
+  _cell* v = m.eval(args->car, f, n);
+  if (!v) return nullptr;
+  return isCons(v) ? v->cdr : m.syntaxError(f, n);
+}
+
+_cell* minuspOfArgument(cfunction& m, _cell* args, Frame f, long n) {
+  return m.minusp(m.eval(args->car, f, n), f, n);
+}
+
 // A plain function for each handler, so that a call through the table is one indirect call.
 template <_cell* (cfunction::*handler)(_cell*, Frame, long)>
 _cell* direct(cfunction& m, _cell* args, Frame f, long n) {
@@ -72,6 +89,9 @@ std::array<cfunction::DirectOp, kOpCount> makeDirectOps() {
   t[static_cast<int>(Op::Backquote)] = &direct<&cfunction::backquote>;
   t[static_cast<int>(Op::Setq)] = &direct<&cfunction::tsetq>;
   t[static_cast<int>(Op::OnePlus)] = &direct<&cfunction::OnePlus>;
+  t[static_cast<int>(Op::Car)] = &carOf;
+  t[static_cast<int>(Op::Cdr)] = &cdrOf;
+  t[static_cast<int>(Op::Minusp)] = &minuspOfArgument;
   t[static_cast<int>(Op::OneMinus)] = &direct<&cfunction::OneMinus>;
   t[static_cast<int>(Op::And)] = &direct<&cfunction::tand>;
   t[static_cast<int>(Op::Or)] = &direct<&cfunction::tor>;
@@ -141,13 +161,6 @@ _cell* cfunction::builtin(Op op, _cell* form, Frame f, long n, int& keep) {
   switch (op) {
     case Op::Quote:
       return args->car;
-    case Op::Car:
-    case Op::Cdr: {
-      _cell* v = eval(args->car, f, n);
-      if (!v) return nullptr;
-      if (!isCons(v)) return syntaxError(f, n);
-      return op == Op::Car ? v->car : v->cdr;
-    }
     case Op::Cons: {
       _cell* c = getCell();
       CellFrame g(*this, c, form);
@@ -249,8 +262,6 @@ _cell* cfunction::builtin(Op op, _cell* form, Frame f, long n, int& keep) {
           return rplacd(a, b, f, n);
       }
     }
-    case Op::Minusp:
-      return minusp(eval(args->car, f, n), f, n);
     case Op::Defun:
       return tdefun(args, f, n, 'f');
     case Op::Defmacro:
