@@ -61,17 +61,13 @@ _cell* cfunction::macroexpand(_cell* args, Frame f, long n) {
 }
 
 namespace {
-// CAR, CDR and MINUSP of their one argument's value.
-_cell* carOf(cfunction& m, _cell* args, Frame f, long n) {
+// CAR or CDR, and MINUSP, of their one argument's value.
+template <bool car>
+_cell* carOrCdr(cfunction& m, _cell* args, Frame f, long n) {
   _cell* v = m.eval(args->car, f, n);
   if (!v) return nullptr;
-  return isCons(v) ? v->car : m.syntaxError(f, n);
-}
-
-_cell* cdrOf(cfunction& m, _cell* args, Frame f, long n) {
-  _cell* v = m.eval(args->car, f, n);
-  if (!v) return nullptr;
-  return isCons(v) ? v->cdr : m.syntaxError(f, n);
+  if (!isCons(v)) return m.syntaxError(f, n);
+  return car ? v->car : v->cdr;
 }
 
 _cell* minuspOfArgument(cfunction& m, _cell* args, Frame f, long n) {
@@ -89,8 +85,8 @@ std::array<cfunction::DirectOp, kOpCount> makeDirectOps() {
   t[static_cast<int>(Op::Backquote)] = &direct<&cfunction::backquote>;
   t[static_cast<int>(Op::Setq)] = &direct<&cfunction::tsetq>;
   t[static_cast<int>(Op::OnePlus)] = &direct<&cfunction::OnePlus>;
-  t[static_cast<int>(Op::Car)] = &carOf;
-  t[static_cast<int>(Op::Cdr)] = &cdrOf;
+  t[static_cast<int>(Op::Car)] = &carOrCdr<true>;
+  t[static_cast<int>(Op::Cdr)] = &carOrCdr<false>;
   t[static_cast<int>(Op::Minusp)] = &minuspOfArgument;
   t[static_cast<int>(Op::OneMinus)] = &direct<&cfunction::OneMinus>;
   t[static_cast<int>(Op::And)] = &direct<&cfunction::tand>;

@@ -79,14 +79,9 @@ inline _cell* cfunction::evalu(_cell* form, Frame f, long n, int& keepValues) {
   switch (form->type) {
     case Type::Cons:
       break;
-    case Type::Symbol: {
-      if (form->attr == Attr::Keyword) return form;
-      long i = getLocal(f, n, form);
-      if (i >= 0 && f[i].value) return f[i].value;
-      i = getSymVal(form);
-      if (i >= 0 && globalTable[i].value) return globalTable[i].value;
+    case Type::Symbol:
+      if (_cell* v = variableValue(form, f, n)) return v;
       return fail(msg::Unbound, f, n);
-    }
     default:
       // Self-evaluating, and never carrying values: a value read back later is just itself.
       return form;
@@ -116,7 +111,7 @@ _cell* cfunction::evalStep(_cell* form, Frame f, long n) {
   if (form->type == Type::Cons && form->car->type == Type::Symbol && !needsAttention() &&
       !stackLow()) {
     _cell* head = form->car;
-    Op op = static_cast<Op>(head->flags);
+    Op op = opOf(head);
     _cell* r;
     if (op != Op::None) {
       DirectOp d = directOps[static_cast<int>(op)];
@@ -137,7 +132,7 @@ _cell* cfunction::evalStep(_cell* form, Frame f, long n) {
   return fullStep(form, f, n);
 }
 
-_cell* cfunction::stepEnd(_cell* r) {
+[[gnu::noinline]] _cell* cfunction::stepEnd(_cell* r) {
   if (collectionDue() && (freeCells < kStepEndThreshold || freeFloats < kStepEndThreshold ||
                           freeInts < kStepEndThreshold)) {
     // Callers hold only protected cells across an evaluation, so collecting here is as safe

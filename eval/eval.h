@@ -58,17 +58,18 @@ class cfunction : public cmemory {
   _cell* quickAtom(_cell* form, Frame f, long n) {
     if (form->type == Type::Cons || needsAttention() || stackLow()) return nullptr;
     _cell* r = form;
-    if (form->type == Type::Symbol && form->attr != Attr::Keyword) {
-      long i = getLocal(f, n, form);
-      if (i >= 0 && f[i].value)
-        r = f[i].value;
-      else if ((i = getSymVal(form)) >= 0 && globalTable[i].value)
-        r = globalTable[i].value;
-      else
-        return nullptr;
-    }
+    if (form->type == Type::Symbol && !(r = variableValue(form, f, n))) return nullptr;
     valuesList = nullptr;  // an atom's value never carries others
     return r;
+  }
+  // A symbol's value: itself for a keyword, else its innermost binding in the frame, else its
+  // global value; null when unbound.
+  [[gnu::always_inline]] _cell* variableValue(_cell* sym, Frame f, long n) {
+    if (sym->attr == Attr::Keyword) return sym;
+    long i = getLocal(f, n, sym);
+    if (i >= 0 && f[i].value) return f[i].value;
+    i = getSymVal(sym);
+    return i >= 0 ? globalTable[i].value : nullptr;
   }
   [[gnu::always_inline]] _cell* evalu(_cell* form, Frame f, long n, int& keepValues);
   _cell* syntaxError(Frame f, long n);            // "エラー: 文法エラー", debug loop, null

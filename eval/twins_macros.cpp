@@ -392,10 +392,6 @@ bool fits(_cell* forms, long repeats = 6) {
   return M->freeCells > 2 * own + size * std::max(repeats, 6L) + kGcThreshold;
 }
 
-// NIL and T are variables that may be assigned; a text that evaluates them (a COND clause
-// (t ...), a result nil) reads whatever they hold. Its twin runs only while both are themselves.
-bool selfValued(cfunction&) { return twinConstantsIntact(); }
-
 // The macro lambda list (a b) takes two forms and a tail that is any symbol.
 bool twoForms(_cell* forms) {
   return isCons(forms) && isCons(forms->cdr) && isSymbol(forms->cdr->cdr);
@@ -416,7 +412,7 @@ _cell* returnTwin(cfunction&, _cell* forms) {
 
 // (prog nil label body... (go label)), whatever shape the body has.
 _cell* loopWith(_cell* label, _cell* forms) {
-  if (!selfValued(*M) || !fits(forms)) return kRunText;
+  if (!twinConstantsIntact() || !fits(forms)) return kRunText;
   return list({S.prog, NILCell, label}, elements(forms, list({list({S.go, label})})));
 }
 _cell* loopTwin(cfunction&, _cell* forms) { return loopWith(gLoopLabel, forms); }
@@ -437,7 +433,7 @@ bool iterationHead(_cell* forms, IterationHead& s) {
   _cell* more = head->cdr->cdr;
   if (more != NILCell && !isCons(more)) return false;
   s = {head->car, head->cdr->car, more == NILCell ? NILCell : more->car, forms->cdr};
-  return selfValued(*M) && fits(forms);
+  return twinConstantsIntact() && fits(forms);
 }
 
 _cell* dolistTwin(cfunction&, _cell* forms) {
@@ -497,8 +493,8 @@ _cell* mvSetqTwin(cfunction&, _cell* forms) {
 }
 
 // (prog1 (setq var 'value)...) by MULTIPLE-VALUE-BORN$: NIL for each variable past the values.
-_cell* mvSetq2Twin(cfunction& m, _cell* forms) {
-  if (!twoForms(forms) || !selfValued(m) || !fits(forms)) return kRunText;
+_cell* mvSetq2Twin(cfunction&, _cell* forms) {
+  if (!twoForms(forms) || !twinConstantsIntact() || !fits(forms)) return kRunText;
   _cell* vars = forms->car;
   _cell* values = forms->cdr->car;
   _cell* head = cons(S.prog1, NILCell);
@@ -516,8 +512,8 @@ _cell* mvSetq2Twin(cfunction& m, _cell* forms) {
   return head;
 }
 
-_cell* mvBindTwin(cfunction& m, _cell* forms) {
-  if (!isCons(forms) || !isCons(forms->cdr) || !selfValued(m)) return kRunText;
+_cell* mvBindTwin(cfunction&, _cell* forms) {
+  if (!isCons(forms) || !isCons(forms->cdr) || !twinConstantsIntact()) return kRunText;
   _cell* vars = forms->car;
   _cell* form = forms->cdr->car;
   _cell* body = forms->cdr->cdr;
@@ -539,8 +535,9 @@ _cell* mvBindTwin(cfunction& m, _cell* forms) {
 }
 
 // ---- CASE -----------------------------------------------------------------------------------
-_cell* caseTwin(cfunction& m, _cell* forms) {
-  if (!isCons(forms) || !selfValued(m) || !fits(forms, listLength(forms->cdr))) return kRunText;
+_cell* caseTwin(cfunction&, _cell* forms) {
+  if (!isCons(forms) || !twinConstantsIntact() || !fits(forms, listLength(forms->cdr)))
+    return kRunText;
   _cell* key = forms->car;
   _cell* head = cons(S.cond, NILCell);
   _cell* last = head;
@@ -577,8 +574,8 @@ int lookUp(_cell* name, _cell* table, _cell*& entry) {
   return 0;
 }
 
-_cell* setfTwin(cfunction& m, _cell* forms) {
-  if (!twoForms(forms) || !selfValued(m) || !fits(forms)) return kRunText;
+_cell* setfTwin(cfunction&, _cell* forms) {
+  if (!twoForms(forms) || !twinConstantsIntact() || !fits(forms)) return kRunText;
   _cell* place = forms->car;
   _cell* v = forms->cdr->car;
   if (isSymbol(place)) return list({S.setq, place, v});

@@ -46,6 +46,11 @@ constexpr uint8_t SharedSlot = 2;  // an integer counted with `slotOwner`'s (FLO
 constexpr uint8_t Forwarded = 4;   // during a collection: a dead owner, `slotOwner` its heir
 }  // namespace Flag
 
+// A value as a 32-bit integer holds it: wrapped modulo 2^32.
+inline int32_t wrap32(long v) {
+  return static_cast<int32_t>(static_cast<uint32_t>(static_cast<unsigned long>(v)));
+}
+
 // A fraction's two terms.
 struct Terms {
   int32_t num;

@@ -106,9 +106,10 @@ void cmemory::InitCellAndNumber() {
 
 namespace {
 // Moves the rover to the next run of free slots in a block at least half free (a wholly free
-// block is one run); when none is left, to the next free slot, wrapping at the end. The pool's last slot is never handed out. A slot is free unless it
-// carries the current epoch. The logical count decides exhaustion, as if no silent collection
-// had run: one slot logically free means every usable slot of the pool is taken.
+// block is one run); when none is left, to the next free slot, wrapping at the end. The pool's
+// last slot is never handed out. A slot is free unless it carries the current epoch. The logical
+// count decides exhaustion, as if no silent collection had run: one slot logically free means
+// every usable slot of the pool is taken.
 template <class Slot>
 void nextBlock(Slot* pool, Slot*& rover, Block<Slot>& block, long size, long freeCount,
                uint32_t epoch, const char* full) {
@@ -181,8 +182,8 @@ _cell* cmemory::NumberToCell(long double v) {
 _cell* cmemory::BunsuToCell(long n, long d) {
   _cell* c = atomCell(Type::Ratio);
   takeInts(2);
-  c->q.num = static_cast<int32_t>(static_cast<uint32_t>(static_cast<unsigned long>(n)));
-  c->q.den = static_cast<int32_t>(static_cast<uint32_t>(static_cast<unsigned long>(d)));
+  c->q.num = wrap32(n);
+  c->q.den = wrap32(d);
   c->cdr = nullptr;
   return c;
 }

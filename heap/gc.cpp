@@ -231,7 +231,6 @@ void cmemory::gc(bool report) {
   }
   cellFloor = freeCells - std::min(cellBudget, freeCells - kGcThreshold - 1);
   floatFloor = freeFloats - std::min(floatBudget, freeFloats - kGcThreshold - 1);
-  intFloor = kGcThreshold + 1;  // integers are cells: the cells' budget paces them
   if (report) {
     // Until its first wrap the logical rover hands out the slots in order (nothing ahead of
     // it was ever used), so it has gone round once the pool's usable slots have all been

@@ -156,19 +156,18 @@ class cmemory {
 
   // A pool has a collection due once its free count falls below its floor: it has handed out
   // the lesser of its silent budget and what was left above the reported collection's
-  // threshold. `room` is what all pools together may hand out before a step's start looks:
+  // threshold. Integers, being cells, have no budget of their own: only the threshold. `room` is what all pools together may hand out before a step's start looks:
   // every slot of any pool counts against it, so it is never more than any pool's own, and
   // when it runs out the step's start finds out which pool, if any, is due, and measures it
   // again. A reserve reached sets it below zero, so that the next step's start reports it.
   long cellFloor = kCells - kCellBudgetFloor;
   long floatFloor = kFloats - kFloatBudgetFloor;
-  long intFloor = kGcThreshold + 1;
   long room = kFloatBudgetFloor;
   bool collectionDue() const {
-    return freeCells < cellFloor || freeFloats < floatFloor || freeInts < intFloor;
+    return freeCells < cellFloor || freeFloats < floatFloor || freeInts <= kGcThreshold;
   }
   void measureRoom() {
-    room = std::min({freeCells - cellFloor, freeFloats - floatFloor, freeInts - intFloor});
+    room = std::min({freeCells - cellFloor, freeFloats - floatFloor, freeInts - kGcThreshold - 1});
     if (poolAlarm) room = -1;
   }
 
@@ -250,7 +249,7 @@ class cmemory {
   _cell* IntToCell(long v) {
     _cell* c = atomCell(Type::Int);
     takeInts(1);
-    c->ival = static_cast<int32_t>(static_cast<uint32_t>(static_cast<unsigned long>(v)));
+    c->ival = wrap32(v);
     c->cdr = nullptr;
     c->slotEpoch = 0;
     return c;
