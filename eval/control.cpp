@@ -1,5 +1,6 @@
 // sequencing, conditionals and local binding
 #include "eval/eval.h"
+#include "eval/twins.h"
 #include "heap/keywords.h"
 #include "heap/messages.h"
 
@@ -132,6 +133,12 @@ _cell* bindAndRun(cfunction& m, _cell* args, Frame f, long n, bool sequential) {
 }
 }  // namespace
 
-_cell* cfunction::Let(_cell* args, Frame f, long n) { return bindAndRun(*this, args, f, n, false); }
+_cell* cfunction::Let(_cell* args, Frame f, long n) {
+  if (mayBeDotimesEnd(args)) {
+    _cell* r = dotimesEndTest(*this, args, f, n);
+    if (r != kRunText) return r;
+  }
+  return bindAndRun(*this, args, f, n, false);
+}
 
 _cell* cfunction::LetAst(_cell* args, Frame f, long n) { return bindAndRun(*this, args, f, n, true); }

@@ -56,6 +56,14 @@ inline FunctionTwin functionTwin(const _cell* sym, int& byValue) {
   return nullptr;
 }
 MacroTwin macroTwin(const _cell* sym);
+// DOTIMES' end test, (let ((#:COUNT count)) ...): its answer where it is a plain comparison of
+// integers, else kRunText. #:COUNT is null while no twin may run.
+extern _cell* gDotimesCount;
+_cell* dotimesEndTest(cfunction& m, _cell* args, Frame f, long n);
+inline bool mayBeDotimesEnd(const _cell* args) {
+  return isCons(args) && isCons(args->car) && isCons(args->car->car) &&
+         args->car->car->car == gDotimesCount;
+}
 // A definition of this symbol was replaced (DEFUN, DEFMACRO).
 void twinsRedefined(const _cell* sym);
 // SYMBOL-FUNCTION handed out this symbol's definition; an in-place change may follow.

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "eval/twins.h"
+#include "numbers/numbers.h"
 
 namespace {
 // ---- matching a definition against its text ----------------------------------------------
@@ -327,7 +328,6 @@ bool findSymbols(cfunction& m) {
 _cell* gLoopLabel = nullptr;   // LOOP's #:LABEL
 _cell* gLoop1Label = nullptr;  // LOOP1's own #:LABEL
 _cell* gDolistCursor = nullptr;
-_cell* gDotimesCount = nullptr;
 _cell* gDotimesZero = nullptr;
 _cell* gBindValues = nullptr;
 _cell* gNoPlace = nullptr;       // SETF's error form for a place that is an atom or too short
@@ -630,7 +630,51 @@ _cell* uninterned(const Captures& caught, const char* name) {
   auto it = caught.find(std::string("#:") + name);
   return it == caught.end() ? nullptr : it->second;
 }
+// The one argument of (fn x), or null.
+_cell* argumentOf(_cell* form, const _cell* fn) {
+  if (!isCons(form) || form->car != fn || !isCons(form->cdr) || form->cdr->cdr != NILCell)
+    return nullptr;
+  return form->cdr->car;
+}
 }  // namespace
+
+// ---- DOTIMES' end test ----------------------------------------------------------------------
+_cell* gDotimesCount = nullptr;
+
+// Each round of a DOTIMES evaluates (let ((#:COUNT count)) (or (minusp #:COUNT) (not (minusp
+// (- var #:COUNT))))). With the count a constant or a variable, and its value and the
+// variable's both integers, that is a comparison: nothing can fail, nothing is observable but
+// the answer, so the frame and the difference's cell are not made. Anything else runs as
+// written. Only NOT is the library's (LET, OR, MINUSP and - cannot be redefined).
+_cell* dotimesEndTest(cfunction& m, _cell* args, Frame f, long n) {
+  _cell* const c = gDotimesCount;
+  _cell* bindings = args->car;  // ((#:COUNT count)), its first cons checked by the caller
+  _cell* binding = bindings->car;
+  _cell* body = args->cdr;
+  if (bindings->cdr != NILCell || !isCons(binding->cdr) || binding->cdr->cdr != NILCell ||
+      !isCons(body) || body->cdr != NILCell)
+    return kRunText;
+  _cell* either = body->car;  // (or (minusp c) (not (minusp (- var c))))
+  if (!isCons(either) || either->car != S.or_ || !isCons(either->cdr) ||
+      argumentOf(either->cdr->car, S.minusp) != c || !isCons(either->cdr->cdr) ||
+      either->cdr->cdr->cdr != NILCell)
+    return kRunText;
+  _cell* negated = argumentOf(either->cdr->cdr->car, S.not_);
+  _cell* difference = negated ? argumentOf(negated, S.minusp) : nullptr;
+  if (!difference || !isCons(difference) || difference->car != S.minus ||
+      !isCons(difference->cdr) || !isCons(difference->cdr->cdr) ||
+      difference->cdr->cdr->car != c || difference->cdr->cdr->cdr != NILCell)
+    return kRunText;
+  _cell* var = difference->cdr->car;
+  _cell* count = binding->cdr->car;
+  int byValue;
+  if (!isSymbol(var) || var == c || !functionTwin(S.not_, byValue)) return kRunText;
+  if (isSymbol(count) && !(count = m.variableValue(count, f, n))) return kRunText;
+  _cell* i = m.variableValue(var, f, n);
+  if (!isInt(count) || !i || !isInt(i)) return kRunText;
+  int32_t limit = intOf(count);
+  return m.made(limit < 0 || wrapSub(intOf(i), limit) >= 0 ? TCell : NILCell);
+}
 
 void registerMacroTwins(cfunction& m) {
   M = &m;

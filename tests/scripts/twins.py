@@ -30,6 +30,7 @@ PRELUDE = """(setq abort 'abort)
 (setq he (make-hash-table :test #'equal))
 (setq hd (list 'hash-table 'eql (cons 1 'a) (cons 2 'b) (cons 1 'c) (cons 'a 'd) (cons 2 'e)
                (cons 1 'f)))
+(setq n3 3)
 (setq circ (list 1 2 3))
 (rplacd (cddr circ) circ)
 """
@@ -261,7 +262,8 @@ def seq(r):
 
 
 def count_form(r):
-    return r.choice(["0", "3", "-2", "5/2", "1.5", "'a", "(length '(1 2))", "(prin1 2)"])
+    return r.choice(["0", "3", "-2", "5/2", "1.5", "'a", "(length '(1 2))", "(prin1 2)", "n3",
+                     "unbound", "i", "-2147483648"])
 
 
 def loop_body(r, var):
@@ -272,7 +274,9 @@ def loop_body(r, var):
         "(if (equal %s 1) (return 'one 'extra))",
         "(case %s (1 (prin1 'one)) ((2 3) (prin1 'two-three)) (otherwise nil))",
         "(setf acc (cons (list %s) acc))",
-        "(multiple-value-bind (q) (values %s 0) (setq acc (cons q acc)))"]) % var
+        "(multiple-value-bind (q) (values %s 0) (setq acc (cons q acc)))",
+        # the counter moved to the end of the integers, or off them
+        "(if (eql %s 1) (setq %s 2147483645))", "(if (eql %s 2) (setq %s 'z))"]).replace("%s", var)
         for _ in range(r.randint(0, 3))]
     if any("(go skip)" in f for f in forms):
         forms.append("skip")
@@ -287,6 +291,10 @@ def run_macro(r, mutating, path):
         return "(let ((acc nil)) (list (dolist %s %s) acc))" % (head, loop_body(r, "x"))
     if k == 1:
         head = "(i %s%s)" % (count_form(r), r.choice(["", " acc", " i", " (prin1 'done)"]))
+        if r.random() < 0.2:  # counting up to the last integer, from near it
+            head = "(i 2147483647 i)"
+            return "(let ((acc nil)) (list (dotimes %s (if (eql i 0) (setq i 2147483644)) %s) acc))" % (
+                head, loop_body(r, "i"))
         return "(let ((acc nil)) (list (dotimes %s %s) acc))" % (head, loop_body(r, "i"))
     if k == 2:
         return ("(let ((acc nil) (k 0)) (list (loop (setq k (1+ k)) %s (if (> k %d) (return k)))"
