@@ -143,12 +143,15 @@ _cell* cfunction::apply(_cell* args, _cell* rest, Frame f, long n) {
 }
 
 // ---- macros -----------------------------------------------------------------------------
-_cell* cfunction::MacroExec2(_cell* args, _symval* rec, Frame f, long n) {
+_cell* cfunction::MacroExec2(_cell* args, _symval* rec, Frame f, long n, bool evaluated) {
   if (MacroTwin twin = macroTwin(rec->symbol)) {
     _cell* expansion = twin(*this, args);
     // The twin checked its forms are a finite tree of bounded size (and made the rest itself),
     // so the copy needs no cycle check.
-    if (expansion != kRunText) return expansion ? CopyTree(expansion) : nullptr;
+    if (expansion != kRunText) {
+      if (!expansion) return nullptr;
+      return evaluated && evaluatesAlike(expansion) ? expansion : CopyTree(expansion);
+    }
   }
   _cell* def = rec->value;
   CellFrame g(*this, def, args);
@@ -164,7 +167,7 @@ _cell* cfunction::MacroExec2(_cell* args, _symval* rec, Frame f, long n) {
 }
 
 _cell* cfunction::MacroExec(_cell* args, _symval* rec, Frame f, long n) {
-  _cell* expansion = MacroExec2(args, rec, f, n);
+  _cell* expansion = MacroExec2(args, rec, f, n, true);
   if (!expansion) return nullptr;
   CellFrame g(*this, expansion);
   return eval(expansion, f, n);

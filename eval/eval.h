@@ -162,7 +162,9 @@ class cfunction : public cmemory {
   // symbols (the caller checks): bound as their quoted forms would have been.
   _cell* callObjectOn(_cell* fn, _cell* const* values, long count, Frame f, long n);
   _cell* MacroExec(_cell* args, _symval* rec, Frame f, long n);
-  _cell* MacroExec2(_cell* args, _symval* rec, Frame f, long n);
+  // The expansion, fresh as the text's; `evaluated`: the caller evaluates it at once and drops
+  // it, so it may share what its evaluation cannot tell apart.
+  _cell* MacroExec2(_cell* args, _symval* rec, Frame f, long n, bool evaluated = false);
   _cell* backquote(_cell* args, Frame f, long n);
   _cell* backquote2(_cell* t, Frame f, long n);
   _cell* rplaca(_cell* c, _cell* v, Frame f, long n);

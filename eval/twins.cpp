@@ -28,6 +28,7 @@ struct Row {
   bool byValue;
   bool pure;
   IntOrder order;
+  bool changes;
 };
 
 std::vector<Row>& rows() {
@@ -43,6 +44,7 @@ struct Entry {
   int byValue;  // as functionTwin answers it
   bool pure;
   IntOrder order;
+  bool changes;
   bool on;
 };
 
@@ -57,9 +59,10 @@ cfunction* gMachine = nullptr;
 
 // gTwinCalls as the entries' switches say: called whenever one changes.
 void publishCalls() {
-  for (TwinCall& c : gTwinCalls) c = {nullptr, 0};
+  for (TwinCall& c : gTwinCalls) c = {nullptr, 0, false};
   for (const Entry& e : gEntries)
-    if (e.on && e.fn) gTwinCalls[static_cast<size_t>(e.sym->symIndex)] = {e.fn, e.byValue};
+    if (e.on && e.fn)
+      gTwinCalls[static_cast<size_t>(e.sym->symIndex)] = {e.fn, e.byValue, e.changes};
 }
 
 _cell* definitionOf(const _cell* sym) {
@@ -91,19 +94,23 @@ const Entry* entryOf(const _cell* sym) {
 }  // namespace
 
 void registerTwin(const char* name, const char* reach, FunctionTwin fn, MacroTwin macro) {
-  rows().push_back({name, reach, fn, macro, false, false, nullptr});
+  rows().push_back({name, reach, fn, macro, false, false, nullptr, false});
 }
 
 void registerValueTwin(const char* name, const char* reach, FunctionTwin fn) {
-  rows().push_back({name, reach, fn, nullptr, true, false, nullptr});
+  rows().push_back({name, reach, fn, nullptr, true, false, nullptr, false});
+}
+
+void registerChangingTwin(const char* name, const char* reach, FunctionTwin fn) {
+  rows().push_back({name, reach, fn, nullptr, true, false, nullptr, true});
 }
 
 void registerPureTwin(const char* name, const char* reach, FunctionTwin fn) {
-  rows().push_back({name, reach, fn, nullptr, true, true, nullptr});
+  rows().push_back({name, reach, fn, nullptr, true, true, nullptr, false});
 }
 
 void registerComparisonTwin(const char* name, const char* reach, FunctionTwin fn, IntOrder order) {
-  rows().push_back({name, reach, fn, nullptr, true, true, order});
+  rows().push_back({name, reach, fn, nullptr, true, true, order, false});
 }
 
 IntOrder intOrderOf(const _cell* fn) {
@@ -135,7 +142,7 @@ void initTwins(cfunction& m) {
   gLibraryDefs.assign(symbols, nullptr);
   gEntryOf.assign(symbols, 0);
   gExposed.assign(symbols, 0);
-  gTwinCalls.assign(symbols, {nullptr, 0});
+  gTwinCalls.assign(symbols, {nullptr, 0, false});
   for (_symval* r = m.funcTable; r < m.funcTop; r++)
     if (r->symbol) gLibraryDefs[static_cast<size_t>(r->symbol->symIndex)] = r->value;
   auto symbolOf = [&](const std::string& text) {
@@ -144,7 +151,7 @@ void initTwins(cfunction& m) {
     return m.CheckStringCell(upper.c_str());
   };
   for (const Row& row : rows()) {
-    Entry e{symbolOf(row.name), {}, row.fn, row.macro, 0, row.pure, row.order, true};
+    Entry e{symbolOf(row.name), {}, row.fn, row.macro, 0, row.pure, row.order, row.changes, true};
     const char* p = row.reach;
     while (*p) {
       const char* q = std::strchr(p, ' ');

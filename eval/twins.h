@@ -36,6 +36,7 @@ void initTwins(cfunction& m);
 struct TwinCall {
   FunctionTwin fn;
   int byValue;
+  bool changes;  // a value twin that changes conses in place (NCONC, SETF-HASH, REMHASH)
 };
 extern std::vector<TwinCall> gTwinCalls;
 // The global values of NIL and T. The texts read them as variables and a program may assign
@@ -56,6 +57,10 @@ inline FunctionTwin functionTwin(const _cell* sym, int& byValue) {
   return nullptr;
 }
 MacroTwin macroTwin(const _cell* sym);
+// Whether an expansion the caller evaluates at once and then drops may be evaluated as the twin
+// built it, without the copy the text's expansion gets: nothing its evaluation does could tell
+// them apart.
+bool evaluatesAlike(_cell* expansion);
 // DOTIMES' end test, (let ((#:COUNT count)) ...): its answer where it is a plain comparison of
 // integers, else kRunText. #:COUNT is null while no twin may run.
 extern _cell* gDotimesCount;
@@ -80,6 +85,8 @@ void registerTwin(const char* name, const char* reach, FunctionTwin fn, MacroTwi
 // The same for a twin that reads nothing of the frame but the argument values and calls no
 // user function (it may allocate): a call evaluates the arguments and hands it their values.
 void registerValueTwin(const char* name, const char* reach, FunctionTwin fn);
+// The same for a value twin that changes conses of its arguments in place.
+void registerChangingTwin(const char* name, const char* reach, FunctionTwin fn);
 // A value twin that also never allocates and never fails: FUNCALL from another twin may call it
 // directly.
 void registerPureTwin(const char* name, const char* reach, FunctionTwin fn);

@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "eval/ops.h"
 #include "eval/twins.h"
 #include "numbers/numbers.h"
 
@@ -637,6 +638,51 @@ _cell* argumentOf(_cell* form, const _cell* fn) {
   return form->cdr->car;
 }
 }  // namespace
+
+// ---- expansions evaluated without their copy ----------------------------------------------
+// An expansion shares its forms with the macro call; the text's copy of it can be told apart
+// from it only when evaluating hands out a cons of those forms (QUOTE of a list, FUNCTION, a
+// macro given its argument forms), changes one before it is evaluated, or runs user code,
+// which could do either (a debug loop is left only by ABORT, which ends the evaluation).
+namespace {
+// Built-in functions that evaluate every argument, run no user code, and neither keep nor
+// change a cons of their argument forms.
+bool plainOperator(Op op) {
+  switch (op) {
+    case Op::Car: case Op::Cdr: case Op::Cons: case Op::OnePlus: case Op::OneMinus:
+    case Op::Atom: case Op::Consp: case Op::Numberp: case Op::Integerp: case Op::Times:
+    case Op::Plus: case Op::Minus: case Op::Divide: case Op::NumberEqual: case Op::Eq:
+    case Op::Eql: case Op::Null: case Op::Minusp: case Op::List: case Op::Stringp:
+    case Op::Length: case Op::Symbolp: case Op::Characterp: case Op::Arrayp: case Op::Evenp:
+      return true;
+    default:
+      return false;
+  }
+}
+
+// A form made of constants, variables, (QUOTE atom), and calls of plain built-ins and of value
+// twins; the outermost call alone may change conses in place, after its arguments have all
+// been evaluated.
+bool plainForm(_cell* x, int depth, bool outermost) {
+  if (!isCons(x)) return true;
+  _cell* head = x->car;
+  _cell* rest = x->cdr;
+  if (depth > 16 || !isSymbol(head)) return false;
+  if (head == S.quote) return isCons(rest) && !isCons(rest->car) && rest->cdr == NILCell;
+  if (Op op = opOf(head); op != Op::None) {
+    if (!plainOperator(op)) return false;
+  } else {
+    int byValue;
+    if (!functionTwin(head, byValue) || !byValue) return false;
+    if (!outermost && gTwinCalls[static_cast<size_t>(head->symIndex)].changes) return false;
+  }
+  for (; isCons(rest); rest = rest->cdr)
+    if (!plainForm(rest->car, depth + 1, false)) return false;
+  return true;
+}
+}  // namespace
+
+bool evaluatesAlike(_cell* expansion) { return plainForm(expansion, 0, true); }
 
 // ---- DOTIMES' end test ----------------------------------------------------------------------
 _cell* gDotimesCount = nullptr;

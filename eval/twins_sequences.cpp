@@ -266,7 +266,7 @@ void registerSequenceTwins(cfunction& m) {
   registerTwin("delete", "member not cadr nthcdr nth > zerop remove append append1 loop prog return",
                deleteTwin);
   registerValueTwin("subseq", "not < > append append1 nth loop prog return", subseqTwin);
-  registerValueTwin("nconc", "last loop prog return", nconcTwin);
+  registerChangingTwin("nconc", "last loop prog return", nconcTwin);
   registerTwin("sort",
                "member not cadr < nth loop prog return reverse reverse1 append append1 replace-destroy",
                sortTwin);

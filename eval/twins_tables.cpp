@@ -18,8 +18,9 @@ _cell* gTestKey = nullptr;
 
 // A key as EQ or EQL sees it: equal keys give equal Keys.
 struct Key {
-  int kind;  // 0 identity, 1 integer, 2 float, 3 fraction, 4 character, -1 matches nothing
-  uint64_t a, b;
+  int32_t kind;  // 0 identity, 1 integer, 2 float, 3 fraction, 4 character, -1 matches nothing
+  uint32_t b;
+  uint64_t a;
   bool operator==(const Key& o) const { return kind == o.kind && a == o.a && b == o.b; }
 };
 
@@ -27,8 +28,8 @@ constexpr int kNever = -1;    // EQ or EQL never matches this key with another c
 constexpr int kUnknown = -2;  // a float the index cannot key (NaN, infinities): the text decides
 
 Key keyOf(const _cell* test, _cell* x) {
-  if (isInt(x)) return {1, static_cast<uint64_t>(static_cast<int64_t>(intOf(x))), 0};
-  if (isSymbol(x) || isCons(x) || isArray(x)) return {0, reinterpret_cast<uintptr_t>(x), 0};
+  if (isInt(x)) return {1, 0, static_cast<uint64_t>(static_cast<int64_t>(intOf(x)))};
+  if (isSymbol(x) || isCons(x) || isArray(x)) return {0, 0, reinterpret_cast<uintptr_t>(x)};
   if (test == EQ) return {kNever, 0, 0};  // EQ matches no other kind, not even the same cell
   if (isFloat(x)) {
     long double v = floatOf(x);
@@ -37,15 +38,17 @@ Key keyOf(const _cell* test, _cell* x) {
     int e = 0;
     long double fr = std::frexp(std::fabs(v), &e);  // exact: [0.5, 1) times a power of two
     auto mantissa = static_cast<uint64_t>(std::ldexp(fr, 64));
-    return {2, mantissa, static_cast<uint64_t>(static_cast<int64_t>(e) * 2 + (v < 0))};
+    return {2, static_cast<uint32_t>(e * 2 + (v < 0)), mantissa};  // |e| < 2^15
   }
-  if (isRatio(x)) return {3, static_cast<uint64_t>(numOf(x)), static_cast<uint64_t>(denOf(x))};
-  if (isChar(x)) return {4, byteOf(x), 0};
+  if (isRatio(x)) return {3, static_cast<uint32_t>(denOf(x)), static_cast<uint64_t>(numOf(x))};
+  if (isChar(x)) return {4, 0, byteOf(x)};
   return {kNever, 0, 0};
 }
 
 // Key -> the list cons of the key's first entry and the cons before it, by open addressing
 // with linear probing; erasing shifts the run after a slot back, so no slot is a tombstone.
+// Slots are 32 bytes and up to 4/5 of them are used: every page of an index is fresh memory
+// the system must clear, which costs more than the longer probe runs in adjacent slots.
 class FirstEntries {
  public:
   struct Slot {
@@ -53,6 +56,7 @@ class FirstEntries {
     _cell* cell;  // null: empty
     _cell* prev;
   };
+  static_assert(sizeof(Slot) == 32, "two slots to a cache line");
   Slot* find(const Key& k) {
     if (slots_.empty()) return nullptr;
     for (size_t i = home(k);; i = (i + 1) & mask_) {
@@ -63,7 +67,7 @@ class FirstEntries {
   }
   // False, changing nothing, when the key is there already.
   bool insert(const Key& k, _cell* cell, _cell* prev) {
-    if (2 * (count_ + 1) > slots_.size()) grow();
+    if (5 * (count_ + 1) > 4 * slots_.size()) grow();  // at most 4/5 full
     size_t i = home(k);
     for (; slots_[i].cell; i = (i + 1) & mask_)
       if (slots_[i].key == k) return false;
@@ -260,8 +264,8 @@ void registerTableTwins(cfunction& m) {
   gHashTable = m.CheckStringCell("HASH-TABLE");
   gTestKey = m.CheckStringCell(":TEST");
   registerValueTwin("gethash", "loop prog return", gethashTwin);
-  registerValueTwin("setf-hash", "assoc >= last", setfHashTwin);
-  registerValueTwin("remhash", "loop prog return", remhashTwin);
+  registerChangingTwin("setf-hash", "assoc >= last", setfHashTwin);
+  registerChangingTwin("remhash", "loop prog return", remhashTwin);
   registerValueTwin("hash-table-count", "", hashTableCountTwin);
   registerValueTwin("make-hash-table", "", makeHashTableTwin);
 }

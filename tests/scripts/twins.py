@@ -398,6 +398,17 @@ IDENTITIES = [
     " (list (eq (nth 6 (caddr a)) f) (equal (nth 6 (caddr a)) f)))",
     "(let* ((k (list 'f 1)) (a (macroexpand (list 'case k '(1 2) '(3 4)))))"
     " (list (eq (cadr (car (cadr a))) k) (eq (cadr (car (cadr a))) (cadr (car (caddr a))))))",
+    # an evaluated expansion hands out nothing of its forms: a quoted list, what a user macro
+    # quotes, each fresh on every evaluation
+    "(let ((g (lambda () (setf (gethash 'k h) '(1 2))))) (list (eq (funcall g) (funcall g))"
+    " (gethash 'k h)))",
+    "(progn (defmacro qm (x) (list 'quote x)) (let ((g (lambda () (setf (gethash 'k h)"
+    " (list (qm (a b))))))) (eq (car (funcall g)) (car (funcall g)))))",
+    "(let ((g (lambda (x) (setf (gethash (mod x 3) h) (cons x (1+ x)))))) (list (funcall g 4)"
+    " (funcall g 5) (gethash 1 h) (gethash 2 h) (funcall g 'a)))",
+    # nor does a change in place reach a form not yet evaluated
+    "(progn (setq ent (list 'list 1)) (setq tb (list 'hash-table 'eq ent)) (eval (list 'setf"
+    " (list 'gethash (list 'setf-hash ''list 'tb (list 'list 2)) 'h) ent)))",
 ]
 
 
