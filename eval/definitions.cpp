@@ -73,6 +73,24 @@ _cell* cfunction::tdefun(_cell* args, Frame f, long n, char tag) {
 }
 
 namespace {
+// A user function's body, in its bound frame. DEFUN's body is one BLOCK form: run it directly.
+// Its own step would change nothing: the first form of a non-empty body starts a step at the
+// same moment, in this frame.
+inline _cell* runBody(cfunction& m, _cell* def, Frame nf, long nn) {
+  _cell* block = isCons(def->cdr) && def->cdr->cdr == NILCell ? def->cdr->car : nullptr;
+  if (block && isCons(block) && block->car == BLOCKLISP && isCons(block->cdr) &&
+      isSymbol(block->cdr->car) && isCons(block->cdr->cdr))
+    return m.block_lisp(block->cdr, nf, nn);
+  return m.tprogn(def->cdr, nf, nn);
+}
+
+// The body after the function's twin declined: a value twin stands aside meanwhile.
+[[gnu::noinline, gnu::cold]] _cell* runBodyAside(cfunction& m, FunctionTwin twin, _cell* def, Frame nf,
+                                      long nn) {
+  TwinStandsAside aside(twin);
+  return runBody(m, def, nf, nn);
+}
+
 // A user function's call once `bind` has bound its lambda list (answering as initTemploc): its
 // twin when it has one that answers, else its body.
 template <class Bind>
@@ -88,20 +106,22 @@ _cell* runUser(cfunction& m, FunctionTwin twin, _cell* def, Frame f, long n, Bin
   {
     LocFrame reg(m, frame.recs(), nn);
     if (twin) r = twin(m, frame.recs(), nn, f, n);
-    if (r == kRunText) {
-      // DEFUN's body is one BLOCK form: run it directly. Its own step would change nothing:
-      // the first form of a non-empty body starts a step at the same moment, in this frame.
-      _cell* block = isCons(def->cdr) && def->cdr->cdr == NILCell ? def->cdr->car : nullptr;
-      if (block && isCons(block) && block->car == BLOCKLISP && isCons(block->cdr) &&
-          isSymbol(block->cdr->car) && isCons(block->cdr->cdr))
-        r = m.block_lisp(block->cdr, frame.recs(), nn);
-      else
-        r = m.tprogn(def->cdr, frame.recs(), nn);
-    }
+    if (r == kRunText)
+      r = twin ? runBodyAside(m, twin, def, frame.recs(), nn) : runBody(m, def, frame.recs(), nn);
   }
   m.returnFromValue = nullptr;  // a RETURN-FROM's value does not cross a function boundary
   m.returnFromValues = nullptr;
   return r;
+}
+
+// The text of a value twin's function on the values its twin has just declined, the twin
+// standing aside; out of line, so that the call path keeps its registers.
+[[gnu::noinline, gnu::cold]] _cell* textOnValues(cfunction& m, FunctionTwin twin, _cell* def,
+                                      _cell* const* values, long count, Frame f, long n) {
+  TwinStandsAside aside(twin);
+  return runUser(m, nullptr, def, f, n, [&](Frame nf, long nn, _cell* params) {
+    return cfunction::bindValues(nf, nn, params, values, count);
+  });
 }
 }  // namespace
 
@@ -153,11 +173,7 @@ _cell* cfunction::callByValue(FunctionTwin twin, _cell* def, _cell* args, Frame 
     recs[i] = {0, nullptr, values[i]};
   }
   _cell* r = twin(*this, recs, nn, f, n);
-  if (r == kRunText) {  // the twin has just declined these values: the text runs
-    return runUser(*this, nullptr, def, f, n, [&](Frame nf, long nn2, _cell* params) {
-      return bindValues(nf, nn2, params, values, nn);
-    });
-  }
+  if (r == kRunText) return textOnValues(*this, twin, def, values, nn, f, n);
   returnFromValue = nullptr;  // as after any call of a user function
   returnFromValues = nullptr;
   return r;

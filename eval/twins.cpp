@@ -53,6 +53,7 @@ std::vector<Entry> gEntries;
 std::vector<_cell*> gLibraryDefs;  // by symIndex: the definition the library made
 std::vector<int> gEntryOf;         // by symIndex: entry index + 1, or 0
 std::vector<char> gExposed;        // by symIndex: SYMBOL-FUNCTION handed it out
+std::vector<int> gAside;           // by symIndex: text runs its declining twin stands aside for
 bool gAnyExposed = false;
 uint64_t gGeneration = 0;  // counts in-place changes of conses
 cfunction* gMachine = nullptr;
@@ -60,9 +61,10 @@ cfunction* gMachine = nullptr;
 // gTwinCalls as the entries' switches say: called whenever one changes.
 void publishCalls() {
   for (TwinCall& c : gTwinCalls) c = {nullptr, 0, false};
-  for (const Entry& e : gEntries)
-    if (e.on && e.fn)
-      gTwinCalls[static_cast<size_t>(e.sym->symIndex)] = {e.fn, e.byValue, e.changes};
+  for (const Entry& e : gEntries) {
+    auto i = static_cast<size_t>(e.sym->symIndex);
+    if (e.on && e.fn && !gAside[i]) gTwinCalls[i] = {e.fn, e.byValue, e.changes};
+  }
 }
 
 _cell* definitionOf(const _cell* sym) {
@@ -143,6 +145,7 @@ void initTwins(cfunction& m) {
   gEntryOf.assign(symbols, 0);
   gExposed.assign(symbols, 0);
   gTwinCalls.assign(symbols, {nullptr, 0, false});
+  gAside.assign(symbols, 0);
   for (_symval* r = m.funcTable; r < m.funcTop; r++)
     if (r->symbol) gLibraryDefs[static_cast<size_t>(r->symbol->symIndex)] = r->value;
   auto symbolOf = [&](const std::string& text) {
@@ -176,6 +179,21 @@ void initTwins(cfunction& m) {
 }
 
 uint64_t structureGeneration() { return gGeneration; }
+
+void standAside(FunctionTwin fn) {
+  for (const Entry& e : gEntries)
+    if (e.fn == fn && e.byValue) {
+      auto i = static_cast<size_t>(e.sym->symIndex);
+      if (gAside[i]++ == 0) gTwinCalls[i] = {nullptr, 0, false};
+    }
+}
+
+void standBack(FunctionTwin fn) {
+  bool back = false;
+  for (const Entry& e : gEntries)
+    if (e.fn == fn && e.byValue) back = --gAside[static_cast<size_t>(e.sym->symIndex)] == 0 || back;
+  if (back) publishCalls();
+}
 
 MacroTwin macroTwin(const _cell* sym) {
   const Entry* e = entryOf(sym);

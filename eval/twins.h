@@ -56,6 +56,24 @@ inline FunctionTwin functionTwin(const _cell* sym, int& byValue) {
   byValue = 0;
   return nullptr;
 }
+// A value twin declines an input it does not handle (a circular one, one too large for the
+// pool) before anything happens, and the text runs. The text's calls of its own function then
+// go to the text too, while it runs: a recursive text would otherwise have the twin check each
+// part of that input again, all of it each time. Value texts call no user code, so nothing else
+// is slowed.
+// (The functions whose twin is fn stand aside; other twins than value twins never do.)
+void standAside(FunctionTwin fn);
+void standBack(FunctionTwin fn);
+class TwinStandsAside {
+ public:
+  explicit TwinStandsAside(FunctionTwin fn) : fn_(fn) { standAside(fn); }
+  ~TwinStandsAside() { standBack(fn_); }
+  TwinStandsAside(const TwinStandsAside&) = delete;
+  TwinStandsAside& operator=(const TwinStandsAside&) = delete;
+
+ private:
+  FunctionTwin fn_;
+};
 MacroTwin macroTwin(const _cell* sym);
 // Whether an expansion the caller evaluates at once and then drops may be evaluated as the twin
 // built it, without the copy the text's expansion gets: nothing its evaluation does could tell

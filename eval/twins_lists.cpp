@@ -169,6 +169,17 @@ _cell* append1Twin(cfunction& m, Frame a, long, Frame, long) {
   return appendCopy(m, a[0].value, a[1].value);
 }
 
+// COPY: every cons reachable through car and cdr fresh (one reached twice copied twice), atoms
+// shared, without the text's recursion. A circular value, or a tree larger than the pool, is
+// left to the text.
+_cell* copyTwin(cfunction& m, Frame a, long, Frame, long) {
+  _cell* x = a[0].value;
+  if (!isCons(x)) return x;
+  long count = consesUpTo(x, kCells);
+  if (count < 0 || !ensureFree(m, count)) return kRunText;
+  return m.CopyTree(x);
+}
+
 // REVERSE1 of a list: its elements reversed in fresh conses, a dotted tail dropped.
 _cell* reversed(cfunction& m, _cell* x) {
   _cell* r = NILCell;
@@ -361,6 +372,7 @@ void registerListTwins(cfunction& m) {
   registerComparisonTwin(">", "zerop", compare<greater>, intOrder<greater>);
   registerComparisonTwin("<=", "zerop", compare<lessOrEqual>, intOrder<lessOrEqual>);
   registerComparisonTwin(">=", "", compare<greaterOrEqual>, intOrder<greaterOrEqual>);
+  registerValueTwin("copy", "", copyTwin);
   registerPureTwin("not", "", notTwin);
   registerPureTwin("listp", "not", listpTwin);
   registerPureTwin("zerop", "", zeropTwin);

@@ -37,6 +37,21 @@ void findCycleTargets(_cell* root, std::unordered_set<const _cell*>& targets) {
   }
 }
 
+long consesUpTo(_cell* v, long limit) {
+  static std::vector<_cell*> work;  // reused: never re-entered
+  work.assign(1, v);
+  long count = 0;
+  while (!work.empty()) {
+    _cell* c = work.back();
+    work.pop_back();
+    for (; isCons(c); c = c->cdr) {
+      if (++count > limit) return -1;
+      if (isCons(c->car)) work.push_back(c->car);
+    }
+  }
+  return count;
+}
+
 namespace {
 // Copies cons structure with a work list; cells in `keep` are copied once and shared, so a
 // cycle through them is copied as a cycle. Gives up (null) after `limit` conses when limit >= 0.
@@ -71,22 +86,6 @@ _cell* copyConses(cmemory& m, _cell* v, const std::unordered_set<const _cell*>& 
     j.to->cdr = copyOf(j.from->cdr);
   }
   return root;
-}
-
-// The conses of a tree of at most `limit` of them, or -1 for a larger (or circular) one.
-long consesUpTo(_cell* v, long limit) {
-  static std::vector<_cell*> work;  // reused: never re-entered
-  work.assign(1, v);
-  long count = 0;
-  while (!work.empty()) {
-    _cell* c = work.back();
-    work.pop_back();
-    for (; isCons(c); c = c->cdr) {
-      if (++count > limit) return -1;
-      if (isCons(c->car)) work.push_back(c->car);
-    }
-  }
-  return count;
 }
 
 // A tree copied along its cdr chains, the cars' subtrees kept on a work list: the same conses

@@ -463,3 +463,6 @@ bool stringBytes(const _cell* s, std::string& out);
 // Collects the conses and arrays of a value that are reached again from inside themselves
 // (the targets of its cycles), in car-before-cdr order. Iterative.
 void findCycleTargets(_cell* root, std::unordered_set<const _cell*>& targets);
+// The conses of v counted as a tree (a cons reached twice counts twice) when there are at most
+// `limit` of them, else -1 (also for a circular value).
+long consesUpTo(_cell* v, long limit);

@@ -37,6 +37,15 @@ for shape in ["(* n (f (1- n)))", "(+ 1 (f n))", "(cons n (f n))", "(f (list n n
             "終了します" not in text and text.rstrip("[]0123456789*").endswith("]49\n"),
             f"runaway {shape}", f"{code} {text[-600:]!r} {err[-500:]!r}")
 
+# A library function whose text recurses through a circular value stops at the depth guard, as
+# the text does; its twin declines that value once, not again at every level of the recursion.
+code, out, err = run(binary, b"(setq c (list 1 2))\n(rplacd (cdr c) c)\n(copy c)\nabort\nabort\n"
+                     b"abort\n(length (copy '(1 (2) 3)))\n")
+text = out.decode()
+t.check(code == 0 and not err and "[3]エラー: 再帰が深すぎます\n" in text and
+        text.rstrip("[]0123456789*").endswith("]3\n"),
+        "COPY of a circular list", f"{code} {text[-600:]!r}")
+
 # Live data filling the cells: freeing the global in the debug loop lets the session go on,
 # and a collection finds the pool back to normal.
 code, out, err = run(binary, b"(setq g nil)\n(loop (setq g (cons (list 1 2 3) g)))\n(setq g nil)\n"

@@ -150,6 +150,9 @@ def call(r):
     if k == 18:
         return "(block b (mapcar #'(lambda (x) (return-from b x)) %s))" % l(r)
     if k == 19:
+        if r.random() < 0.5:  # COPY: fresh conses, one reached twice copied twice, atoms shared
+            return ("(let* ((y %s) (x (list y %s y))) (let ((c (copy x))) (list c (eq (car c) "
+                    "(caddr c)) (eq (car c) y) (eq (cadr c) (cadr x)))))" % (v(r), v(r)))
         return "(list (reverse %s) (multiple-value-list (values 1 2)))" % v(r)
     if k == 20:
         return "(let ((x %s)) (list (sort x %s) x))" % (numbers(r), r.choice(
