@@ -85,8 +85,8 @@ inline _cell* runBody(cfunction& m, _cell* def, Frame nf, long nn) {
 }
 
 // The body after the function's twin declined: a value twin stands aside meanwhile.
-[[gnu::noinline, gnu::cold]] _cell* runBodyAside(cfunction& m, FunctionTwin twin, _cell* def, Frame nf,
-                                      long nn) {
+[[gnu::noinline, gnu::cold]] _cell* runBodyAside(cfunction& m, FunctionTwin twin, _cell* def,
+                                                 Frame nf, long nn) {
   TwinStandsAside aside(twin);
   return runBody(m, def, nf, nn);
 }
@@ -117,7 +117,8 @@ _cell* runUser(cfunction& m, FunctionTwin twin, _cell* def, Frame f, long n, Bin
 // The text of a value twin's function on the values its twin has just declined, the twin
 // standing aside; out of line, so that the call path keeps its registers.
 [[gnu::noinline, gnu::cold]] _cell* textOnValues(cfunction& m, FunctionTwin twin, _cell* def,
-                                      _cell* const* values, long count, Frame f, long n) {
+                                                 _cell* const* values, long count, Frame f,
+                                                 long n) {
   TwinStandsAside aside(twin);
   return runUser(m, nullptr, def, f, n, [&](Frame nf, long nn, _cell* params) {
     return cfunction::bindValues(nf, nn, params, values, count);

@@ -648,16 +648,15 @@ namespace {
 // Built-in functions that evaluate every argument, run no user code, and neither keep nor
 // change a cons of their argument forms.
 bool plainOperator(Op op) {
-  switch (op) {
-    case Op::Car: case Op::Cdr: case Op::Cons: case Op::OnePlus: case Op::OneMinus:
-    case Op::Atom: case Op::Consp: case Op::Numberp: case Op::Integerp: case Op::Times:
-    case Op::Plus: case Op::Minus: case Op::Divide: case Op::NumberEqual: case Op::Eq:
-    case Op::Eql: case Op::Null: case Op::Minusp: case Op::List: case Op::Stringp:
-    case Op::Length: case Op::Symbolp: case Op::Characterp: case Op::Arrayp: case Op::Evenp:
-      return true;
-    default:
-      return false;
-  }
+  static constexpr Op kPlain[] = {
+      Op::Car,    Op::Cdr,     Op::Cons,       Op::OnePlus,     Op::OneMinus,
+      Op::Atom,   Op::Consp,   Op::Numberp,    Op::Integerp,    Op::Times,
+      Op::Plus,   Op::Minus,   Op::Divide,     Op::NumberEqual, Op::Eq,
+      Op::Eql,    Op::Null,    Op::Minusp,     Op::List,        Op::Stringp,
+      Op::Length, Op::Symbolp, Op::Characterp, Op::Arrayp,      Op::Evenp};
+  for (Op p : kPlain)
+    if (p == op) return true;
+  return false;
 }
 
 // A form made of constants, variables, (QUOTE atom), and calls of plain built-ins and of value
@@ -708,8 +707,8 @@ _cell* dotimesEndTest(cfunction& m, _cell* args, Frame f, long n) {
   _cell* negated = argumentOf(either->cdr->cdr->car, S.not_);
   _cell* difference = negated ? argumentOf(negated, S.minusp) : nullptr;
   if (!difference || !isCons(difference) || difference->car != S.minus ||
-      !isCons(difference->cdr) || !isCons(difference->cdr->cdr) ||
-      difference->cdr->cdr->car != c || difference->cdr->cdr->cdr != NILCell)
+      !isCons(difference->cdr) || !isCons(difference->cdr->cdr) || difference->cdr->cdr->car != c ||
+      difference->cdr->cdr->cdr != NILCell)
     return kRunText;
   _cell* var = difference->cdr->car;
   _cell* count = binding->cdr->car;

@@ -296,8 +296,8 @@ def run_macro(r, mutating, path):
         head = "(i %s%s)" % (count_form(r), r.choice(["", " acc", " i", " (prin1 'done)"]))
         if r.random() < 0.2:  # counting up to the last integer, from near it
             head = "(i 2147483647 i)"
-            return "(let ((acc nil)) (list (dotimes %s (if (eql i 0) (setq i 2147483644)) %s) acc))" % (
-                head, loop_body(r, "i"))
+            return ("(let ((acc nil)) (list (dotimes %s (if (eql i 0) (setq i 2147483644)) %s)"
+                    " acc))" % (head, loop_body(r, "i")))
         return "(let ((acc nil)) (list (dotimes %s %s) acc))" % (head, loop_body(r, "i"))
     if k == 2:
         return ("(let ((acc nil) (k 0)) (list (loop (setq k (1+ k)) %s (if (> k %d) (return k)))"
