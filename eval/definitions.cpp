@@ -114,16 +114,6 @@ _cell* runUser(cfunction& m, FunctionTwin twin, _cell* def, Frame f, long n, Bin
   return r;
 }
 
-// The text of a value twin's function on the values its twin has just declined, the twin
-// standing aside; out of line, so that the call path keeps its registers.
-[[gnu::noinline, gnu::cold]] _cell* textOnValues(cfunction& m, FunctionTwin twin, _cell* def,
-                                                 _cell* const* values, long count, Frame f,
-                                                 long n) {
-  TwinStandsAside aside(twin);
-  return runUser(m, nullptr, def, f, n, [&](Frame nf, long nn, _cell* params) {
-    return cfunction::bindValues(nf, nn, params, values, count);
-  });
-}
 }  // namespace
 
 _cell* cfunction::callUser(_cell* form, Frame f, long n) {
@@ -174,7 +164,12 @@ _cell* cfunction::callByValue(FunctionTwin twin, _cell* def, _cell* args, Frame 
     recs[i] = {0, nullptr, values[i]};
   }
   _cell* r = twin(*this, recs, nn, f, n);
-  if (r == kRunText) return textOnValues(*this, twin, def, values, nn, f, n);
+  if (r == kRunText) {
+    TwinStandsAside aside(twin);
+    return runUser(*this, nullptr, def, f, n, [&](Frame nf, long nn2, _cell* params) {
+      return bindValues(nf, nn2, params, values, nn);
+    });
+  }
   returnFromValue = nullptr;  // as after any call of a user function
   returnFromValues = nullptr;
   return r;
