@@ -631,11 +631,20 @@ _cell* uninterned(const Captures& caught, const char* name) {
   auto it = caught.find(std::string("#:") + name);
   return it == caught.end() ? nullptr : it->second;
 }
+// The argument list of (fn x1 ... xcount), exactly that many, or null.
+_cell* argumentsOf(_cell* form, const _cell* fn, long count) {
+  if (!isCons(form) || form->car != fn) return nullptr;
+  _cell* args = form->cdr;
+  _cell* p = args;
+  for (long i = 0; i < count; i++, p = p->cdr)
+    if (!isCons(p)) return nullptr;
+  return p == NILCell ? args : nullptr;
+}
+
 // The one argument of (fn x), or null.
 _cell* argumentOf(_cell* form, const _cell* fn) {
-  if (!isCons(form) || form->car != fn || !isCons(form->cdr) || form->cdr->cdr != NILCell)
-    return nullptr;
-  return form->cdr->car;
+  _cell* args = argumentsOf(form, fn, 1);
+  return args ? args->car : nullptr;
 }
 }  // namespace
 
@@ -667,8 +676,9 @@ bool plainForm(_cell* x, int depth, bool outermost) {
   _cell* head = x->car;
   _cell* rest = x->cdr;
   if (depth > 16 || !isSymbol(head)) return false;
-  if (head == S.quote) return isCons(rest) && !isCons(rest->car) && rest->cdr == NILCell;
-  if (Op op = opOf(head); op != Op::None) {
+  if (Op op = opOf(head); op == Op::Quote) {
+    return isCons(rest) && !isCons(rest->car) && rest->cdr == NILCell;
+  } else if (op != Op::None) {
     if (!plainOperator(op)) return false;
   } else {
     int byValue;
@@ -699,18 +709,13 @@ _cell* dotimesEndTest(cfunction& m, _cell* args, Frame f, long n) {
   if (bindings->cdr != NILCell || !isCons(binding->cdr) || binding->cdr->cdr != NILCell ||
       !isCons(body) || body->cdr != NILCell)
     return kRunText;
-  _cell* either = body->car;  // (or (minusp c) (not (minusp (- var c))))
-  if (!isCons(either) || either->car != S.or_ || !isCons(either->cdr) ||
-      argumentOf(either->cdr->car, S.minusp) != c || !isCons(either->cdr->cdr) ||
-      either->cdr->cdr->cdr != NILCell)
-    return kRunText;
-  _cell* negated = argumentOf(either->cdr->cdr->car, S.not_);
-  _cell* difference = negated ? argumentOf(negated, S.minusp) : nullptr;
-  if (!difference || !isCons(difference) || difference->car != S.minus ||
-      !isCons(difference->cdr) || !isCons(difference->cdr->cdr) || difference->cdr->cdr->car != c ||
-      difference->cdr->cdr->cdr != NILCell)
-    return kRunText;
-  _cell* var = difference->cdr->car;
+  _cell* either = argumentsOf(body->car, S.or_, 2);  // (or (minusp c) (not (minusp (- var c))))
+  if (!either || argumentOf(either->car, S.minusp) != c) return kRunText;
+  _cell* negated = argumentOf(either->cdr->car, S.not_);
+  _cell* sign = negated ? argumentOf(negated, S.minusp) : nullptr;
+  _cell* difference = sign ? argumentsOf(sign, S.minus, 2) : nullptr;  // (var c)
+  if (!difference || difference->cdr->car != c) return kRunText;
+  _cell* var = difference->car;
   _cell* count = binding->cdr->car;
   int byValue;
   if (!isSymbol(var) || var == c || !functionTwin(S.not_, byValue)) return kRunText;

@@ -156,10 +156,11 @@ class cmemory {
 
   // A pool has a collection due once its free count falls below its floor: it has handed out
   // the lesser of its silent budget and what was left above the reported collection's
-  // threshold. Integers, being cells, have no budget of their own: only the threshold. `room` is what all pools together may hand out before a step's start looks:
-  // every slot of any pool counts against it, so it is never more than any pool's own, and
-  // when it runs out the step's start finds out which pool, if any, is due, and measures it
-  // again. A reserve reached sets it below zero, so that the next step's start reports it.
+  // threshold. Integers, being cells, have no budget of their own: only the threshold. `room`
+  // is what all pools together may hand out before a step's start looks: every slot of any
+  // pool counts against it, so it is never more than any pool's own, and when it runs out the
+  // step's start finds out which pool, if any, is due, and measures it again. A reserve reached
+  // sets it below zero, so that the next step's start reports it.
   long cellFloor = kCells - kCellBudgetFloor;
   long floatFloor = kFloats - kFloatBudgetFloor;
   long room = kFloatBudgetFloor;
