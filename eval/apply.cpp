@@ -226,15 +226,13 @@ _cell* cfunction::backquote2(_cell* t, Frame f, long n) {
 _cell* cfunction::rplaca(_cell* c, _cell* v, Frame f, long n) {
   if (c->type != Type::Cons) return fail(msg::NotCons, f, n);
   c->car = v;
-  structureMutated = true;
-  twinsMutated();
+  mutated();
   return c;
 }
 
 _cell* cfunction::rplacd(_cell* c, _cell* v, Frame f, long n) {
   if (c->type != Type::Cons) return fail(msg::NotCons, f, n);
   c->cdr = v;
-  structureMutated = true;
-  twinsMutated();
+  mutated();
   return c;
 }

@@ -43,7 +43,7 @@ _cell* cfunction::symbolFunction(_cell* args, Frame f, long n) {
   if (!v) return nullptr;
   _symval* rec = isSymbol(v) ? getFuncval2(v) : nullptr;
   if (!rec) return fail(msg::NoFunctionRecord, f, n);
-  twinsExposed(v);
+  exposed(v);
   return cons(rec->tag == 'f' ? FUNCTION : MACRO, rec->value);
 }
 
@@ -325,7 +325,7 @@ _cell* cfunction::builtin(Op op, _cell* form, Frame f, long n, int& keep) {
       if (!v) return nullptr;
       if (!isCons(v)) return fail(msg::SetArrayFail, f, n);
       v->type = Type::Array;
-      twinsMutated();
+      mutated();
       return v;
     }
     case Op::ArrayCar:

@@ -68,7 +68,7 @@ _cell* cfunction::tdefun(_cell* args, Frame f, long n, char tag) {
   rec->value = cons(params, cons(cons(BLOCKLISP, cons(name, body)), NILCell));
   rec->symbol = sym;
   rec->tag = tag;
-  twinsRedefined(sym);
+  redefined(sym);
   return name;
 }
 
@@ -91,10 +91,16 @@ inline _cell* runBody(cfunction& m, _cell* def, Frame nf, long nn) {
   return runBody(m, def, nf, nn);
 }
 
+// The twin of a call, copied: a call it makes may republish the table.
+inline TwinCall twinOf(const _cell* head) {
+  const TwinCall* t = functionTwin(head);
+  return t ? *t : TwinCall{nullptr, 0, false, false};
+}
+
 // A user function's call once `bind` has bound its lambda list (answering as initTemploc): its
 // twin when it has one that answers, else its body.
 template <class Bind>
-_cell* runUser(cfunction& m, FunctionTwin twin, _cell* def, Frame f, long n, Bind bind) {
+_cell* runUser(cfunction& m, TwinCall twin, _cell* def, Frame f, long n, Bind bind) {
   CellFrame keep(m, def);  // a redefinition while running must not free the running body
   _cell* params = def->car;
   long nn = cfunction::tlength(params);
@@ -105,9 +111,9 @@ _cell* runUser(cfunction& m, FunctionTwin twin, _cell* def, Frame f, long n, Bin
   _cell* r = kRunText;
   {
     LocFrame reg(m, frame.recs(), nn);
-    if (twin) r = twin(m, frame.recs(), nn, f, n);
+    if (twin.fn) r = runTwin(m, twin, frame.recs(), nn, f, n);
     if (r == kRunText)
-      r = twin ? runBodyAside(m, twin, def, frame.recs(), nn) : runBody(m, def, frame.recs(), nn);
+      r = twin.fn ? runBodyAside(m, twin.fn, def, frame.recs(), nn) : runBody(m, def, frame.recs(), nn);
   }
   m.returnFromValue = nullptr;  // a RETURN-FROM's value does not cross a function boundary
   m.returnFromValues = nullptr;
@@ -129,13 +135,12 @@ _cell* cfunction::callUser(_cell* form, Frame f, long n) {
     return nullptr;
   }
   if (rec->tag == 'm') return MacroExec(args, rec, f, n);
-  int byValue = 0;
-  FunctionTwin twin = functionTwin(head, byValue);
-  if (byValue) {
+  TwinCall twin = twinOf(head);
+  if (twin.byValue) {
     _cell* def = rec->value;
-    _cell* r = byValue == 1   ? callByValue<1>(twin, def, args, f, n)
-               : byValue == 2 ? callByValue<2>(twin, def, args, f, n)
-                              : callByValue<3>(twin, def, args, f, n);
+    _cell* r = twin.byValue == 1   ? callByValue<1>(twin, def, args, f, n)
+               : twin.byValue == 2 ? callByValue<2>(twin, def, args, f, n)
+                                   : callByValue<3>(twin, def, args, f, n);
     if (r != kRunText) return r;
   }
   return runUser(*this, twin, rec->value, f, n, [&](Frame nf, long nn, _cell* params) {
@@ -149,7 +154,7 @@ _cell* cfunction::callUser(_cell* form, Frame f, long n) {
 // the text runs in a frame bound to those values. kRunText, with nothing evaluated, for any
 // other shape.
 template <long nn>
-_cell* cfunction::callByValue(FunctionTwin twin, _cell* def, _cell* args, Frame f, long n) {
+_cell* cfunction::callByValue(TwinCall twin, _cell* def, _cell* args, Frame f, long n) {
   _cell* last = args;
   for (long i = 1; i < nn && isCons(last); i++) last = last->cdr;
   if (!isCons(last) || last->cdr != NILCell) return kRunText;
@@ -163,10 +168,10 @@ _cell* cfunction::callByValue(FunctionTwin twin, _cell* def, _cell* args, Frame 
     g.push(values[i]);
     recs[i] = {0, nullptr, values[i]};
   }
-  _cell* r = twin(*this, recs, nn, f, n);
+  _cell* r = runTwin(*this, twin, recs, nn, f, n);
   if (r == kRunText) {
-    TwinStandsAside aside(twin);
-    return runUser(*this, nullptr, def, f, n, [&](Frame nf, long nn2, _cell* params) {
+    TwinStandsAside aside(twin.fn);
+    return runUser(*this, TwinCall{nullptr, 0, false, false}, def, f, n, [&](Frame nf, long nn2, _cell* params) {
       return bindValues(nf, nn2, params, values, nn);
     });
   }
@@ -177,9 +182,7 @@ _cell* cfunction::callByValue(FunctionTwin twin, _cell* def, _cell* args, Frame 
 
 _cell* cfunction::callUserOn(_cell* head, _cell* def, _cell* const* values, long count, Frame f,
                              long n) {
-  int byValue = 0;
-  FunctionTwin twin = functionTwin(head, byValue);
-  return runUser(*this, twin, def, f, n, [&](Frame nf, long nn, _cell* params) {
+  return runUser(*this, twinOf(head), def, f, n, [&](Frame nf, long nn, _cell* params) {
     return bindValues(nf, nn, params, values, count);
   });
 }

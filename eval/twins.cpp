@@ -1,8 +1,11 @@
 // the twin registry: which library definitions have twins, and whether each may run
 #include "eval/twins.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "eval/ops.h"
@@ -20,31 +23,16 @@ _cell* const* gTValue = &kUnassigned;
 
 // ---- the table ---------------------------------------------------------------------------
 namespace {
-struct Row {
-  const char* name;   // as the library spells it
-  const char* reach;  // the other library names its text reaches, blank-separated
-  FunctionTwin fn;
-  MacroTwin macro;
-  bool byValue;
-  bool pure;
-  IntOrder order;
-  bool changes;
-};
-
-std::vector<Row>& rows() {
-  static std::vector<Row> table;
+std::vector<TwinRow>& rows() {
+  static std::vector<TwinRow> table;
   return table;
 }
 
 struct Entry {
   _cell* sym;
-  std::vector<_cell*> reach;
-  FunctionTwin fn;
-  MacroTwin macro;
+  std::vector<_cell*> reach;  // library names its text reaches, itself excluded
+  TwinRow row;
   int byValue;  // as functionTwin answers it
-  bool pure;
-  IntOrder order;
-  bool changes;
   bool on;
 };
 
@@ -58,12 +46,17 @@ bool gAnyExposed = false;
 uint64_t gGeneration = 0;  // counts in-place changes of conses
 cfunction* gMachine = nullptr;
 
+bool isValueKind(TwinKind k) {
+  return k == TwinKind::Value || k == TwinKind::Changing || k == TwinKind::Pure;
+}
+
 // gTwinCalls as the entries' switches say: called whenever one changes.
 void publishCalls() {
-  for (TwinCall& c : gTwinCalls) c = {nullptr, 0, false};
+  for (TwinCall& c : gTwinCalls) c = {nullptr, 0, false, false};
   for (const Entry& e : gEntries) {
     auto i = static_cast<size_t>(e.sym->symIndex);
-    if (e.on && e.fn && !gAside[i]) gTwinCalls[i] = {e.fn, e.byValue, e.changes};
+    if (e.on && e.row.fn && !gAside[i])
+      gTwinCalls[i] = {e.row.fn, e.byValue, e.row.kind == TwinKind::Changing, e.row.setsValues};
   }
 }
 
@@ -93,41 +86,61 @@ const Entry* entryOf(const _cell* sym) {
   const Entry& e = gEntries[gEntryOf[i] - 1];
   return e.on ? &e : nullptr;
 }
+
+// ---- reach ---------------------------------------------------------------------------------
+// The library names a definition mentions anywhere: those it calls, the macros it uses, and the
+// symbols it quotes into an expansion (LOOP's text builds a PROG that RETURN leaves). Counting
+// a name that is never called only keeps a twin off after its redefinition, which is safe.
+std::vector<size_t> mentions(_cell* def) {
+  std::vector<size_t> found;
+  std::vector<_cell*> work{def};
+  std::unordered_set<_cell*> seen;
+  while (!work.empty()) {
+    _cell* c = work.back();
+    work.pop_back();
+    for (; isCons(c) && seen.insert(c).second; c = c->cdr) {
+      _cell* a = c->car;
+      if (isCons(a)) work.push_back(a);
+      else if (isSymbol(a) && a->attr != Attr::Uninterned) found.push_back(static_cast<size_t>(a->symIndex));
+    }
+    if (isSymbol(c) && c != NILCell) found.push_back(static_cast<size_t>(c->symIndex));
+  }
+  return found;
+}
+
+// Every library name reachable from sym's definition through the mentions of each, sym itself
+// excluded.
+std::vector<_cell*> reachOf(const _cell* sym, const std::vector<std::vector<size_t>>& direct) {
+  std::vector<char> seen(gLibraryDefs.size(), 0);
+  std::vector<size_t> work{static_cast<size_t>(sym->symIndex)};
+  seen[work[0]] = 1;
+  std::vector<_cell*> reach;
+  while (!work.empty()) {
+    size_t i = work.back();
+    work.pop_back();
+    for (size_t j : direct[i])
+      if (j < seen.size() && gLibraryDefs[j] && !seen[j]) {
+        seen[j] = 1;
+        work.push_back(j);
+        reach.push_back(gMachine->symbolTable[j]);
+      }
+  }
+  return reach;
+}
 }  // namespace
 
-void registerTwin(const char* name, const char* reach, FunctionTwin fn, MacroTwin macro) {
-  rows().push_back({name, reach, fn, macro, false, false, nullptr, false});
-}
-
-void registerValueTwin(const char* name, const char* reach, FunctionTwin fn) {
-  rows().push_back({name, reach, fn, nullptr, true, false, nullptr, false});
-}
-
-void registerChangingTwin(const char* name, const char* reach, FunctionTwin fn) {
-  rows().push_back({name, reach, fn, nullptr, true, false, nullptr, true});
-}
-
-void registerPureTwin(const char* name, const char* reach, FunctionTwin fn) {
-  rows().push_back({name, reach, fn, nullptr, true, true, nullptr, false});
-}
-
-void registerComparisonTwin(const char* name, const char* reach, FunctionTwin fn, IntOrder order) {
-  rows().push_back({name, reach, fn, nullptr, true, true, order, false});
-}
+void addTwin(const TwinRow& row) { rows().push_back(row); }
 
 IntOrder intOrderOf(const _cell* fn) {
   const Entry* e = isSymbol(fn) ? entryOf(fn) : nullptr;
-  return e ? e->order : nullptr;
+  return e ? e->row.order : nullptr;
 }
 
-namespace {
-void registerAllTwins(cfunction& m) {
-  registerListTwins(m);
-  registerSequenceTwins(m);
-  registerTableTwins(m);
-  registerMacroTwins(m);
+std::vector<_cell*> twinReach(const _cell* sym) {
+  size_t i = static_cast<size_t>(sym->symIndex);
+  if (i >= gEntryOf.size() || !gEntryOf[i]) return {};
+  return gEntries[gEntryOf[i] - 1].reach;
 }
-}  // namespace
 
 void initTwins(cfunction& m) {
   gMachine = &m;
@@ -139,42 +152,50 @@ void initTwins(cfunction& m) {
   if (nil < 0 || t < 0) return;
   gNilValue = &m.globalTable[nil].value;  // the table never moves
   gTValue = &m.globalTable[t].value;
-  registerAllTwins(m);
   size_t symbols = static_cast<size_t>(m.symbolCount());
   gLibraryDefs.assign(symbols, nullptr);
   gEntryOf.assign(symbols, 0);
   gExposed.assign(symbols, 0);
-  gTwinCalls.assign(symbols, {nullptr, 0, false});
+  gTwinCalls.assign(symbols, {nullptr, 0, false, false});
   gAside.assign(symbols, 0);
+  std::vector<std::vector<size_t>> direct(symbols);
   for (_symval* r = m.funcTable; r < m.funcTop; r++)
-    if (r->symbol) gLibraryDefs[static_cast<size_t>(r->symbol->symIndex)] = r->value;
-  auto symbolOf = [&](const std::string& text) {
-    std::string upper;
-    for (char c : text) upper.push_back(c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c);
-    return m.CheckStringCell(upper.c_str());
-  };
-  for (const Row& row : rows()) {
-    Entry e{symbolOf(row.name), {}, row.fn, row.macro, 0, row.pure, row.order, row.changes, true};
-    const char* p = row.reach;
-    while (*p) {
-      const char* q = std::strchr(p, ' ');
-      std::string word(p, q ? static_cast<size_t>(q - p) : std::strlen(p));
-      if (_cell* s = symbolOf(word)) e.reach.push_back(s);
-      else e.on = false;  // a name the library does not define: the table is wrong
-      p = q ? q + 1 : p + word.size();
+    if (r->symbol) {
+      auto i = static_cast<size_t>(r->symbol->symIndex);
+      gLibraryDefs[i] = r->value;
+      direct[i] = mentions(r->value);
     }
-    if (!e.sym) continue;
-    e.on = e.on && libraryOwn(e.sym);
-    if (e.on && row.byValue) {
+  registerListTwins(m);
+  registerSequenceTwins(m);
+  registerTableTwins(m);
+  registerMacroTwins(m);
+  for (const TwinRow& row : rows()) {
+    std::string upper;
+    for (const char* c = row.name; *c; c++)
+      upper.push_back(*c >= 'a' && *c <= 'z' ? static_cast<char>(*c - 32) : *c);
+    _cell* sym = m.CheckStringCell(upper.c_str());
+    bool own = sym && libraryOwn(sym) && row.matched;
+#ifndef NDEBUG
+    // Every twin is on after start-up: a library text edited without its twin shows here.
+    if (!own) {
+      std::fprintf(stderr, "twins: %s is not the library definition its twin was written for\n",
+                   row.name);
+      std::abort();
+    }
+#endif
+    if (!own) continue;
+    Entry e{sym, reachOf(sym, direct), row, 0, true};
+    if (isValueKind(row.kind)) {
       // The definition stays this one while the twin runs, so its lambda list is known now.
-      _cell* params = definitionOf(e.sym)->car;
+      _cell* params = definitionOf(sym)->car;
       long count = cfunction::tlength(params);
       if (count >= 1 && count <= 3 && cfunction::plainLambdaList(params, count))
         e.byValue = static_cast<int>(count);
     }
     gEntries.push_back(e);
-    gEntryOf[static_cast<size_t>(e.sym->symIndex)] = static_cast<int>(gEntries.size());
+    gEntryOf[static_cast<size_t>(sym->symIndex)] = static_cast<int>(gEntries.size());
   }
+  rows().clear();
   publishCalls();
 }
 
@@ -182,30 +203,30 @@ uint64_t structureGeneration() { return gGeneration; }
 
 void standAside(FunctionTwin fn) {
   for (const Entry& e : gEntries)
-    if (e.fn == fn && e.byValue) {
+    if (e.row.fn == fn && e.byValue) {
       auto i = static_cast<size_t>(e.sym->symIndex);
-      if (gAside[i]++ == 0) gTwinCalls[i] = {nullptr, 0, false};
+      if (gAside[i]++ == 0) gTwinCalls[i] = {nullptr, 0, false, false};
     }
 }
 
 void standBack(FunctionTwin fn) {
   bool back = false;
   for (const Entry& e : gEntries)
-    if (e.fn == fn && e.byValue) back = --gAside[static_cast<size_t>(e.sym->symIndex)] == 0 || back;
+    if (e.row.fn == fn && e.byValue) back = --gAside[static_cast<size_t>(e.sym->symIndex)] == 0 || back;
   if (back) publishCalls();
 }
 
 MacroTwin macroTwin(const _cell* sym) {
   const Entry* e = entryOf(sym);
-  return e ? e->macro : nullptr;
+  return e ? e->row.macro : nullptr;
 }
 
-void twinsRedefined(const _cell* sym) {
+void redefined(const _cell* sym) {
   size_t i = static_cast<size_t>(sym->symIndex);
   if (i < gLibraryDefs.size() && gLibraryDefs[i]) recompute();
 }
 
-void twinsExposed(const _cell* sym) {
+void exposed(const _cell* sym) {
   size_t i = static_cast<size_t>(sym->symIndex);
   if (i < gLibraryDefs.size() && gLibraryDefs[i]) {
     gExposed[i] = 1;
@@ -214,7 +235,8 @@ void twinsExposed(const _cell* sym) {
 }
 
 // An exposed definition may have been changed in place: its twins stop for good.
-void twinsMutated() {
+void mutated() {
+  cmemory::structureMutated = true;
   gGeneration++;
   if (!gAnyExposed) return;
   bool changed = false;
@@ -282,9 +304,9 @@ _cell* callWith(cfunction& m, _cell* fn, _cell* a, _cell* b, long count, Frame f
   if (isSymbol(fn)) {
     // A twin that neither allocates nor fails answers here, without the call's machinery.
     const Entry* e = entryOf(fn);
-    if (e && e->pure) {
+    if (e && e->row.kind == TwinKind::Pure) {
       _symval recs[2] = {{0, nullptr, a}, {0, nullptr, b}};
-      _cell* r = e->fn(m, recs, count, f, n);
+      _cell* r = e->row.fn(m, recs, count, f, n);
       if (r != kRunText) return r;
     }
   }
@@ -308,6 +330,26 @@ _cell* callWith(cfunction& m, _cell* fn, _cell* a, _cell* b, long count, Frame f
   _cell* quoted = g.push(m.MakeQuoteEach(args));
   if (isSymbol(fn)) return m.eval(g.push(m.cons(fn, quoted)), f, n);
   return m.callObject(fn, quoted, f, n);
+}
+
+bool silent(_cell* fn, long count) {
+  if (!isSymbol(fn)) return false;
+  if (opOf(fn) != Op::None) return valueBuiltin(fn, count) || checkedBuiltin(fn, count);
+  const Entry* e = entryOf(fn);
+  return e && e->row.kind == TwinKind::Pure;
+}
+
+_cell* callText(cfunction& m, _cell* sym, std::initializer_list<_cell*> values, Frame f, long n) {
+  CellFrame g(m, sym);
+  _cell* args = NILCell;
+  for (auto it = values.end(); it != values.begin();) {
+    --it;
+    g.push(args);
+    args = m.cons(*it, args);
+  }
+  g.push(args);
+  _cell* form = g.push(m.cons(sym, m.MakeQuoteEach(args)));
+  return m.eval(form, f, n);
 }
 
 int holds(cfunction& m, _cell* test, _cell* a, _cell* b, Frame f, long n) {

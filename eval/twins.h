@@ -3,19 +3,29 @@
 //
 // Invariants
 // - A twin runs only while its definition, and every library definition its text reaches, is
-//   still the one the library made. A DEFUN or DEFMACRO of any of those names turns it off for
-//   good, and so does an in-place change of a definition that SYMBOL-FUNCTION handed out.
-//   ZELKORA_TWINS=0 in the environment turns every twin off.
+//   still the one the library made. The reach is computed from the definitions once they are
+//   loaded: every library name a text mentions (called, expanded, or quoted into an expansion),
+//   and what those mention in turn. A DEFUN or DEFMACRO of any of those names turns the twin off
+//   for good (`redefined`), and so does an in-place change once SYMBOL-FUNCTION has handed one
+//   of those definitions out (`exposed`, then `mutated`). ZELKORA_TWINS=0 turns every twin off.
 // - A function twin gets the call's frame: the evaluated arguments, bound as the text's frame
 //   would hold them. It answers the text's result; or null after the same failure the text
 //   would have had (a user function it called failed or left non-locally); or kRunText, before
 //   anything observable has happened, for an input it does not handle exactly.
+// - Values: a twin's answer carries no multiple values unless its row says the twin sets them
+//   (GETHASH); `runTwin` applies that rule for every call of a twin.
+// - A twin that calls user code keeps every cell it needs afterwards in a rooted slot and reads
+//   it again after the call. When the call changed any cons in place, redefined anything the
+//   twin reaches or assigned NIL or T, the twin hands the rest of the work to the text, from
+//   the state the text would be in at that point (`TwinWatch`).
+// - Every in-place change of a cons, by a built-in, a text or a twin, calls `mutated`.
 // - A macro twin gets the argument forms and builds an expansion EQUAL to the text's (the
 //   caller copies it, as it copies the text's), or answers kRunText.
 // - Twins may allocate differently from the texts, so collector counts may differ.
 #pragma once
 
 #include <cstdint>
+#include <initializer_list>
 #include <vector>
 
 #include "eval/eval.h"
@@ -26,17 +36,50 @@ extern _cell* const kRunText;
 
 using FunctionTwin = _cell* (*)(cfunction& m, Frame args, long count, Frame f, long n);
 using MacroTwin = _cell* (*)(cfunction& m, _cell* forms);
+// A comparison twin's answer for two integers, so a sort can compare integer keys directly.
+using IntOrder = bool (*)(int32_t x, int32_t y);
 
-// Called once the library is loaded: records its definitions and which twins may run.
+// What a twin does, and so where it may be called from.
+enum class TwinKind : uint8_t {
+  Calls,     // reads its frame and may call user functions
+  Value,     // reads only its arguments' values and calls no user function (it may allocate)
+  Changing,  // a Value twin that changes conses of its arguments in place
+  Pure,      // a Value twin that never allocates and never fails: other twins call it directly
+  Macro,     // builds an expansion
+};
+
+// One row per twin: the library name as the library spells it, and the routine.
+struct TwinRow {
+  const char* name;
+  TwinKind kind;
+  FunctionTwin fn;
+  MacroTwin macro;
+  IntOrder order;   // Pure comparisons only
+  bool setsValues;  // the twin sets the values channel itself (GETHASH's two values)
+  bool matched;     // a macro twin's texts are the ones it was written for
+};
+void addTwin(const TwinRow& row);
+inline void addFunctionTwin(const char* name, TwinKind kind, FunctionTwin fn,
+                            IntOrder order = nullptr, bool setsValues = false) {
+  addTwin({name, kind, fn, nullptr, order, setsValues, true});
+}
+void registerListTwins(cfunction& m);      // eval/twins_lists.cpp
+void registerSequenceTwins(cfunction& m);  // eval/twins_sequences.cpp
+void registerTableTwins(cfunction& m);     // eval/twins_tables.cpp
+void registerMacroTwins(cfunction& m);     // eval/twins_macros.cpp
+
+// Called once the library is loaded: records its definitions, computes each twin's reach and
+// turns the twins on.
 void initTwins(cfunction& m);
+
 // What a call of a symbol needs of its twin, by symbol index; fn is null while no twin may run.
-// `byValue` is 1, 2 or 3 when the twin reads nothing but its arguments' values and calls no user
-// function, and the library's lambda list is that many plain symbols: a call may then hand it
-// the values without making the frame. Otherwise 0.
+// `byValue` is 1, 2 or 3 when the twin is a Value twin and the library's lambda list is that
+// many plain symbols: a call may then hand it the values without making the frame. Otherwise 0.
 struct TwinCall {
   FunctionTwin fn;
   int byValue;
-  bool changes;  // a value twin that changes conses in place (NCONC, SETF-HASH, REMHASH)
+  bool changes;     // a value twin that changes conses in place (NCONC, SETF-HASH, REMHASH)
+  bool setsValues;
 };
 extern std::vector<TwinCall> gTwinCalls;
 // The global values of NIL and T. The texts read them as variables and a program may assign
@@ -46,22 +89,25 @@ extern _cell* const* gTValue;
 
 inline bool twinConstantsIntact() { return *gNilValue == NILCell && *gTValue == TCell; }
 
-// The twin of a call of this symbol, or null when the text must run; `byValue` as above.
-inline FunctionTwin functionTwin(const _cell* sym, int& byValue) {
+// The twin of a call of this symbol, or null when the text must run.
+inline const TwinCall* functionTwin(const _cell* sym) {
   size_t i = static_cast<size_t>(sym->symIndex);
-  if (i < gTwinCalls.size() && gTwinCalls[i].fn && twinConstantsIntact()) {
-    byValue = gTwinCalls[i].byValue;
-    return gTwinCalls[i].fn;
-  }
-  byValue = 0;
+  if (i < gTwinCalls.size() && gTwinCalls[i].fn && twinConstantsIntact()) return &gTwinCalls[i];
   return nullptr;
 }
+
+// Every call of a twin: its answer, which carries the values the text's would.
+inline _cell* runTwin(cfunction& m, TwinCall t, Frame a, long count, Frame f, long n) {
+  _cell* r = t.fn(m, a, count, f, n);
+  if (r && r != kRunText && !t.setsValues) m.valuesList = nullptr;
+  return r;
+}
+
 // A value twin declines an input it does not handle (a circular one, one too large for the
 // pool) before anything happens, and the text runs. The text's calls of its own function then
 // go to the text too, while it runs: a recursive text would otherwise have the twin check each
 // part of that input again, all of it each time. Value texts call no user code, so nothing else
 // is slowed.
-// (The functions whose twin is fn stand aside; other twins than value twins never do.)
 void standAside(FunctionTwin fn);
 void standBack(FunctionTwin fn);
 class TwinStandsAside {
@@ -87,41 +133,46 @@ inline bool mayBeDotimesEnd(const _cell* args) {
   return isCons(args) && isCons(args->car) && isCons(args->car->car) &&
          args->car->car->car == gDotimesCount;
 }
+
+// ---- the one interface between the twins and the rest of the evaluator ----
 // A definition of this symbol was replaced (DEFUN, DEFMACRO).
-void twinsRedefined(const _cell* sym);
+void redefined(const _cell* sym);
 // SYMBOL-FUNCTION handed out this symbol's definition; an in-place change may follow.
-void twinsExposed(const _cell* sym);
+void exposed(const _cell* sym);
 // Some cons was changed in place (RPLACA, RPLACD, SET-ARRAY, or a twin doing what they do).
-void twinsMutated();
+void mutated();
 // Goes up with every such change: an index of a list is good while it stays the same.
 uint64_t structureGeneration();
+// The library names the text of `sym` reaches (for tests); empty when it has no twin.
+std::vector<_cell*> twinReach(const _cell* sym);
 
 // ---- for the twins themselves (eval/twins_*.cpp) ----
-// Adds a row to the table: the library name, the other library names its text reaches
-// (blank-separated), and the twin. Called from registerAllTwins, before initTwins reads them.
-void registerTwin(const char* name, const char* reach, FunctionTwin fn, MacroTwin macro = nullptr);
-// The same for a twin that reads nothing of the frame but the argument values and calls no
-// user function (it may allocate): a call evaluates the arguments and hands it their values.
-void registerValueTwin(const char* name, const char* reach, FunctionTwin fn);
-// The same for a value twin that changes conses of its arguments in place.
-void registerChangingTwin(const char* name, const char* reach, FunctionTwin fn);
-// A value twin that also never allocates and never fails: FUNCALL from another twin may call it
-// directly.
-void registerPureTwin(const char* name, const char* reach, FunctionTwin fn);
-// A pure twin of a comparison, with what it answers for two integers, so a sort can compare
-// integer keys without reaching into their cells.
-using IntOrder = bool (*)(int32_t x, int32_t y);
-void registerComparisonTwin(const char* name, const char* reach, FunctionTwin fn, IntOrder order);
+// Watches the calls of user code a Calls twin makes: after each, `changed()` says whether the
+// twin must hand the rest to its text (something was changed in place, something it reaches
+// was redefined, NIL or T were assigned).
+class TwinWatch {
+ public:
+  TwinWatch(const _cell* sym, FunctionTwin fn) : sym_(sym), fn_(fn), generation_(structureGeneration()) {}
+  bool changed() const {
+    return structureGeneration() != generation_ || !twinConstantsIntact() ||
+           gTwinCalls[static_cast<size_t>(sym_->symIndex)].fn != fn_;
+  }
+  void rebase() { generation_ = structureGeneration(); }  // after the twin's own change
+
+ private:
+  const _cell* sym_;
+  FunctionTwin fn_;
+  uint64_t generation_;
+};
 // The integer answer of fn's comparison twin while it may run, else null.
 IntOrder intOrderOf(const _cell* fn);
-void registerListTwins(cfunction& m);      // eval/twins_lists.cpp
-void registerSequenceTwins(cfunction& m);  // eval/twins_sequences.cpp
-void registerTableTwins(cfunction& m);     // eval/twins_tables.cpp
-void registerMacroTwins(cfunction& m);     // eval/twins_macros.cpp
 // Whether fn can be called with `count` arguments the way FUNCALL of it would, without any
 // failure coming from the call itself: a function object or a DEFUN whose lambda list takes
 // that many, or a built-in that works on values alone.
 bool callableWith(cfunction& m, _cell* fn, long count);
+// Whether calling fn can show nothing but its answer: a built-in that works on values alone, or
+// a Pure twin's function while the twin runs. The order and number of its calls cannot be seen.
+bool silent(_cell* fn, long count);
 // For a built-in that callableWith admits only on some values (CAR, CDR, 1+, 1-): whether x is
 // one; a twin checks every value before its first call.
 bool acceptsValue(const _cell* fn, const _cell* x);
@@ -133,3 +184,13 @@ _cell* callWith(cfunction& m, _cell* fn, _cell* a, _cell* b, long count, Frame f
 // A test on (a b): EQ and EQL answer at once, anything else through callWith. 1 true, 0 false,
 // -1 when the call failed.
 int holds(cfunction& m, _cell* test, _cell* a, _cell* b, Frame f, long n);
+// The text's own call (sym 'a1 'a2 ...) on values, evaluated as the text's recursion would
+// evaluate it: the rest of a recursive text's work.
+_cell* callText(cfunction& m, _cell* sym, std::initializer_list<_cell*> values, Frame f, long n);
+// The uninterned label of the library's LOOP (eval/twins_macros.cpp).
+_cell* libraryLoopLabel();
+// A cell-stack slot a twin writes as it goes: a cursor the collector keeps and sees.
+inline _cell*& rootedSlot(cfunction& m, _cell* c) {
+  m.IncCellStack(c);
+  return m.cellStackTop[-1];
+}

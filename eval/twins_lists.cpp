@@ -250,6 +250,10 @@ _cell* find(_cell* x, _cell* l) {
   return entries || p == NILCell ? NILCell : kRunText;
 }
 
+_cell* gMember = nullptr;  // the library's names, for the rest of a recursive text's work
+_cell* gAssoc = nullptr;
+_cell* gMapcar = nullptr;
+
 // MEMBER: the :TEST given as the first two of the rest arguments, else EQL; every element up to
 // the match must be reachable by CAR, so a dotted tail before a match is the text's.
 _cell* memberTwin(cfunction& m, Frame a, long, Frame f, long n) {
@@ -264,12 +268,16 @@ _cell* memberTwin(cfunction& m, Frame a, long, Frame f, long n) {
   _cell* end = l;  // a user test sees every element: a dotted tail must not come
   while (isCons(end)) end = end->cdr;
   if (end != NILCell) return kRunText;
-  CellFrame g(m, item, l);
-  g.push(test);
-  for (; isCons(l); l = l->cdr) {
-    int h = holds(m, test, item, l->car, f, n);
+  // The text reads (CDR lst) after each test: the cursor is rooted and read again.
+  CellFrame g(m, item, test);
+  _cell*& p = rootedSlot(m, l);
+  TwinWatch watch(gMember, memberTwin);
+  while (isCons(p)) {
+    int h = holds(m, test, item, p->car, f, n);
     if (h < 0) return nullptr;
-    if (h) return l;
+    if (h) return p;
+    p = p->cdr;
+    if (watch.changed()) return callText(m, gMember, {item, p, gTestKey, test}, f, n);
   }
   return NILCell;
 }
@@ -287,18 +295,22 @@ _cell* assocTwin(cfunction& m, Frame a, long, Frame f, long n) {
   if (!callableWith(m, test, 2) || listLength(l) < 0) return kRunText;
   for (_cell* p = l; isCons(p); p = p->cdr)
     if (!isCons(p->car)) return kRunText;
-  CellFrame g(m, x, l);
-  g.push(test);
-  for (; isCons(l); l = l->cdr) {
-    int h = holds(m, test, x, l->car->car, f, n);
+  CellFrame g(m, x, test);
+  _cell*& p = rootedSlot(m, l);
+  TwinWatch watch(gAssoc, assocTwin);
+  while (isCons(p)) {
+    int h = holds(m, test, x, p->car->car, f, n);
     if (h < 0) return nullptr;
-    if (h) return l->car;
+    if (h) return p->car;  // read after the test, as the text reads it
+    p = p->cdr;
+    if (watch.changed()) return callText(m, gAssoc, {x, p, gTestKey, test}, f, n);
   }
   return NILCell;
 }
 
 // MAPCAR of one list, or of two (the first of the rest lists), stopping at the shorter; the
 // function is called on the elements in order, and the results are collected in fresh conses.
+// The text reads each list's next cons after the call, so the cursors are rooted and read again.
 _cell* mapcarTwin(cfunction& m, Frame a, long, Frame f, long n) {
   _cell* fn = a[0].value;
   _cell* l1 = a[1].value;
@@ -312,17 +324,31 @@ _cell* mapcarTwin(cfunction& m, Frame a, long, Frame f, long n) {
     for (_cell* p = l1; isCons(p); p = p->cdr)
       if (!acceptsValue(fn, p->car)) return kRunText;
   if (!ensureFree(m, len1)) return kRunText;
-  CellFrame g(m, fn, l1);
-  g.push(l2);
-  _cell* head = NILCell;
+  CellFrame g(m, fn);
+  _cell*& p1 = rootedSlot(m, l1);
+  _cell*& p2 = rootedSlot(m, l2);
+  _cell*& head = rootedSlot(m, NILCell);
+  _cell*& v = rootedSlot(m, NILCell);
   _cell* tail = nullptr;
-  for (; isCons(l1) && (!two || isCons(l2)); l1 = l1->cdr, l2 = two ? l2->cdr : l2) {
-    _cell* v = callWith(m, fn, l1->car, two ? l2->car : NILCell, two ? 2 : 1, f, n);
-    if (!v) return nullptr;
-    _cell* c = m.cons(v, NILCell);
+  auto append = [&](_cell* c) {
     if (tail) tail->cdr = c;
-    else head = g.push(c);
+    else head = c;
     tail = c;
+  };
+  TwinWatch watch(gMapcar, mapcarTwin);
+  while (isCons(p1) && (!two || isCons(p2))) {
+    v = callWith(m, fn, p1->car, two ? p2->car : NILCell, two ? 2 : 1, f, n);
+    if (!v) return nullptr;
+    p1 = p1->cdr;
+    if (two) p2 = p2->cdr;
+    if (watch.changed()) {
+      _cell* more = two ? callText(m, gMapcar, {fn, p1, p2}, f, n) : callText(m, gMapcar, {fn, p1}, f, n);
+      if (!more) return nullptr;
+      append(m.cons(v, more));
+      return head;
+    }
+    if (m.freeCells <= kGcThreshold + 1) m.gc();  // the calls may have used what was made room for
+    append(m.cons(v, NILCell));
   }
   return head;
 }
@@ -368,63 +394,67 @@ constexpr char kFirst[] = "a", kRest[] = "d";
 
 void registerListTwins(cfunction& m) {
   gTestKey = m.CheckStringCell(":TEST");
-  registerComparisonTwin("<", "", compare<less>, intOrder<less>);
-  registerComparisonTwin(">", "zerop", compare<greater>, intOrder<greater>);
-  registerComparisonTwin("<=", "zerop", compare<lessOrEqual>, intOrder<lessOrEqual>);
-  registerComparisonTwin(">=", "", compare<greaterOrEqual>, intOrder<greaterOrEqual>);
-  registerValueTwin("copy", "", copyTwin);
-  registerPureTwin("not", "", notTwin);
-  registerPureTwin("listp", "not", listpTwin);
-  registerPureTwin("zerop", "", zeropTwin);
-  registerPureTwin("equal", "", equalTwin);
-  registerValueTwin("first", "", cxr<kFirst>);
-  registerValueTwin("rest", "", cxr<kRest>);
-  registerValueTwin("caar", "", cxr<kCaar>);
-  registerValueTwin("cadr", "", cxr<kCadr>);
-  registerValueTwin("cdar", "", cxr<kCdar>);
-  registerValueTwin("cddr", "", cxr<kCddr>);
-  registerValueTwin("caaar", "caar", cxr<kCaaar>);
-  registerValueTwin("caadr", "cadr", cxr<kCaadr>);
-  registerValueTwin("cadar", "cdar", cxr<kCadar>);
-  registerValueTwin("caddr", "cddr", cxr<kCaddr>);
-  registerValueTwin("cdaar", "caar", cxr<kCdaar>);
-  registerValueTwin("cdadr", "cadr", cxr<kCdadr>);
-  registerValueTwin("cddar", "cdar", cxr<kCddar>);
-  registerValueTwin("cdddr", "cddr", cxr<kCdddr>);
-  registerValueTwin("caaaar", "caaar caar", cxr<kCaaaar>);
-  registerValueTwin("caaadr", "caadr cadr", cxr<kCaaadr>);
-  registerValueTwin("caadar", "cadar cdar", cxr<kCaadar>);
-  registerValueTwin("caaddr", "caddr cddr", cxr<kCaaddr>);
-  registerValueTwin("cadaar", "cdaar caar", cxr<kCadaar>);
-  registerValueTwin("cadadr", "cdadr cadr", cxr<kCadadr>);
-  registerValueTwin("caddar", "cddar cdar", cxr<kCaddar>);
-  registerValueTwin("cadddr", "cdddr cddr", cxr<kCadddr>);
-  registerValueTwin("cdaaar", "caaar caar", cxr<kCdaaar>);
-  registerValueTwin("cdaadr", "caadr cadr", cxr<kCdaadr>);
-  registerValueTwin("cdadar", "cadar cdar", cxr<kCdadar>);
-  registerValueTwin("cdaddr", "caddr cddr", cxr<kCdaddr>);
-  registerValueTwin("cddaar", "cdaar caar", cxr<kCddaar>);
-  registerValueTwin("cddadr", "cdadr cadr", cxr<kCddadr>);
-  registerValueTwin("cdddar", "cddar cdar", cxr<kCdddar>);
-  registerValueTwin("cddddr", "cdddr cddr", cxr<kCddddr>);
-  registerValueTwin("nth", "loop prog return", nthTwin);
-  registerValueTwin("second", "nth loop prog return", ordinal<1>);
-  registerValueTwin("third", "nth loop prog return", ordinal<2>);
-  registerValueTwin("fourth", "nth loop prog return", ordinal<3>);
-  registerValueTwin("fifth", "nth loop prog return", ordinal<4>);
-  registerValueTwin("sixth", "nth loop prog return", ordinal<5>);
-  registerValueTwin("seventh", "nth loop prog return", ordinal<6>);
-  registerValueTwin("eighth", "nth loop prog return", ordinal<7>);
-  registerValueTwin("ninth", "nth loop prog return", ordinal<8>);
-  registerValueTwin("tenth", "nth loop prog return", ordinal<9>);
-  registerValueTwin("nthcdr", "> zerop", nthcdrTwin);
-  registerValueTwin("last", "", lastTwin);
-  registerValueTwin("append1", "", append1Twin);
-  registerValueTwin("reverse1", "reverse append append1", reverse1Twin);
-  registerValueTwin("reverse", "reverse1 append append1", reverseTwin);
-  registerTwin("member", "not", memberTwin);
-  registerTwin("assoc", ">=", assocTwin);
-  registerTwin("mapcar", "not", mapcarTwin);
-  registerValueTwin("mod", "", modTwin);
-  registerTwin("append", "", nullptr, appendMacro);
+  gMember = m.CheckStringCell("MEMBER");
+  gAssoc = m.CheckStringCell("ASSOC");
+  gMapcar = m.CheckStringCell("MAPCAR");
+  using K = TwinKind;
+  addFunctionTwin("<", K::Pure, compare<less>, intOrder<less>);
+  addFunctionTwin(">", K::Pure, compare<greater>, intOrder<greater>);
+  addFunctionTwin("<=", K::Pure, compare<lessOrEqual>, intOrder<lessOrEqual>);
+  addFunctionTwin(">=", K::Pure, compare<greaterOrEqual>, intOrder<greaterOrEqual>);
+  addFunctionTwin("copy", K::Value, copyTwin);
+  addFunctionTwin("not", K::Pure, notTwin);
+  addFunctionTwin("listp", K::Pure, listpTwin);
+  addFunctionTwin("zerop", K::Pure, zeropTwin);
+  addFunctionTwin("equal", K::Pure, equalTwin);
+  addFunctionTwin("first", K::Value, cxr<kFirst>);
+  addFunctionTwin("rest", K::Value, cxr<kRest>);
+  addFunctionTwin("caar", K::Value, cxr<kCaar>);
+  addFunctionTwin("cadr", K::Value, cxr<kCadr>);
+  addFunctionTwin("cdar", K::Value, cxr<kCdar>);
+  addFunctionTwin("cddr", K::Value, cxr<kCddr>);
+  addFunctionTwin("caaar", K::Value, cxr<kCaaar>);
+  addFunctionTwin("caadr", K::Value, cxr<kCaadr>);
+  addFunctionTwin("cadar", K::Value, cxr<kCadar>);
+  addFunctionTwin("caddr", K::Value, cxr<kCaddr>);
+  addFunctionTwin("cdaar", K::Value, cxr<kCdaar>);
+  addFunctionTwin("cdadr", K::Value, cxr<kCdadr>);
+  addFunctionTwin("cddar", K::Value, cxr<kCddar>);
+  addFunctionTwin("cdddr", K::Value, cxr<kCdddr>);
+  addFunctionTwin("caaaar", K::Value, cxr<kCaaaar>);
+  addFunctionTwin("caaadr", K::Value, cxr<kCaaadr>);
+  addFunctionTwin("caadar", K::Value, cxr<kCaadar>);
+  addFunctionTwin("caaddr", K::Value, cxr<kCaaddr>);
+  addFunctionTwin("cadaar", K::Value, cxr<kCadaar>);
+  addFunctionTwin("cadadr", K::Value, cxr<kCadadr>);
+  addFunctionTwin("caddar", K::Value, cxr<kCaddar>);
+  addFunctionTwin("cadddr", K::Value, cxr<kCadddr>);
+  addFunctionTwin("cdaaar", K::Value, cxr<kCdaaar>);
+  addFunctionTwin("cdaadr", K::Value, cxr<kCdaadr>);
+  addFunctionTwin("cdadar", K::Value, cxr<kCdadar>);
+  addFunctionTwin("cdaddr", K::Value, cxr<kCdaddr>);
+  addFunctionTwin("cddaar", K::Value, cxr<kCddaar>);
+  addFunctionTwin("cddadr", K::Value, cxr<kCddadr>);
+  addFunctionTwin("cdddar", K::Value, cxr<kCdddar>);
+  addFunctionTwin("cddddr", K::Value, cxr<kCddddr>);
+  addFunctionTwin("nth", K::Value, nthTwin);
+  addFunctionTwin("second", K::Value, ordinal<1>);
+  addFunctionTwin("third", K::Value, ordinal<2>);
+  addFunctionTwin("fourth", K::Value, ordinal<3>);
+  addFunctionTwin("fifth", K::Value, ordinal<4>);
+  addFunctionTwin("sixth", K::Value, ordinal<5>);
+  addFunctionTwin("seventh", K::Value, ordinal<6>);
+  addFunctionTwin("eighth", K::Value, ordinal<7>);
+  addFunctionTwin("ninth", K::Value, ordinal<8>);
+  addFunctionTwin("tenth", K::Value, ordinal<9>);
+  addFunctionTwin("nthcdr", K::Value, nthcdrTwin);
+  addFunctionTwin("last", K::Value, lastTwin);
+  addFunctionTwin("append1", K::Value, append1Twin);
+  addFunctionTwin("reverse1", K::Value, reverse1Twin);
+  addFunctionTwin("reverse", K::Value, reverseTwin);
+  addFunctionTwin("member", K::Calls, memberTwin);
+  addFunctionTwin("assoc", K::Calls, assocTwin);
+  addFunctionTwin("mapcar", K::Calls, mapcarTwin);
+  addFunctionTwin("mod", K::Value, modTwin);
+  addTwin({"append", K::Macro, nullptr, appendMacro, nullptr, false, true});
 }

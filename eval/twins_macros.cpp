@@ -144,13 +144,7 @@ bool definedAs(cfunction& m, const char* name, char tag, const char* pattern, Ca
   for (char& ch : upper) ch = static_cast<char>(ch >= 'a' && ch <= 'z' ? ch - 32 : ch);
   _cell* sym = m.CheckStringCell(upper.c_str());
   _symval* rec = sym ? m.getFuncval2(sym) : nullptr;
-  bool ok = rec && rec->tag == tag && matches(rec->value, pattern, caught);
-#ifndef NDEBUG
-  // A debug build says so: a library text was edited without its twin.
-  if (!ok)
-    std::fprintf(stderr, "twins: %s does not match the text its twin was written for\n", name);
-#endif
-  return ok;
+  return rec && rec->tag == tag && matches(rec->value, pattern, caught);
 }
 
 // ---- the library's texts --------------------------------------------------------------------
@@ -681,9 +675,9 @@ bool plainForm(_cell* x, int depth, bool outermost) {
   } else if (op != Op::None) {
     if (!plainOperator(op)) return false;
   } else {
-    int byValue;
-    if (!functionTwin(head, byValue) || !byValue) return false;
-    if (!outermost && gTwinCalls[static_cast<size_t>(head->symIndex)].changes) return false;
+    const TwinCall* t = functionTwin(head);
+    if (!t || !t->byValue) return false;
+    if (!outermost && t->changes) return false;
   }
   for (; isCons(rest); rest = rest->cdr)
     if (!plainForm(rest->car, depth + 1, false)) return false;
@@ -692,6 +686,8 @@ bool plainForm(_cell* x, int depth, bool outermost) {
 }  // namespace
 
 bool evaluatesAlike(_cell* expansion) { return plainForm(expansion, 0, true); }
+
+_cell* libraryLoopLabel() { return gLoopLabel; }
 
 // ---- DOTIMES' end test ----------------------------------------------------------------------
 _cell* gDotimesCount = nullptr;
@@ -717,8 +713,7 @@ _cell* dotimesEndTest(cfunction& m, _cell* args, Frame f, long n) {
   if (!difference || difference->cdr->car != c) return kRunText;
   _cell* var = difference->car;
   _cell* count = binding->cdr->car;
-  int byValue;
-  if (!isSymbol(var) || var == c || !functionTwin(S.not_, byValue)) return kRunText;
+  if (!isSymbol(var) || var == c || !functionTwin(S.not_)) return kRunText;
   if (isSymbol(count) && !(count = m.variableValue(count, f, n))) return kRunText;
   _cell* i = m.variableValue(var, f, n);
   if (!isInt(count) || !i || !isInt(i)) return kRunText;
@@ -726,69 +721,84 @@ _cell* dotimesEndTest(cfunction& m, _cell* args, Frame f, long n) {
   return m.made(limit < 0 || wrapSub(intOf(i), limit) >= 0 ? TCell : NILCell);
 }
 
+namespace {
+void addMacro(const char* name, MacroTwin macro, bool matched) {
+  addTwin({name, TwinKind::Macro, nullptr, macro, nullptr, false, matched});
+}
+}  // namespace
+
+// Each macro twin registers whether or not its texts match; one that does not stays off.
 void registerMacroTwins(cfunction& m) {
   M = &m;
-  if (!findSymbols(m)) return;
+  bool found = findSymbols(m);
   Captures c;
-  if (allDefined(m, {{"prog", 'm', kProg}}, c)) registerTwin("prog", "", nullptr, progTwin);
-  if (allDefined(m, {{"return", 'm', kReturn}}, c)) registerTwin("return", "", nullptr, returnTwin);
-  if (allDefined(m, {{"lambda", 'm', kLambda}}, c)) registerTwin("lambda", "", nullptr, lambdaTwin);
-  if (allDefined(m, {{"with-open-file", 'm', kWithOpenFile}}, c))
-    registerTwin("with-open-file", "", nullptr, withOpenFileTwin);
-  if (allDefined(m, {{"multiple-value-setq", 'm', kMvSetq}}, c))
-    registerTwin("multiple-value-setq", "", nullptr, mvSetqTwin);
-  if (allDefined(
-          m, {{"multiple-value-setq$", 'm', kMvSetq2}, {"multiple-value-born$", 'f', kMvBorn}}, c))
-    registerTwin("multiple-value-setq$", "multiple-value-born$", nullptr, mvSetq2Twin);
-  if (allDefined(m, {{"case", 'm', kCase}, {"make-case", 'f', kMakeCase}}, c))
-    registerTwin("case", "make-case", nullptr, caseTwin);
+  addMacro("prog", progTwin, found && allDefined(m, {{"prog", 'm', kProg}}, c));
+  addMacro("return", returnTwin, found && allDefined(m, {{"return", 'm', kReturn}}, c));
+  addMacro("lambda", lambdaTwin, found && allDefined(m, {{"lambda", 'm', kLambda}}, c));
+  addMacro("with-open-file", withOpenFileTwin,
+           found && allDefined(m, {{"with-open-file", 'm', kWithOpenFile}}, c));
+  addMacro("multiple-value-setq", mvSetqTwin,
+           found && allDefined(m, {{"multiple-value-setq", 'm', kMvSetq}}, c));
+  addMacro("multiple-value-setq$", mvSetq2Twin,
+           found && allDefined(m,
+                               {{"multiple-value-setq$", 'm', kMvSetq2},
+                                {"multiple-value-born$", 'f', kMvBorn}},
+                               c));
+  addMacro("case", caseTwin,
+           found && allDefined(m, {{"case", 'm', kCase}, {"make-case", 'f', kMakeCase}}, c));
 
   Captures loop;
-  if (allDefined(m, {{"loop", 'm', kLoop}, {"append1", 'f', kAppend1}}, loop) &&
-      (gLoopLabel = uninterned(loop, "LABEL")))
-    registerTwin("loop", "append1", nullptr, loopTwin);
+  addMacro("loop", loopTwin,
+           found && allDefined(m, {{"loop", 'm', kLoop}, {"append1", 'f', kAppend1}}, loop) &&
+               (gLoopLabel = uninterned(loop, "LABEL")));
   Captures loop1;
-  if (allDefined(m, {{"loop1", 'm', kLoop1}, {"append1", 'f', kAppend1}}, loop1) &&
-      (gLoop1Label = uninterned(loop1, "LABEL")))
-    registerTwin("loop1", "append1", nullptr, loop1Twin);
+  addMacro("loop1", loop1Twin,
+           found && allDefined(m, {{"loop1", 'm', kLoop1}, {"append1", 'f', kAppend1}}, loop1) &&
+               (gLoop1Label = uninterned(loop1, "LABEL")));
   Captures dolist;
-  if (allDefined(m, {{"dolist", 'm', kDolist}, {"append1", 'f', kAppend1}}, dolist) &&
-      (gDolistCursor = uninterned(dolist, "LIST")))
-    registerTwin("dolist", "append1", nullptr, dolistTwin);
+  addMacro("dolist", dolistTwin,
+           found && allDefined(m, {{"dolist", 'm', kDolist}, {"append1", 'f', kAppend1}}, dolist) &&
+               (gDolistCursor = uninterned(dolist, "LIST")));
   Captures dotimes;
-  if (allDefined(m, {{"dotimes", 'm', kDotimes}}, dotimes) &&
-      (gDotimesCount = uninterned(dotimes, "COUNT"))) {
+  bool dotimesOk = found && allDefined(m, {{"dotimes", 'm', kDotimes}}, dotimes) &&
+                   (gDotimesCount = uninterned(dotimes, "COUNT"));
+  if (dotimesOk) {
     gDotimesZero = dotimes["ZERO"];
-    if (isInt(gDotimesZero) && intOf(gDotimesZero) == 0)
-      registerTwin("dotimes", "", nullptr, dotimesTwin);
+    dotimesOk = isInt(gDotimesZero) && intOf(gDotimesZero) == 0;
   }
+  if (!dotimesOk) gDotimesCount = nullptr;
+  addMacro("dotimes", dotimesTwin, dotimesOk);
   Captures bind;
-  if (allDefined(
-          m, {{"multiple-value-bind", 'm', kMvBind}, {"mapcar", 'f', kMapcar}, {"not", 'f', kNot}},
-          bind) &&
-      (gBindValues = uninterned(bind, "VALUES")))
-    registerTwin("multiple-value-bind", "mapcar not", nullptr, mvBindTwin);
+  addMacro("multiple-value-bind", mvBindTwin,
+           found &&
+               allDefined(m,
+                          {{"multiple-value-bind", 'm', kMvBind},
+                           {"mapcar", 'f', kMapcar},
+                           {"not", 'f', kNot}},
+                          bind) &&
+               (gBindValues = uninterned(bind, "VALUES")));
 
   Captures setf, nth, a, d, error1, error2;
-  if (allDefined(m,
-                 {{"setf", 'm', kSetf},
-                  {"cadr", 'f', kCadr},
-                  {"cddr", 'f', kCddr},
-                  {"caddr", 'f', kCaddr},
-                  {"assoc", 'f', kAssoc},
-                  {">=", 'f', kGreaterOrEqual}},
-                 setf) &&
-      allDefined(m, {{"find-nth-name", 'f', kFindNthName}}, nth) &&
-      allDefined(m, {{"find-a-name", 'f', kFindAName}}, a) &&
-      allDefined(m, {{"find-d-name", 'f', kFindDName}}, d) &&
-      matches(setf["NOPLACE"], kSetfError, error1) &&
-      matches(setf["UNKNOWN"], kSetfError, error2)) {
+  bool setfOk = found &&
+                allDefined(m,
+                           {{"setf", 'm', kSetf},
+                            {"cadr", 'f', kCadr},
+                            {"cddr", 'f', kCddr},
+                            {"caddr", 'f', kCaddr},
+                            {"assoc", 'f', kAssoc},
+                            {">=", 'f', kGreaterOrEqual}},
+                           setf) &&
+                allDefined(m, {{"find-nth-name", 'f', kFindNthName}}, nth) &&
+                allDefined(m, {{"find-a-name", 'f', kFindAName}}, a) &&
+                allDefined(m, {{"find-d-name", 'f', kFindDName}}, d) &&
+                matches(setf["NOPLACE"], kSetfError, error1) &&
+                matches(setf["UNKNOWN"], kSetfError, error2);
+  if (setfOk) {
     gNoPlace = setf["NOPLACE"];
     gUnknownPlace = setf["UNKNOWN"];
     gNthTable = nth["TABLE"];
     gATable = a["TABLE"];
     gDTable = d["TABLE"];
-    registerTwin("setf", "cadr cddr caddr assoc >= find-nth-name find-a-name find-d-name", nullptr,
-                 setfTwin);
   }
+  addMacro("setf", setfTwin, setfOk);
 }

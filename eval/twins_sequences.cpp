@@ -5,6 +5,7 @@
 
 #include "eval/twins.h"
 #include "heap/keywords.h"
+#include "heap/messages.h"
 #include "text/text.h"
 
 namespace {
@@ -35,23 +36,132 @@ _cell* listOf(cfunction& m, const std::vector<_cell*>& items, _cell* tail) {
   return tail;
 }
 
+_cell* removeTwin(cfunction& m, Frame a, long, Frame f, long n);
+_cell* deleteTwin(cfunction& m, Frame a, long, Frame f, long n);
+
+// ---- the rest of a loop text's work --------------------------------------------------------
+// REMOVE's and DELETE's texts are one LOOP whose round calls the test in a COND. When a test
+// changed something the twin relies on, the rest of that round and the loop that follows are
+// evaluated from the library's own forms, in a frame that holds the text's variables as they
+// are at that point.
+struct LoopText {
+  _cell* name = nullptr;
+  std::vector<_cell*> vars;  // as the twin hands their values over
+  _cell* round = nullptr;    // the loop's body
+  _cell* cond = nullptr;     // the COND that calls the test: (cond (test . then) (t . else))
+};
+LoopText gRemoveText, gDeleteText;
+
+// The loop of (params (block name (let bindings ... (loop . round)))), its COND the round's
+// `condAt`-th form; false for any other shape.
+bool findLoop(cfunction& m, const char* name, std::initializer_list<const char*> vars, int condAt,
+              LoopText& t) {
+  _cell* sym = m.CheckStringCell(name);
+  _symval* rec = sym ? m.getFuncval2(sym) : nullptr;
+  if (!rec || rec->tag != 'f') return false;
+  _cell* block = isCons(rec->value->cdr) ? rec->value->cdr->car : nullptr;
+  if (!isCons(block) || block->car != BLOCKLISP || !isCons(block->cdr) || !isCons(block->cdr->cdr))
+    return false;
+  _cell* let = block->cdr->cdr->car;
+  if (!isCons(let) || let->car != LET || listLength(let) < 3) return false;
+  _cell* last = let;
+  while (isCons(last->cdr)) last = last->cdr;
+  _cell* loop = last->car;
+  if (!isCons(loop) || loop->car != m.CheckStringCell("LOOP") || listLength(loop->cdr) <= condAt)
+    return false;
+  _cell* cond = loop->cdr;
+  for (int i = 0; i < condAt; i++) cond = cond->cdr;
+  cond = cond->car;
+  if (!isCons(cond) || cond->car != COND || listLength(cond) != 3 || !isCons(cond->cdr->car) ||
+      !isCons(cond->cdr->cdr->car) || cond->cdr->cdr->car->car != TCell)
+    return false;
+  t.name = sym;
+  t.round = loop->cdr;
+  t.cond = cond;
+  for (const char* v : vars) {
+    _cell* s = m.CheckStringCell(v);
+    if (!s) return false;
+    t.vars.push_back(s);
+  }
+  return true;
+}
+
+// (block name (let ((var 'value) ...) ,@then ,@after-cond (block nil (prog** () L ,@round (go L)))))
+// evaluated: the rest of the round whose test answered `held`, then the loop.
+_cell* continueLoop(cfunction& m, const LoopText& t, std::initializer_list<_cell*> values,
+                    bool held, Frame f, long n) {
+  if (!ensureFree(m, 4 * listLength(t.round) + 64)) return m.fail(msg::CellsFull, f, n);
+  _cell* label = libraryLoopLabel();
+  _cell* tail = m.cons(m.cons(GO, m.cons(label, NILCell)), NILCell);
+  _cell* round = NILCell;
+  std::vector<_cell*> forms;
+  for (_cell* p = t.round; isCons(p); p = p->cdr) forms.push_back(p->car);
+  for (size_t i = forms.size(); i-- > 0;) tail = m.cons(forms[i], tail);
+  round = m.cons(PROG, m.cons(NILCell, m.cons(label, tail)));
+  _cell* body = m.cons(m.cons(BLOCKLISP, m.cons(NILCell, m.cons(round, NILCell))), NILCell);
+  bool after = false;
+  std::vector<_cell*> rest;
+  for (_cell* p = t.round; isCons(p); p = p->cdr) {
+    if (after) rest.push_back(p->car);
+    if (p->car == t.cond) after = true;
+  }
+  for (size_t i = rest.size(); i-- > 0;) body = m.cons(rest[i], body);
+  _cell* clause = held ? t.cond->cdr->car : t.cond->cdr->cdr->car;
+  std::vector<_cell*> then;
+  for (_cell* p = clause->cdr; isCons(p); p = p->cdr) then.push_back(p->car);
+  for (size_t i = then.size(); i-- > 0;) body = m.cons(then[i], body);
+  _cell* bindings = NILCell;
+  size_t i = t.vars.size();
+  for (auto it = values.end(); it != values.begin();) {
+    --it;
+    _cell* quoted = m.cons(QUOTE, m.cons(*it, NILCell));
+    bindings = m.cons(m.cons(t.vars[--i], m.cons(quoted, NILCell)), bindings);
+  }
+  _cell* form = m.cons(BLOCKLISP, m.cons(t.name, m.cons(m.cons(LET, m.cons(bindings, body)), NILCell)));
+  CellFrame g(m, form);
+  return m.eval(form, nullptr, 0);
+}
+
+// The text's count: NIL, or the integer left.
+_cell* countValue(cfunction& m, long count, _cell* given) {
+  if (count < 0) return given == NILCell || !isInt(given) ? NILCell : given;
+  return m.IntToCell(static_cast<int32_t>(count));
+}
+
 // REMOVE: a fresh list of the elements the test refuses (called with the item first); once
-// :COUNT matches are gone, the rest of the list is shared as it is.
-_cell* removeFrom(cfunction& m, _cell* a, _cell* b, _cell* test, long count, Frame f, long n) {
-  CellFrame g(m, a, b);
-  g.push(test);
-  std::vector<_cell*> kept;
+// :COUNT matches are gone, the rest of the list is shared as it is. The text reads the element
+// it keeps, and the next cons, after the test: the cursor is rooted and read again.
+_cell* removeFrom(cfunction& m, _cell* a, _cell* b, _cell* rest, _cell* test, long count,
+                  Frame f, long n) {
+  CellFrame g(m, a, test);
+  g.push(rest);
+  _cell* given = g.push(option(rest, gCountKey, NILCell));
+  _cell*& p = rootedSlot(m, b);
+  _cell*& head = rootedSlot(m, NILCell);
+  _cell* tail = nullptr;
+  TwinWatch watch(gRemoveText.name, removeTwin);
   for (;;) {
-    if (count == 0) return listOf(m, kept, b);
-    if (!isCons(b)) return listOf(m, kept, NILCell);
-    int h = holds(m, test, a, b->car, f, n);
+    if (count == 0) {
+      if (!tail) return p;
+      tail->cdr = p;
+      return head;
+    }
+    if (!isCons(p)) return head;
+    int h = holds(m, test, a, p->car, f, n);
     if (h < 0) return nullptr;
+    if (watch.changed())
+      return continueLoop(m, gRemoveText,
+                          {a, p, rest, test, countValue(m, count, given), head}, h, f, n);
     if (h) {
       if (count > 0) count--;
     } else {
-      kept.push_back(b->car);
+      if (m.freeCells <= kGcThreshold + 1) m.gc();  // the test may have used the room
+      _cell* c = m.cons(p->car, NILCell);
+      if (tail) tail->cdr = c;
+      else head = c;
+      tail = c;
     }
-    b = b->cdr;
+    p = p->cdr;
   }
 }
 
@@ -61,35 +171,48 @@ _cell* removeTwin(cfunction& m, Frame a, long, Frame f, long n) {
   long len = listLength(a[1].value);
   if (!removeOptions(m, a[2].value, &test, &count) || len < 0 || !ensureFree(m, len))
     return kRunText;
-  return removeFrom(m, a[0].value, a[1].value, test, count, f, n);
+  return removeFrom(m, a[0].value, a[1].value, a[2].value, test, count, f, n);
 }
 
 // DELETE: unlinks matches after the first element in place; a match of the first element
-// hands the whole call to REMOVE, which tests every element again.
+// hands the whole call to REMOVE, which tests every element again. The text finds the k-th cons
+// from the list's head at every round: while nothing is changed in place, the cons after the
+// previous one is it.
 _cell* deleteTwin(cfunction& m, Frame a, long, Frame f, long n) {
   _cell* item = a[0].value;
   _cell* b = a[1].value;
+  _cell* rest = a[2].value;
   _cell* test;
   long count;
   long len = listLength(b);
-  if (!removeOptions(m, a[2].value, &test, &count) || len < 0 || !ensureFree(m, len))
+  if (!removeOptions(m, rest, &test, &count) || len < 0 || !ensureFree(m, len))
     return kRunText;
   CellFrame g(m, item, b);
   g.push(test);
-  _cell* prev = nullptr;
-  for (_cell* p = b;;) {
+  g.push(rest);
+  _cell* given = g.push(option(rest, gCountKey, NILCell));
+  _cell*& prev = rootedSlot(m, nullptr);
+  _cell*& p = rootedSlot(m, b);
+  long k = 0;
+  TwinWatch watch(gDeleteText.name, deleteTwin);
+  for (;;) {
     if (count == 0 || !isCons(p)) return b;
     int h = holds(m, test, item, p->car, f, n);
     if (h < 0) return nullptr;
+    if (watch.changed())
+      return continueLoop(m, gDeleteText,
+                          {item, b, rest, test, countValue(m, count, given), m.IntToCell(static_cast<int32_t>(k))},
+                          h, f, n);
     if (!h) {
       prev = p;
       p = p->cdr;
+      k++;
       continue;
     }
-    if (!prev) return removeFrom(m, item, b, test, count, f, n);  // nothing counted down yet
+    if (!prev) return removeFrom(m, item, b, rest, test, count, f, n);  // nothing counted down yet
     prev->cdr = p->cdr;
-    m.structureMutated = true;
-    twinsMutated();
+    mutated();
+    watch.rebase();
     p = p->cdr;
     if (count > 0) count--;
   }
@@ -127,7 +250,7 @@ _cell* subseqTwin(cfunction& m, Frame a, long, Frame, long) {
 // NCONC: each list joined to the end of the one before by changing its last cdr. Lists that
 // share conses would make the text's LAST meet a cycle; those, and atoms it cannot join to,
 // are the text's.
-_cell* nconcTwin(cfunction& m, Frame a, long, Frame, long) {
+_cell* nconcTwin(cfunction&, Frame a, long, Frame, long) {
   _cell* result = a[0].value;
   _cell* pieces = a[1].value;
   std::unordered_set<_cell*> seen;
@@ -160,8 +283,7 @@ _cell* nconcTwin(cfunction& m, Frame a, long, Frame, long) {
     if (!last) last = acc;
     while (isCons(last->cdr)) last = last->cdr;
     last->cdr = piece;
-    m.structureMutated = true;
-    twinsMutated();
+    mutated();
   }
   return acc;
 }
@@ -214,7 +336,9 @@ _cell* sortTwin(cfunction& m, Frame a, long, Frame f, long n) {
     while (isCons(p)) p = p->cdr;
     if (p != NILCell) return kRunText;  // NTH would walk off a dotted list
   }
-  if (!callableWith(m, test, 2) || (key && !callableWith(m, key, 1))) return kRunText;
+  // The twin calls the test in its own order, not the text's: only where the calls cannot be
+  // seen.
+  if (!silent(test, 2) || (key && !silent(key, 1))) return kRunText;
   if (key)
     for (_cell* p = l; isCons(p); p = p->cdr)
       if (!acceptsValue(key, p->car)) return kRunText;
@@ -252,8 +376,7 @@ _cell* sortTwin(cfunction& m, Frame a, long, Frame f, long n) {
   for (size_t i = order.size(); i-- > 1;) tail = m.cons(items[order[i]], tail);
   l->car = items[order[0]];
   l->cdr = tail;
-  m.structureMutated = true;
-  twinsMutated();
+  mutated();
   return l;
 }
 }  // namespace
@@ -262,12 +385,12 @@ void registerSequenceTwins(cfunction& m) {
   gKeyKey = m.CheckStringCell(":KEY");
   gTestKey = m.CheckStringCell(":TEST");
   gCountKey = m.CheckStringCell(":COUNT");
-  registerTwin("remove", "member not cadr append append1 loop prog return", removeTwin);
-  registerTwin("delete", "member not cadr nthcdr nth > zerop remove append append1 loop prog return",
-               deleteTwin);
-  registerValueTwin("subseq", "not < > append append1 nth loop prog return", subseqTwin);
-  registerChangingTwin("nconc", "last loop prog return", nconcTwin);
-  registerTwin("sort",
-               "member not cadr < nth loop prog return reverse reverse1 append append1 replace-destroy",
-               sortTwin);
+  using K = TwinKind;
+  bool remove = findLoop(m, "REMOVE", {"A", "B", "C", "TEST", "COUNT", "ANS"}, 2, gRemoveText);
+  bool del = findLoop(m, "DELETE", {"A", "B", "C", "TEST", "COUNT", "K"}, 2, gDeleteText);
+  addTwin({"remove", K::Calls, removeTwin, nullptr, nullptr, false, remove});
+  addTwin({"delete", K::Calls, deleteTwin, nullptr, nullptr, false, del && remove});
+  addFunctionTwin("subseq", K::Value, subseqTwin);
+  addFunctionTwin("nconc", K::Changing, nconcTwin);
+  addFunctionTwin("sort", K::Calls, sortTwin);
 }

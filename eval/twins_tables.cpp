@@ -197,7 +197,9 @@ _cell* setfHashTwin(cfunction& m, Frame a, long, Frame, long) {
   if (!ix) return kRunText;
   Key k = keyOf(t->cdr->car, key);
   if (k.kind == kUnknown) return kRunText;
-  m.structureMutated = true;  // the text changes conses in place here too
+  // Another table or a definition may share these conses: every other index goes stale.
+  mutated();
+  ix->generation = structureGeneration();
   if (FirstEntries::Slot* s = lookup(ix, k)) {
     s->cell->car->cdr = v;
     return v;
@@ -211,7 +213,7 @@ _cell* setfHashTwin(cfunction& m, Frame a, long, Frame, long) {
 }
 
 // REMHASH: unlinks the key's first entry and answers T, or answers NIL.
-_cell* remhashTwin(cfunction& m, Frame a, long, Frame, long) {
+_cell* remhashTwin(cfunction&, Frame a, long, Frame, long) {
   _cell* t = a[1].value;
   if (!isTable(t, true)) return kRunText;
   Index* ix = indexOf(t);
@@ -225,7 +227,8 @@ _cell* remhashTwin(cfunction& m, Frame a, long, Frame, long) {
   _cell* prev = s->prev;
   ix->first.erase(s);
   prev->cdr = cell->cdr;
-  m.structureMutated = true;
+  mutated();
+  ix->generation = structureGeneration();
   if (ix->last == cell) ix->last = prev;
   // The next entry now follows `prev`: its slot, if it holds the first entry of its key, says so.
   if (_cell* next = cell->cdr; isCons(next)) {
@@ -263,9 +266,10 @@ _cell* makeHashTableTwin(cfunction& m, Frame a, long, Frame, long) {
 void registerTableTwins(cfunction& m) {
   gHashTable = m.CheckStringCell("HASH-TABLE");
   gTestKey = m.CheckStringCell(":TEST");
-  registerValueTwin("gethash", "loop prog return", gethashTwin);
-  registerChangingTwin("setf-hash", "assoc >= last", setfHashTwin);
-  registerChangingTwin("remhash", "loop prog return", remhashTwin);
-  registerValueTwin("hash-table-count", "", hashTableCountTwin);
-  registerValueTwin("make-hash-table", "", makeHashTableTwin);
+  using K = TwinKind;
+  addFunctionTwin("gethash", K::Value, gethashTwin, nullptr, true);
+  addFunctionTwin("setf-hash", K::Changing, setfHashTwin);
+  addFunctionTwin("remhash", K::Changing, remhashTwin);
+  addFunctionTwin("hash-table-count", K::Value, hashTableCountTwin);
+  addFunctionTwin("make-hash-table", K::Value, makeHashTableTwin);
 }
