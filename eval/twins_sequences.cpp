@@ -91,25 +91,24 @@ bool findLoop(cfunction& m, const char* name, std::initializer_list<const char*>
 _cell* continueLoop(cfunction& m, const LoopText& t, std::initializer_list<_cell*> values,
                     bool held, Frame f, long n) {
   if (!ensureFree(m, 4 * listLength(t.round) + 64)) return m.fail(msg::CellsFull, f, n);
-  _cell* label = libraryLoopLabel();
-  _cell* tail = m.cons(m.cons(GO, m.cons(label, NILCell)), NILCell);
-  _cell* round = NILCell;
+  // The forms in order: the taken clause's, those after the COND, then the loop itself, all in
+  // the loop's BLOCK NIL, as the text's RETURNs expect.
   std::vector<_cell*> forms;
-  for (_cell* p = t.round; isCons(p); p = p->cdr) forms.push_back(p->car);
-  for (size_t i = forms.size(); i-- > 0;) tail = m.cons(forms[i], tail);
-  round = m.cons(PROG, m.cons(NILCell, m.cons(label, tail)));
-  _cell* body = m.cons(m.cons(BLOCKLISP, m.cons(NILCell, m.cons(round, NILCell))), NILCell);
+  _cell* clause = held ? t.cond->cdr->car : t.cond->cdr->cdr->car;
+  for (_cell* p = clause->cdr; isCons(p); p = p->cdr) forms.push_back(p->car);
   bool after = false;
-  std::vector<_cell*> rest;
   for (_cell* p = t.round; isCons(p); p = p->cdr) {
-    if (after) rest.push_back(p->car);
+    if (after) forms.push_back(p->car);
     if (p->car == t.cond) after = true;
   }
-  for (size_t i = rest.size(); i-- > 0;) body = m.cons(rest[i], body);
-  _cell* clause = held ? t.cond->cdr->car : t.cond->cdr->cdr->car;
-  std::vector<_cell*> then;
-  for (_cell* p = clause->cdr; isCons(p); p = p->cdr) then.push_back(p->car);
-  for (size_t i = then.size(); i-- > 0;) body = m.cons(then[i], body);
+  _cell* label = libraryLoopLabel();
+  _cell* loop = m.cons(m.cons(GO, m.cons(label, NILCell)), NILCell);
+  std::vector<_cell*> round;
+  for (_cell* p = t.round; isCons(p); p = p->cdr) round.push_back(p->car);
+  for (size_t i = round.size(); i-- > 0;) loop = m.cons(round[i], loop);
+  _cell* body = m.cons(m.cons(PROG, m.cons(NILCell, m.cons(label, loop))), NILCell);
+  for (size_t i = forms.size(); i-- > 0;) body = m.cons(forms[i], body);
+  body = m.cons(m.cons(BLOCKLISP, m.cons(NILCell, body)), NILCell);
   _cell* bindings = NILCell;
   size_t i = t.vars.size();
   for (auto it = values.end(); it != values.begin();) {

@@ -1,8 +1,12 @@
 """Differential test of the library's native twins: random programs of library calls and of
 library macros (run, and expanded with MACROEXPAND on random argument lists) run with the twins
 on and with ZELKORA_TWINS=0 (the library's texts alone) must print the same bytes, collector
-reports aside. Usage: twins.py BINARY [COUNT [SEED]]: COUNT programs of calls and half as many
-of macros."""
+reports aside. The programs try what breaks fast paths: MULTIPLE-VALUE-LIST around calls and
+values in their arguments, callbacks that change the list being walked, collect, allocate,
+throw or redefine a library function, hash tables sharing conses with each other and with
+definitions, and every twin called after one of the names its text reaches was redefined to
+print. Usage: twins.py BINARY [COUNT [SEED]]: COUNT programs of calls and half as many of
+macros, of disturbances and of redefinitions."""
 import os
 import random
 import re
@@ -164,6 +168,18 @@ def call(r):
 
 def table_call(r, table, keys):
     key = r.choice(keys)
+    if r.random() < 0.15:  # tables that share their entries, and a table over a definition
+        return r.choice([
+            "(progn (setq hb (cons 'hash-table (cdr %s))) (list (gethash %s hb) (setf (gethash %s %s) 'x)"
+            " (multiple-value-list (gethash %s hb)) (setf (gethash 'new hb) 'y) %s))"
+            % (table, key, key, table, key, table),
+            "(progn (setq hn (cons 'hash-table (cons 'eql (cdr (symbol-function '%s))))) (list"
+            " (gethash 'n hn) (setf (gethash 'n hn) '(n)) (remhash 'block hn) (%s 1 (list 'a 'b 'c))))"
+            % ((r.choice(["nth", "second", "nthcdr"]),) * 2),
+            "(let ((e (list (cons %s 'shared)))) (setq hb (list 'hash-table 'eql)) (rplacd (cdr hb) e)"
+            " (rplacd (cdr %s) (append (cddr %s) e)) (list (remhash %s hb) (gethash %s %s)"
+            " (setf (gethash 'z %s) 1) hb))" % (key, table, table, key, key, table, table),
+        ])
     return r.choice([
         "(setf (gethash %s %s) %s)" % (key, table, atom(r)),
         "(setf (gethash %s %s) %s)" % (key, table, atom(r)),
@@ -423,6 +439,183 @@ def macro_program(r, path):
     return prelude + MARKS + "(defun f (x) (prin1 x) x)\n(setq k 1)\n" + forms
 
 
+# ---- disturbances ----------------------------------------------------------------------------
+# Callbacks that, at their TRIP-th call, do what HOW says to the list CUR the twin is walking.
+DISTURB_PRELUDE = """(setq abort 'abort)
+(setq cur nil) (setq junk nil) (setq calls 0) (setq trip 1) (setq how 0)
+(defun churn () (gc) (dotimes (i 3000) (setq junk (cons 'j junk))) (setq junk nil) (gc))
+(defun disturb ()
+  (cond ((= how 0) (rplacd cur nil) (churn))
+        ((= how 1) (if (consp (cdr cur)) (rplacd (cdr cur) (cdddr cur))) (churn))
+        ((= how 2) (rplaca cur 'changed))
+        ((= how 3) (if (consp (cdr cur)) (setf (nth 1 cur) 'set-nth)))
+        ((= how 4) (nconc cur (list 'added 'more)))
+        ((= how 5) (rplacd cur 5))
+        ((= how 6) (throw 'out 'thrown))
+        ((= how 7) (defun not (e) (princ "NOT ") (if e nil t)))
+        ((= how 8) (defun append1 (x y) (princ "A1 ") (if (atom x) y (cons (car x) (append1 (cdr x) y)))))
+        ((= how 9) (setq cur (list 'fresh)) (churn))
+        ((= how 10) (setf (cdr cur) (list 'tail)) (churn))
+        ((= how 11) (setq nil 5))
+        (t (churn))))
+(defun tick () (setq calls (1+ calls)) (if (= calls trip) (disturb)))
+(defun mut (a b) (tick) (prin1 b) (eql a b))
+(defun mut-eq (a b) (tick) (eq a b))
+(defun mut1 (x) (tick) (if (numberp x) (floor x 2) (values x 'more)))
+(defun mut2 (x y) (tick) (list x y))
+"""
+
+
+def disturbing_call(r):
+    """A twin that calls user code, on CUR, with a callback that disturbs it once."""
+    trip = r.randint(1, 4)
+    how = r.randrange(13)
+    data = r.choice(["(list 1 2 3 4 5)", "(list (list 1) (list 2) (list 3) (list 4))",
+                     "(list 'a 'b 'a 'c 'a)", "(list (cons 1 'a) (cons 2 'b) (cons 3 'c) (cons 1 'd))",
+                     "(list 1.5 2 3/2 'x)"])
+    item = r.choice(["1", "'a", "'c", "3", "99", "(list 2)", "2"])
+    call = r.choice([
+        "(member %s cur :test #'mut)" % item,
+        "(assoc %s cur :test #'mut)" % item,
+        "(assoc %s cur :test #'mut-eq)" % item,
+        "(mapcar #'mut1 cur)",
+        "(mapcar #'mut2 cur (list 'p 'q 'r 's 't 'u))",
+        "(remove %s cur :test #'mut)" % item,
+        "(remove %s cur :test #'mut :count 1)" % item,
+        "(delete %s cur :test #'mut)" % item,
+        "(delete %s cur :test #'mut :count %d)" % (item, r.randint(0, 2)),
+        "(sort cur #'(lambda (a b) (tick) (and (numberp a) (numberp b) (< a b))))",
+        "(sort cur #'< :key #'(lambda (x) (tick) (if (numberp x) x 0)))",
+    ])
+    if r.random() < 0.5:
+        call = "(multiple-value-list %s)" % call
+    return ("(progn (setq calls 0) (setq trip %d) (setq how %d) (setq cur %s) (setq keep cur)"
+            " (list (catch 'out %s) keep))\n(setq nil 'nil)" % (trip, how, data, call))
+
+
+def values_call(r):
+    """Twinned calls left at the top level, or under MULTIPLE-VALUE-LIST, with values around."""
+    form = r.choice([
+        "(not (floor 5/2))", "(zerop (floor 5 2))", "(first (values (list 1 2) 3))",
+        "(mod (floor 7 2) 2)", "(equal (floor 5/2) 2)", "(< (floor 5/2) 3)",
+        "(nconc (list 1) (values (list 2) 3))", "(subseq (list 1 2 3) (floor 3 2))",
+        "(hash-table-count (values h 1))", "(make-hash-table)", "(append (list 1) (values (list 2) 9))",
+        "(reverse (values (list 1 2) 3))", "(last (values (list 1 2) 3))",
+        "(remove 1 (list 1 2) :test #'(lambda (a b) (values (eql a b) 7)))",
+        "(delete 1 (list 2 1) :test #'(lambda (a b) (floor 1) (eql a b)))",
+        "(assoc 1 (list (cons 1 2)) :test #'(lambda (a b) (values (eql a b) 'x)))",
+        "(member 'a (values '(a b) 5))", "(mapcar #'(lambda (x) (floor x)) '(5/2 7/2))",
+        "(sort (list 3 1 2) #'(lambda (a b) (values (< a b) 'z)))",
+        "(gethash 1 h)", "(setf (gethash 1 h) (floor 5 2))", "(remhash 1 h)",
+        "(nth (floor 3 2) (list 'a 'b))", "(copy (values (list 1) 2))", "(equal 1 (values 1 2))",
+    ])
+    return form if r.random() < 0.4 else "(multiple-value-list %s)" % form
+
+
+# ---- redefinitions ---------------------------------------------------------------------------
+# Which library names each twin's text reaches, worked out here from the definitions (read with
+# SYMBOL-FUNCTION in a separate run), and calls of each twin to make after one is redefined.
+LIBRARY = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "shell", "library.cpp")
+NAME = re.compile(r"\((?:defun|defmacro) ([^\s()]+)|'defmacro '([^\s()]+)|defun load")
+
+TWIN_CALLS = {
+    "<": ["(< 1 2)", "(< 2 1.5)"], ">": ["(> 1 2)", "(> 3 1)"], "<=": ["(<= 1 1)"], ">=": ["(>= 1 2)"],
+    "not": ["(not nil)", "(not 3)"], "listp": ["(listp 3)", "(listp nil)"], "zerop": ["(zerop 0)"],
+    "equal": ["(equal (list 1 (list 2)) (list 1 (list 2)))"], "copy": ["(copy (list 1 (list 2)))"],
+    "first": ["(first (list 1 2))"], "rest": ["(rest (list 1 2))"], "nth": ["(nth 1 (list 'a 'b 'c))"],
+    "nthcdr": ["(nthcdr 2 (list 1 2 3))"], "last": ["(last (list 1 2 3))"],
+    "append1": ["(append1 (list 1) (list 2))"], "reverse": ["(reverse (list 1 2 3))", "(reverse \"ab\")"],
+    "reverse1": ["(reverse1 (list 1 2))"], "member": ["(member 2 (list 1 2 3))",
+                                                     "(member 2 (list 1 2) :test #'=)"],
+    "assoc": ["(assoc 2 (list (cons 1 'a) (cons 2 'b)))", "(assoc 2 (list (cons 2 'b)) :test #'=)"],
+    "mapcar": ["(mapcar #'1+ (list 1 2))", "(mapcar #'cons (list 1) (list 2))"],
+    "mod": ["(mod 7 3)"], "remove": ["(remove 1 (list 1 2 1))", "(remove 1 (list 1 2) :test #'=)"],
+    "delete": ["(delete 2 (list 1 2 3))", "(delete 1 (list 1 2))"],
+    "subseq": ["(subseq (list 1 2 3) 1)", "(subseq \"abc\" 1 2)"],
+    "nconc": ["(nconc (list 1) (list 2) (list 3))"], "sort": ["(sort (list 3 1 2) #'<)"],
+    "gethash": ["(multiple-value-list (gethash 1 h))"], "setf-hash": ["(setf-hash 5 h 'v)"],
+    "remhash": ["(remhash 5 h)"], "hash-table-count": ["(hash-table-count h)"],
+    "make-hash-table": ["(make-hash-table :test #'eq)"],
+    "append": ["(append (list 1) (list 2) (list 3))"], "prog": ["(prog (a) (setq a 1) (return a))"],
+    "return": ["(block nil (return 5))"], "loop": ["(let ((k 0)) (loop (if (= k 2) (return k)) (setq k (1+ k))))"],
+    "loop1": ["(let ((k 0)) (loop1 (if (= k 2) (return k)) (setq k (1+ k))))"],
+    "dolist": ["(let ((s nil)) (dolist (x (list 1 2) s) (setq s (cons x s))))"],
+    "dotimes": ["(let ((s 0)) (dotimes (i 3 s) (setq s (+ s i))))"],
+    "with-open-file": ["(with-open-file (s \"/dev/null\") 1)"], "lambda": ["(funcall (lambda (x) x) 1)"],
+    "multiple-value-setq": ["(let ((a 0) (b 0)) (multiple-value-setq (a b) (floor 7 2)) (list a b))"],
+    "multiple-value-setq$": ["(let ((a 0)) (multiple-value-setq$ (a) (1)) a)"],
+    "multiple-value-bind": ["(multiple-value-bind (a b) (floor 7 2) (list a b))"],
+    "case": ["(case 2 (1 'one) ((2 3) 'two) (otherwise 'x))"],
+    "setf": ["(let ((l (list 1 2 3))) (setf (second l) 'x) (setf (gethash 2 h) 3) l)"],
+}
+for cxr in ["caar", "cadr", "cdar", "cddr", "caddr", "cdadr", "cadddr", "cddddr"]:
+    TWIN_CALLS[cxr] = ["(%s '((1 2) (3 4) 5 6))" % cxr]
+for i, ordinal in enumerate(["second", "third", "fourth", "fifth", "sixth", "seventh", "eighth",
+                             "ninth", "tenth"]):
+    TWIN_CALLS[ordinal] = ["(%s (list 1 2 3 4 5 6 7 8 9 10 11))" % ordinal]
+
+MENTIONS = """(defun syms (x acc) (cond ((consp x) (syms (cdr x) (syms (car x) acc)))
+  ((and (symbolp x) x (eq x (intern (symbol-name x))) (not (member x acc))) (cons x acc)) (t acc)))
+"""
+
+
+def library_reach():
+    """Every twin name with the library names its definition reaches, transitively."""
+    text = open(LIBRARY, encoding="utf-8").read()
+    names = []
+    for m in NAME.finditer(text):
+        name = m.group(1) or m.group(2) or "load"
+        if name not in names:
+            names.append(name)
+    program = MENTIONS + "".join("(print (cons '%s (syms (cdr (symbol-function '%s)) nil)))\n"
+                                 % (n, n) for n in names)
+    out = subprocess.run([binary], input=program.encode(), stdout=subprocess.PIPE,
+                         timeout=120, env=dict(os.environ, ZELKORA_TWINS="0")).stdout.decode()
+    lib = {n.upper() for n in names}
+    direct = {}
+    for line in out.splitlines():
+        line = line.strip()
+        if line.startswith("(") and not line.startswith("(SYMS"):
+            words = line.strip("()").split()
+            if words and words[0] in lib:
+                direct[words[0]] = [w for w in words[1:] if w in lib and w != words[0]]
+    reach = {}
+    for name in TWIN_CALLS:
+        seen, work = set(), [name.upper()]
+        while work:
+            for d in direct.get(work.pop(), []):
+                if d not in seen and d != name.upper():
+                    seen.add(d)
+                    work.append(d)
+        reach[name] = sorted(seen)
+    return reach, direct
+
+
+def macro_names():
+    text = open(LIBRARY, encoding="utf-8").read()
+    return {m.group(1).upper() for m in re.finditer(r"\(defmacro ([^\s()]+)", text)} | \
+        {m.group(1).upper() for m in re.finditer(r"'defmacro '([^\s()]+)", text)}
+
+
+def redefinition_program(r, reach, macros):
+    """Redefine one name a twin reaches with a version that prints, then call the twin."""
+    forms = ["(setq h (make-hash-table))", "(setf (gethash 1 h) 'one)"]
+    done = set()
+    for _ in range(3):
+        twin = r.choice(sorted(t for t in TWIN_CALLS if set(reach[t]) - done))
+        dep = r.choice(sorted(set(reach[twin]) - done))
+        done.add(dep)
+        saved = "saved-" + dep.lower().replace("$", "s")
+        kind = "defmacro" if dep in macros else "defun"
+        forms.append("(eval (cons '%s (cons '%s (cdr (symbol-function '%s)))))" % (kind, saved, dep))
+        if kind == "defmacro":
+            forms.append("(defmacro %s (&rest a) (princ \"<%s>\") (cons '%s a))" % (dep, dep, saved))
+        else:
+            forms.append("(defun %s (&rest a) (princ \"<%s>\") (apply #'%s a))" % (dep, dep, saved))
+        forms += ["(multiple-value-list %s)" % c for c in TWIN_CALLS[twin]]
+    return "(setq abort 'abort)\n" + "".join(f + "\nabort\nabort\n" for f in forms)
+
+
 def run(program, twins):
     env = dict(os.environ)
     env["ZELKORA_TWINS"] = "1" if twins else "0"
@@ -431,13 +624,24 @@ def run(program, twins):
     return p.returncode, GC.sub(b"", p.stdout), p.stderr
 
 
+def first_difference(a, b):
+    i = next((k for k in range(min(len(a), len(b))) if a[k] != b[k]), min(len(a), len(b)))
+    return "first difference at byte %d:\n  on:    %r\n  texts: %r\n" % (
+        i, a[max(0, i - 200):i + 200], b[max(0, i - 200):i + 200])
+
+
 def compare(program, title, reset=lambda: None):
     reset()
     on = run(program, True)
     reset()
     off = run(program, False)
-    t.check(on == off and not on[2], title,
-            program + "\n--- twins on ---\n" + on[1].decode(errors="replace")[-1500:] +
+    saved = ""
+    if on != off or on[2]:
+        fd, saved = tempfile.mkstemp(prefix="zelkora-twins-", suffix=".lisp")
+        os.write(fd, program.encode())
+        os.close(fd)
+    t.check(on == off and not on[2], title + (" (saved in %s)" % saved if saved else ""),
+            first_difference(on[1], off[1]) + program + "\n--- twins on ---\n" + on[1].decode(errors="replace")[-1500:] +
             "\n--- texts ---\n" + off[1].decode(errors="replace")[-1500:] +
             on[2].decode(errors="replace")[-500:])
 
@@ -454,6 +658,17 @@ for i in range(count):
         forms = [call(r) for _ in range(25)]
     program = PRELUDE + "".join(f + "\nabort\nabort\n" for f in forms) + "(list h hq he hd)\n"
     compare(program, f"program {i} (seed {seed})")
+for i in range(max(1, count // 2)):
+    forms = [disturbing_call(r) if r.random() < 0.7 else values_call(r) for _ in range(25)]
+    program = DISTURB_PRELUDE + "(setq h (make-hash-table))\n" + "".join(
+        f + "\nabort\nabort\n" for f in forms)
+    compare(program, f"disturbing program {i} (seed {seed})")
+reach, direct = library_reach()
+t.check(len(direct) > 100 and "APPEND1" in reach["nth"] and "LOOP" in reach["nth"],
+        "the reach worked out from the definitions", repr(reach.get("nth")))
+macros = macro_names()
+for i in range(max(1, count // 2)):
+    compare(redefinition_program(r, reach, macros), f"redefinition program {i} (seed {seed})")
 scratch = tempfile.mkdtemp(prefix="zelkora-twins-")
 try:
     path = os.path.join(scratch, "file.txt")
