@@ -5,7 +5,7 @@ JOBS ?= 2
 PREFIX ?= /usr/local
 DESTDIR ?=
 
-.PHONY: run test setup build build-asan build-stress bench install clean
+.PHONY: run test setup build build-asan build-stress bench fuzz install clean
 
 # Line editing needs libedit's headers, its test needs tmux, and the start-up code layout needs
 # lld. As root on Debian they are installed here when missing; otherwise the build goes on
@@ -47,6 +47,13 @@ test: build build-asan build-stress
 
 bench: build
 	python3 bench/run.py build/zelkora
+
+# The twins' differential generator on new seeds for FUZZ_SECONDS (any build: FUZZ_BUILD=build-asan,
+# or build-stress with ZELKORA_STRESS=1 in the environment).
+FUZZ_SECONDS ?= 600
+FUZZ_BUILD ?= build
+fuzz: $(FUZZ_BUILD)
+	python3 tests/scripts/twins.py $(FUZZ_BUILD)/zelkora --seconds $(FUZZ_SECONDS)
 
 install: build
 	install -D -m 755 build/zelkora $(DESTDIR)$(PREFIX)/bin/zelkora

@@ -18,9 +18,15 @@ import tempfile
 from common import Checker
 
 binary = os.path.abspath(sys.argv[1])
-count = int(sys.argv[2]) if len(sys.argv) > 2 else 60
-seed = int(sys.argv[3]) if len(sys.argv) > 3 else 20261207
+# --seconds N: new seeds, 100 programs of each kind at a time, until N seconds have passed.
+budget = float(sys.argv[3]) if len(sys.argv) > 3 and sys.argv[2] == "--seconds" else None
+count = 100 if budget else int(sys.argv[2]) if len(sys.argv) > 2 else 60
+seed = int(sys.argv[3]) if len(sys.argv) > 3 and not budget else 20261207
 GC = re.compile(rb"gc: [^\n]*\n")
+# The build that collects at every step reuses every freed cell at once: a little allocation
+# in a callback is enough there, and thousands of conses would each cost a collection.
+STRESS = os.environ.get("ZELKORA_STRESS") == "1"
+churn = "40" if STRESS else "3000"
 
 PRELUDE = """(setq abort 'abort)
 (defun noisy (a b) (prin1 (list 'test a b)) (eql a b))
@@ -443,7 +449,7 @@ def macro_program(r, path):
 # Callbacks that, at their TRIP-th call, do what HOW says to the list CUR the twin is walking.
 DISTURB_PRELUDE = """(setq abort 'abort)
 (setq cur nil) (setq junk nil) (setq calls 0) (setq trip 1) (setq how 0)
-(defun churn () (gc) (dotimes (i 3000) (setq junk (cons 'j junk))) (setq junk nil) (gc))
+(defun churn () (gc) (dotimes (i CHURN) (setq junk (cons 'j junk))) (setq junk nil) (gc))
 (defun disturb ()
   (cond ((= how 0) (rplacd cur nil) (churn))
         ((= how 1) (if (consp (cdr cur)) (rplacd (cdr cur) (cdddr cur))) (churn))
@@ -646,38 +652,50 @@ def compare(program, title, reset=lambda: None):
             on[2].decode(errors="replace")[-500:])
 
 
-t = Checker()
-r = random.Random(seed)
-for i in range(count):
-    if i % 2:
-        table = r.choice(["h", "hq", "he", "hd"])  # hd: a table built by hand, keys repeated
-        keys = r.sample(["1", "2", "'a", "'b", "1.5", "#\\a", "\"ab\"", "(/ 1.0 3)", "1/2",
-                         "'(1 2)", "-0.0", "0.0"], 4)
-        forms = [table_call(r, table, keys) for _ in range(25)]
-    else:
-        forms = [call(r) for _ in range(25)]
-    program = PRELUDE + "".join(f + "\nabort\nabort\n" for f in forms) + "(list h hq he hd)\n"
-    compare(program, f"program {i} (seed {seed})")
-for i in range(max(1, count // 2)):
-    forms = [disturbing_call(r) if r.random() < 0.7 else values_call(r) for _ in range(25)]
-    program = DISTURB_PRELUDE + "(setq h (make-hash-table))\n" + "".join(
-        f + "\nabort\nabort\n" for f in forms)
-    compare(program, f"disturbing program {i} (seed {seed})")
-reach, direct = library_reach()
-t.check(len(direct) > 100 and "APPEND1" in reach["nth"] and "LOOP" in reach["nth"],
-        "the reach worked out from the definitions", repr(reach.get("nth")))
-macros = macro_names()
-for i in range(max(1, count // 2)):
-    compare(redefinition_program(r, reach, macros), f"redefinition program {i} (seed {seed})")
-scratch = tempfile.mkdtemp(prefix="zelkora-twins-")
-try:
-    path = os.path.join(scratch, "file.txt")
-
-    def reset():
-        if os.path.exists(path):
-            os.unlink(path)
+def run_all(seed):
+    r = random.Random(seed)
+    for i in range(count):
+        if i % 2:
+            table = r.choice(["h", "hq", "he", "hd"])  # hd: a table built by hand, keys repeated
+            keys = r.sample(["1", "2", "'a", "'b", "1.5", "#\\a", "\"ab\"", "(/ 1.0 3)", "1/2",
+                             "'(1 2)", "-0.0", "0.0"], 4)
+            forms = [table_call(r, table, keys) for _ in range(25)]
+        else:
+            forms = [call(r) for _ in range(25)]
+        program = PRELUDE + "".join(f + "\nabort\nabort\n" for f in forms) + "(list h hq he hd)\n"
+        compare(program, f"program {i} (seed {seed})")
     for i in range(max(1, count // 2)):
-        compare(macro_program(r, path), f"macro program {i} (seed {seed})", reset)
-finally:
-    shutil.rmtree(scratch)
+        forms = [disturbing_call(r) if r.random() < 0.7 else values_call(r) for _ in range(25)]
+        program = DISTURB_PRELUDE.replace("CHURN", churn) + "(setq h (make-hash-table))\n" + "".join(
+            f + "\nabort\nabort\n" for f in forms)
+        compare(program, f"disturbing program {i} (seed {seed})")
+    reach, direct = library_reach()
+    t.check(len(direct) > 100 and "APPEND1" in reach["nth"] and "LOOP" in reach["nth"],
+            "the reach worked out from the definitions", repr(reach.get("nth")))
+    macros = macro_names()
+    for i in range(max(1, count // 2)):
+        compare(redefinition_program(r, reach, macros), f"redefinition program {i} (seed {seed})")
+    scratch = tempfile.mkdtemp(prefix="zelkora-twins-")
+    try:
+        path = os.path.join(scratch, "file.txt")
+
+        def reset():
+            if os.path.exists(path):
+                os.unlink(path)
+        for i in range(max(1, count // 2)):
+            compare(macro_program(r, path), f"macro program {i} (seed {seed})", reset)
+    finally:
+        shutil.rmtree(scratch)
+
+
+t = Checker()
+if budget:
+    import time
+    start, seed = time.time(), int(time.time())
+    while time.time() - start < budget:
+        print("seed", seed, flush=True)
+        run_all(seed)
+        seed += 1
+else:
+    run_all(seed)
 t.finish()
