@@ -1,6 +1,5 @@
 // sequencing, conditionals and local binding
 #include "eval/eval.h"
-#include "eval/twins.h"
 #include "heap/keywords.h"
 #include "heap/messages.h"
 
@@ -134,9 +133,9 @@ _cell* bindAndRun(cfunction& m, _cell* args, Frame f, long n, bool sequential) {
 }  // namespace
 
 _cell* cfunction::Let(_cell* args, Frame f, long n) {
-  if (mayBeDotimesEnd(args)) {
-    _cell* r = dotimesEndTest(*this, args, f, n);
-    if (r != kRunText) return r;
+  if (isCons(args) && isCons(args->car) && isCons(args->car->car) &&
+      args->car->car->car == gLetShortcut.var) {
+    if (_cell* r = gLetShortcut.answer(*this, args, f, n)) return r;
   }
   return bindAndRun(*this, args, f, n, false);
 }

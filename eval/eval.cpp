@@ -11,6 +11,7 @@
 #include "heap/messages.h"
 
 _cell* GoSymbol = nullptr;
+LetShortcut gLetShortcut;
 _cell* ReturnValue = nullptr;
 
 // ---- operator table ---------------------------------------------------------------------

@@ -244,6 +244,15 @@ class cfunction : public cmemory {
   _cell* MakeTime(_cell* form, Frame f, long n);
 };
 
+// A LET whose first binding is of `var` is first offered to `answer`, which gives its value, or
+// null for the LET to run as written; registered by the library's twins (DOTIMES' end test binds
+// an uninterned symbol of its own), both null while none is.
+struct LetShortcut {
+  _cell* var = nullptr;
+  _cell* (*answer)(cfunction& m, _cell* args, Frame f, long n) = nullptr;
+};
+extern LetShortcut gLetShortcut;
+
 // GO's label and the (always NIL) result of a PROG** body that ran to its end.
 extern _cell* GoSymbol;
 extern _cell* ReturnValue;

@@ -125,15 +125,6 @@ MacroTwin macroTwin(const _cell* sym);
 // built it, without the copy the text's expansion gets: nothing its evaluation does could tell
 // them apart.
 bool evaluatesAlike(_cell* expansion);
-// DOTIMES' end test, (let ((#:COUNT count)) ...): its answer where it is a plain comparison of
-// integers, else kRunText. #:COUNT is null while no twin may run.
-extern _cell* gDotimesCount;
-_cell* dotimesEndTest(cfunction& m, _cell* args, Frame f, long n);
-inline bool mayBeDotimesEnd(const _cell* args) {
-  return isCons(args) && isCons(args->car) && isCons(args->car->car) &&
-         args->car->car->car == gDotimesCount;
-}
-
 // ---- the one interface between the twins and the rest of the evaluator ----
 // A definition of this symbol was replaced (DEFUN, DEFMACRO).
 void redefined(const _cell* sym);

@@ -324,6 +324,7 @@ _cell* gLoopLabel = nullptr;   // LOOP's #:LABEL
 _cell* gLoop1Label = nullptr;  // LOOP1's own #:LABEL
 _cell* gDolistCursor = nullptr;
 _cell* gDotimesZero = nullptr;
+_cell* gDotimesCount = nullptr;  // DOTIMES' #:COUNT
 _cell* gBindValues = nullptr;
 _cell* gNoPlace = nullptr;       // SETF's error form for a place that is an atom or too short
 _cell* gUnknownPlace = nullptr;  // and for a place of no known kind
@@ -690,7 +691,7 @@ bool evaluatesAlike(_cell* expansion) { return plainForm(expansion, 0, true); }
 _cell* libraryLoopLabel() { return gLoopLabel; }
 
 // ---- DOTIMES' end test ----------------------------------------------------------------------
-_cell* gDotimesCount = nullptr;
+namespace {
 
 // Each round of a DOTIMES evaluates (let ((#:COUNT count)) (or (minusp #:COUNT) (not (minusp
 // (- var #:COUNT))))). With the count a constant or a variable, and its value and the
@@ -704,22 +705,24 @@ _cell* dotimesEndTest(cfunction& m, _cell* args, Frame f, long n) {
   _cell* body = args->cdr;
   if (bindings->cdr != NILCell || !isCons(binding->cdr) || binding->cdr->cdr != NILCell ||
       !isCons(body) || body->cdr != NILCell)
-    return kRunText;
+    return nullptr;
   _cell* either = argumentsOf(body->car, S.or_, 2);  // (or (minusp c) (not (minusp (- var c))))
-  if (!either || argumentOf(either->car, S.minusp) != c) return kRunText;
+  if (!either || argumentOf(either->car, S.minusp) != c) return nullptr;
   _cell* negated = argumentOf(either->cdr->car, S.not_);
   _cell* sign = negated ? argumentOf(negated, S.minusp) : nullptr;
   _cell* difference = sign ? argumentsOf(sign, S.minus, 2) : nullptr;  // (var c)
-  if (!difference || difference->cdr->car != c) return kRunText;
+  if (!difference || difference->cdr->car != c) return nullptr;
   _cell* var = difference->car;
   _cell* count = binding->cdr->car;
-  if (!isSymbol(var) || var == c || !functionTwin(S.not_)) return kRunText;
-  if (isSymbol(count) && !(count = m.variableValue(count, f, n))) return kRunText;
+  if (!isSymbol(var) || var == c || !functionTwin(S.not_)) return nullptr;
+  if (isSymbol(count) && !(count = m.variableValue(count, f, n))) return nullptr;
   _cell* i = m.variableValue(var, f, n);
-  if (!isInt(count) || !i || !isInt(i)) return kRunText;
+  if (!isInt(count) || !i || !isInt(i)) return nullptr;
   int32_t limit = intOf(count);
   return m.made(limit < 0 || wrapSub(intOf(i), limit) >= 0 ? TCell : NILCell);
 }
+
+}  // namespace
 
 namespace {
 void addMacro(const char* name, MacroTwin macro, bool matched) {
@@ -766,7 +769,7 @@ void registerMacroTwins(cfunction& m) {
     gDotimesZero = dotimes["ZERO"];
     dotimesOk = isInt(gDotimesZero) && intOf(gDotimesZero) == 0;
   }
-  if (!dotimesOk) gDotimesCount = nullptr;
+  if (dotimesOk) gLetShortcut = {gDotimesCount, dotimesEndTest};
   addMacro("dotimes", dotimesTwin, dotimesOk);
   Captures bind;
   addMacro("multiple-value-bind", mvBindTwin,
