@@ -17,6 +17,9 @@ _cell runTextMark{};
 _cell* const kUnassigned = nullptr;
 }  // namespace
 _cell* const kRunText = &runTextMark;
+uint64_t gStructureGeneration = 0;
+uint64_t gTableTwinChanges = 0;
+uint64_t gTwinSwitches = 0;
 std::vector<TwinCall> gTwinCalls;
 _cell* const* gNilValue = &kUnassigned;  // no twin runs until they point at the records
 _cell* const* gTValue = &kUnassigned;
@@ -43,7 +46,6 @@ std::vector<int> gEntryOf;         // by symIndex: entry index + 1, or 0
 std::vector<char> gExposed;        // by symIndex: SYMBOL-FUNCTION handed it out
 std::vector<int> gAside;           // by symIndex: text runs its declining twin stands aside for
 bool gAnyExposed = false;
-uint64_t gGeneration = 0;  // counts in-place changes of conses
 cfunction* gMachine = nullptr;
 
 bool isValueKind(TwinKind k) {
@@ -52,6 +54,7 @@ bool isValueKind(TwinKind k) {
 
 // gTwinCalls as the entries' switches say: called whenever one changes.
 void publishCalls() {
+  gTwinSwitches++;
   for (TwinCall& c : gTwinCalls) c = {nullptr, 0, false, false};
   for (const Entry& e : gEntries) {
     auto i = static_cast<size_t>(e.sym->symIndex);
@@ -199,7 +202,6 @@ void initTwins(cfunction& m) {
   publishCalls();
 }
 
-uint64_t structureGeneration() { return gGeneration; }
 
 void standAside(FunctionTwin fn) {
   for (const Entry& e : gEntries)
@@ -235,9 +237,10 @@ void exposed(const _cell* sym) {
 }
 
 // An exposed definition may have been changed in place: its twins stop for good.
-void mutated() {
+void mutated(bool byTableTwin) {
   cmemory::structureMutated = true;
-  gGeneration++;
+  gStructureGeneration++;
+  gTableTwinChanges += byTableTwin;
   if (!gAnyExposed) return;
   bool changed = false;
   for (Entry& e : gEntries) {

@@ -131,9 +131,19 @@ void redefined(const _cell* sym);
 // SYMBOL-FUNCTION handed out this symbol's definition; an in-place change may follow.
 void exposed(const _cell* sym);
 // Some cons was changed in place (RPLACA, RPLACD, SET-ARRAY, or a twin doing what they do).
-void mutated();
+// `byTableTwin`: SETF-HASH's or REMHASH's twin changed a value or the spine of a table's entry
+// list, and nothing else.
+void mutated(bool byTableTwin = false);
 // Goes up with every such change: an index of a list is good while it stays the same.
-uint64_t structureGeneration();
+extern uint64_t gStructureGeneration;
+inline uint64_t structureGeneration() { return gStructureGeneration; }
+// The same without the table twins' changes. Those touch only the spines and values of lists a
+// program made into tables, so a key found nowhere in a library definition's quoted table
+// (which only SYMBOL-FUNCTION can hand out) stays absent while this stays the same.
+extern uint64_t gTableTwinChanges;
+inline uint64_t generationBesideTables() { return gStructureGeneration - gTableTwinChanges; }
+// Goes up whenever a twin is turned off or stands aside.
+extern uint64_t gTwinSwitches;
 // The library names the text of `sym` reaches (for tests); empty when it has no twin.
 std::vector<_cell*> twinReach(const _cell* sym);
 
@@ -143,17 +153,16 @@ std::vector<_cell*> twinReach(const _cell* sym);
 // was redefined, NIL or T were assigned).
 class TwinWatch {
  public:
-  TwinWatch(const _cell* sym, FunctionTwin fn) : sym_(sym), fn_(fn), generation_(structureGeneration()) {}
+  TwinWatch() : generation_(gStructureGeneration), switches_(gTwinSwitches) {}
   bool changed() const {
-    return structureGeneration() != generation_ || !twinConstantsIntact() ||
-           gTwinCalls[static_cast<size_t>(sym_->symIndex)].fn != fn_;
+    return ((gStructureGeneration ^ generation_) | (gTwinSwitches ^ switches_)) != 0 ||
+           !twinConstantsIntact();
   }
-  void rebase() { generation_ = structureGeneration(); }  // after the twin's own change
+  void rebase() { generation_ = gStructureGeneration; }  // after the twin's own change
 
  private:
-  const _cell* sym_;
-  FunctionTwin fn_;
   uint64_t generation_;
+  uint64_t switches_;
 };
 // The integer answer of fn's comparison twin while it may run, else null.
 IntOrder intOrderOf(const _cell* fn);

@@ -271,7 +271,7 @@ _cell* memberTwin(cfunction& m, Frame a, long, Frame f, long n) {
   // The text reads (CDR lst) after each test: the cursor is rooted and read again.
   CellFrame g(m, item, test);
   _cell*& p = rootedSlot(m, l);
-  TwinWatch watch(gMember, memberTwin);
+  TwinWatch watch;
   while (isCons(p)) {
     int h = holds(m, test, item, p->car, f, n);
     if (h < 0) return nullptr;
@@ -297,7 +297,7 @@ _cell* assocTwin(cfunction& m, Frame a, long, Frame f, long n) {
     if (!isCons(p->car)) return kRunText;
   CellFrame g(m, x, test);
   _cell*& p = rootedSlot(m, l);
-  TwinWatch watch(gAssoc, assocTwin);
+  TwinWatch watch;
   while (isCons(p)) {
     int h = holds(m, test, x, p->car->car, f, n);
     if (h < 0) return nullptr;
@@ -335,7 +335,7 @@ _cell* mapcarTwin(cfunction& m, Frame a, long, Frame f, long n) {
     else head = c;
     tail = c;
   };
-  TwinWatch watch(gMapcar, mapcarTwin);
+  TwinWatch watch;
   while (isCons(p1) && (!two || isCons(p2))) {
     v = callWith(m, fn, p1->car, two ? p2->car : NILCell, two ? 2 : 1, f, n);
     if (!v) return nullptr;

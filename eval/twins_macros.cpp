@@ -585,10 +585,11 @@ _cell* setfTwin(cfunction&, _cell* forms) {
   if (op == S.nth && isCons(more)) return store(S.rplaca, list({S.nthcdr, arg, more->car}));
   // The tables' spines are out of a program's reach while the twin runs (their functions'
   // definitions were never handed out), so their keys change only by an in-place change of an
-  // entry: a symbol none of them held at this generation is in none of them still.
+  // entry, which a table twin never makes: a symbol none of them held at this generation is in
+  // none of them still.
   static _cell* absentOp = nullptr;
   static uint64_t absentAt = 0;
-  if (op != absentOp || absentAt != structureGeneration()) {
+  if (op != absentOp || absentAt != generationBesideTables()) {
     _cell* e;
     int found = lookUp(op, gNthTable, e);
     if (found < 0) return kRunText;
@@ -599,7 +600,7 @@ _cell* setfTwin(cfunction&, _cell* forms) {
     if (found) return store(S.rplacd, list({e->cdr, arg}));
     if (isSymbol(op)) {
       absentOp = op;
-      absentAt = structureGeneration();
+      absentAt = generationBesideTables();
     }
   }
   if (op == S.gethash && isCons(more)) return list({S.setfHash, arg, more->car, v});

@@ -138,7 +138,7 @@ _cell* removeFrom(cfunction& m, _cell* a, _cell* b, _cell* rest, _cell* test, lo
   _cell*& p = rootedSlot(m, b);
   _cell*& head = rootedSlot(m, NILCell);
   _cell* tail = nullptr;
-  TwinWatch watch(gRemoveText.name, removeTwin);
+  TwinWatch watch;
   for (;;) {
     if (count == 0) {
       if (!tail) return p;
@@ -193,7 +193,7 @@ _cell* deleteTwin(cfunction& m, Frame a, long, Frame f, long n) {
   _cell*& prev = rootedSlot(m, nullptr);
   _cell*& p = rootedSlot(m, b);
   long k = 0;
-  TwinWatch watch(gDeleteText.name, deleteTwin);
+  TwinWatch watch;
   for (;;) {
     if (count == 0 || !isCons(p)) return b;
     int h = holds(m, test, item, p->car, f, n);

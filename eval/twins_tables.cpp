@@ -198,7 +198,7 @@ _cell* setfHashTwin(cfunction& m, Frame a, long, Frame, long) {
   Key k = keyOf(t->cdr->car, key);
   if (k.kind == kUnknown) return kRunText;
   // Another table or a definition may share these conses: every other index goes stale.
-  mutated();
+  mutated(true);
   ix->generation = structureGeneration();
   if (FirstEntries::Slot* s = lookup(ix, k)) {
     s->cell->car->cdr = v;
@@ -227,7 +227,7 @@ _cell* remhashTwin(cfunction&, Frame a, long, Frame, long) {
   _cell* prev = s->prev;
   ix->first.erase(s);
   prev->cdr = cell->cdr;
-  mutated();
+  mutated(true);
   ix->generation = structureGeneration();
   if (ix->last == cell) ix->last = prev;
   // The next entry now follows `prev`: its slot, if it holds the first entry of its key, says so.
