@@ -91,16 +91,12 @@ inline _cell* runBody(cfunction& m, _cell* def, Frame nf, long nn) {
   return runBody(m, def, nf, nn);
 }
 
-// The twin of a call, copied: a call it makes may republish the table.
-inline TwinCall twinOf(const _cell* head) {
-  const TwinCall* t = functionTwin(head);
-  return t ? *t : TwinCall{nullptr, 0, false, false};
-}
+
 
 // A user function's call once `bind` has bound its lambda list (answering as initTemploc): its
 // twin when it has one that answers, else its body.
 template <class Bind>
-_cell* runUser(cfunction& m, TwinCall twin, _cell* def, Frame f, long n, Bind bind) {
+_cell* runUser(cfunction& m, const TwinCall* twin, _cell* def, Frame f, long n, Bind bind) {
   CellFrame keep(m, def);  // a redefinition while running must not free the running body
   _cell* params = def->car;
   long nn = cfunction::tlength(params);
@@ -111,9 +107,12 @@ _cell* runUser(cfunction& m, TwinCall twin, _cell* def, Frame f, long n, Bind bi
   _cell* r = kRunText;
   {
     LocFrame reg(m, frame.recs(), nn);
-    if (twin.fn) r = runTwin(m, twin, frame.recs(), nn, f, n);
+    // Read now, after the arguments (one may have turned the twin off) and before the twin's
+    // own calls (which may change the row).
+    FunctionTwin fn = twin && twinConstantsIntact() ? twin->fn : nullptr;
+    if (fn) r = runTwin(m, *twin, frame.recs(), nn, f, n);
     if (r == kRunText)
-      r = twin.fn ? runBodyAside(m, twin.fn, def, frame.recs(), nn) : runBody(m, def, frame.recs(), nn);
+      r = fn ? runBodyAside(m, fn, def, frame.recs(), nn) : runBody(m, def, frame.recs(), nn);
   }
   m.returnFromValue = nullptr;  // a RETURN-FROM's value does not cross a function boundary
   m.returnFromValues = nullptr;
@@ -135,12 +134,12 @@ _cell* cfunction::callUser(_cell* form, Frame f, long n) {
     return nullptr;
   }
   if (rec->tag == 'm') return MacroExec(args, rec, f, n);
-  TwinCall twin = twinOf(head);
-  if (twin.byValue) {
+  const TwinCall* twin = functionTwin(head);
+  if (twin && twin->byValue) {
     _cell* def = rec->value;
-    _cell* r = twin.byValue == 1   ? callByValue<1>(twin, def, args, f, n)
-               : twin.byValue == 2 ? callByValue<2>(twin, def, args, f, n)
-                                   : callByValue<3>(twin, def, args, f, n);
+    _cell* r = twin->byValue == 1   ? callByValue<1>(*twin, def, args, f, n)
+               : twin->byValue == 2 ? callByValue<2>(*twin, def, args, f, n)
+                                    : callByValue<3>(*twin, def, args, f, n);
     if (r != kRunText) return r;
   }
   return runUser(*this, twin, rec->value, f, n, [&](Frame nf, long nn, _cell* params) {
@@ -154,7 +153,7 @@ _cell* cfunction::callUser(_cell* form, Frame f, long n) {
 // the text runs in a frame bound to those values. kRunText, with nothing evaluated, for any
 // other shape.
 template <long nn>
-_cell* cfunction::callByValue(TwinCall twin, _cell* def, _cell* args, Frame f, long n) {
+_cell* cfunction::callByValue(const TwinCall& row, _cell* def, _cell* args, Frame f, long n) {
   _cell* last = args;
   for (long i = 1; i < nn && isCons(last); i++) last = last->cdr;
   if (!isCons(last) || last->cdr != NILCell) return kRunText;
@@ -168,12 +167,19 @@ _cell* cfunction::callByValue(TwinCall twin, _cell* def, _cell* args, Frame f, l
     g.push(values[i]);
     recs[i] = {0, nullptr, values[i]};
   }
-  _cell* r = runTwin(*this, twin, recs, nn, f, n);
+  // Read after the arguments: evaluating one may have turned the twin off (a DEFUN of a name
+  // its text reaches, NIL or T assigned).
+  TwinCall twin = row;
+  _cell* r = twin.fn && twinConstantsIntact() ? runTwin(*this, twin, recs, nn, f, n) : kRunText;
   if (r == kRunText) {
+    auto text = [&] {
+      return runUser(*this, nullptr, def, f, n, [&](Frame nf, long nn2, _cell* params) {
+        return bindValues(nf, nn2, params, values, nn);
+      });
+    };
+    if (!twin.fn) return text();
     TwinStandsAside aside(twin.fn);
-    return runUser(*this, TwinCall{nullptr, 0, false, false}, def, f, n, [&](Frame nf, long nn2, _cell* params) {
-      return bindValues(nf, nn2, params, values, nn);
-    });
+    return text();
   }
   returnFromValue = nullptr;  // as after any call of a user function
   returnFromValues = nullptr;
@@ -182,7 +188,7 @@ _cell* cfunction::callByValue(TwinCall twin, _cell* def, _cell* args, Frame f, l
 
 _cell* cfunction::callUserOn(_cell* head, _cell* def, _cell* const* values, long count, Frame f,
                              long n) {
-  return runUser(*this, twinOf(head), def, f, n, [&](Frame nf, long nn, _cell* params) {
+  return runUser(*this, functionTwin(head), def, f, n, [&](Frame nf, long nn, _cell* params) {
     return bindValues(nf, nn, params, values, count);
   });
 }

@@ -137,7 +137,7 @@ class cfunction : public cmemory {
   // list of exactly `count` plain symbols (the caller checks).
   _cell* callUserOn(_cell* head, _cell* def, _cell* const* values, long count, Frame f, long n);
   template <long nn>
-  _cell* callByValue(TwinCall twin, _cell* def, _cell* args, Frame f, long n);
+  _cell* callByValue(const TwinCall& row, _cell* def, _cell* args, Frame f, long n);
 
   // ---- sequencing, conditionals, binding (eval/control.cpp) ----
   _cell* tprogn(_cell* body, Frame f, long n);

@@ -112,36 +112,40 @@ class FirstEntries {
 
 struct Index {
   uint64_t generation;
-  int32_t stamp;  // also in the table's head cons: a cell reused for another table has none
   _cell* last = nullptr;  // the table's last cons
   bool duplicates = false;  // some key has more than one entry (SETF of GETHASH makes none)
   FirstEntries first;  // keys EQ or EQL can match
 };
 std::unordered_map<_cell*, Index> gIndexes;
+_cell* gRecentTable = nullptr;  // the table last answered for, and its index
+Index* gRecentIndex = nullptr;
+
+void forgetDeadTables(cmemory& m) {
+  gRecentTable = nullptr;
+  for (auto it = gIndexes.begin(); it != gIndexes.end();)
+    it = m.isLive(it->first) ? std::next(it) : gIndexes.erase(it);
+}
 
 bool isTable(_cell* t, bool atomTest) {
-  // A function object's last word holds its frame, not a stamp: its table is left to the text.
-  return isCons(t) && !isClosure(t) && t->car == gHashTable && isCons(t->cdr) &&
+  return isCons(t) && t->car == gHashTable && isCons(t->cdr) &&
          (!atomTest || !isCons(t->cdr->car));
 }
 
 // The index of a table under EQ or EQL, made afresh when stale; null when its entries are not a
 // proper list of conses (the text then meets them itself).
 Index* indexOf(_cell* t) {
-  static _cell* recentTable = nullptr;  // the table last answered for, and its index
-  static Index* recentIndex = nullptr;
   _cell* test = t->cdr->car;
   if (test != EQ && test != EQL) return nullptr;
   auto current = [t](const Index& ix) {
-    return ix.generation == structureGeneration() && ix.stamp == t->symIndex;
+    return ix.generation == structureGeneration();
   };
-  if (t == recentTable && current(*recentIndex)) return recentIndex;
+  if (t == gRecentTable && current(*gRecentIndex)) return gRecentIndex;
   auto it = gIndexes.find(t);
   if (it != gIndexes.end() && current(it->second)) {
-    recentTable = t;
-    return recentIndex = &it->second;
+    gRecentTable = t;
+    return gRecentIndex = &it->second;
   }
-  recentTable = nullptr;
+  gRecentTable = nullptr;
   if (it != gIndexes.end()) gIndexes.erase(it);
   long count = listLength(t->cdr->cdr);
   if (count < 0) return nullptr;
@@ -152,17 +156,14 @@ Index* indexOf(_cell* t) {
   if (gIndexes.size() >= 1024) gIndexes.clear();  // bounded: indexes of dropped tables go too
   Index& ix = gIndexes[t];
   ix.generation = structureGeneration();
-  static int32_t stamps = 0;
-  if (++stamps <= 0) stamps = 1;
-  ix.stamp = t->symIndex = stamps;
   ix.last = prev;
   prev = t->cdr;
   for (_cell* p = prev->cdr; isCons(p); prev = p, p = p->cdr) {
     Key k = keyOf(test, p->car->car);
     if (k.kind != kNever && !ix.first.insert(k, p, prev)) ix.duplicates = true;
   }
-  recentTable = t;
-  return recentIndex = &ix;
+  gRecentTable = t;
+  return gRecentIndex = &ix;
 }
 
 FirstEntries::Slot* lookup(Index* ix, const Key& k) {
@@ -265,6 +266,7 @@ _cell* makeHashTableTwin(cfunction& m, Frame a, long, Frame, long) {
 
 void registerTableTwins(cfunction& m) {
   gHashTable = m.CheckStringCell("HASH-TABLE");
+  m.forgetDead = forgetDeadTables;
   gTestKey = m.CheckStringCell(":TEST");
   using K = TwinKind;
   addFunctionTwin("gethash", K::Value, gethashTwin, nullptr, true);

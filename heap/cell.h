@@ -89,8 +89,7 @@ struct _cell {
   _cell* cdr;
   union {
     _symval* closureFrame;  // with Flag::Closure
-    int32_t symIndex;       // symbols: creation order, used to index the binding tables in
-                            // O(1); the head cons of a hash table: the stamp of its index
+    int32_t symIndex;       // symbols: creation order, used to index the binding tables in O(1)
     _cell* slotOwner;       // an integer with Flag::SharedSlot or Flag::Forwarded
     uint32_t slotEpoch;     // other integers: the collection that last counted the slot
   };

@@ -216,6 +216,7 @@ void cmemory::gc(bool report) {
   markStack(valuesList);
   for (int i = 0; i < extraRootCount; i++) markStack(*extraRoots[i]);
 
+  if (forgetDead) forgetDead(*this);
   sweepFrames();
   settleSharedSlots();
   if (kGcStress) poisonFreeCells();

@@ -319,6 +319,11 @@ class cmemory {
   void gc(bool report = true);
   // Cells held in a word of a layer above (a pending exit's value, GO's label): registered
   // once, marked by every collection.
+  // Called at every collection once the live cells are marked, before any cell is handed out
+  // again: a table keyed by cells forgets those `isLive` denies (a registration of the layer
+  // above, the hash tables' indexes).
+  void (*forgetDead)(cmemory& m) = nullptr;
+  bool isLive(const _cell* c) const { return c->epoch == gcEpoch; }
   void addRoot(_cell** slot) {
     if (extraRootCount == kExtraRoots) std::abort();  // a fixed set, known at compile time
     extraRoots[extraRootCount++] = slot;

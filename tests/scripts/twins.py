@@ -514,6 +514,12 @@ def values_call(r):
         "(sort (list 3 1 2) #'(lambda (a b) (values (< a b) 'z)))",
         "(gethash 1 h)", "(setf (gethash 1 h) (floor 5 2))", "(remhash 1 h)",
         "(nth (floor 3 2) (list 'a 'b))", "(copy (values (list 1) 2))", "(equal 1 (values 1 2))",
+        # an argument that turns the twin off before it would answer
+        "(nth (progn (setq how 8) (disturb) 1) (list 'a 'b 'c))",
+        "(member 2 (progn (setq how 7) (disturb) (list 1 2)) :test #'=)",
+        "(remove 2 (progn (setq how 8) (disturb) (list 1 2 3)) :test #'=)",
+        "(list (not (progn (setq nil 5) 3)) (setq nil 'nil))",
+        "(list (mapcar #'1+ (progn (setq t 5) (list 1 2))) (setq t 't))",
     ])
     return form if r.random() < 0.4 else "(multiple-value-list %s)" % form
 
