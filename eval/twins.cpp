@@ -344,13 +344,10 @@ bool silent(_cell* fn, long count) {
 
 _cell* callText(cfunction& m, _cell* sym, std::initializer_list<_cell*> values, Frame f, long n) {
   CellFrame g(m, sym);
+  for (_cell* v : values) g.push(v);
+  ensureFree(m, 4 * static_cast<long>(values.size()) + 8);
   _cell* args = NILCell;
-  for (auto it = values.end(); it != values.begin();) {
-    --it;
-    g.push(args);
-    args = m.cons(*it, args);
-  }
-  g.push(args);
+  for (auto it = values.end(); it != values.begin();) args = m.cons(*--it, args);
   _cell* form = g.push(m.cons(sym, m.MakeQuoteEach(args)));
   return m.eval(form, f, n);
 }

@@ -5,7 +5,6 @@
 
 #include "eval/twins.h"
 #include "heap/keywords.h"
-#include "heap/messages.h"
 #include "text/text.h"
 
 namespace {
@@ -87,10 +86,14 @@ bool findLoop(cfunction& m, const char* name, std::initializer_list<const char*>
 }
 
 // (block name (let ((var 'value) ...) ,@then ,@after-cond (block nil (prog** () L ,@round (go L)))))
-// evaluated: the rest of the round whose test answered `held`, then the loop.
+// evaluated: the rest of the round whose test answered `held`, then the loop. The text's own
+// frame holds only its variables, so no other frame is visible to the forms.
 _cell* continueLoop(cfunction& m, const LoopText& t, std::initializer_list<_cell*> values,
-                    bool held, Frame f, long n) {
-  if (!ensureFree(m, 4 * listLength(t.round) + 64)) return m.fail(msg::CellsFull, f, n);
+                    bool held) {
+  CellFrame keep(m);
+  for (_cell* v : values) keep.push(v);  // a count made for the call may be fresh
+  // Short of room, the forms' first step reports the pool, as the text's next step would.
+  ensureFree(m, 4 * listLength(t.round) + 64);
   // The forms in order: the taken clause's, those after the COND, then the loop itself, all in
   // the loop's BLOCK NIL, as the text's RETURNs expect.
   std::vector<_cell*> forms;
@@ -150,7 +153,7 @@ _cell* removeFrom(cfunction& m, _cell* a, _cell* b, _cell* rest, _cell* test, lo
     if (h < 0) return nullptr;
     if (watch.changed())
       return continueLoop(m, gRemoveText,
-                          {a, p, rest, test, countValue(m, count, given), head}, h, f, n);
+                          {a, p, rest, test, countValue(m, count, given), head}, h);
     if (h) {
       if (count > 0) count--;
     } else {
@@ -201,7 +204,7 @@ _cell* deleteTwin(cfunction& m, Frame a, long, Frame f, long n) {
     if (watch.changed())
       return continueLoop(m, gDeleteText,
                           {item, b, rest, test, countValue(m, count, given), m.IntToCell(static_cast<int32_t>(k))},
-                          h, f, n);
+                          h);
     if (!h) {
       prev = p;
       p = p->cdr;
