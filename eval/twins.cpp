@@ -336,10 +336,20 @@ _cell* callWith(cfunction& m, _cell* fn, _cell* a, _cell* b, long count, Frame f
 }
 
 bool silent(_cell* fn, long count) {
+  if (isCons(fn))
+    return fn->car == LAMBDA && isCons(fn->cdr) &&
+           cfunction::plainLambdaList(fn->cdr->car, count) && silentBody(fn->cdr->cdr);
   if (!isSymbol(fn)) return false;
   if (opOf(fn) != Op::None) return valueBuiltin(fn, count) || checkedBuiltin(fn, count);
-  const Entry* e = entryOf(fn);
-  return e && e->row.kind == TwinKind::Pure;
+  if (const Entry* e = entryOf(fn)) return e->row.kind == TwinKind::Pure;
+  _symval* rec = gMachine->getFuncval2(fn);
+  if (!rec || rec->tag != 'f' || !cfunction::plainLambdaList(rec->value->car, count)) return false;
+  // A DEFUN's body is (BLOCK name . forms).
+  _cell* body = rec->value->cdr;
+  if (!isCons(body) || body->cdr != NILCell || !isCons(body->car) || body->car->car != BLOCKLISP ||
+      !isCons(body->car->cdr))
+    return false;
+  return silentBody(body->car->cdr->cdr);
 }
 
 _cell* callText(cfunction& m, _cell* sym, std::initializer_list<_cell*> values, Frame f, long n) {

@@ -170,9 +170,13 @@ IntOrder intOrderOf(const _cell* fn);
 // failure coming from the call itself: a function object or a DEFUN whose lambda list takes
 // that many, or a built-in that works on values alone.
 bool callableWith(cfunction& m, _cell* fn, long count);
-// Whether calling fn can show nothing but its answer: a built-in that works on values alone, or
-// a Pure twin's function while the twin runs. The order and number of its calls cannot be seen.
+// Whether calling fn can show nothing but its answer or its failure: a built-in that works on
+// values alone, a Pure twin's function while the twin runs, or a function object or DEFUN of
+// `count` plain parameters whose body is silent. It changes nothing, so a twin calling it need
+// not watch.
 bool silent(_cell* fn, long count);
+// A function body that can show nothing but its value or its failure (eval/twins_macros.cpp).
+bool silentBody(_cell* body);
 // For a built-in that callableWith admits only on some values (CAR, CDR, 1+, 1-): whether x is
 // one; a twin checks every value before its first call.
 bool acceptsValue(const _cell* fn, const _cell* x);

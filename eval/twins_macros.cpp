@@ -689,6 +689,28 @@ bool plainForm(_cell* x, int depth, bool outermost) {
 
 bool evaluatesAlike(_cell* expansion) { return plainForm(expansion, 0, true); }
 
+// A body of plain forms, none changing a cons, whose IF, AND and OR only choose among them:
+// running it can show nothing but its value or its failure.
+bool silentBody(_cell* body) {
+  std::vector<_cell*> work;
+  for (; isCons(body); body = body->cdr) work.push_back(body->car);
+  if (body != NILCell || work.empty() || work.size() > 16) return false;
+  while (!work.empty()) {
+    _cell* x = work.back();
+    work.pop_back();
+    if (!isCons(x)) continue;
+    Op op = opOf(x->car);
+    if (op == Op::If || op == Op::And || op == Op::Or) {
+      long count = listLength(x->cdr);
+      if (count < 0 || count > 16) return false;
+      for (_cell* p = x->cdr; isCons(p); p = p->cdr) work.push_back(p->car);
+    } else if (!plainForm(x, 0, false)) {
+      return false;
+    }
+  }
+  return true;
+}
+
 _cell* libraryLoopLabel() { return gLoopLabel; }
 
 // ---- DOTIMES' end test ----------------------------------------------------------------------

@@ -1,5 +1,7 @@
 // twins of the library's SORT, REMOVE, DELETE, SUBSEQ and NCONC
 #include <algorithm>
+#include <cstdint>
+#include <cstring>
 #include <unordered_set>
 #include <vector>
 
@@ -314,9 +316,52 @@ bool mergeSort(std::vector<long>& v, Before before) {
   return ok;
 }
 
-// SORT: the elements ordered by the test on their keys, stably; the first cons of the list is
-// reused for the result (the rest are fresh), except that a list whose elements all compare
-// equal comes back as it was.
+// SORT as its text sorts: a quicksort on the first element that divides the list (the k-th,
+// tried from k = 0, by the test on each element's key and the pivot's, the key taken afresh for
+// every comparison), the part for which the test holds first, each part sorted the same way,
+// left before right. Only the first cons of the list is reused (all other conses of the
+// result are fresh); a list no pivot divides comes back as it was. The calls are the text's,
+// in its order, so a test that fails, fails where the text's would.
+bool sortAsText(cfunction& m, std::vector<_cell*>& seq, _cell* test, _cell* key, bool& moved,
+                Frame f, long n) {
+  _cell*& pivot = rootedSlot(m, NILCell);  // the pivot's key
+  _cell*& v = rootedSlot(m, NILCell);      // an element's key, while the test runs
+  std::vector<std::pair<size_t, size_t>> work{{0, seq.size()}};
+  std::vector<_cell*> s, l;
+  while (!work.empty()) {
+    auto [lo, hi] = work.back();
+    work.pop_back();
+    for (size_t k = 0; hi - lo >= 2 && k < hi - lo; k++) {
+      pivot = key ? callWith(m, key, seq[lo + k], NILCell, 1, f, n) : seq[lo + k];
+      if (!pivot) return false;
+      s.clear();
+      l.clear();
+      for (size_t i = lo; i < hi; i++) {
+        v = key ? callWith(m, key, seq[i], NILCell, 1, f, n) : seq[i];
+        if (!v) return false;
+        int h = holds(m, test, v, pivot, f, n);
+        if (h < 0) return false;
+        (h ? s : l).push_back(seq[i]);
+      }
+      if (s.empty() || l.empty()) continue;
+      std::copy(s.begin(), s.end(), seq.begin() + static_cast<long>(lo));
+      std::copy(l.begin(), l.end(), seq.begin() + static_cast<long>(lo + s.size()));
+      if (lo == 0 && hi == seq.size()) moved = true;
+      work.push_back({lo + s.size(), hi});
+      work.push_back({lo, lo + s.size()});
+      break;
+    }
+  }
+  return true;
+}
+
+// Whether the integers' wrapped differences order them as their values do: then `<` and `>`
+// are strict total orders on them, and any stable sort gives the text's order.
+bool differencesFit(const std::vector<int32_t>& ints) {
+  auto [lo, hi] = std::minmax_element(ints.begin(), ints.end());
+  return static_cast<int64_t>(*hi) - *lo <= INT32_MAX;
+}
+
 _cell* sortTwin(cfunction& m, Frame a, long, Frame f, long n) {
   _cell* l = a[0].value;
   _cell* test = a[1].value;
@@ -338,8 +383,7 @@ _cell* sortTwin(cfunction& m, Frame a, long, Frame f, long n) {
     while (isCons(p)) p = p->cdr;
     if (p != NILCell) return kRunText;  // NTH would walk off a dotted list
   }
-  // The twin calls the test in its own order, not the text's: only where the calls cannot be
-  // seen.
+  // A test or key whose calls could be seen (or could change the list) is left to the text.
   if (!silent(test, 2) || (key && !silent(key, 1))) return kRunText;
   if (key)
     for (_cell* p = l; isCons(p); p = p->cdr)
@@ -348,35 +392,41 @@ _cell* sortTwin(cfunction& m, Frame a, long, Frame f, long n) {
 
   CellFrame g(m, l, test);
   if (key) g.push(key);
-  std::vector<_cell*> items, keys;
+  std::vector<_cell*> items;
   for (_cell* p = l; isCons(p); p = p->cdr) items.push_back(p->car);
-  for (_cell* x : items) {
-    _cell* k = key ? callWith(m, key, x, NILCell, 1, f, n) : x;
-    if (!k) return nullptr;
-    keys.push_back(g.push(k));
-  }
-  // Integer keys under a comparison twin are compared as integers held here: the same answers,
-  // without reaching into a cell and its slot at every comparison.
+  bool moved = false;
+  // Integer keys under `<` or `>` whose differences do not wrap: a stable merge sort gives the
+  // text's order, compared as integers held here. The keys are taken once each, in order, so a
+  // key that fails, fails on the element the text's would.
   IntOrder intOrder = intOrderOf(test);
+  _cell* name = isSymbol(test) ? test : nullptr;
+  bool strict = name && (std::strcmp(nameOf(name), "<") == 0 || std::strcmp(nameOf(name), ">") == 0);
   std::vector<int32_t> ints;
-  for (size_t i = 0; intOrder && i < keys.size(); i++) {
-    if (!isInt(keys[i])) intOrder = nullptr;
-    else ints.push_back(intOf(keys[i]));
+  if (intOrder && strict) {
+    for (_cell* x : items) {
+      _cell* k = key ? callWith(m, key, x, NILCell, 1, f, n) : x;
+      if (!k) return nullptr;
+      if (!isInt(k)) break;
+      ints.push_back(intOf(k));
+    }
   }
-  auto before = [&](long i, long j) {
-    if (intOrder) return intOrder(ints[size_t(i)], ints[size_t(j)]) ? 1 : 0;
-    return holds(m, test, keys[i], keys[j], f, n);
-  };
-  std::vector<long> order(items.size());
-  for (size_t i = 0; i < order.size(); i++) order[i] = static_cast<long>(i);
-  if (!mergeSort(order, before)) return nullptr;
-  int split = before(order.front(), order.back());
-  if (split < 0) return nullptr;
-  if (!split) return l;  // no pivot divides the list: the text leaves it alone
-
+  if (ints.size() == items.size() && differencesFit(ints)) {
+    std::vector<long> order(items.size());
+    for (size_t i = 0; i < order.size(); i++) order[i] = static_cast<long>(i);
+    auto before = [&](long i, long j) { return intOrder(ints[size_t(i)], ints[size_t(j)]) ? 1 : 0; };
+    mergeSort(order, before);
+    moved = before(order.front(), order.back());  // else all keys are equal: no pivot divides
+    std::vector<_cell*> sorted;
+    for (long i : order) sorted.push_back(items[static_cast<size_t>(i)]);
+    items.swap(sorted);
+  } else if (!sortAsText(m, items, test, key, moved, f, n)) {
+    return nullptr;
+  }
+  if (!moved) return l;
+  if (m.freeCells <= kGcThreshold + len) m.gc();  // the calls may have used the room
   _cell* tail = NILCell;
-  for (size_t i = order.size(); i-- > 1;) tail = m.cons(items[order[i]], tail);
-  l->car = items[order[0]];
+  for (size_t i = items.size(); i-- > 1;) tail = m.cons(items[i], tail);
+  l->car = items[0];
   l->cdr = tail;
   mutated();
   return l;

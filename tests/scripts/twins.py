@@ -165,6 +165,15 @@ def call(r):
                     "(caddr c)) (eq (car c) y) (eq (cadr c) (cadr x)))))" % (v(r), v(r)))
         return "(list (reverse %s) (multiple-value-list (values 1 2)))" % v(r)
     if k == 20:
+        if r.random() < 0.5:  # any test, any elements: the text's calls in the text's order
+            items = " ".join(r.choice(["1", "2", "3", "1.5", "'a", "'b", "nil", "(list 1)",
+                                       "2147483647", "-2147483648", "\"s\"", "0"])
+                             for _ in range(r.randint(0, 7)))
+            return "(let ((x (list %s))) (list (sort x %s) x))" % (items, r.choice(
+                ["#'<", "#'>", "#'<=", "#'>=", "#'equal", "#'eq", "#'eql", "#'string-equal",
+                 "#'cons", "#'(lambda (a b) (< (car a) 5))", "#'(lambda (a b) (< a (1+ b)))",
+                 "#'(lambda (a b) (prin1 a) (< a b))", "#'< :key #'car",
+                 "#'< :key #'(lambda (x) (+ x 1))", "#'> :key #'(lambda (x) (- x))"]))
         return "(let ((x %s)) (list (sort x %s) x))" % (numbers(r), r.choice(
             ["#'<", "#'>", "#'(lambda (a b) (< b a))", "#'<="]))
     pairs = "(list " + " ".join("(list %s 'k%d)" % (r.choice(["1", "2", "3", "0.5"]), i)
