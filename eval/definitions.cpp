@@ -109,7 +109,7 @@ _cell* runUser(cfunction& m, const TwinCall* twin, _cell* def, Frame f, long n, 
     LocFrame reg(m, frame.recs(), nn);
     // Read now, after the arguments (one may have turned the twin off) and before the twin's
     // own calls (which may change the row).
-    FunctionTwin fn = twin && twinConstantsIntact() ? twin->fn : nullptr;
+    FunctionTwin fn = twin && twin->fn && twinConstantsIntact() ? twin->fn : nullptr;
     if (fn) r = runTwin(m, *twin, frame.recs(), nn, f, n);
     if (r == kRunText)
       r = fn ? runBodyAside(m, fn, def, frame.recs(), nn) : runBody(m, def, frame.recs(), nn);
@@ -119,6 +119,20 @@ _cell* runUser(cfunction& m, const TwinCall* twin, _cell* def, Frame f, long n, 
   return r;
 }
 
+// The text of a value twin's function on the argument values, the twin (if it is still on)
+// standing aside meanwhile.
+[[gnu::noinline, gnu::cold]] _cell* textOnValues(cfunction& m, FunctionTwin twin, _cell* def,
+                                                 _cell* const* values, long count, Frame f,
+                                                 long n) {
+  auto text = [&] {
+    return runUser(m, nullptr, def, f, n, [&](Frame nf, long nn, _cell* params) {
+      return cfunction::bindValues(nf, nn, params, values, count);
+    });
+  };
+  if (!twin) return text();
+  TwinStandsAside aside(twin);
+  return text();
+}
 }  // namespace
 
 _cell* cfunction::callUser(_cell* form, Frame f, long n) {
@@ -134,7 +148,7 @@ _cell* cfunction::callUser(_cell* form, Frame f, long n) {
     return nullptr;
   }
   if (rec->tag == 'm') return MacroExec(args, rec, f, n);
-  const TwinCall* twin = functionTwin(head);
+  const TwinCall* twin = twinRow(head);
   if (twin && twin->byValue) {
     _cell* def = rec->value;
     _cell* r = twin->byValue == 1   ? callByValue<1>(*twin, def, args, f, n)
@@ -169,26 +183,24 @@ _cell* cfunction::callByValue(const TwinCall& row, _cell* def, _cell* args, Fram
   }
   // Read after the arguments: evaluating one may have turned the twin off (a DEFUN of a name
   // its text reaches, NIL or T assigned).
-  TwinCall twin = row;
-  _cell* r = twin.fn && twinConstantsIntact() ? runTwin(*this, twin, recs, nn, f, n) : kRunText;
-  if (r == kRunText) {
-    auto text = [&] {
-      return runUser(*this, nullptr, def, f, n, [&](Frame nf, long nn2, _cell* params) {
-        return bindValues(nf, nn2, params, values, nn);
-      });
-    };
-    if (!twin.fn) return text();
-    TwinStandsAside aside(twin.fn);
-    return text();
+  FunctionTwin fn = row.fn;
+  if (fn && twinConstantsIntact()) {
+    // The values rule for a value twin: none, unless the twin makes them (GETHASH). It calls no
+    // user code, so clearing the channel before it answers is clearing it for its answer.
+    valuesList = nullptr;
+    _cell* r = fn(*this, recs, nn, f, n);
+    if (r != kRunText) {
+      returnFromValue = nullptr;  // as after any call of a user function
+      returnFromValues = nullptr;
+      return r;
+    }
   }
-  returnFromValue = nullptr;  // as after any call of a user function
-  returnFromValues = nullptr;
-  return r;
+  return textOnValues(*this, fn, def, values, nn, f, n);
 }
 
 _cell* cfunction::callUserOn(_cell* head, _cell* def, _cell* const* values, long count, Frame f,
                              long n) {
-  return runUser(*this, functionTwin(head), def, f, n, [&](Frame nf, long nn, _cell* params) {
+  return runUser(*this, twinRow(head), def, f, n, [&](Frame nf, long nn, _cell* params) {
     return bindValues(nf, nn, params, values, count);
   });
 }

@@ -96,6 +96,13 @@ inline const TwinCall* functionTwin(const _cell* sym) {
   return nullptr;
 }
 
+// The row of calls of this symbol, as it stands; whether its twin may run is read from it only
+// once the call's arguments are evaluated (one may turn the twin off, or assign NIL or T).
+inline const TwinCall* twinRow(const _cell* sym) {
+  size_t i = static_cast<size_t>(sym->symIndex);
+  return i < gTwinCalls.size() ? &gTwinCalls[i] : nullptr;
+}
+
 // Every call of a twin: its answer, which carries the values the text's would.
 inline _cell* runTwin(cfunction& m, TwinCall t, Frame a, long count, Frame f, long n) {
   _cell* r = t.fn(m, a, count, f, n);
