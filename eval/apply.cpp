@@ -187,6 +187,17 @@ _cell* cfunction::backquote2(_cell* t, Frame f, long n) {
   if (t->type != Type::Cons) return t;
   if (stackLow()) return fail(msg::TooDeep, f, n);
   CellFrame g(*this, t);
+  if (t->car == TailComma && TailComma) {
+    // (a . ,x) and (a . ,@x): the value is the tail; a spliced one is copied, as splices are.
+    _cell* after = t->cdr;
+    bool splice = isCons(after) && after->car == AST;
+    if (splice) after = after->cdr;
+    if (!isCons(after)) return fail(msg::CommaAtEnd, f, n);
+    _cell* v = eval(after->car, f, n);
+    if (!v || !splice || v == NILCell) return v;
+    if (!isCons(v)) return fail(msg::SpliceNonList, f, n);
+    return Copy(v);
+  }
   if (t->car == COMMA && t->cdr->type == Type::Cons && t->cdr->car == AST) {
     _cell* after = t->cdr->cdr;
     if (after->type != Type::Cons) return fail(msg::CommaAtEnd, f, n);

@@ -15,6 +15,13 @@
 #include "heap/keywords.h"
 #include "heap/messages.h"
 
+_cell* TailComma = nullptr;
+
+_cell* tailComma(cmemory& m) {
+  if (!TailComma) TailComma = m.getStringCellWide(",");
+  return TailComma;
+}
+
 namespace {
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
 
@@ -84,7 +91,17 @@ class Parser {
       if (*q == ')') return head ? head : NILCell;
       _cell* rest = nullptr;
       if (q[0] == '.' && q[1] == ' ') {
-        rest = datum(q + 2);
+        const char* d = skipBlanks(q + 2);
+        // A comma after the dot unquotes the tail of a backquote template: ", form" (or
+        // ", @ form") is read as a list behind a marker of its own, which BACKQUOTE evaluates
+        // to the tail; a plain list of the comma symbol would be read as an element.
+        if (d[0] == ',' && d[1] == ' ') {
+          rest = list(d - 1);
+          if (!rest) return nullptr;
+          rest = m_.cons(tailComma(m_), rest->cdr);
+        } else {
+          rest = datum(q + 2);
+        }
         if (!rest) return nullptr;
         if (!head) return rest;
         tail->cdr = rest;

@@ -116,3 +116,10 @@ inline bool isPrefix(char c) { return c == '\'' || c == '`' || c == ',' || c == 
 
 // Reads the leading signed decimal integer of a text; digits beyond 32 bits wrap modulo 2^32.
 int32_t parseInt32(const char* s, size_t len);
+
+struct _cell;
+class cmemory;
+// The marker of a backquote template's unquoted tail, (a . ,x): an uninterned symbol named ","
+// made the first time the parser meets one (so nothing else changes), null until then.
+extern _cell* TailComma;
+_cell* tailComma(cmemory& m);
