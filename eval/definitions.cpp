@@ -175,6 +175,7 @@ _cell* cfunction::callByValue(const TwinCall& row, _cell* def, _cell* args, Fram
   g.push(args);
   _cell* values[nn];
   _symval recs[nn];
+#pragma GCC unroll 3
   for (long i = 0; i < nn; i++, args = args->cdr) {
     values[i] = eval(args->car, f, n);
     if (!values[i]) return argumentFailed(msg::ArgCount, f, n);

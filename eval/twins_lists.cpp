@@ -325,30 +325,36 @@ _cell* mapcarTwin(cfunction& m, Frame a, long, Frame f, long n) {
       if (!acceptsValue(fn, p->car)) return kRunText;
   if (!ensureFree(m, len1)) return kRunText;
   CellFrame g(m, fn);
-  _cell*& p1 = rootedSlot(m, l1);
-  _cell*& p2 = rootedSlot(m, l2);
+  _cell*& at1 = rootedSlot(m, l1);  // the conses being visited, whatever a call cuts off
+  _cell*& at2 = rootedSlot(m, l2);
   _cell*& head = rootedSlot(m, NILCell);
-  _cell*& v = rootedSlot(m, NILCell);
   _cell* tail = nullptr;
-  auto append = [&](_cell* c) {
-    if (tail) tail->cdr = c;
-    else head = c;
-    tail = c;
-  };
   TwinWatch watch;
-  while (isCons(p1) && (!two || isCons(p2))) {
-    v = callWith(m, fn, p1->car, two ? p2->car : NILCell, two ? 2 : 1, f, n);
+  while (isCons(l1) && (!two || isCons(l2))) {
+    at1 = l1;
+    at2 = l2;
+    _cell* v = callWith(m, fn, l1->car, two ? l2->car : NILCell, two ? 2 : 1, f, n);
     if (!v) return nullptr;
-    p1 = p1->cdr;
-    if (two) p2 = p2->cdr;
+    l1 = l1->cdr;
+    if (two) l2 = l2->cdr;
     if (watch.changed()) {
-      _cell* more = two ? callText(m, gMapcar, {fn, p1, p2}, f, n) : callText(m, gMapcar, {fn, p1}, f, n);
+      CellFrame h(m, v);
+      _cell* more = two ? callText(m, gMapcar, {fn, l1, l2}, f, n) : callText(m, gMapcar, {fn, l1}, f, n);
       if (!more) return nullptr;
-      append(m.cons(v, more));
-      return head;
+      v = m.cons(v, more);
+    } else {
+      if (m.freeCells <= kGcThreshold + 1) {  // the calls may have used what was made room for
+        CellFrame h(m, v);
+        at1 = l1;
+        at2 = l2;
+        m.gc();
+      }
+      v = m.cons(v, NILCell);
     }
-    if (m.freeCells <= kGcThreshold + 1) m.gc();  // the calls may have used what was made room for
-    append(m.cons(v, NILCell));
+    if (tail) tail->cdr = v;
+    else head = v;
+    tail = v;
+    if (v->cdr != NILCell) break;  // the text made the rest
   }
   return head;
 }
