@@ -141,17 +141,25 @@ _cell* cfunction::builtin(Op op, _cell* form, Frame f, long n, int& keep) {
     CellFrame g(*this, a);
     return eval(args->cdr->car, f, n);
   };
-  // An optional stream argument: its open file, or null after the syntax error path.
-  auto streamArg = [&](_cell* a, FILE** out) -> bool {
-    _cell* s = second(a);
-    if (!s) return false;
+  // A stream to write to: its open file, or false after the syntax error path (no open
+  // stream) or the message that it was opened for input.
+  auto outputOf = [&](_cell* s, FILE** out) -> bool {
     FILE* fp = isStreamValue(s) ? getStream(*this, s) : nullptr;
     if (!fp) {
       syntaxError(f, n);
       return false;
     }
+    if (!fileOutput[intOf(s) - 1]) {
+      fail(msg::NotOutputStream, f, n);
+      return false;
+    }
     *out = fp;
     return true;
+  };
+  // An optional stream argument, evaluated after the first.
+  auto streamArg = [&](_cell* a, FILE** out) -> bool {
+    _cell* s = second(a);
+    return s && outputOf(s, out);
   };
 
   switch (op) {
@@ -289,8 +297,7 @@ _cell* cfunction::builtin(Op op, _cell* form, Frame f, long n, int& keep) {
       if (one) {
         _cell* s = eval(args->car, f, n);
         if (!s) return nullptr;
-        out = isStreamValue(s) ? getStream(*this, s) : nullptr;
-        if (!out) return syntaxError(f, n);
+        if (!outputOf(s, &out)) return nullptr;
       }
       std::fputc('\n', out);
       return TCell;

@@ -1,4 +1,6 @@
 // The evaluator's side of the stream operators: their arguments, and the debug loop on failure.
+#include <cstring>
+
 #include "eval/eval.h"
 #include "heap/keywords.h"
 #include "streams/streams.h"
@@ -47,6 +49,32 @@ _cell* inputArgument(cfunction& m, _cell* args, Frame f, long n, CellFrame& g,
   g.push(s);
   return m.checked(inputStream(m, s, invalid), f, n) ? s : nullptr;
 }
+bool named(const _cell* c, const char* name) {
+  return isSymbol(c) && std::strcmp(nameOf(c), name) == 0;
+}
+
+// One of OPEN's options: :DIRECTION :INPUT or :OUTPUT; :IF-EXISTS :SUPERSEDE, :APPEND or
+// :ERROR; :IF-DOES-NOT-EXIST :CREATE, :ERROR or NIL. False for anything else.
+bool openOption(OpenOptions& o, const _cell* key, const _cell* v) {
+  if (key == COLDIRECTION) {
+    if (v != COLINPUT && v != COLOUTPUT) return false;
+    o.output = v == COLOUTPUT;
+  } else if (named(key, ":IF-EXISTS")) {
+    if (named(v, ":SUPERSEDE")) o.ifExists = IfExists::Supersede;
+    else if (named(v, ":APPEND")) o.ifExists = IfExists::Append;
+    else if (named(v, ":ERROR")) o.ifExists = IfExists::Error;
+    else return false;
+  } else if (named(key, ":IF-DOES-NOT-EXIST")) {
+    if (named(v, ":CREATE")) o.ifMissing = IfMissing::Create;
+    else if (named(v, ":ERROR")) o.ifMissing = IfMissing::Error;
+    else if (v == NILCell) o.ifMissing = IfMissing::Nil;
+    else return false;
+    o.missingGiven = true;
+  } else {
+    return false;
+  }
+  return true;
+}
 }  // namespace
 
 // ---- OPEN, CLOSE ------------------------------------------------------------------------
@@ -60,14 +88,16 @@ _cell* cfunction::topen(_cell* args, Frame f, long n) {
   const char* name = fileName(v, path);
   if (!name) return openRefused(*this, f, n);
 
-  bool output = false;
-  _cell* rest = args->cdr;
-  if (isCons(rest) && rest->car == COLDIRECTION && isCons(rest->cdr)) {
-    _cell* dir = eval(rest->cdr->car, f, n);
-    if (!dir) return openArgFailed(*this, f, n);
-    output = dir == COLOUTPUT;
+  // The options, keywords written as they are and their values evaluated: anything not
+  // understood is refused before any file is opened (or truncated).
+  OpenOptions options;
+  for (_cell* rest = args->cdr; rest != NILCell; rest = rest->cdr->cdr) {
+    if (!isCons(rest) || !isCons(rest->cdr)) return fail(msg::BadOpenOption, f, n);
+    _cell* value = eval(rest->cdr->car, f, n);
+    if (!value) return openArgFailed(*this, f, n);
+    if (!openOption(options, rest->car, value)) return fail(msg::BadOpenOption, f, n);
   }
-  return checkedMade(openFile(*this, name, output), f, n);
+  return checkedMade(openFile(*this, name, options), f, n);
 }
 
 _cell* cfunction::tclose(_cell* form, Frame f, long n) {

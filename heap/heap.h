@@ -150,6 +150,7 @@ class cmemory {
   _symval* globalTable = nullptr;
   _symval* globalTop = nullptr;
   FILE* files[kFileSlots] = {};
+  bool fileOutput[kFileSlots] = {};  // the slot's file was opened for output
   long throwPending = 0;
   long breakDepth = 0;
   long returnFromPending = 0;

@@ -164,6 +164,11 @@ constexpr const char* CannotOpen = "エラー: ファイルを開くことがで
 constexpr const char* TooManyFiles = "エラー: ファイルの数が多すぎます";
 constexpr const char* CannotClose = "エラー: ファイルをクローズできません";
 constexpr const char* StreamInvalidRead = "エラー: そのストリームは無効です";
+constexpr const char* NotOutputStream = "エラー: 入力用のストリームには書き込めません";
+constexpr const char* NotInputStream = "エラー: 出力用のストリームからは読み込めません";
+constexpr const char* BadOpenOption = "エラー: OPENの指定が正しくありません";
+constexpr const char* FileExists = "エラー: ファイルが既に存在します";
+constexpr const char* WriteFailed = "エラー: 書き込みに失敗しました";
 constexpr const char* ParenMismatch = "エラー: 括弧の数が合いません。";
 constexpr const char* ReadError = "エラー: 読み込み中にエラーを生じました。";
 

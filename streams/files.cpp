@@ -52,16 +52,31 @@ const char* fileName(_cell* v, unsigned char (&path)[kPathBuffer]) {
   return nullptr;
 }
 
-_cell* openFile(cmemory& m, const char* name, bool output) {
+_cell* openFile(cmemory& m, const char* name, const OpenOptions& options) {
   // Checked before opening: an output file must not be truncated when it cannot be kept.
   if (!hasFreeSlot(m)) return m.raise(msg::TooManyFiles);
-  FILE* fp = std::fopen(name, output ? "wb" : "rb");
+  FILE* probe = std::fopen(name, "rb");
+  bool exists = probe != nullptr;
+  if (probe) std::fclose(probe);
+  IfMissing missing = options.output && !options.missingGiven ? IfMissing::Create : options.ifMissing;
+  if (!exists && missing == IfMissing::Nil) return NILCell;
+  if (!exists && missing == IfMissing::Error) return m.raise(msg::CannotOpen);
+  if (exists && options.output && options.ifExists == IfExists::Error)
+    return m.raise(msg::FileExists);
+  const char* mode = !options.output ? "rb" : options.ifExists == IfExists::Append ? "ab" : "wb";
+  if (!options.output && !exists) {  // :IF-DOES-NOT-EXIST :CREATE for input: an empty file
+    FILE* made = std::fopen(name, "ab");
+    if (!made) return m.raise(msg::CannotOpen);
+    std::fclose(made);
+  }
+  FILE* fp = std::fopen(name, mode);
   if (!fp) return m.raise(msg::CannotOpen);
   _cell* s = SetFilePointer(m, fp);
   if (s == NILCell) {
     std::fclose(fp);
     return m.raise(msg::TooManyFiles);
   }
+  m.fileOutput[intOf(s) - 1] = options.output;
   return s;
 }
 

@@ -95,6 +95,7 @@ _cell* readLineOrEnd(cmemory& m, _cell* s, bool eofError, _cell* eofValue) {
 _cell* inputStream(cmemory& m, _cell* s, const char* invalid) {
   if (!isStreamValue(s)) return m.raise(msg::NotStream);
   if (!getStream(m, s)) return m.raise(invalid);
+  if (m.fileOutput[intOf(s) - 1]) return m.raise(msg::NotInputStream);
   return s;
 }
 

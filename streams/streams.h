@@ -29,7 +29,18 @@ _cell* SetFilePointer(cmemory& m, FILE* fp);  // a new stream for fp, or NIL whe
 // The file name a symbol or a string gives (a string's is copied into path), or null when
 // the value names no file.
 const char* fileName(_cell* v, unsigned char (&path)[kPathBuffer]);
-_cell* openFile(cmemory& m, const char* name, bool output);  // OPEN: a new stream
+// What OPEN does with a file that exists, or does not.
+enum class IfExists { Supersede, Append, Error };
+enum class IfMissing { Create, Error, Nil };
+struct OpenOptions {
+  bool output = false;
+  IfExists ifExists = IfExists::Supersede;
+  IfMissing ifMissing = IfMissing::Error;  // for output, Create unless given
+  bool missingGiven = false;
+};
+// OPEN: a new stream, or NIL for a missing file under :IF-DOES-NOT-EXIST NIL.
+_cell* openFile(cmemory& m, const char* name, const OpenOptions& options);
+
 _cell* closeStream(cmemory& m, _cell* v);                    // CLOSE: T
 
 // ---- READ, READ-LINE --------------------------------------------------------------------
