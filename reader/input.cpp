@@ -161,6 +161,21 @@ void ctextproc::SkipComment(FILE* f) {
   }
 }
 
+// The end of input while a form is being collected: it ends an atom typed last without a line
+// end, which is then read; a form left open is reported, not dropped, and the run fails.
+int ctextproc::endOfCollecting() {
+  if (AllBlank(lineStr)) endOfInput();
+  size_t used = std::strlen(lineStr);
+  if (used < kFormLimit) {
+    lineStr[used] = '\n';
+    lineStr[used + 1] = 0;
+    if (CheckBrace(lineStr) == 1) return 1;
+  }
+  say(msg::ParenMismatch);
+  endProcess(1);
+  return 0;
+}
+
 int ctextproc::GetOneS() {
   char piece[kPiece + 1];
   long count = 0;
@@ -170,7 +185,7 @@ int ctextproc::GetOneS() {
     bool endsLine;
     int len = readPiece(piece, &endsLine);
     if (len == kInputCancelled) return -1;
-    if (len < 0) endOfInput();
+    if (len < 0) return endOfCollecting();
     count += len;
     if (count > kFormLimit || used + len > kFormLimit) {
       say(msg::FormTooLong);

@@ -42,6 +42,7 @@ class ctextproc {
   // 1 when lineStr holds a complete form, 0 after printing an error, -1 when the user
   // cancelled the form with Ctrl-C.
   static int GetOneS();
+  static int endOfCollecting();  // GetOneS at the end of input
   static int GetOneSStream(FILE* f);
   static int CheckBrace(const char* s);
   static int CheckBrace2(const char* s);

@@ -41,12 +41,15 @@ case("a form longer than the limit over many lines",
 case("a rewritten form reaching the limit is an error and the session goes on",
      b"(list " + b"'a " * 2900 + b")\nabort\n'ok\n",
      expect_end=b"[1]" + E_REWRITE + b"\n" + DEBUG + b"*[1][2]OK\n[3]")
-case("unbalanced parentheses at the end of input", b"(((\n", expect_end=b"[1]")
-case("an unterminated string at the end of input", b"\"abc\n", expect_end=b"[1]")
+# A form left open at the end of input is reported, not dropped, and the run fails.
+OPEN_AT_END = "[1]エラー: 括弧の数が合いません。\n".encode()
+case("unbalanced parentheses at the end of input", b"(((\n", expect_end=OPEN_AT_END, status=1)
+case("an unterminated string at the end of input", b"\"abc\n", expect_end=OPEN_AT_END, status=1)
 case("stray closing parentheses", b"))))\nabort\n'ok\n",
      expect_end=b"[1]" + E_CLOSE + b"\n" + DEBUG + b"*[1][2]OK\n[3]")
 case("a lone #\\ at the end of input", b"#\\", expect_in=b"[1]")
-case("a lone #\\ inside a list at the end of input", b"(list #\\", expect_end=b"[1]")
+case("a lone #\\ inside a list at the end of input", b"(list #\\", expect_end=OPEN_AT_END,
+     status=1)
 case("prefix characters alone wait for a datum", b"'\n''\n`\n,\n'x\n", expect_end=b"\n[2]")
 case("lists nested 9000 deep by the reader",
      b"'" + b"(" * 9000 + b")" * 9000 + b"\n",
