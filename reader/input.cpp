@@ -194,6 +194,9 @@ int ctextproc::GetOneS() {
     }
     std::memcpy(lineStr + used, piece, static_cast<size_t>(len) + 1);
     used += static_cast<size_t>(len);
+    // A line reaches the reader whole: a piece that does not end its line may end inside an
+    // atom, so whether the form is complete is asked once the line has ended.
+    if (!endsLine) continue;
     int r = CheckBrace(lineStr);
     if (r == 1) return 1;
     if (r == -1) {
