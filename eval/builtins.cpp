@@ -141,6 +141,9 @@ _cell* cfunction::builtin(Op op, _cell* form, Frame f, long n, int& keep) {
     CellFrame g(*this, a);
     return eval(args->cdr->car, f, n);
   };
+  // A write to a file failed (a full disk, say): the operator fails rather than answer as if
+  // it had written. Standard output is checked where the run ends.
+  auto written = [](FILE* out) { return out == stdout || !std::ferror(out); };
   // A stream to write to: its open file, or false after the syntax error path (no open
   // stream) or the message that it was opened for input.
   auto outputOf = [&](_cell* s, FILE** out) -> bool {
@@ -191,6 +194,7 @@ _cell* cfunction::builtin(Op op, _cell* form, Frame f, long n, int& keep) {
       else
         cprint::printSStrm(v, out);
       if (op == Op::Print) std::fputc(' ', out);
+      if (!written(out)) return fail(msg::WriteFailed, f, n);
       return v;
     }
     case Op::Set:
@@ -290,6 +294,7 @@ _cell* cfunction::builtin(Op op, _cell* form, Frame f, long n, int& keep) {
       FILE* out = stdout;
       if (two && !streamArg(v, &out)) return nullptr;
       blanks(out, intOf(v));
+      if (!written(out)) return fail(msg::WriteFailed, f, n);
       return TCell;
     }
     case Op::Terpri: {
@@ -300,6 +305,7 @@ _cell* cfunction::builtin(Op op, _cell* form, Frame f, long n, int& keep) {
         if (!outputOf(s, &out)) return nullptr;
       }
       std::fputc('\n', out);
+      if (!written(out)) return fail(msg::WriteFailed, f, n);
       return TCell;
     }
     case Op::CharEqual:

@@ -55,6 +55,7 @@ _cell* cfunction::poolError(Frame f, long n) {
 // message, then the debug loop in that step's frame. The message gets a line of its own,
 // past the "^C" the terminal echoed.
 _cell* cfunction::interrupted(Frame f, long n) {
+  if (terminateSignal) terminateNow();
   interruptRequested = 0;
   std::fputc('\n', stdout);
   return fail(msg::Interrupted, f, n);

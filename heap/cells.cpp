@@ -13,10 +13,31 @@ namespace {
 void (*volatile exitProcess)(int) = std::exit;  // called through a pointer: see endProcess
 }  // namespace
 
-void endProcess(int status) {
-  std::fflush(stdout);
-  exitProcess(status);
+namespace {
+cmemory* gFilesOwner = nullptr;  // the interpreter, whose open files end with the process
+}  // namespace
+
+int outputStatus(int status) {
+  // Every way out flushes and closes the program's files first: what it wrote is kept.
+  bool lost = false;
+  if (gFilesOwner)
+    for (int k = 0; k < kFileSlots; k++)
+      if (FILE* fp = gFilesOwner->files[k]) {
+        gFilesOwner->files[k] = nullptr;
+        lost = std::fclose(fp) != 0 || lost;
+      }
+  if (lost) {
+    std::fputs(msg::FilesFailed, stderr);
+    status = 1;
+  }
+  if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+    std::fputs(msg::StdoutFailed, stderr);
+    status = 1;
+  }
+  return status;
 }
+
+void endProcess(int status) { exitProcess(outputStatus(status)); }
 
 void exhausted(const char* message) {
   say(message);
@@ -24,6 +45,7 @@ void exhausted(const char* message) {
 }
 
 void cmemory::Init() {
+  gFilesOwner = this;
   cellWrapped = 0;
   breakDepth = 0;
 }

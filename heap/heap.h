@@ -462,6 +462,9 @@ class FramePin {
 // declared noreturn: the address sanitizer would then try, and loudly refuse, to clear the
 // whole interpreter stack at every call site.
 void endProcess(int status);
+// Standard output flushed: `status`, or 1 after a message on standard error when anything
+// written there was lost (a closed pipe, a full disk).
+int outputStatus(int status);
 
 // Appends a string's bytes to out; false when its element list is not a proper list of
 // characters (the bytes read so far are left in out).

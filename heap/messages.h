@@ -169,6 +169,9 @@ constexpr const char* NotInputStream = "エラー: 出力用のストリーム�
 constexpr const char* BadOpenOption = "エラー: OPENの指定が正しくありません";
 constexpr const char* FileExists = "エラー: ファイルが既に存在します";
 constexpr const char* WriteFailed = "エラー: 書き込みに失敗しました";
+// On standard error, standard output being what failed.
+constexpr const char* StdoutFailed = "エラー: 標準出力に書き込めません\n";
+constexpr const char* FilesFailed = "エラー: ファイルに書き込めなかったデータがあります\n";
 constexpr const char* ParenMismatch = "エラー: 括弧の数が合いません。";
 constexpr const char* ReadError = "エラー: 読み込み中にエラーを生じました。";
 

@@ -25,6 +25,7 @@ int readPiece(char* buf, bool* endsLine) {
     int c = inputByte();
     if (c == kInputCancelled) return kInputCancelled;
     if (c == EOF) {
+      if (terminateSignal) terminateNow();  // the wait was ended by SIGTERM, not by the input
       if (len == 0) return -1;
       break;
     }

@@ -35,6 +35,13 @@ bool lineEditingBuiltIn();  // built with libedit
 // Set by Ctrl-C at a terminal (the only thing its signal handler does); the evaluator polls
 // it at every step, and the line source clears it before each wait for a line.
 extern volatile sig_atomic_t interruptRequested;
+// Set by SIGTERM or SIGHUP, and by Ctrl-C unless a terminal session catches it: the process is to end
+// with 128 plus this signal's number, its open files flushed and closed, at the next step or
+// as soon as a wait for input is interrupted. It sets interruptRequested too, which the
+// evaluator polls.
+extern volatile sig_atomic_t terminateSignal;
+void catchTermination(bool interrupts);  // interrupts: Ctrl-C ends the process too
+[[noreturn]] void terminateNow();        // ends the process for terminateSignal
 
 class ctextproc {
  public:

@@ -15,6 +15,7 @@
 #include <cstring>
 #include <string>
 
+#include "heap/heap.h"
 #include "heap/messages.h"
 #include "reader/reader.h"
 
@@ -26,9 +27,15 @@
 
 bool lineEditing = false;
 volatile sig_atomic_t interruptRequested = 0;
+volatile sig_atomic_t terminateSignal = 0;
 
 namespace {
 void onInterrupt(int) { interruptRequested = 1; }
+
+void onTerminate(int sig) {
+  terminateSignal = sig;
+  interruptRequested = 1;
+}
 
 // No SA_RESTART: a Ctrl-C typed while the program waits for a line ends that wait.
 void catchInterrupt() {
@@ -208,6 +215,21 @@ bool lineEditingBuiltIn() {
 #else
   return false;
 #endif
+}
+
+void catchTermination(bool interrupts) {
+  struct sigaction sa;
+  std::memset(&sa, 0, sizeof sa);
+  sa.sa_handler = onTerminate;  // no SA_RESTART: a wait for input ends
+  sigemptyset(&sa.sa_mask);
+  sigaction(SIGTERM, &sa, nullptr);
+  sigaction(SIGHUP, &sa, nullptr);
+  if (interrupts) sigaction(SIGINT, &sa, nullptr);
+}
+
+void terminateNow() {
+  endProcess(128 + terminateSignal);
+  std::abort();  // endProcess does not return
 }
 
 void startLineEditing() {

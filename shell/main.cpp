@@ -46,8 +46,7 @@ void runOnStack() {
   uintptr_t start = reinterpret_cast<uintptr_t>(&top);
   uintptr_t bottom = start - (kStackSize - (size_t(1) << 20));
   setStackLimits(start - kEvalBudget, bottom + kHardReserve);
-  status = runInterpreter(script);
-  std::fflush(stdout);
+  status = outputStatus(runInterpreter(script));
 }
 
 // The sanitizers follow threads well but stack switching poorly; a thread costs a few
@@ -139,7 +138,7 @@ int main(int argc, char** argv) {
     volatile char top = 0;
     uintptr_t start = reinterpret_cast<uintptr_t>(&top);
     setStackLimits(start - (size_t(6) << 20), start - (size_t(7) << 20));
-    return runInterpreter(script);
+    return outputStatus(runInterpreter(script));
   }
   return status;
 }

@@ -95,6 +95,7 @@ int clisp::RunFile(FILE* fp) {
       reportResult(r);  // an uncaught THROW or RETURN-FROM says so
       return 1;
     }
+    if (std::ferror(stdout)) return 1;  // the output is being lost: the run has failed
   }
 }
 
@@ -104,6 +105,7 @@ int runInterpreter(FILE* script) {
   if (!lisp.AllocMemory()) return 1;
   lisp.SetKeyword();
   if (!lisp.ReadEvalLoop()) return 1;
+  catchTermination(true);  // at a terminal, line editing makes Ctrl-C an interruption instead
   if (script) return lisp.RunFile(script);
   lisp.DispMessage();
   startLineEditing();

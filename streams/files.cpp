@@ -86,6 +86,7 @@ _cell* closeStream(cmemory& m, _cell* v) {
   if (!isInt(v) || !isStreamValue(v)) return m.raise(msg::CannotClose);
   FILE* fp = getStream2(m, v);
   if (!fp) return m.raise(msg::CannotClose);
-  std::fclose(fp);
+  // What is still buffered is written now: a failure is CLOSE's.
+  if (std::fclose(fp) != 0) return m.raise(msg::WriteFailed);
   return TCell;
 }

@@ -33,8 +33,9 @@ case("NUL bytes are dropped", b"(list 1\x00 2\x00)\n", expect_end=b"[1](1 2)\n[2
 case("a 1 MB line inside a list is refused, its rest dropped, and the session goes on",
      b"(list " + b"a" * 1000000 + b")\n(+ 1 2)\nabort\n(+ 3 4)\n",
      expect_end=b"[1]" + E_LONG + b"\n" + DEBUG + b"*[1]3\n*[2][2]7\n[3]")
-# A line starting with an atom is complete at the end of each 255-byte piece.
-case("a 1 MB atom line arrives in pieces", b"a" * 1000000 + b"\n", expect_end=b"]")
+# A line reaches the reader whole, so an atom line longer than a form is refused as one.
+case("a 1 MB atom line is refused whole", b"a" * 1000000 + b"\n'ok\n",
+     expect_end=b"[1]" + E_LONG + b"\n" + DEBUG + b"*[1]OK\n*[2]")
 case("a form longer than the limit over many lines",
      b"(list\n" + b"1 2 3 4 5 6 7 8 9\n" * 1200 + b")\nabort\n'ok\n",
      expect_in=E_LONG, expect_end=b"OK\n*[92]")
