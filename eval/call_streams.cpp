@@ -111,11 +111,12 @@ _cell* cfunction::tclose(_cell* form, Frame f, long n) {
 // READ-LINE with one argument answers the end of a file with the empty string and T; given
 // eof-error-p and eof-value it answers there as READ does, so a reading loop can end.
 _cell* cfunction::readLineOp(_cell* args, Frame f, long n) {
-  if (!isCons(args)) return checked(ReadLine(*this), f, n);
+  if (!isCons(args))
+    return programInput ? ReadLineStrm(*this, stdin) : checked(ReadLine(*this), f, n);
   CellFrame g(*this, args);
   _cell* s = inputArgument(*this, args, f, n, g, msg::InvalidStream);
   if (!s) return nullptr;
-  if (!isCons(args->cdr)) return ReadLineStrm(*this, getStream(*this, s));
+  if (!isCons(args->cdr)) return ReadLineStrm(*this, s == NILCell ? stdin : getStream(*this, s));
 
   EofArgs eof;
   if (!evalEofArgs(*this, args->cdr, f, n, g, &eof)) return nullptr;
@@ -123,7 +124,8 @@ _cell* cfunction::readLineOp(_cell* args, Frame f, long n) {
 }
 
 _cell* cfunction::tread(_cell* args, Frame f, long n) {
-  if (!isCons(args)) return checkedMade(readTerminal(*this), f, n);
+  if (!isCons(args))
+    return checkedMade(programInput ? readStream(*this, NILCell, true, NILCell) : readTerminal(*this), f, n);
 
   CellFrame g(*this, args);
   _cell* s = inputArgument(*this, args, f, n, g, msg::StreamInvalidRead);

@@ -158,7 +158,7 @@ int ctextproc::CheckBrace2(const char* s) {
 
 void ctextproc::SkipComment(FILE* f) {
   int c;
-  while ((c = std::getc(f)) != EOF && c != '\n') {
+  while ((c = fileByte(f)) != EOF && c != '\n') {
   }
 }
 
@@ -255,7 +255,7 @@ int ctextproc::GetOneSStream(FILE* f) {
   bool took = false;
   size_t used = std::strlen(lineStr);
   for (;;) {
-    int c = std::getc(f);
+    int c = fileByte(f);
     if (c == EOF) return (!took || isSpace(last)) ? 2 : 1;
     if (c == ';' && !form.midLiteral()) {
       SkipComment(f);

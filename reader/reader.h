@@ -42,6 +42,13 @@ extern volatile sig_atomic_t interruptRequested;
 extern volatile sig_atomic_t terminateSignal;
 void catchTermination(bool interrupts);  // interrupts: Ctrl-C ends the process too
 [[noreturn]] void terminateNow();        // ends the process for terminateSignal
+// getc of a file, or of standard input while a program reads it: a wait that a terminating
+// signal ended ends the process rather than look like the file's end.
+inline int fileByte(FILE* f) {
+  int c = std::getc(f);
+  if (c == EOF && terminateSignal) terminateNow();
+  return c;
+}
 
 class ctextproc {
  public:

@@ -80,6 +80,7 @@ void clisp::ReadEvalPrintLoop() {
 // evaluating each datum where a form typed at the prompt is evaluated.
 int clisp::RunFile(FILE* fp) {
   endOnError = true;
+  programInput = true;
   _cell* s = SetFilePointer(*this, fp);
   _cell* read = cons(TREAD, cons(s, cons(NILCell, cons(s, NILCell))));
   CellFrame g(*this, read);

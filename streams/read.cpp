@@ -21,7 +21,7 @@ constexpr int kLineMax = kLineStrSize - 2;
 char lineBuf[kLineMax];
 
 bool atEnd(FILE* fp) {
-  int c = std::getc(fp);
+  int c = fileByte(fp);
   if (c == EOF) return true;
   std::ungetc(c, fp);
   return false;
@@ -58,14 +58,14 @@ _cell* ReadLineStrm(cmemory& m, FILE* fp) {
   int len = 0;
   bool ended = false;  // a newline or carriage return closed the line
   while (len < kLineMax) {
-    int c = std::getc(fp);
+    int c = fileByte(fp);
     if (c == EOF) break;
     if (c == '\n') {
       ended = true;
       break;
     }
     if (c == '\r') {
-      int next = std::getc(fp);
+      int next = fileByte(fp);
       if (next != '\n' && next != EOF) std::ungetc(next, fp);
       ended = true;
       break;
@@ -80,7 +80,7 @@ _cell* ReadLineStrm(cmemory& m, FILE* fp) {
 // Given eof-error-p and eof-value, READ-LINE answers the end of a file as READ does, so a
 // reading loop can end; the later arguments may have closed the stream meanwhile.
 _cell* readLineOrEnd(cmemory& m, _cell* s, bool eofError, _cell* eofValue) {
-  FILE* fp = getStream(m, s);
+  FILE* fp = s == NILCell ? stdin : getStream(m, s);
   if (!fp) return m.raise(msg::InvalidStream);
   if (atEnd(fp)) {
     if (eofError) return m.raise(msg::ReadError);
@@ -92,7 +92,10 @@ _cell* readLineOrEnd(cmemory& m, _cell* s, bool eofError, _cell* eofValue) {
 
 // ---- READ -------------------------------------------------------------------------------
 
+bool programInput = false;
+
 _cell* inputStream(cmemory& m, _cell* s, const char* invalid) {
+  if (s == NILCell && programInput) return s;
   if (!isStreamValue(s)) return m.raise(msg::NotStream);
   if (!getStream(m, s)) return m.raise(invalid);
   if (m.fileOutput[intOf(s) - 1]) return m.raise(msg::NotInputStream);
@@ -110,7 +113,7 @@ _cell* readTerminal(cmemory& m) {
 
 // The later arguments may have closed the stream since it was checked.
 _cell* readStream(cmemory& m, _cell* s, bool eofError, _cell* eofValue) {
-  FILE* fp = getStream(m, s);
+  FILE* fp = s == NILCell ? stdin : getStream(m, s);
   if (!fp) return m.raise(msg::StreamInvalidRead);
   lineStr[0] = '\0';
   int got = ctextproc::GetOneSStream(fp);

@@ -44,11 +44,16 @@ _cell* openFile(cmemory& m, const char* name, const OpenOptions& options);
 _cell* closeStream(cmemory& m, _cell* v);                    // CLOSE: T
 
 // ---- READ, READ-LINE --------------------------------------------------------------------
-// The stream argument of READ or READ-LINE: s itself, or null after the message that it is no
-// stream, or `invalid` when its slot is empty.
+// Set while a program file runs: standard input is then the program's data, read as a file is
+// (READ takes the next form wherever it starts, the end of input is a file's end), and NIL
+// stands for it as READ's and READ-LINE's stream.
+extern bool programInput;
+// The stream argument of READ or READ-LINE: s itself (NIL for standard input while a program
+// file runs), or null after the message that it is no stream, or `invalid` when its slot is
+// empty.
 _cell* inputStream(cmemory& m, _cell* s, const char* invalid);
 _cell* readTerminal(cmemory& m);  // READ from the terminal: the datum
-// READ from a stream: the datum, or at the end of the file eofValue unless eofError.
+// READ from a stream (NIL: standard input): the datum, or at the end eofValue unless eofError.
 _cell* readStream(cmemory& m, _cell* s, bool eofError, _cell* eofValue);
 _cell* ReadLine(cmemory& m);  // READ-LINE from the terminal: line and NIL, or "" and T
 _cell* ReadLineStrm(cmemory& m, FILE* fp);  // READ-LINE from a file: line, and T unless it ended
