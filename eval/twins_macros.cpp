@@ -792,7 +792,10 @@ void registerMacroTwins(cfunction& m) {
     gDotimesZero = dotimes["ZERO"];
     dotimesOk = isInt(gDotimesZero) && intOf(gDotimesZero) == 0;
   }
-  if (dotimesOk) gLetShortcut = {gDotimesCount, dotimesEndTest};
+  if (dotimesOk) {
+    gLetShortcut = {gDotimesCount, dotimesEndTest};
+    m.addRoot(&gDotimesCount);  // LET compares with it after a redefinition of DOTIMES too
+  }
   addMacro("dotimes", dotimesTwin, dotimesOk);
   Captures bind;
   addMacro("multiple-value-bind", mvBindTwin,

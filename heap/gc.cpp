@@ -86,8 +86,33 @@ void cmemory::markFrame(_symval* recs) {
   FrameBlock* b = frameOf(recs);
   if (b->epoch == gcEpoch) return;
   b->epoch = gcEpoch;
-  for (long i = 0; i < b->count; i++)
-    if (b->recs[i].symbol && b->recs[i].value) pending().push_back(b->recs[i].value);
+  for (long i = 0; i < b->count; i++) {
+    const _symval& r = b->recs[i];
+    if (!r.symbol) continue;
+    if (r.value) pending().push_back(r.value);
+    if (r.symbol->attr == Attr::Uninterned) pending().push_back(r.symbol);  // bound by this frame
+  }
+}
+
+// A frame's binding: its value, and its symbol when that is uninterned (an interned one is
+// always kept): a symbol bound somewhere must not be reclaimed and its cell reused.
+void cmemory::markRecord(const _symval& r) {
+  markStack(r.value);
+  if (r.symbol->attr == Attr::Uninterned) markStack(r.symbol);
+}
+
+// Uninterned symbols not marked give back their slot and their name; their cells are free
+// with everything else not marked.
+void cmemory::reclaimSymbols() {
+  for (_cell** s = symbolTable; s < symbolTop; s++) {
+    _cell* sym = *s;
+    if (!sym || sym->attr != Attr::Uninterned || sym->epoch == gcEpoch) continue;
+    delete[] sym->name;
+    *s = nullptr;
+    freeSymbols.push_back(static_cast<int32_t>(s - symbolTable));
+  }
+  symbolsDue = false;
+  symbolFloor = std::min(kSymbolReserve, freeSymbolSlots() / 2);
 }
 
 // Marks iteratively: a work list instead of recursion, following cdr chains in a loop, so
@@ -200,23 +225,30 @@ void cmemory::gc(bool report) {
   gcEpoch++;
   markedCells = markedFloats = markedInts = 0;
   std::memset(cellBlock.live, 0, static_cast<size_t>(kBlockCounts));  // both pools'
-  for (_cell** s = symbolTable; s < symbolTop; s++) {  // symbols are never reclaimed
-    (*s)->epoch = gcEpoch;
+  // Interned symbols are never reclaimed, nor an uninterned one with a global value or a
+  // definition; any other uninterned symbol lives while something refers to it.
+  for (_cell** s = symbolTable; s < symbolTop; s++) {
+    _cell* sym = *s;
+    if (!sym) continue;
+    auto i = static_cast<size_t>(sym->symIndex);
+    if (sym->attr == Attr::Uninterned && !globalIndex[i] && !funcIndex[i]) continue;
+    sym->epoch = gcEpoch;
     markedCells++;
-    cellBlock.live[(*s - cellPool) / kBlock]++;
+    cellBlock.live[(sym - cellPool) / kBlock]++;
   }
 
   for (_cell** p = cellStack; p < cellStackTop; p++) markStack(*p);
   for (_symval** p = locStack; p < locStackTop; p++)
-    if (*p && (*p)->symbol) markStack((*p)->value);
+    if (*p && (*p)->symbol) markRecord(**p);
   for (_symval** p = staticStack; p < staticStackTop; p++)
-    if (*p && (*p)->symbol) markStack((*p)->value);
+    if (*p && (*p)->symbol) markRecord(**p);
   for (_symval* r = globalTable; r < globalTop; r++) markStack(r->value);
   for (_symval* r = funcTable; r < funcTop; r++) markStack(r->value);
   markStack(valuesList);
   for (int i = 0; i < extraRootCount; i++) markStack(*extraRoots[i]);
 
   if (forgetDead) forgetDead(*this);
+  reclaimSymbols();
   sweepFrames();
   settleSharedSlots();
   if (kGcStress) poisonFreeCells();

@@ -55,6 +55,10 @@ constexpr long kFloats = 1600000;
 constexpr long kInts = 1600000;
 constexpr long kStringArea = 320000;
 constexpr long kSymbols = 100000;
+// With this few symbol slots free, the next step collects: uninterned symbols nothing refers to
+// give theirs back.
+constexpr long kSymbolReserve = 1000;
+constexpr long kNameReserve = 8000;  // bytes of the string area kept for names typed after INTERN fills it
 constexpr long kTableRecords = 3200;
 constexpr long kCellStack = 32000000;
 constexpr long kLocStack = 32000000;
@@ -166,7 +170,17 @@ class cmemory {
   long floatFloor = kFloats - kFloatBudgetFloor;
   long room = kFloatBudgetFloor;
   bool collectionDue() const {
-    return freeCells < cellFloor || freeFloats < floatFloor || freeInts <= kGcThreshold;
+    return freeCells < cellFloor || freeFloats < floatFloor || freeInts <= kGcThreshold ||
+           symbolsDue;
+  }
+  // Symbol slots given back by uninterned symbols the collector did not reach, and whether a
+  // collection is wanted for more (asked when fewer than symbolFloor slots are free).
+  std::vector<int32_t> freeSymbols;
+  bool symbolsDue = false;
+  long symbolFloor = kSymbolReserve;
+  long freeStringBytes() const { return kStringArea - 1 - (stringTop - stringArea); }
+  long freeSymbolSlots() const {
+    return kSymbols - 1 - symbolCount() + static_cast<long>(freeSymbols.size());
   }
   void measureRoom() {
     room = std::min({freeCells - cellFloor, freeFloats - floatFloor, freeInts - kGcThreshold - 1});
@@ -362,6 +376,8 @@ class cmemory {
   _cell** extraRoots[kExtraRoots] = {};
   int extraRootCount = 0;
   void markFrame(_symval* recs);
+  void markRecord(const _symval& r);
+  void reclaimSymbols();
   void markStack(_cell* c);
   void sweepFrames();
   void checkReserves();

@@ -8,8 +8,10 @@
 
 const char* cmemory::getString(const char* s) {
   size_t len = std::strlen(s);
-  long used = stringTop - stringArea;
-  if (used + static_cast<long>(len) + 2 > kStringArea - 1) exhausted(msg::StringAreaFull);
+  if (static_cast<long>(len) + 2 > freeStringBytes()) {
+    say(msg::StringAreaLow);
+    return nullptr;
+  }
   char* at = stringTop;
   std::memcpy(at, s, len + 1);
   stringTop += len + 1;
@@ -22,18 +24,38 @@ _cell* cmemory::CheckStringCell(const char* s) {
 }
 
 namespace {
+// An interned name lives in the string area for ever; an uninterned one is its symbol's own,
+// freed with it by the collector.
 _cell* makeSymbol(cmemory& m, const char* s, char attr) {
-  if (m.symbolCount() >= kSymbols - 1) {
+  if (m.freeSymbolSlots() <= 0) {
     say(msg::TooManySymbols);
     return nullptr;
   }
-  const char* name = m.getString(s);
+  if (m.freeSymbolSlots() < m.symbolFloor && !m.symbolsDue) {
+    m.symbolsDue = true;  // the next step's start collects
+    m.room = -1;
+  }
+  const char* name;
+  if (attr == Attr::Uninterned) {
+    size_t len = std::strlen(s);
+    char* own = new char[len + 1];
+    std::memcpy(own, s, len + 1);
+    name = own;
+  } else if (!(name = m.getString(s))) {
+    return nullptr;
+  }
   _cell* c = m.getCell();
   c->type = Type::Symbol;
   c->attr = attr;
   c->name = name;
-  c->symIndex = static_cast<int32_t>(m.symbolCount());
-  *m.symbolTop++ = c;
+  if (!m.freeSymbols.empty()) {
+    c->symIndex = m.freeSymbols.back();
+    m.freeSymbols.pop_back();
+  } else {
+    c->symIndex = static_cast<int32_t>(m.symbolCount());
+    m.symbolTop++;
+  }
+  m.symbolTable[c->symIndex] = c;
   return c;
 }
 }  // namespace

@@ -18,7 +18,7 @@
 _cell* TailComma = nullptr;
 
 _cell* tailComma(cmemory& m) {
-  if (!TailComma) TailComma = m.getStringCellWide(",");
+  if (!TailComma && (TailComma = m.getStringCellWide(","))) m.addRoot(&TailComma);
   return TailComma;
 }
 
@@ -98,7 +98,9 @@ class Parser {
         if (d[0] == ',' && d[1] == ' ') {
           rest = list(d - 1);
           if (!rest) return nullptr;
-          rest = m_.cons(tailComma(m_), rest->cdr);
+          _cell* marker = tailComma(m_);
+          if (!marker) return nullptr;  // no symbol slot left: its message is said
+          rest = m_.cons(marker, rest->cdr);
         } else {
           rest = datum(q + 2);
         }

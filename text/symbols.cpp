@@ -82,6 +82,14 @@ _cell* internString(cmemory& m, _cell* s, const InternMessages& messages, bool w
   if (!isString(s) || !nameBytes(s, name)) return m.raise(msg::NotStringPlain);
   if (const char* problem = checkName(name, messages)) return m.raise(problem);
   bool existed = !wide && m.CheckStringCell(name.c_str()) != nullptr;
+  // A program that makes symbols (or names) it keeps stops at half the reserve, with the debug
+  // loop; the rest is for the names typed there. Uninterned symbols it dropped are collected
+  // first: nothing here holds a cell any more, and every caller holds its cells protected, as
+  // at a step's start.
+  if (!existed && m.freeSymbolSlots() < kSymbolReserve / 2) m.gc(false);
+  if (!existed && m.freeSymbolSlots() < kSymbolReserve / 2) return m.raise(msg::TooManySymbols);
+  if (!existed && !wide && m.freeStringBytes() < kNameReserve + static_cast<long>(name.size()))
+    return m.raise(msg::StringAreaLow);
   _cell* sym = wide ? m.getStringCellWide(name.c_str()) : m.getStringCell(name.c_str());
   if (!sym) return nullptr;
   m.valuesList = m.cons(sym, m.cons(existed ? TINTERNAL : NILCell, NILCell));

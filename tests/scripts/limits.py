@@ -1,5 +1,8 @@
 """Tables and stores that fill up: the documented message, then exit 1 or the loop goes on."""
+import os
+import subprocess
 import sys
+import tempfile
 
 from common import BANNER, Checker, run
 
@@ -16,11 +19,30 @@ t.check(code == 1 and not err and
         out == BANNER + "[1]エラー: 関数領域が一杯になりました。終了します。\n".encode(),
         "function table full", f"{code} {out[-300:]!r} {err[-500:]!r}")
 
-# A full symbol table refuses new symbols but the session goes on with the ones it has.
-code, out, err = run(binary, b"(dotimes (i 100000) (make-symbol \"G\"))\n(car '(1 2))\n")
-t.check(code == 0 and not err and
-        out == BANNER + "[1]エラー: ストリングの数が多すぎます\n[2]1\n[3]".encode(),
+# Uninterned symbols nothing refers to are reclaimed; kept ones fill the symbol table, and
+# that is an error with the debug loop, the reserve left for names typed there; once they are
+# dropped, new symbols come again.
+code, out, err = run(binary, b"(dotimes (i 200000) (make-symbol \"G\"))\n"
+                     b"(setq keep nil)\n(dotimes (i 100000) (setq keep (cons (make-symbol \"K\") keep)))\n"
+                     b"(print 'typed-in-the-debug-loop)\nabort\n(setq keep nil)\n(make-symbol \"AGAIN\")\n")
+t.check(code == 0 and not err and out.startswith(BANNER + b"[1]NIL\n[2]NIL\n[3]") and
+        "[3]エラー: ストリングの数が多すぎます\nデバッグモードに入りました。".encode() in out and
+        out.endswith("TYPED-IN-THE-DEBUG-LOOP TYPED-IN-THE-DEBUG-LOOP\n*[2][4]NIL\n[5]AGAIN ;\nNIL\n[6]"
+                     .encode()),
         "symbol table full", f"{code} {out[-300:]!r} {err[-500:]!r}")
+
+# A macro that makes a symbol at every expansion runs for ever in bounded memory.
+with tempfile.TemporaryFile() as given, tempfile.TemporaryFile() as got:
+    given.write(b"(defmacro m (x) (let ((g (gensym))) (list 'let (list (list g x)) g)))\n"
+                b"(setq s 0)\n(dotimes (i 1000000) (setq s (+ s (m 1))))\n(print s)\n")
+    given.seek(0)
+    proc = subprocess.Popen([os.path.abspath(binary)], stdin=given, stdout=got,
+                            stderr=subprocess.STDOUT)
+    _, status, usage = os.wait4(proc.pid, 0)
+    got.seek(0)
+    out = got.read()
+t.check(status == 0 and b"\n1000000 " in out and usage.ru_maxrss < 256 * 1024,
+        "a million GENSYMs in bounded memory", f"{status} {usage.ru_maxrss} KB {out[-300:]!r}")
 
 # A pool that fills with live data stops the program with the pool's message (or, for a
 # recursion, the depth guard, whichever comes first); after ABORT the session and its
