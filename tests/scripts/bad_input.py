@@ -81,6 +81,18 @@ for seed in range(6):
     t.check(sound(code, err) and out.startswith(BANNER), f"random input seed {seed}",
             f"status {code}\nstderr: {err[-3000:]!r}")
 
+# Dotted backquote tails and symbols made and dropped, among the same fragments (no endless
+# PROG loop among them, so every run ends).
+symbol_pieces = [p for p in pieces if b"go l" not in p] + [
+    b" . ,", b" . ,@", b"(gensym)", b"(make-symbol \"G\")", b"(dotimes (i 3000) (gensym))"]
+for seed in range(3):
+    rng = random.Random(50 + seed)
+    data = b"".join(rng.choice(symbol_pieces) for _ in range(3000))
+    with tempfile.TemporaryDirectory() as tmp:
+        code, out, err = run(binary, data, cwd=tmp)
+    t.check(sound(code, err) and out.startswith(BANNER), f"random backquote tails seed {seed}",
+            f"status {code}\nstderr: {err[-3000:]!r}")
+
 # Random bytes in a file, read by READ, READ-LINE and LOAD.
 file_pieces = [b"(", b")", b"\"", b"#\\", b";", b"\n", b"'", b"`", b",@", b"abc", b"1/0", b" ",
                b"\r\n", b"(car 1)", b"nil", b"\\", b"\x00", b"\xff"]
