@@ -91,8 +91,6 @@ inline _cell* runBody(cfunction& m, _cell* def, Frame nf, long nn) {
   return runBody(m, def, nf, nn);
 }
 
-
-
 // A user function's call once `bind` has bound its lambda list (answering as initTemploc): its
 // twin when it has one that answers, else its body.
 template <class Bind>

@@ -1,7 +1,6 @@
 // twins of the library's SORT, REMOVE, DELETE, SUBSEQ and NCONC
 #include <algorithm>
 #include <cstdint>
-#include <cstring>
 #include <unordered_set>
 #include <vector>
 
@@ -292,30 +291,6 @@ _cell* nconcTwin(cfunction&, Frame a, long, Frame, long) {
   return acc;
 }
 
-// Stable merge sort of positions by `before` (a strict order on the keys); any answers keep it
-// finite. False once a call of the test failed.
-template <class Before>
-bool mergeSort(std::vector<long>& v, Before before) {
-  std::vector<long> tmp(v.size());
-  bool ok = true;
-  for (size_t width = 1; width < v.size() && ok; width *= 2) {
-    for (size_t lo = 0; lo < v.size(); lo += 2 * width) {
-      size_t mid = std::min(lo + width, v.size());
-      size_t hi = std::min(lo + 2 * width, v.size());
-      size_t i = lo, j = mid, k = lo;
-      while (i < mid && j < hi) {
-        int b = ok ? before(v[j], v[i]) : 0;
-        if (b < 0) ok = false;
-        tmp[k++] = b > 0 ? v[j++] : v[i++];
-      }
-      while (i < mid) tmp[k++] = v[i++];
-      while (j < hi) tmp[k++] = v[j++];
-    }
-    v.swap(tmp);
-  }
-  return ok;
-}
-
 // SORT as its text sorts: a quicksort on the first element that divides the list (the k-th,
 // tried from k = 0, by the test on each element's key and the pivot's, the key taken afresh for
 // every comparison), the part for which the test holds first, each part sorted the same way,
@@ -399,10 +374,8 @@ _cell* sortTwin(cfunction& m, Frame a, long, Frame f, long n) {
   // text's order, compared as integers held here. The keys are taken once each, in order, so a
   // key that fails, fails on the element the text's would.
   IntOrder intOrder = intOrderOf(test);
-  _cell* name = isSymbol(test) ? test : nullptr;
-  bool strict = name && (std::strcmp(nameOf(name), "<") == 0 || std::strcmp(nameOf(name), ">") == 0);
   std::vector<int32_t> ints;
-  if (intOrder && strict) {
+  if (intOrder && !intOrder(0, 0)) {  // a strict order: `<` or `>`
     for (_cell* x : items) {
       _cell* k = key ? callWith(m, key, x, NILCell, 1, f, n) : x;
       if (!k) return nullptr;
@@ -411,13 +384,13 @@ _cell* sortTwin(cfunction& m, Frame a, long, Frame f, long n) {
     }
   }
   if (ints.size() == items.size() && differencesFit(ints)) {
-    std::vector<long> order(items.size());
-    for (size_t i = 0; i < order.size(); i++) order[i] = static_cast<long>(i);
-    auto before = [&](long i, long j) { return intOrder(ints[size_t(i)], ints[size_t(j)]) ? 1 : 0; };
-    mergeSort(order, before);
+    std::vector<size_t> order(items.size());
+    for (size_t i = 0; i < order.size(); i++) order[i] = i;
+    auto before = [&](size_t i, size_t j) { return intOrder(ints[i], ints[j]); };
+    std::stable_sort(order.begin(), order.end(), before);
     moved = before(order.front(), order.back());  // else all keys are equal: no pivot divides
     std::vector<_cell*> sorted;
-    for (long i : order) sorted.push_back(items[static_cast<size_t>(i)]);
+    for (size_t i : order) sorted.push_back(items[i]);
     items.swap(sorted);
   } else if (!sortAsText(m, items, test, key, moved, f, n)) {
     return nullptr;

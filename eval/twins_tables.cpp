@@ -153,7 +153,7 @@ Index* indexOf(_cell* t) {
   for (_cell* p = prev->cdr; isCons(p); prev = p, p = p->cdr)
     if (!isCons(p->car) || keyOf(test, p->car->car).kind == kUnknown) return nullptr;
   if (prev->cdr != NILCell) return nullptr;
-  if (gIndexes.size() >= 1024) gIndexes.clear();  // bounded: indexes of dropped tables go too
+  if (gIndexes.size() >= 1024) gIndexes.clear();  // bounded: live tables are indexed again
   Index& ix = gIndexes[t];
   ix.generation = structureGeneration();
   ix.last = prev;

@@ -54,7 +54,6 @@ constexpr const char* IntsFull = "エラー: 整数領域が一杯です。終�
 constexpr const char* CellsLow = "エラー: セル領域が一杯です";
 constexpr const char* FloatsLow = "エラー: 数値領域が一杯です";
 constexpr const char* IntsLow = "エラー: 整数領域が一杯です";
-constexpr const char* StringAreaFull = "エラー: ストリング領域が一杯です。終了します。";
 constexpr const char* TooManySymbols = "エラー: ストリングの数が多すぎます";
 constexpr const char* StringAreaLow = "エラー: ストリング領域が一杯です";
 constexpr const char* CellStackFull = "エラー: セルスタックが一杯です。終了します";
