@@ -1,5 +1,7 @@
 // File slots, OPEN and CLOSE.
 
+#include <sys/stat.h>
+
 #include <cstdio>
 
 #include "streams/streams.h"
@@ -55,9 +57,8 @@ const char* fileName(_cell* v, unsigned char (&path)[kPathBuffer]) {
 _cell* openFile(cmemory& m, const char* name, const OpenOptions& options) {
   // Checked before opening: an output file must not be truncated when it cannot be kept.
   if (!hasFreeSlot(m)) return m.raise(msg::TooManyFiles);
-  FILE* probe = std::fopen(name, "rb");
-  bool exists = probe != nullptr;
-  if (probe) std::fclose(probe);
+  struct stat info;
+  bool exists = ::stat(name, &info) == 0;  // readable or not: :IF-EXISTS :ERROR must see it
   IfMissing missing = options.output && !options.missingGiven ? IfMissing::Create : options.ifMissing;
   if (!exists && missing == IfMissing::Nil) return NILCell;
   if (!exists && missing == IfMissing::Error) return m.raise(msg::CannotOpen);
