@@ -25,11 +25,11 @@ _cell* cfunction::tlist2(_cell* args, Frame f, long n, _cell** first) {
   return head;
 }
 
-_cell* cfunction::tlist(_cell* args, Frame f, long n) { return tlist2(args, f, n, nullptr); }
+_cell* cfunction::lispList(_cell* args, Frame f, long n) { return tlist2(args, f, n, nullptr); }
 
 // The first value itself is the result, so it keeps its identity and truth; the whole list
 // rides in the values channel.
-_cell* cfunction::values(_cell* args, Frame f, long n) {
+_cell* cfunction::lispValues(_cell* args, Frame f, long n) {
   _cell* first = nullptr;
   _cell* all = tlist2(args, f, n, &first);
   if (!all) return nullptr;
@@ -38,7 +38,8 @@ _cell* cfunction::values(_cell* args, Frame f, long n) {
   return first;
 }
 
-_cell* cfunction::function(_cell* x, Frame f, long n) {
+_cell* cfunction::lispFunction(_cell* args, Frame f, long n) {
+  _cell* x = args->car;
   if (x->type == Type::Symbol) return x;
   if (x->type == Type::Cons && x->car == LAMBDA && x->cdr->type == Type::Cons &&
       (x->cdr->car == NILCell || x->cdr->car->type == Type::Cons)) {
@@ -79,7 +80,7 @@ _cell* runObject(cfunction& m, _cell* fn, Frame f, long n, Bind bind) {
   _cell* r;
   {
     LocFrame reg(m, nf, count);
-    r = m.tprogn(body, nf, count);
+    r = m.lispProgn(body, nf, count);
   }
   if (cs) m.SetOrgLoc(captured, cs, nf, e, count);
   return r;
@@ -99,7 +100,8 @@ _cell* cfunction::callObjectOn(_cell* fn, _cell* const* values, long count, Fram
   });
 }
 
-_cell* cfunction::funcall(_cell* args, _cell* argForms, Frame f, long n) {
+_cell* cfunction::lispFuncall(_cell* args, Frame f, long n) {
+  _cell* argForms = args->cdr;
   CellFrame g(*this, argForms);
   _cell* fn = eval(args->car, f, n);
   if (!fn) return nullptr;
@@ -125,7 +127,8 @@ _cell* cfunction::MakeQuoteEach(_cell* l) {
   return head;
 }
 
-_cell* cfunction::apply(_cell* args, _cell* rest, Frame f, long n) {
+_cell* cfunction::lispApply(_cell* args, Frame f, long n) {
+  _cell* rest = args->cdr;
   CellFrame g(*this, rest);
   _cell* fn = eval(args->car, f, n);
   if (!fn) return nullptr;
@@ -174,7 +177,7 @@ _cell* cfunction::MacroExec(_cell* args, _symval* rec, Frame f, long n) {
 }
 
 // ---- backquote --------------------------------------------------------------------------
-_cell* cfunction::backquote(_cell* args, Frame f, long n) {
+_cell* cfunction::lispBackquote(_cell* args, Frame f, long n) {
   if (args->type == Type::Cons && args->car == COMMA && args->cdr->type == Type::Cons) {
     if (args->cdr->car == AST) return fail(msg::BadForm, f, n);
     if (args->cdr->cdr->type == Type::Symbol) return eval(args->cdr->car, f, n);

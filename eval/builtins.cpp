@@ -1,5 +1,5 @@
-// built-in operators: the dispatch switch over the operator table (eval/ops.h), and the operators
-// whose whole work is the evaluator's own (quoting, predicates, EQ/EQL, printing, arrays)
+// built-in operators: the dispatch table made from the operator rows (eval/ops.h), and the
+// operators whose whole work is the evaluator's own (quoting, predicates, EQ/EQL, printing, arrays)
 #include <cstdlib>
 
 #include "eval/eval.h"
@@ -15,10 +15,6 @@
 
 namespace {
 _cell* truth(bool b) { return b ? TCell : NILCell; }
-
-void blanks(FILE* out, long count) {
-  for (long i = 0; i < count; i++) std::fputc(' ', out);
-}
 }  // namespace
 
 _cell* cfunction::MultiPrintS(_cell* list) {
@@ -29,7 +25,7 @@ _cell* cfunction::MultiPrintS(_cell* list) {
   return NILCell;
 }
 
-_cell* cfunction::eval1(_cell* args, Frame f, long n) {
+_cell* cfunction::lispEval1(_cell* args, Frame f, long n) {
   if (!isCons(args)) return fail(msg::BadForm, f, n);
   _cell* v = eval(args->car, f, n);
   if (!v) return nullptr;
@@ -37,7 +33,7 @@ _cell* cfunction::eval1(_cell* args, Frame f, long n) {
   return eval(v, f, n);
 }
 
-_cell* cfunction::symbolFunction(_cell* args, Frame f, long n) {
+_cell* cfunction::lispSymbolFunction(_cell* args, Frame f, long n) {
   if (!isCons(args)) return fail(msg::SymbolFunctionArg, f, n);
   _cell* v = eval(args->car, f, n);
   if (!v) return nullptr;
@@ -47,7 +43,7 @@ _cell* cfunction::symbolFunction(_cell* args, Frame f, long n) {
   return cons(rec->tag == 'f' ? FUNCTION : MACRO, rec->value);
 }
 
-_cell* cfunction::macroexpand(_cell* args, Frame f, long n) {
+_cell* cfunction::lispMacroexpand(_cell* args, Frame f, long n) {
   _cell* form = eval(args->car, f, n);
   if (!form) return nullptr;
   _symval* rec = nullptr;
@@ -60,364 +56,272 @@ _cell* cfunction::macroexpand(_cell* args, Frame f, long n) {
   return MacroExec2(form->cdr, rec, f, n);
 }
 
+// ---- the dispatch table -------------------------------------------------------------------
 namespace {
-// CAR or CDR, and MINUSP, of their one argument's value.
-template <bool car>
-_cell* carOrCdr(cfunction& m, _cell* args, Frame f, long n) {
-  _cell* v = m.eval(args->car, f, n);
-  if (!v) return nullptr;
-  if (!isCons(v)) return m.syntaxError(f, n);
-  return car ? v->car : v->cdr;
-}
-
-_cell* minuspOfArgument(cfunction& m, _cell* args, Frame f, long n) {
-  return m.minusp(m.eval(args->car, f, n), f, n);
-}
-
-// A plain function for each handler, so that a call through the table is one indirect call.
-template <_cell* (cfunction::*handler)(_cell*, Frame, long)>
+// A plain function for each routine, so that a call through the table is one indirect call.
+template <_cell* (cfunction::*routine)(_cell*, Frame, long)>
 _cell* direct(cfunction& m, _cell* args, Frame f, long n) {
-  return (m.*handler)(args, f, n);
-}
-
-std::array<cfunction::DirectOp, kOpCount> makeDirectOps() {
-  std::array<cfunction::DirectOp, kOpCount> t{};
-  t[static_cast<int>(Op::Backquote)] = &direct<&cfunction::backquote>;
-  t[static_cast<int>(Op::Setq)] = &direct<&cfunction::tsetq>;
-  t[static_cast<int>(Op::OnePlus)] = &direct<&cfunction::OnePlus>;
-  t[static_cast<int>(Op::Car)] = &carOrCdr<true>;
-  t[static_cast<int>(Op::Cdr)] = &carOrCdr<false>;
-  t[static_cast<int>(Op::Minusp)] = &minuspOfArgument;
-  t[static_cast<int>(Op::OneMinus)] = &direct<&cfunction::OneMinus>;
-  t[static_cast<int>(Op::And)] = &direct<&cfunction::tand>;
-  t[static_cast<int>(Op::Or)] = &direct<&cfunction::tor>;
-  t[static_cast<int>(Op::Times)] = &direct<&cfunction::times>;
-  t[static_cast<int>(Op::Plus)] = &direct<&cfunction::plus>;
-  t[static_cast<int>(Op::Minus)] = &direct<&cfunction::minus>;
-  t[static_cast<int>(Op::Divide)] = &direct<&cfunction::divide>;
-  t[static_cast<int>(Op::Progn)] = &direct<&cfunction::tprogn>;
-  t[static_cast<int>(Op::Prog1)] = &direct<&cfunction::tprog1>;
-  t[static_cast<int>(Op::Cond)] = &direct<&cfunction::condition>;
-  t[static_cast<int>(Op::If)] = &direct<&cfunction::IfClause>;
-  t[static_cast<int>(Op::Let)] = &direct<&cfunction::Let>;
-  t[static_cast<int>(Op::LetAst)] = &direct<&cfunction::LetAst>;
-  t[static_cast<int>(Op::Prog)] = &direct<&cfunction::prog>;
-  t[static_cast<int>(Op::Go)] = &direct<&cfunction::tgo>;
-  t[static_cast<int>(Op::List)] = &direct<&cfunction::tlist>;
-  t[static_cast<int>(Op::Open)] = &direct<&cfunction::topen>;
-  t[static_cast<int>(Op::Read)] = &direct<&cfunction::tread>;
-  t[static_cast<int>(Op::Char)] = &direct<&cfunction::tchar>;
-  t[static_cast<int>(Op::Coerce)] = &direct<&cfunction::coerce>;
-  t[static_cast<int>(Op::Macroexpand)] = &direct<&cfunction::macroexpand>;
-  t[static_cast<int>(Op::CharCode)] = &direct<&cfunction::char_to_code>;
-  t[static_cast<int>(Op::CodeChar)] = &direct<&cfunction::code_to_char>;
-  t[static_cast<int>(Op::Catch)] = &direct<&cfunction::catch_lisp>;
-  t[static_cast<int>(Op::Throw)] = &direct<&cfunction::throw_lisp>;
-  t[static_cast<int>(Op::Block)] = &direct<&cfunction::block_lisp>;
-  t[static_cast<int>(Op::ReturnFrom)] = &direct<&cfunction::return_from_lisp>;
-  t[static_cast<int>(Op::UnwindProtect)] = &direct<&cfunction::unwind_protect>;
-  t[static_cast<int>(Op::SymbolName)] = &direct<&cfunction::symbolname>;
-  t[static_cast<int>(Op::SymbolFunction)] = &direct<&cfunction::symbolFunction>;
-  return t;
+  return (m.*routine)(args, f, n);
 }
 }  // namespace
 
-const std::array<cfunction::DirectOp, kOpCount> cfunction::directOps = makeDirectOps();
+const cfunction::Routine cfunction::routines[kOpCount] = {
+    nullptr,  // Op::None: the step calls a user function itself
+#define ZELKORA_OP_ROUTINE(op, kw, fewest, properties, group) &direct<&cfunction::lisp##op>,
+    ZELKORA_OPERATORS(ZELKORA_OP_ROUTINE)
+#undef ZELKORA_OP_ROUTINE
+};
 
-_cell* cfunction::builtin(Op op, _cell* form, Frame f, long n, int& keep) {
-  _cell* args = form->cdr;
-  if (!enoughArgs(op, args)) return syntaxError(f, n);
-  keep = kOpInfo[static_cast<int>(op)].keeps;
-  if (DirectOp d = directOps[static_cast<int>(op)]) return d(*this, args, f, n);
-  const bool one = isCons(args);
-  const bool two = one && isCons(args->cdr);
-  // Evaluates the first argument with the whole form protected.
-  auto first = [&]() -> _cell* {
-    CellFrame g(*this, form);
-    return eval(args->car, f, n);
-  };
-  // Evaluates the second argument with the first value protected.
-  auto second = [&](_cell* a) -> _cell* {
-    CellFrame g(*this, a);
-    return eval(args->cdr->car, f, n);
-  };
-  // A write to a file failed (a full disk, say): the operator fails rather than answer as if
-  // it had written. Standard output is checked where the run ends.
-  auto written = [](FILE* out) { return out == stdout || !std::ferror(out); };
-  // A stream to write to: its open file, or false after the syntax error path (no open
-  // stream) or the message that it was opened for input.
-  auto outputOf = [&](_cell* s, FILE** out) -> bool {
-    FILE* fp = isStreamValue(s) ? getStream(*this, s) : nullptr;
-    if (!fp) {
-      syntaxError(f, n);
-      return false;
-    }
-    if (!fileOutput[intOf(s) - 1]) {
-      fail(msg::NotOutputStream, f, n);
-      return false;
-    }
-    *out = fp;
-    return true;
-  };
-  // An optional stream argument, evaluated after the first.
-  auto streamArg = [&](_cell* a, FILE** out) -> bool {
-    _cell* s = second(a);
-    return s && outputOf(s, out);
-  };
-
-  switch (op) {
-    case Op::Quote:
-      return args->car;
-    case Op::Cons: {
-      _cell* c = getCell();
-      CellFrame g(*this, c, form);
-      _cell* a = eval(args->car, f, n);
-      if (!a) return nullptr;
-      c->car = a;
-      _cell* d = eval(args->cdr->car, f, n);
-      if (!d) return nullptr;
-      c->cdr = d;
-      return c;
-    }
-    case Op::Print:
-    case Op::Prin1:
-    case Op::Princ: {
-      _cell* v = first();
-      if (!v) return nullptr;
-      FILE* out = stdout;
-      if (two && !streamArg(v, &out)) return nullptr;
-      if (op == Op::Print) std::fputc('\n', out);
-      if (op == Op::Princ)
-        cprint::princS(v, out);
-      else if (out == stdout)
-        cprint::printS(v);
-      else
-        cprint::printSStrm(v, out);
-      if (op == Op::Print) std::fputc(' ', out);
-      if (!written(out)) return fail(msg::WriteFailed, f, n);
-      return v;
-    }
-    case Op::Set:
-      return tset(form, f, n);
-    case Op::Defparameter:
-      return tdefparameter(args, f, n, false);
-    case Op::Defvar:
-      return tdefparameter(args, f, n, true);
-    case Op::Atom:
-    case Op::Consp:
-    case Op::Numberp:
-    case Op::Integerp:
-    case Op::Null:
-    case Op::Stringp:
-    case Op::Symbolp:
-    case Op::Characterp:
-    case Op::Arrayp: {
-      _cell* v = eval(args->car, f, n);
-      if (!v) return nullptr;
-      switch (op) {
-        case Op::Atom:
-          return truth(!isCons(v));
-        case Op::Consp:
-          return truth(isCons(v));
-        case Op::Numberp:
-          return truth(isNumber(v));
-        case Op::Integerp:
-          return truth(isInt(v));
-        case Op::Null:
-          return truth(v == NILCell);
-        case Op::Stringp:
-          return truth(isString(v));
-        case Op::Symbolp:
-          return truth(isSymbol(v));
-        case Op::Characterp:
-          return truth(isChar(v));
-        default:
-          return truth(isArray(v));
-      }
-    }
-    case Op::Eval: {
-      _cell* v = first();
-      if (!v) return nullptr;
-      CellFrame g(*this, v);
-      return eval(v, f, n);
-    }
-    case Op::NumberEqual:
-    case Op::Eq:
-    case Op::Eql:
-    case Op::StringEqual:
-    case Op::Rplaca:
-    case Op::Rplacd: {
-      _cell* a = first();
-      if (!a) return nullptr;
-      _cell* b = second(a);
-      if (!b) return nullptr;
-      switch (op) {
-        case Op::NumberEqual: {
-          bool ok;
-          bool same = numberEqual(a, b, ok);
-          if (!ok) return syntaxError(f, n);
-          return truth(same);
-        }
-        case Op::Eq:
-          return truth(eqCells(a, b));
-        case Op::Eql:
-          return truth(eqlCells(a, b));
-        case Op::StringEqual:
-          return made(StringEqual(a, b));
-        case Op::Rplaca:
-          return rplaca(a, b, f, n);
-        default:
-          return rplacd(a, b, f, n);
-      }
-    }
-    case Op::Defun:
-      return tdefun(args, f, n, 'f');
-    case Op::Defmacro:
-      return tdefun(args, f, n, 'm');
-    case Op::Apply:
-      return apply(args, args->cdr, f, n);
-    case Op::Funcall:
-      return funcall(args, args->cdr, f, n);
-    case Op::Close:
-      return tclose(args->car, f, n);
-    case Op::Length: {
-      _cell* v = eval(args->car, f, n);
-      if (!v) return nullptr;
-      return checkedMade(jlength(*this, v), f, n);
-    }
-    case Op::Function:
-      return function(args->car, f, n);
-    case Op::Spaces: {
-      _cell* v = first();
-      if (!v) return nullptr;
-      if (!isInt(v) || intOf(v) < 0) return syntaxError(f, n);
-      FILE* out = stdout;
-      if (two && !streamArg(v, &out)) return nullptr;
-      blanks(out, intOf(v));
-      if (!written(out)) return fail(msg::WriteFailed, f, n);
-      return TCell;
-    }
-    case Op::Terpri: {
-      FILE* out = stdout;
-      if (one) {
-        _cell* s = eval(args->car, f, n);
-        if (!s) return nullptr;
-        if (!outputOf(s, &out)) return nullptr;
-      }
-      std::fputc('\n', out);
-      if (!written(out)) return fail(msg::WriteFailed, f, n);
-      return TCell;
-    }
-    case Op::CharEqual:
-    case Op::CharLess: {
-      _cell* a = first();
-      if (!a) return nullptr;
-      if (!isChar(a) || !two) return syntaxError(f, n);
-      _cell* b = second(a);
-      if (!b) return nullptr;
-      if (!isChar(b)) return syntaxError(f, n);
-      if (op == Op::CharEqual) return truth(byteOf(a) == byteOf(b));
-      return truth(byteOf(a) < byteOf(b));
-    }
-    case Op::Gc:
-      gc();
-      return TCell;
-    case Op::MultipleValueList: {
-      _cell* v = eval(args->car, f, n);
-      if (!v) return nullptr;
-      if (valuesList) return valuesList;
-      return cons(v, NILCell);
-    }
-    case Op::Bye:
-    case Op::Quit:
-    case Op::Exit:
-      endProcess(0);
-      return nullptr;
-    case Op::SetArray: {
-      _cell* v = one ? first() : NILCell;
-      if (!v) return nullptr;
-      if (!isCons(v)) return fail(msg::SetArrayFail, f, n);
-      v->type = Type::Array;
-      mutated();
-      return v;
-    }
-    case Op::ArrayCar:
-    case Op::ArrayCdr: {
-      _cell* v = eval(args->car, f, n);
-      if (!v) return nullptr;
-      if (!isArray(v)) {
-        say(msg::NotArray);
-        return nullptr;
-      }
-      return op == Op::ArrayCar ? v->car : v->cdr;
-    }
-    case Op::Random:
-    case Op::Sqrt:
-    case Op::Exp:
-    case Op::Log:
-    case Op::Sin:
-    case Op::Cos:
-    case Op::Tan:
-    case Op::Asin:
-    case Op::Acos:
-    case Op::Atan:
-    case Op::Evenp:
-    case Op::Floor:
-    case Op::LocalTime:
-    case Op::MakeTime: {
-      _cell* x = args->car;
-      switch (op) {
-        case Op::Random:
-          return Random(x, f, n);
-        case Op::Sqrt:
-          return jSqrt(x, f, n);
-        case Op::Exp:
-          return jExp(x, f, n);
-        case Op::Log:
-          return jLog(x, f, n);
-        case Op::Sin:
-          return jSin(x, f, n);
-        case Op::Cos:
-          return jCos(x, f, n);
-        case Op::Tan:
-          return jTan(x, f, n);
-        case Op::Asin:
-          return jAsin(x, f, n);
-        case Op::Acos:
-          return jAcos(x, f, n);
-        case Op::Atan:
-          return jAtan(x, f, n);
-        case Op::Evenp:
-          return jEvenp(x, f, n);
-        case Op::Floor: {
-          return tfloor(x, f, n);
-        }
-        case Op::LocalTime:
-          return LocalTime(x, f, n);
-        default:
-          return MakeTime(x, f, n);
-      }
-    }
-    case Op::Expt:
-      return jExpt(args->car, args->cdr->car, f, n);
-    case Op::Now:
-      return now(*this);
-    case Op::Error: {
-      _cell* v = eval(args->car, f, n);
-      if (!v) return nullptr;
-      cprint::princS(v, stdout);
-      std::fputc('\n', stdout);
-      errorlisp(f, n);
-      return nullptr;
-    }
-    case Op::Break:
-      return breaklisp(f, n);
-    case Op::Intern:
-    case Op::InternWide: {
-      return op == Op::Intern ? t_intern(args, f, n) : t_intern_wide(args, f, n);
-    }
-    default:  // Op::None, and the direct operators called above
-      break;
-  }
-  return syntaxError(f, n);  // not reached: every operator is handled above
+// ---- quoting, conses, predicates ----------------------------------------------------------
+namespace {
+// The first argument's value, the argument forms protected meanwhile.
+_cell* firstValue(cfunction& m, _cell* args, Frame f, long n) {
+  CellFrame g(m, args);
+  return m.eval(args->car, f, n);
 }
+
+// The second argument's value, with the first value protected.
+_cell* secondValue(cfunction& m, _cell* first, _cell* args, Frame f, long n) {
+  CellFrame g(m, first);
+  return m.eval(args->cdr->car, f, n);
+}
+
+// A predicate of its one argument's value.
+template <bool (*test)(const _cell*)>
+_cell* predicate(cfunction& m, _cell* args, Frame f, long n) {
+  _cell* v = m.eval(args->car, f, n);
+  if (!v) return nullptr;
+  return truth(test(v));
+}
+
+bool isNil(const _cell* v) { return v == NILCell; }
+}  // namespace
+
+_cell* cfunction::lispQuote(_cell* args, Frame, long) { return args->car; }
+
+_cell* cfunction::lispCar(_cell* args, Frame f, long n) {
+  _cell* v = eval(args->car, f, n);
+  if (!v) return nullptr;
+  return isCons(v) ? v->car : syntaxError(f, n);
+}
+
+_cell* cfunction::lispCdr(_cell* args, Frame f, long n) {
+  _cell* v = eval(args->car, f, n);
+  if (!v) return nullptr;
+  return isCons(v) ? v->cdr : syntaxError(f, n);
+}
+
+_cell* cfunction::lispCons(_cell* args, Frame f, long n) {
+  _cell* c = getCell();
+  CellFrame g(*this, c, args);
+  _cell* a = eval(args->car, f, n);
+  if (!a) return nullptr;
+  c->car = a;
+  _cell* d = eval(args->cdr->car, f, n);
+  if (!d) return nullptr;
+  c->cdr = d;
+  return c;
+}
+
+_cell* cfunction::lispAtom(_cell* a, Frame f, long n) { return predicate<isAtom>(*this, a, f, n); }
+_cell* cfunction::lispConsp(_cell* a, Frame f, long n) { return predicate<isCons>(*this, a, f, n); }
+_cell* cfunction::lispNumberp(_cell* a, Frame f, long n) { return predicate<isNumber>(*this, a, f, n); }
+_cell* cfunction::lispIntegerp(_cell* a, Frame f, long n) { return predicate<isInt>(*this, a, f, n); }
+_cell* cfunction::lispNull(_cell* a, Frame f, long n) { return predicate<isNil>(*this, a, f, n); }
+_cell* cfunction::lispStringp(_cell* a, Frame f, long n) { return predicate<isString>(*this, a, f, n); }
+_cell* cfunction::lispSymbolp(_cell* a, Frame f, long n) { return predicate<isSymbol>(*this, a, f, n); }
+_cell* cfunction::lispCharacterp(_cell* a, Frame f, long n) { return predicate<isChar>(*this, a, f, n); }
+_cell* cfunction::lispArrayp(_cell* a, Frame f, long n) { return predicate<isArray>(*this, a, f, n); }
+
+_cell* cfunction::lispEval(_cell* args, Frame f, long n) {
+  _cell* v = firstValue(*this, args, f, n);
+  if (!v) return nullptr;
+  CellFrame g(*this, v);
+  return eval(v, f, n);
+}
+
+// ---- two arguments ------------------------------------------------------------------------
+namespace {
+// The operation on both argument values, the first protected while the second is evaluated.
+template <_cell* (*op)(cfunction&, _cell*, _cell*, Frame, long)>
+_cell* onTwo(cfunction& m, _cell* args, Frame f, long n) {
+  _cell* a = firstValue(m, args, f, n);
+  if (!a) return nullptr;
+  _cell* b = secondValue(m, a, args, f, n);
+  if (!b) return nullptr;
+  return op(m, a, b, f, n);
+}
+
+_cell* numberEqualOp(cfunction& m, _cell* a, _cell* b, Frame f, long n) {
+  bool ok;
+  bool same = numberEqual(a, b, ok);
+  return ok ? truth(same) : m.syntaxError(f, n);
+}
+_cell* eqOp(cfunction&, _cell* a, _cell* b, Frame, long) { return truth(eqCells(a, b)); }
+_cell* eqlOp(cfunction&, _cell* a, _cell* b, Frame, long) { return truth(eqlCells(a, b)); }
+_cell* stringEqualOp(cfunction& m, _cell* a, _cell* b, Frame, long) {
+  return m.made(StringEqual(a, b));
+}
+_cell* rplacaOp(cfunction& m, _cell* a, _cell* b, Frame f, long n) { return m.rplaca(a, b, f, n); }
+_cell* rplacdOp(cfunction& m, _cell* a, _cell* b, Frame f, long n) { return m.rplacd(a, b, f, n); }
+
+// CHAR-EQUAL and CHAR<: two characters, the second only evaluated when the first is one.
+template <bool less>
+_cell* compareChars(cfunction& m, _cell* args, Frame f, long n) {
+  _cell* a = firstValue(m, args, f, n);
+  if (!a) return nullptr;
+  if (!isChar(a) || !isCons(args->cdr)) return m.syntaxError(f, n);
+  _cell* b = secondValue(m, a, args, f, n);
+  if (!b) return nullptr;
+  if (!isChar(b)) return m.syntaxError(f, n);
+  return truth(less ? byteOf(a) < byteOf(b) : byteOf(a) == byteOf(b));
+}
+}  // namespace
+
+_cell* cfunction::lispNumberEqual(_cell* a, Frame f, long n) { return onTwo<numberEqualOp>(*this, a, f, n); }
+_cell* cfunction::lispEq(_cell* a, Frame f, long n) { return onTwo<eqOp>(*this, a, f, n); }
+_cell* cfunction::lispEql(_cell* a, Frame f, long n) { return onTwo<eqlOp>(*this, a, f, n); }
+_cell* cfunction::lispStringEqual(_cell* a, Frame f, long n) { return onTwo<stringEqualOp>(*this, a, f, n); }
+_cell* cfunction::lispRplaca(_cell* a, Frame f, long n) { return onTwo<rplacaOp>(*this, a, f, n); }
+_cell* cfunction::lispRplacd(_cell* a, Frame f, long n) { return onTwo<rplacdOp>(*this, a, f, n); }
+_cell* cfunction::lispCharEqual(_cell* a, Frame f, long n) { return compareChars<false>(*this, a, f, n); }
+_cell* cfunction::lispCharLess(_cell* a, Frame f, long n) { return compareChars<true>(*this, a, f, n); }
+
+_cell* cfunction::lispLength(_cell* args, Frame f, long n) {
+  _cell* v = eval(args->car, f, n);
+  if (!v) return nullptr;
+  return checkedMade(jlength(*this, v), f, n);
+}
+
+// ---- printing -----------------------------------------------------------------------------
+namespace {
+// A write to a file failed (a full disk, say): the operator fails rather than answer as if it
+// had written. Standard output is checked where the run ends.
+bool written(FILE* out) { return out == stdout || !std::ferror(out); }
+
+// A stream to write to: its open file, or null after the syntax error (no open stream) or the
+// message that it was opened for input.
+FILE* outputOf(cfunction& m, _cell* s, Frame f, long n) {
+  FILE* fp = isStreamValue(s) ? getStream(m, s) : nullptr;
+  if (!fp) {
+    m.syntaxError(f, n);
+    return nullptr;
+  }
+  if (!m.fileOutput[intOf(s) - 1]) {
+    m.fail(msg::NotOutputStream, f, n);
+    return nullptr;
+  }
+  return fp;
+}
+
+// Where the first argument's value `v` is written: standard output, or the stream the second
+// argument names (null when that fails).
+FILE* destination(cfunction& m, _cell* v, _cell* args, Frame f, long n) {
+  if (!isCons(args->cdr)) return stdout;
+  _cell* s = secondValue(m, v, args, f, n);
+  return s ? outputOf(m, s, f, n) : nullptr;
+}
+
+enum class Style { Print, Prin1, Princ };
+
+template <Style style>
+_cell* printOp(cfunction& m, _cell* args, Frame f, long n) {
+  _cell* v = firstValue(m, args, f, n);
+  if (!v) return nullptr;
+  FILE* out = destination(m, v, args, f, n);
+  if (!out) return nullptr;
+  if (style == Style::Print) std::fputc('\n', out);
+  if (style == Style::Princ)
+    cprint::princS(v, out);
+  else if (out == stdout)
+    cprint::printS(v);
+  else
+    cprint::printSStrm(v, out);
+  if (style == Style::Print) std::fputc(' ', out);
+  if (!written(out)) return m.fail(msg::WriteFailed, f, n);
+  return v;
+}
+}  // namespace
+
+_cell* cfunction::lispPrint(_cell* a, Frame f, long n) { return printOp<Style::Print>(*this, a, f, n); }
+_cell* cfunction::lispPrin1(_cell* a, Frame f, long n) { return printOp<Style::Prin1>(*this, a, f, n); }
+_cell* cfunction::lispPrinc(_cell* a, Frame f, long n) { return printOp<Style::Princ>(*this, a, f, n); }
+
+_cell* cfunction::lispSpaces(_cell* args, Frame f, long n) {
+  _cell* v = firstValue(*this, args, f, n);
+  if (!v) return nullptr;
+  if (!isInt(v) || intOf(v) < 0) return syntaxError(f, n);
+  FILE* out = destination(*this, v, args, f, n);
+  if (!out) return nullptr;
+  for (long i = 0; i < intOf(v); i++) std::fputc(' ', out);
+  if (!written(out)) return fail(msg::WriteFailed, f, n);
+  return TCell;
+}
+
+_cell* cfunction::lispTerpri(_cell* args, Frame f, long n) {
+  FILE* out = stdout;
+  if (isCons(args)) {
+    _cell* s = eval(args->car, f, n);
+    if (!s || !(out = outputOf(*this, s, f, n))) return nullptr;
+  }
+  std::fputc('\n', out);
+  if (!written(out)) return fail(msg::WriteFailed, f, n);
+  return TCell;
+}
+
+// ---- the session --------------------------------------------------------------------------
+_cell* cfunction::lispGc(_cell*, Frame, long) {
+  gc();
+  return TCell;
+}
+
+_cell* cfunction::lispMultipleValueList(_cell* args, Frame f, long n) {
+  _cell* v = eval(args->car, f, n);
+  if (!v) return nullptr;
+  if (valuesList) return valuesList;
+  return cons(v, NILCell);
+}
+
+_cell* cfunction::lispBye(_cell*, Frame, long) {
+  endProcess(0);
+  return nullptr;
+}
+_cell* cfunction::lispQuit(_cell* a, Frame f, long n) { return lispBye(a, f, n); }
+_cell* cfunction::lispExit(_cell* a, Frame f, long n) { return lispBye(a, f, n); }
+
+_cell* cfunction::lispError(_cell* args, Frame f, long n) {
+  _cell* v = eval(args->car, f, n);
+  if (!v) return nullptr;
+  cprint::princS(v, stdout);
+  std::fputc('\n', stdout);
+  errorlisp(f, n);
+  return nullptr;
+}
+
+_cell* cfunction::lispNow(_cell*, Frame, long) { return now(*this); }
+
+// ---- arrays -------------------------------------------------------------------------------
+_cell* cfunction::lispSetArray(_cell* args, Frame f, long n) {
+  _cell* v = isCons(args) ? firstValue(*this, args, f, n) : NILCell;
+  if (!v) return nullptr;
+  if (!isCons(v)) return fail(msg::SetArrayFail, f, n);
+  v->type = Type::Array;
+  mutated();
+  return v;
+}
+
+namespace {
+template <bool car>
+_cell* arrayPart(cfunction& m, _cell* args, Frame f, long n) {
+  _cell* v = m.eval(args->car, f, n);
+  if (!v) return nullptr;
+  if (!isArray(v)) {
+    say(msg::NotArray);
+    return nullptr;
+  }
+  return car ? v->car : v->cdr;
+}
+}  // namespace
+
+_cell* cfunction::lispArrayCar(_cell* a, Frame f, long n) { return arrayPart<true>(*this, a, f, n); }
+_cell* cfunction::lispArrayCdr(_cell* a, Frame f, long n) { return arrayPart<false>(*this, a, f, n); }

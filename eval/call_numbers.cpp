@@ -60,41 +60,43 @@ _cell* foldFromFirst(cfunction& m, _cell* args, Frame f, long n) {
 }  // namespace
 
 // ---- arithmetic -------------------------------------------------------------------------
-_cell* cfunction::plus(_cell* args, Frame f, long n) {
+_cell* cfunction::lispPlus(_cell* args, Frame f, long n) {
   return fold<Wa>(*this, IntToCell(0), args, f, n);
 }
 
-_cell* cfunction::times(_cell* args, Frame f, long n) {
+_cell* cfunction::lispTimes(_cell* args, Frame f, long n) {
   return fold<Seki>(*this, IntToCell(1), args, f, n);
 }
 
-_cell* cfunction::minus(_cell* args, Frame f, long n) {
+_cell* cfunction::lispMinus(_cell* args, Frame f, long n) {
   return foldFromFirst<Sa>(*this, args, f, n);
 }
 
-_cell* cfunction::divide(_cell* args, Frame f, long n) {
+_cell* cfunction::lispDivide(_cell* args, Frame f, long n) {
   return foldFromFirst<Sho>(*this, args, f, n);
 }
 
-_cell* cfunction::OnePlus(_cell* args, Frame f, long n) {
+_cell* cfunction::lispOnePlus(_cell* args, Frame f, long n) {
   return madeBy(*this, args->car, f, n, onePlusOf);
 }
 
-_cell* cfunction::OneMinus(_cell* args, Frame f, long n) {
+_cell* cfunction::lispOneMinus(_cell* args, Frame f, long n) {
   return madeBy(*this, args->car, f, n, oneMinusOf);
 }
 
-// The dispatcher evaluates MINUSP's argument; a null value has already been reported.
-_cell* cfunction::minusp(_cell* v, Frame f, long n) {
+_cell* cfunction::lispMinusp(_cell* args, Frame f, long n) {
+  _cell* v = eval(args->car, f, n);
   if (!v) return nullptr;
   return fresh(*this, checked(minuspOf(*this, v), f, n));
 }
 
 // ---- mathematical functions -------------------------------------------------------------
-_cell* cfunction::jSqrt(_cell* form, Frame f, long n) { return madeBy(*this, form, f, n, sqrtOf); }
+_cell* cfunction::lispSqrt(_cell* args, Frame f, long n) { return madeBy(*this, args->car, f, n, sqrtOf); }
 
 // The base is evaluated with the exponent form protected, then the exponent with the base.
-_cell* cfunction::jExpt(_cell* baseForm, _cell* expoForm, Frame f, long n) {
+_cell* cfunction::lispExpt(_cell* args, Frame f, long n) {
+  _cell* baseForm = args->car;
+  _cell* expoForm = args->cdr->car;
   _cell* base = nullptr;
   {
     CellFrame g(*this, expoForm);
@@ -110,31 +112,31 @@ _cell* cfunction::jExpt(_cell* baseForm, _cell* expoForm, Frame f, long n) {
   return fresh(*this, checked(exptOf(*this, base, expo), f, n));
 }
 
-_cell* cfunction::jExp(_cell* form, Frame f, long n) { return madeBy(*this, form, f, n, expOf); }
+_cell* cfunction::lispExp(_cell* args, Frame f, long n) { return madeBy(*this, args->car, f, n, expOf); }
 
-_cell* cfunction::jLog(_cell* form, Frame f, long n) { return madeBy(*this, form, f, n, logOf); }
+_cell* cfunction::lispLog(_cell* args, Frame f, long n) { return madeBy(*this, args->car, f, n, logOf); }
 
-_cell* cfunction::jSin(_cell* form, Frame f, long n) { return madeBy(*this, form, f, n, sinOf); }
+_cell* cfunction::lispSin(_cell* args, Frame f, long n) { return madeBy(*this, args->car, f, n, sinOf); }
 
-_cell* cfunction::jCos(_cell* form, Frame f, long n) { return madeBy(*this, form, f, n, cosOf); }
+_cell* cfunction::lispCos(_cell* args, Frame f, long n) { return madeBy(*this, args->car, f, n, cosOf); }
 
-_cell* cfunction::jTan(_cell* form, Frame f, long n) { return madeBy(*this, form, f, n, tanOf); }
+_cell* cfunction::lispTan(_cell* args, Frame f, long n) { return madeBy(*this, args->car, f, n, tanOf); }
 
-_cell* cfunction::jAsin(_cell* form, Frame f, long n) { return madeBy(*this, form, f, n, asinOf); }
+_cell* cfunction::lispAsin(_cell* args, Frame f, long n) { return madeBy(*this, args->car, f, n, asinOf); }
 
-_cell* cfunction::jAcos(_cell* form, Frame f, long n) { return madeBy(*this, form, f, n, acosOf); }
+_cell* cfunction::lispAcos(_cell* args, Frame f, long n) { return madeBy(*this, args->car, f, n, acosOf); }
 
-_cell* cfunction::jAtan(_cell* form, Frame f, long n) { return madeBy(*this, form, f, n, atanOf); }
+_cell* cfunction::lispAtan(_cell* args, Frame f, long n) { return madeBy(*this, args->car, f, n, atanOf); }
 
-_cell* cfunction::jEvenp(_cell* form, Frame f, long n) {
-  return madeBy(*this, form, f, n, evenpOf);
+_cell* cfunction::lispEvenp(_cell* args, Frame f, long n) {
+  return madeBy(*this, args->car, f, n, evenpOf);
 }
 
 // FLOOR's result carries its two values, which the dispatcher keeps.
-_cell* cfunction::tfloor(_cell* form, Frame f, long n) {
-  return applyTo(*this, form, f, n, floorOf);
+_cell* cfunction::lispFloor(_cell* args, Frame f, long n) {
+  return applyTo(*this, args->car, f, n, floorOf);
 }
 
-_cell* cfunction::Random(_cell* form, Frame f, long n) {
-  return madeBy(*this, form, f, n, randomOf);
+_cell* cfunction::lispRandom(_cell* args, Frame f, long n) {
+  return madeBy(*this, args->car, f, n, randomOf);
 }

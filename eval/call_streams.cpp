@@ -79,7 +79,7 @@ bool openOption(OpenOptions& o, const _cell* key, const _cell* v) {
 
 // ---- OPEN, CLOSE ------------------------------------------------------------------------
 
-_cell* cfunction::topen(_cell* args, Frame f, long n) {
+_cell* cfunction::lispOpen(_cell* args, Frame f, long n) {
   if (!isCons(args)) return openRefused(*this, f, n);
   CellFrame g(*this, args);
   _cell* v = eval(args->car, f, n);
@@ -100,8 +100,8 @@ _cell* cfunction::topen(_cell* args, Frame f, long n) {
   return checkedMade(openFile(*this, name, options), f, n);
 }
 
-_cell* cfunction::tclose(_cell* form, Frame f, long n) {
-  _cell* v = eval(form, f, n);
+_cell* cfunction::lispClose(_cell* args, Frame f, long n) {
+  _cell* v = eval(args->car, f, n);
   if (!v) return nullptr;
   return checkedMade(closeStream(*this, v), f, n);
 }
@@ -110,7 +110,7 @@ _cell* cfunction::tclose(_cell* form, Frame f, long n) {
 
 // READ-LINE with one argument answers the end of a file with the empty string and T; given
 // eof-error-p and eof-value it answers there as READ does, so a reading loop can end.
-_cell* cfunction::readLineOp(_cell* args, Frame f, long n) {
+_cell* cfunction::lispReadLine(_cell* args, Frame f, long n) {
   if (!isCons(args))
     return programInput ? ReadLineStrm(*this, stdin) : checked(ReadLine(*this), f, n);
   CellFrame g(*this, args);
@@ -123,7 +123,7 @@ _cell* cfunction::readLineOp(_cell* args, Frame f, long n) {
   return checked(readLineOrEnd(*this, s, eof.error, eof.value), f, n);
 }
 
-_cell* cfunction::tread(_cell* args, Frame f, long n) {
+_cell* cfunction::lispRead(_cell* args, Frame f, long n) {
   if (!isCons(args))
     return checkedMade(programInput ? readStream(*this, NILCell, true, NILCell) : readTerminal(*this), f, n);
 

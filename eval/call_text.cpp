@@ -28,36 +28,36 @@ _cell* oneArg(cfunction& m, _cell* args, Frame f, long n, const char* missing,
 
 }  // namespace
 
-_cell* cfunction::tchar(_cell* args, Frame f, long n) {
+_cell* cfunction::lispChar(_cell* args, Frame f, long n) {
   _cell* s;
   _cell* i;
   if (!evalTwo(*this, args, f, n, msg::CharSyntax, &s, &i)) return nullptr;
   return checkedMade(charAt(*this, s, i), f, n);
 }
 
-_cell* cfunction::coerce(_cell* args, Frame f, long n) {
+_cell* cfunction::lispCoerce(_cell* args, Frame f, long n) {
   _cell* x;
   _cell* type;
   if (!evalTwo(*this, args, f, n, msg::CoerceSyntax, &x, &type)) return nullptr;
   return checkedMade(coerceTo(*this, x, type), f, n);
 }
 
-_cell* cfunction::char_to_code(_cell* args, Frame f, long n) {
+_cell* cfunction::lispCharCode(_cell* args, Frame f, long n) {
   return oneArg(*this, args, f, n, msg::CharCodeUse, charCode);
 }
 
-_cell* cfunction::code_to_char(_cell* args, Frame f, long n) {
+_cell* cfunction::lispCodeChar(_cell* args, Frame f, long n) {
   return oneArg(*this, args, f, n, msg::CodeCharUse, codeChar);
 }
 
-_cell* cfunction::symbolname(_cell* args, Frame f, long n) {
+_cell* cfunction::lispSymbolName(_cell* args, Frame f, long n) {
   return oneArg(*this, args, f, n, msg::TooFewArgsPlain, symbolName);
 }
 
-_cell* cfunction::t_intern(_cell* args, Frame f, long n) {
+_cell* cfunction::lispIntern(_cell* args, Frame f, long n) {
   return oneArg(*this, args, f, n, msg::TooFewArgsPlain, intern, true);
 }
 
-_cell* cfunction::t_intern_wide(_cell* args, Frame f, long n) {
+_cell* cfunction::lispInternWide(_cell* args, Frame f, long n) {
   return oneArg(*this, args, f, n, msg::TooFewArgsPlain, internWide, true);
 }

@@ -13,10 +13,10 @@ _cell* timeOp(cfunction& m, _cell* form, Frame f, long n, const char* message,
 }
 }  // namespace
 
-_cell* cfunction::LocalTime(_cell* form, Frame f, long n) {
-  return timeOp(*this, form, f, n, msg::LocalTimeArg, localTime);
+_cell* cfunction::lispLocalTime(_cell* args, Frame f, long n) {
+  return timeOp(*this, args->car, f, n, msg::LocalTimeArg, localTime);
 }
 
-_cell* cfunction::MakeTime(_cell* form, Frame f, long n) {
-  return timeOp(*this, form, f, n, msg::MakeTimeArg, makeTime);
+_cell* cfunction::lispMakeTime(_cell* args, Frame f, long n) {
+  return timeOp(*this, args->car, f, n, msg::MakeTimeArg, makeTime);
 }

@@ -3,7 +3,7 @@
 #include "heap/keywords.h"
 #include "heap/messages.h"
 
-_cell* cfunction::tprogn(_cell* body, Frame f, long n) {
+_cell* cfunction::lispProgn(_cell* body, Frame f, long n) {
   if (body->type != Type::Cons) return made(NILCell);
   CellFrame g(*this, body);
   _cell* r = nullptr;
@@ -14,7 +14,7 @@ _cell* cfunction::tprogn(_cell* body, Frame f, long n) {
   return r;
 }
 
-_cell* cfunction::tprog1(_cell* body, Frame f, long n) {
+_cell* cfunction::lispProg1(_cell* body, Frame f, long n) {
   if (body->type != Type::Cons) return made(NILCell);
   CellFrame g(*this, body);
   _cell* first = eval(body->car, f, n);
@@ -28,7 +28,7 @@ _cell* cfunction::tprog1(_cell* body, Frame f, long n) {
   return first;
 }
 
-_cell* cfunction::IfClause(_cell* args, Frame f, long n) {
+_cell* cfunction::lispIf(_cell* args, Frame f, long n) {
   if (args->type != Type::Cons) return fail(msg::BadForm, f, n);
   _cell* test;
   {
@@ -46,19 +46,19 @@ _cell* cfunction::IfClause(_cell* args, Frame f, long n) {
   return fail(msg::BadForm, f, n);
 }
 
-_cell* cfunction::condition(_cell* clauses, Frame f, long n) {
+_cell* cfunction::lispCond(_cell* clauses, Frame f, long n) {
   CellFrame g(*this, clauses);
   for (; clauses->type == Type::Cons; clauses = clauses->cdr) {
     _cell* clause = clauses->car;
     if (clause->type != Type::Cons) break;
     _cell* v = eval(clause->car, f, n);
     if (!v) return nullptr;
-    if (v != NILCell) return tprogn(clause->cdr, f, n);
+    if (v != NILCell) return lispProgn(clause->cdr, f, n);
   }
   return made(NILCell);
 }
 
-_cell* cfunction::tand(_cell* forms, Frame f, long n) {
+_cell* cfunction::lispAnd(_cell* forms, Frame f, long n) {
   if (forms->type != Type::Cons) return made(TCell);
   CellFrame g(*this, forms);
   _cell* r = nullptr;
@@ -70,7 +70,7 @@ _cell* cfunction::tand(_cell* forms, Frame f, long n) {
   return r;
 }
 
-_cell* cfunction::tor(_cell* forms, Frame f, long n) {
+_cell* cfunction::lispOr(_cell* forms, Frame f, long n) {
   CellFrame g(*this, forms);
   for (; forms->type == Type::Cons; forms = forms->cdr) {
     _cell* r = eval(forms->car, f, n);
@@ -91,7 +91,7 @@ _cell* bindAndRun(cfunction& m, _cell* args, Frame f, long n, bool sequential) {
     return m.fail(msg::BadForm, f, n);
   _cell* body = args->cdr;
   long nb = cfunction::tlength(bindings);
-  if (nb == 0) return m.tprogn(body, f, n);
+  if (nb == 0) return m.lispProgn(body, f, n);
   long count = n + nb;
   FrameHolder frame(m, count);
   Frame nf = frame.recs();
@@ -125,14 +125,14 @@ _cell* bindAndRun(cfunction& m, _cell* args, Frame f, long n, bool sequential) {
       }
     }
     if (!sequential) copyEnclosing();
-    r = m.tprogn(body, nf, count);
+    r = m.lispProgn(body, nf, count);
   }
   m.SetOrgLoc(f, n, nf, nb, count);
   return r;
 }
 }  // namespace
 
-_cell* cfunction::Let(_cell* args, Frame f, long n) {
+_cell* cfunction::lispLet(_cell* args, Frame f, long n) {
   if (isCons(args) && isCons(args->car) && isCons(args->car->car) &&
       args->car->car->car == gLetShortcut.var) {
     if (_cell* r = gLetShortcut.answer(*this, args, f, n)) return r;
@@ -140,4 +140,4 @@ _cell* cfunction::Let(_cell* args, Frame f, long n) {
   return bindAndRun(*this, args, f, n, false);
 }
 
-_cell* cfunction::LetAst(_cell* args, Frame f, long n) { return bindAndRun(*this, args, f, n, true); }
+_cell* cfunction::lispLetAst(_cell* args, Frame f, long n) { return bindAndRun(*this, args, f, n, true); }

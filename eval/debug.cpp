@@ -82,7 +82,7 @@ void cfunction::errorlisp(Frame f, long n) {
   debugLoop(*this, f, n, false);
 }
 
-_cell* cfunction::breaklisp(Frame f, long n) {
+_cell* cfunction::lispBreak(_cell*, Frame f, long n) {
   say(msg::BreakEnter);
   if (endOnError) endProcess(1);
   say(msg::BreakHowContinue);

@@ -5,7 +5,7 @@
 #include "heap/keywords.h"
 #include "heap/messages.h"
 
-_cell* cfunction::tsetq(_cell* args, Frame f, long n) {
+_cell* cfunction::lispSetq(_cell* args, Frame f, long n) {
   if (args->type != Type::Cons || args->cdr->type != Type::Cons) return syntaxError(f, n);
   _cell* var = args->car;
   if (var->type == Type::Symbol && var->attr == Attr::Keyword) return syntaxError(f, n);
@@ -26,10 +26,9 @@ _cell* cfunction::tsetq(_cell* args, Frame f, long n) {
   return v;
 }
 
-_cell* cfunction::tset(_cell* form, Frame f, long n) {
-  _cell* args = form->cdr;
+_cell* cfunction::lispSet(_cell* args, Frame f, long n) {
   if (args->type != Type::Cons || args->cdr->type != Type::Cons) return syntaxError(f, n);
-  CellFrame g(*this, form);
+  CellFrame g(*this, args);
   _cell* sym = eval(args->car, f, n);
   if (!sym) return nullptr;
   g.push(sym);
@@ -40,7 +39,13 @@ _cell* cfunction::tset(_cell* form, Frame f, long n) {
   return v;
 }
 
-_cell* cfunction::tdefparameter(_cell* args, Frame f, long n, bool onlyIfUnbound) {
+_cell* cfunction::lispDefparameter(_cell* args, Frame f, long n) {
+  return defineVariable(args, f, n, false);
+}
+
+_cell* cfunction::lispDefvar(_cell* args, Frame f, long n) { return defineVariable(args, f, n, true); }
+
+_cell* cfunction::defineVariable(_cell* args, Frame f, long n, bool onlyIfUnbound) {
   if (args->type != Type::Cons || args->cdr->type != Type::Cons) return syntaxError(f, n);
   _cell* name = args->car;
   _cell* v;
@@ -55,7 +60,11 @@ _cell* cfunction::tdefparameter(_cell* args, Frame f, long n, bool onlyIfUnbound
   return name;
 }
 
-_cell* cfunction::tdefun(_cell* args, Frame f, long n, char tag) {
+_cell* cfunction::lispDefun(_cell* args, Frame f, long n) { return define(args, f, n, 'f'); }
+
+_cell* cfunction::lispDefmacro(_cell* args, Frame f, long n) { return define(args, f, n, 'm'); }
+
+_cell* cfunction::define(_cell* args, Frame f, long n, char tag) {
   if (!CheckFunc(args)) return syntaxError(f, n);
   _cell* name = args->car;
   // The definition is entered under the interned symbol of the name's text, which for a
@@ -80,8 +89,8 @@ inline _cell* runBody(cfunction& m, _cell* def, Frame nf, long nn) {
   _cell* block = isCons(def->cdr) && def->cdr->cdr == NILCell ? def->cdr->car : nullptr;
   if (block && isCons(block) && block->car == BLOCKLISP && isCons(block->cdr) &&
       isSymbol(block->cdr->car) && isCons(block->cdr->cdr))
-    return m.block_lisp(block->cdr, nf, nn);
-  return m.tprogn(def->cdr, nf, nn);
+    return m.lispBlock(block->cdr, nf, nn);
+  return m.lispProgn(def->cdr, nf, nn);
 }
 
 // The body after the function's twin declined: a value twin stands aside meanwhile.

@@ -18,7 +18,7 @@ _cell* ReturnValue = nullptr;
 // A symbol carries the operator it names in its flags byte, beside its type: every other
 // symbol was made with none.
 void initOperators() {
-#define ZELKORA_OP_FILL(op, kw, fewest, keeps) kw->flags = static_cast<uint8_t>(Op::op);
+#define ZELKORA_OP_FILL(op, kw, fewest, properties, group) kw->flags = static_cast<uint8_t>(Op::op);
   ZELKORA_OPERATORS(ZELKORA_OP_FILL)
 #undef ZELKORA_OP_FILL
 }
@@ -61,108 +61,63 @@ _cell* cfunction::interrupted(Frame f, long n) {
   return fail(msg::Interrupted, f, n);
 }
 
-// ---- eval -------------------------------------------------------------------------------
-// One step: its start (collection, Ctrl-C, the reserve, the stack guard) and its dispatch.
-// Inlined into fullStep, its only caller, so that a step costs one call.
-inline _cell* cfunction::evalu(_cell* form, Frame f, long n, int& keepValues) {
+// ---- the step ----------------------------------------------------------------------------
+bool cfunction::attend(_cell* form, Frame f, long n) {
   if (needsAttention()) {
-    if (interruptRequested) return interrupted(f, n);
-    if (freeCells <= kGcThreshold || freeFloats <= kGcThreshold || freeInts <= kGcThreshold)
-      gc();
-    else if (kGcStress || collectionDue())
-      gc(false);
-    else
-      measureRoom();
-    if (poolAlarm) return poolError(f, n);
+    if (interruptRequested) return interrupted(f, n) != nullptr;
+    collectIfDue();
+    if (poolAlarm) return poolError(f, n) != nullptr;
   }
   if (kGcStress && form->type == Type::Poisoned) std::abort();  // evaluating a reclaimed cell
-  keepValues = 0;
-  if (stackLow()) return fail(msg::TooDeep, f, n);
-  switch (form->type) {
-    case Type::Cons:
-      break;
-    case Type::Symbol:
-      if (_cell* v = variableValue(form, f, n)) return v;
-      return fail(msg::Unbound, f, n);
-    default:
-      // Self-evaluating, and never carrying values: a value read back later is just itself.
-      return form;
-  }
+  if (stackLow()) return fail(msg::TooDeep, f, n) != nullptr;
+  return true;
+}
+
+// ((LAMBDA params . body) arg ...) is (FUNCALL (FUNCTION (LAMBDA ...)) arg ...)
+[[gnu::noinline]] _cell* cfunction::callLambdaForm(_cell* form, Frame f, long n) {
+  _cell* call = cons(FUNCALL, cons(cons(FUNCTION, cons(form->car, NILCell)), form->cdr));
+  CellFrame g(*this, call);
+  return eval(call, f, n);
+}
+
+inline _cell* cfunction::call(_cell* form, Frame f, long n) {
   _cell* head = form->car;
-  if (head->type != Type::Symbol) {
-    if (head->type == Type::Cons && head->car == LAMBDA) {
-      // ((LAMBDA params . body) arg ...) is (FUNCALL (FUNCTION (LAMBDA ...)) arg ...)
-      _cell* call = cons(FUNCALL, cons(cons(FUNCTION, cons(head, NILCell)), form->cdr));
-      CellFrame g(*this, call);
-      keepValues = 1;
-      return eval(call, f, n);
-    }
-    return syntaxError(f, n);
-  }
-  Op op = opOf(head);
+  if (head->type == Type::Symbol) return callUser(form, f, n);
+  if (head->type == Type::Cons && head->car == LAMBDA) return callLambdaForm(form, f, n);
+  return syntaxError(f, n);
+}
+
+_cell* cfunction::step(_cell* form, Frame f, long n) {
+  Op op = opOf(form->car);
+  const OpInfo& row = opInfo(op);
+  if (row.has(kBare)) return routines[static_cast<int>(op)](*this, form->cdr, f, n);
+  if ((needsAttention() || stackLow()) && !attend(form, f, n)) return nullptr;
+  _cell* r;
   if (op == Op::None) {
-    keepValues = 1;
-    return callUser(form, f, n);
+    r = call(form, f, n);
+  } else {
+    if (!enoughArgs(row, form->cdr)) return syntaxError(f, n);
+    r = routines[static_cast<int>(op)](*this, form->cdr, f, n);
+    if (r && !row.has(kKeeps)) valuesList = nullptr;
   }
-  return builtin(op, form, f, n, keepValues);
-}
-
-// The common step, a call whose head is a symbol with nothing to attend to at its start, takes
-// the checks of the full step in the same order, with the rare ones out of its way.
-_cell* cfunction::evalStep(_cell* form, Frame f, long n) {
-  if (form->type == Type::Cons && form->car->type == Type::Symbol && !needsAttention() &&
-      !stackLow()) {
-    _cell* head = form->car;
-    Op op = opOf(head);
-    _cell* r;
-    if (op != Op::None) {
-      DirectOp d = directOps[static_cast<int>(op)];
-      if (d && enoughArgs(op, form->cdr)) {
-        r = d(*this, form->cdr, f, n);
-        if (r && !kOpInfo[static_cast<int>(op)].keeps) valuesList = nullptr;
-      } else {
-        int keep = 0;
-        r = builtin(op, form, f, n, keep);
-        if (r && !keep) valuesList = nullptr;
-      }
-    } else {
-      if (head == VALUES || head == READLINE || head == EVAL1) return fullStep(form, f, n);
-      r = callUser(form, f, n);  // a user function's values are its last form's
-    }
-    return room < 0 ? stepEnd(r) : r;
-  }
-  return fullStep(form, f, n);
-}
-
-[[gnu::noinline]] _cell* cfunction::stepEnd(_cell* r) {
-  if (collectionDue() && (freeCells < kStepEndThreshold || freeFloats < kStepEndThreshold ||
-                          freeInts < kStepEndThreshold)) {
-    // Callers hold only protected cells across an evaluation, so collecting here is as safe
-    // as at the start of a step; the value being handed on is the one cell to protect.
-    CellFrame g(*this);
-    if (r) g.push(r);
-    gc();
-  }
-  return r;
-}
-
-[[gnu::noinline]] _cell* cfunction::fullStep(_cell* form, Frame f, long n) {
-  if (form->type == Type::Cons) {
-    _cell* head = form->car;
-    if (head == VALUES) return values(form->cdr, f, n);
-    if (head == READLINE) return readLineOp(form->cdr, f, n);
-    if (head == EVAL1) return eval1(form->cdr, f, n);
-  }
-  int keep = 0;
-  _cell* r = evalu(form, f, n, keep);
-  if (r && !keep) valuesList = nullptr;
   return room < 0 ? stepEnd(r) : r;
 }
 
-// An atom's step when its start has nothing to attend to: then no collection is due at its end
-// either, an atom allocating nothing. Anything else (a collection due, the stack guard, an
-// unbound variable) takes the whole step.
+// Callers hold only protected cells across an evaluation, so collecting at a step's end is as
+// safe as at its start; the value being handed on is the one cell to protect.
+[[gnu::noinline]] _cell* cfunction::stepEnd(_cell* r) {
+  CellFrame g(*this);
+  if (r) g.push(r);
+  collectIfDue(0, kStepEndThreshold - 1);
+  return r;
+}
+
+// An atom's step when its start has something to attend to, or its variable is unbound.
 _cell* cfunction::evalAtom(_cell* form, Frame f, long n) {
   if (_cell* r = quickAtom(form, f, n)) return r;
-  return fullStep(form, f, n);
+  if (!attend(form, f, n)) return nullptr;
+  _cell* r = form;
+  if (form->type == Type::Symbol && !(r = variableValue(form, f, n))) return fail(msg::Unbound, f, n);
+  valuesList = nullptr;  // an atom's value never carries others
+  return room < 0 ? stepEnd(r) : r;
 }

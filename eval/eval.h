@@ -5,14 +5,17 @@
 // - Every evaluation routine takes a form (or an unevaluated argument list), the current
 //   frame and its record count, and returns a cell; null means a failure (its message has
 //   been printed) or a pending THROW/RETURN-FROM. Callers pass a null up at once.
-// - Subforms are evaluated only through `eval`. Anything a routine still needs after an
+// - Subforms are evaluated only through `eval` (or a short path registered with it, such as
+//   `gLetShortcut`, that gives the same value and effects). Anything a routine still needs after an
 //   evaluation must be on the cell stack (CellFrame) or in a registered frame meanwhile.
 // - A variable is looked up in the current frame only, then in the global table. Binding
 //   forms copy the enclosing frame behind their own variables and write the copies back.
 // - Multiple values: an evaluation returns its primary value itself; when it has several,
-//   `valuesList` holds all of them until the next evaluation that makes its own result.
-//   Routines that hand on a nested result leave the channel alone; routines that return a
-//   result they made (or a constant such as NIL) clear it.
+//   `valuesList` holds all of them until the next evaluation that makes its own result. The
+//   step alone decides: after an operator whose row lacks kKeeps it clears the channel, after
+//   one with kKeeps (and a user function's or lambda form's call) it hands on whatever the
+//   last evaluation inside left there; an atom clears it. A kKeeps routine that returns a
+//   result it made itself clears the channel with `made`.
 // - Frames live in FrameBlocks: released when their activation ends unless a function object
 //   captured them, in which case the collector frees them once nothing refers to them.
 #pragma once
@@ -39,15 +42,22 @@ class cfunction : public cmemory {
 
   cfunction();  // registers the words below with the collector
 
-  // ---- core (eval/eval.cpp) ----
-  // One evaluation step. An atom takes a short path while nothing needs attending to.
+  // ---- the step (eval/eval.cpp) ----
+  // One evaluation step: its start, when anything needs attending to, then one dispatch on the
+  // form's head through the operator rows (eval/ops.h). An atom takes a short path while
+  // nothing needs attending to.
   _cell* eval(_cell* form, Frame f, long n) {
-    return form->type == Type::Cons ? evalStep(form, f, n) : evalAtom(form, f, n);
+    return form->type == Type::Cons ? step(form, f, n) : evalAtom(form, f, n);
   }
-  _cell* evalStep(_cell* form, Frame f, long n);  // any form, the whole step
-  _cell* fullStep(_cell* form, Frame f, long n);  // the same, everything checked in turn
-  _cell* stepEnd(_cell* r);                       // the room used up: a collection perhaps due
+  _cell* step(_cell* form, Frame f, long n);
   _cell* evalAtom(_cell* form, Frame f, long n);
+  // The step's start: Ctrl-C, a collection due or a pool's reserve reached, the stack guard.
+  // False when the step fails there (the message printed, the debug loop done).
+  bool attend(_cell* form, Frame f, long n);
+  _cell* stepEnd(_cell* r);  // the room used up: a collection perhaps due
+  // A call whose head names no operator: a user function, a lambda form, or a syntax error.
+  _cell* call(_cell* form, Frame f, long n);
+  _cell* callLambdaForm(_cell* form, Frame f, long n);
   // One test on the common path for everything a step's start may have to attend to: a
   // collection perhaps due or a pool's reserve reached (the room used up), Ctrl-C.
   bool needsAttention() const {
@@ -72,7 +82,6 @@ class cfunction : public cmemory {
     i = getSymVal(sym);
     return i >= 0 ? globalTable[i].value : nullptr;
   }
-  [[gnu::always_inline]] _cell* evalu(_cell* form, Frame f, long n, int& keepValues);
   _cell* syntaxError(Frame f, long n);            // "エラー: 文法エラー", debug loop, null
   _cell* fail(const char* message, Frame f, long n);  // message, debug loop, null
   _cell* poolError(Frame f, long n);
@@ -128,34 +137,17 @@ class cfunction : public cmemory {
   _cell* tmember(_cell* item, _cell* l);
 
   // ---- assignment, definitions, user calls (eval/definitions.cpp) ----
-  _cell* tsetq(_cell* args, Frame f, long n);
-  _cell* tset(_cell* form, Frame f, long n);
-  _cell* tdefparameter(_cell* args, Frame f, long n, bool onlyIfUnbound);
-  _cell* tdefun(_cell* args, Frame f, long n, char tag);
   _cell* callUser(_cell* form, Frame f, long n);
+  _cell* define(_cell* args, Frame f, long n, char tag);  // DEFUN ('f') and DEFMACRO ('m')
+  _cell* defineVariable(_cell* args, Frame f, long n, bool onlyIfUnbound);
   // The call of the function `head` (definition `def`) on argument values in hand, for a lambda
   // list of exactly `count` plain symbols (the caller checks).
   _cell* callUserOn(_cell* head, _cell* def, _cell* const* values, long count, Frame f, long n);
   template <long nn>
   _cell* callByValue(const TwinCall& row, _cell* def, _cell* args, Frame f, long n);
 
-  // ---- sequencing, conditionals, binding (eval/control.cpp) ----
-  _cell* tprogn(_cell* body, Frame f, long n);
-  _cell* tprog1(_cell* body, Frame f, long n);
-  _cell* IfClause(_cell* args, Frame f, long n);
-  _cell* condition(_cell* clauses, Frame f, long n);
-  _cell* tand(_cell* forms, Frame f, long n);
-  _cell* tor(_cell* forms, Frame f, long n);
-  _cell* Let(_cell* args, Frame f, long n);
-  _cell* LetAst(_cell* args, Frame f, long n);
-
   // ---- application, macros, backquote (eval/apply.cpp) ----
-  _cell* tlist(_cell* args, Frame f, long n);
   _cell* tlist2(_cell* args, Frame f, long n, _cell** first);
-  _cell* values(_cell* args, Frame f, long n);
-  _cell* function(_cell* x, Frame f, long n);
-  _cell* funcall(_cell* args, _cell* argForms, Frame f, long n);
-  _cell* apply(_cell* args, _cell* rest, Frame f, long n);
   _cell* MakeQuoteEach(_cell* l);
   _cell* callObject(_cell* fn, _cell* argForms, Frame f, long n);
   // The same call on argument values in hand, for a lambda list of exactly `count` plain
@@ -165,83 +157,34 @@ class cfunction : public cmemory {
   // The expansion, fresh as the text's; `evaluated`: the caller evaluates it at once and drops
   // it, so it may share what its evaluation cannot tell apart.
   _cell* MacroExec2(_cell* args, _symval* rec, Frame f, long n, bool evaluated = false);
-  _cell* backquote(_cell* args, Frame f, long n);
   _cell* backquote2(_cell* t, Frame f, long n);
   _cell* rplaca(_cell* c, _cell* v, Frame f, long n);
   _cell* rplacd(_cell* c, _cell* v, Frame f, long n);
 
   // ---- non-local exits (eval/nonlocal.cpp) ----
-  _cell* prog(_cell* args, Frame f, long n);
   _cell* progBody(_cell* body, Frame f, long n);
   int progBody2(_cell* start, Frame f, long n);
-  _cell* tgo(_cell* args, Frame f, long n);
-  _cell* catch_lisp(_cell* args, Frame f, long n);
-  _cell* throw_lisp(_cell* args, Frame f, long n);
-  _cell* unwind_protect(_cell* args, Frame f, long n);
-  _cell* block_lisp(_cell* args, Frame f, long n);
-  _cell* return_from_lisp(_cell* args, Frame f, long n);
 
-  // ---- built-in operators (eval/builtins.cpp) ----
-  [[gnu::noinline]] _cell* builtin(Op op, _cell* form, Frame f, long n, int& keepValues);
-  // The operators whose whole work is their handler on the argument list (null for the
-  // others): the common step calls them without the dispatcher.
-  using DirectOp = _cell* (*)(cfunction&, _cell*, Frame, long);
-  static const std::array<DirectOp, kOpCount> directOps;
-  // Whether the argument list has the operator's fewest arguments.
-  static bool enoughArgs(Op op, const _cell* args) {
-    unsigned fewest = kOpInfo[static_cast<int>(op)].fewest;
-    return fewest == 0 || (isCons(args) && (fewest == 1 || isCons(args->cdr)));
+  // ---- the built-in operators: one routine per row of eval/ops.h ----
+  // Each is defined in the file of its kind (builtins.cpp, control.cpp, call_numbers.cpp ...).
+#define ZELKORA_OP_ROUTINE(op, kw, fewest, properties, group) \
+  _cell* lisp##op(_cell* args, Frame f, long n);
+  ZELKORA_OPERATORS(ZELKORA_OP_ROUTINE)
+#undef ZELKORA_OP_ROUTINE
+  // The dispatch table: the routine of each row, by operator number.
+  using Routine = _cell* (*)(cfunction&, _cell*, Frame, long);
+  static const Routine routines[kOpCount];
+  // Whether the argument list has the operator's fewest argument forms.
+  static bool enoughArgs(const OpInfo& row, const _cell* args) {
+    return row.fewest == 0 || (isCons(args) && (row.fewest == 1 || isCons(args->cdr)));
   }
-  _cell* MultiPrintS(_cell* list);
-  _cell* symbolFunction(_cell* args, Frame f, long n);
-  _cell* macroexpand(_cell* args, Frame f, long n);
-  _cell* eval1(_cell* args, Frame f, long n);
+
+  _cell* MultiPrintS(_cell* list);  // the top level's way of showing several values
 
   // ---- errors (eval/debug.cpp) ----
   void errorlisp(Frame f, long n);
   void reportResult(_cell* r);  // how the top level and debug loops show a result
-  _cell* breaklisp(Frame f, long n);
 
-  // ---- numbers (eval/call_numbers.cpp) ----
-  _cell* plus(_cell* args, Frame f, long n);
-  _cell* minus(_cell* args, Frame f, long n);
-  _cell* times(_cell* args, Frame f, long n);
-  _cell* divide(_cell* args, Frame f, long n);
-  _cell* OnePlus(_cell* args, Frame f, long n);
-  _cell* OneMinus(_cell* args, Frame f, long n);
-  _cell* minusp(_cell* v, Frame f, long n);
-  _cell* jSqrt(_cell* form, Frame f, long n);
-  _cell* jExpt(_cell* base, _cell* expo, Frame f, long n);
-  _cell* jExp(_cell* form, Frame f, long n);
-  _cell* jLog(_cell* form, Frame f, long n);
-  _cell* jSin(_cell* form, Frame f, long n);
-  _cell* jCos(_cell* form, Frame f, long n);
-  _cell* jTan(_cell* form, Frame f, long n);
-  _cell* jAsin(_cell* form, Frame f, long n);
-  _cell* jAcos(_cell* form, Frame f, long n);
-  _cell* jAtan(_cell* form, Frame f, long n);
-  _cell* jEvenp(_cell* form, Frame f, long n);
-  _cell* tfloor(_cell* form, Frame f, long n);
-  _cell* Random(_cell* form, Frame f, long n);
-
-  // ---- text (eval/call_text.cpp) ----
-  _cell* tchar(_cell* args, Frame f, long n);
-  _cell* coerce(_cell* args, Frame f, long n);
-  _cell* char_to_code(_cell* args, Frame f, long n);
-  _cell* code_to_char(_cell* args, Frame f, long n);
-  _cell* symbolname(_cell* args, Frame f, long n);
-  _cell* t_intern(_cell* args, Frame f, long n);
-  _cell* t_intern_wide(_cell* args, Frame f, long n);
-
-  // ---- streams (eval/call_streams.cpp) ----
-  _cell* topen(_cell* args, Frame f, long n);
-  _cell* tclose(_cell* form, Frame f, long n);
-  _cell* tread(_cell* args, Frame f, long n);
-  _cell* readLineOp(_cell* args, Frame f, long n);
-
-  // ---- time (eval/call_time.cpp) ----
-  _cell* LocalTime(_cell* form, Frame f, long n);
-  _cell* MakeTime(_cell* form, Frame f, long n);
 };
 
 // A LET whose first binding is of `var` is first offered to `answer`, which gives its value, or

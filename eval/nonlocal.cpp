@@ -3,7 +3,7 @@
 #include "heap/keywords.h"
 #include "heap/messages.h"
 
-_cell* cfunction::prog(_cell* args, Frame f, long n) {
+_cell* cfunction::lispProg(_cell* args, Frame f, long n) {
   if (args->type != Type::Cons) return fail(msg::BadForm, f, n);
   _cell* vars = args->car;
   _cell* body = args->cdr;
@@ -59,7 +59,7 @@ _cell* cfunction::progBody(_cell* body, Frame f, long n) {
   }
 }
 
-_cell* cfunction::tgo(_cell* args, Frame f, long n) {
+_cell* cfunction::lispGo(_cell* args, Frame f, long n) {
   if (args->type != Type::Cons || args->car->type != Type::Symbol) return syntaxError(f, n);
   GoSymbol = args->car;
   return TCell;
@@ -79,7 +79,7 @@ _cell* receiving(cfunction& m, _cell* body, Frame f, long n, Receive receive) {
 }
 }  // namespace
 
-_cell* cfunction::catch_lisp(_cell* args, Frame f, long n) {
+_cell* cfunction::lispCatch(_cell* args, Frame f, long n) {
   if (args->type != Type::Cons) return fail(msg::CatchArgs, f, n);
   _cell* body = args->cdr;
   _cell* tag;
@@ -100,7 +100,7 @@ _cell* cfunction::catch_lisp(_cell* args, Frame f, long n) {
   });
 }
 
-_cell* cfunction::throw_lisp(_cell* args, Frame f, long n) {
+_cell* cfunction::lispThrow(_cell* args, Frame f, long n) {
   if (args->type == Type::Cons) {
     _cell* tag;
     {
@@ -168,7 +168,7 @@ struct PendingExit {
 
 // The protected form's exit, whatever it was, continues once the cleanup succeeds. A failing
 // cleanup abandons any THROW; a RETURN-FROM stays pending, the cleanup's own one first.
-_cell* cfunction::unwind_protect(_cell* args, Frame f, long n) {
+_cell* cfunction::lispUnwindProtect(_cell* args, Frame f, long n) {
   if (args->type != Type::Cons ||
       (args->cdr->type != Type::Cons && args->cdr != NILCell))
     return fail(msg::UnwindArgs, f, n);
@@ -183,7 +183,7 @@ _cell* cfunction::unwind_protect(_cell* args, Frame f, long n) {
   saved.protect(g);
   throwPending = 0;
   returnFromPending = 0;
-  _cell* done = tprogn(cleanup, f, n);
+  _cell* done = lispProgn(cleanup, f, n);
   if (!done) {
     throwPending = 0;
     if (!returnFromPending) saved.restoreReturnFrom(*this);
@@ -194,7 +194,7 @@ _cell* cfunction::unwind_protect(_cell* args, Frame f, long n) {
   return r;
 }
 
-_cell* cfunction::block_lisp(_cell* args, Frame f, long n) {
+_cell* cfunction::lispBlock(_cell* args, Frame f, long n) {
   if (args->type != Type::Cons) return fail(msg::BlockArgs, f, n);
   _cell* name = args->car;
   if (name->type != Type::Symbol) return fail(msg::BlockName, f, n);
@@ -208,7 +208,7 @@ _cell* cfunction::block_lisp(_cell* args, Frame f, long n) {
   });
 }
 
-_cell* cfunction::return_from_lisp(_cell* args, Frame f, long n) {
+_cell* cfunction::lispReturnFrom(_cell* args, Frame f, long n) {
   if (args->type != Type::Cons) return fail(msg::ReturnFromArgs, f, n);
   _cell* name = args->car;
   returnFromName = name;

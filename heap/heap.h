@@ -186,6 +186,18 @@ class cmemory {
     room = std::min({freeCells - cellFloor, freeFloats - floatFloor, freeInts - kGcThreshold - 1});
     if (poolAlarm) room = -1;
   }
+  // The one rule for collecting, at a step's start or end and where a twin is about to take
+  // cells with no step between: a reported collection when a pool is down to `low` free slots
+  // (the cells counting the `need` about to be taken), a silent one when a budget is spent,
+  // else only `room` measured again.
+  void collectIfDue(long need = 0, long low = kGcThreshold) {
+    if (freeCells <= low + need || freeFloats <= low || freeInts <= low)
+      gc();
+    else if (kGcStress || collectionDue())
+      gc(false);
+    else
+      measureRoom();
+  }
 
   // Pools whose reserve a collection found reached (PoolBit), not yet reported by the evaluator,
   // and how many times each pool's reserve has been reported since it was last back to normal.

@@ -126,7 +126,7 @@ TEST(Frames, ACapturedFrameLivesWhileAFunctionObjectHoldsIt) {
     frame.recs()[0].symbol = m.getStringCell("CAPTURED");
     frame.recs()[0].value = value;
     LocFrame reg(m, frame.recs(), 1);
-    lambda = testLisp().function(lambda, frame.recs(), 1);
+    lambda = testLisp().lispFunction(m.cons(lambda, NILCell), frame.recs(), 1);
   }
   // The activation ended; only the function object (on the cell stack) holds its frame.
   {
