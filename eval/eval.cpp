@@ -26,13 +26,13 @@ void initOperators() {
 Op opOf(const _cell* head) { return isSymbol(head) ? static_cast<Op>(head->flags) : Op::None; }
 
 // ---- errors -----------------------------------------------------------------------------
-_cell* cfunction::fail(const char* message, Frame f, long n) {
+[[gnu::cold]] _cell* cfunction::fail(const char* message, Frame f, long n) {
   say(message);
   errorlisp(f, n);
   return nullptr;
 }
 
-_cell* cfunction::syntaxError(Frame f, long n) { return fail(msg::Syntax, f, n); }
+[[gnu::cold]] _cell* cfunction::syntaxError(Frame f, long n) { return fail(msg::Syntax, f, n); }
 
 cfunction::cfunction() {
   for (_cell** root : {&throwValue, &throwTag, &returnFromValue, &returnFromName, &throwValues,
@@ -62,7 +62,7 @@ _cell* cfunction::interrupted(Frame f, long n) {
 }
 
 // ---- the step ----------------------------------------------------------------------------
-bool cfunction::attend(_cell* form, Frame f, long n) {
+[[gnu::noinline, gnu::cold]] bool cfunction::attend(_cell* form, Frame f, long n) {
   if (needsAttention()) {
     if (interruptRequested) return interrupted(f, n) != nullptr;
     collectIfDue();
@@ -73,34 +73,47 @@ bool cfunction::attend(_cell* form, Frame f, long n) {
   return true;
 }
 
-// ((LAMBDA params . body) arg ...) is (FUNCALL (FUNCTION (LAMBDA ...)) arg ...)
-[[gnu::noinline]] _cell* cfunction::callLambdaForm(_cell* form, Frame f, long n) {
-  _cell* call = cons(FUNCALL, cons(cons(FUNCTION, cons(form->car, NILCell)), form->cdr));
+// A call whose head is not a symbol: ((LAMBDA params . body) arg ...) is
+// (FUNCALL (FUNCTION (LAMBDA ...)) arg ...); anything else is a syntax error.
+[[gnu::noinline]] _cell* cfunction::callOther(_cell* form, Frame f, long n) {
+  _cell* head = form->car;
+  if (head->type != Type::Cons || head->car != LAMBDA) return syntaxError(f, n);
+  _cell* call = cons(FUNCALL, cons(cons(FUNCTION, cons(head, NILCell)), form->cdr));
   CellFrame g(*this, call);
   return eval(call, f, n);
 }
 
-inline _cell* cfunction::call(_cell* form, Frame f, long n) {
-  _cell* head = form->car;
-  if (head->type == Type::Symbol) return callUser(form, f, n);
-  if (head->type == Type::Cons && head->car == LAMBDA) return callLambdaForm(form, f, n);
-  return syntaxError(f, n);
-}
-
-_cell* cfunction::step(_cell* form, Frame f, long n) {
-  Op op = opOf(form->car);
-  const OpInfo& row = opInfo(op);
-  if (row.has(kBare)) return routines[static_cast<int>(op)](*this, form->cdr, f, n);
-  if ((needsAttention() || stackLow()) && !attend(form, f, n)) return nullptr;
+// The dispatch, once the step's start has nothing (more) to attend to: the operator's row and
+// routine, or the call of a function. The step alone decides what happens to multiple values.
+inline _cell* cfunction::dispatch(Op op, _cell* form, Frame f, long n) {
   _cell* r;
-  if (op == Op::None) {
-    r = call(form, f, n);
-  } else {
-    if (!enoughArgs(row, form->cdr)) return syntaxError(f, n);
+  if (op != Op::None) {
+    if (!enoughArgs(opInfo(op), form->cdr)) return syntaxError(f, n);
     r = routines[static_cast<int>(op)](*this, form->cdr, f, n);
-    if (r && !row.has(kKeeps)) valuesList = nullptr;
+    if (r && !opInfo(op).has(kKeeps)) valuesList = nullptr;
+  } else if (form->car->type == Type::Symbol) {
+    r = callUser(form, f, n);
+  } else {
+    r = callOther(form, f, n);
   }
   return room < 0 ? stepEnd(r) : r;
+}
+
+// The common step: a symbol's call with nothing to attend to at its start. VALUES, READ-LINE
+// and EVAL1 (the last rows) run before the step's start looks at anything.
+_cell* cfunction::step(_cell* form, Frame f, long n) {
+  _cell* head = form->car;
+  if (head->type != Type::Symbol || needsAttention()) return slowStep(form, f, n);
+  Op op = opOf(head);
+  if (op >= kFirstBare || stackLow()) return slowStep(form, f, n);
+  return dispatch(op, form, f, n);
+}
+
+[[gnu::noinline]] _cell* cfunction::slowStep(_cell* form, Frame f, long n) {
+  Op op = opOf(form->car);
+  if (op >= kFirstBare) return routines[static_cast<int>(op)](*this, form->cdr, f, n);
+  if (!attend(form, f, n)) return nullptr;
+  return dispatch(op, form, f, n);
 }
 
 // Callers hold only protected cells across an evaluation, so collecting at a step's end is as
@@ -113,11 +126,15 @@ _cell* cfunction::step(_cell* form, Frame f, long n) {
 }
 
 // An atom's step when its start has something to attend to, or its variable is unbound.
-_cell* cfunction::evalAtom(_cell* form, Frame f, long n) {
-  if (_cell* r = quickAtom(form, f, n)) return r;
+[[gnu::noinline]] _cell* cfunction::atomStep(_cell* form, Frame f, long n) {
   if (!attend(form, f, n)) return nullptr;
   _cell* r = form;
   if (form->type == Type::Symbol && !(r = variableValue(form, f, n))) return fail(msg::Unbound, f, n);
   valuesList = nullptr;  // an atom's value never carries others
   return room < 0 ? stepEnd(r) : r;
+}
+
+_cell* cfunction::evalAtom(_cell* form, Frame f, long n) {
+  if (_cell* r = quickAtom(form, f, n)) return r;
+  return atomStep(form, f, n);
 }

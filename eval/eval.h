@@ -51,13 +51,14 @@ class cfunction : public cmemory {
   }
   _cell* step(_cell* form, Frame f, long n);
   _cell* evalAtom(_cell* form, Frame f, long n);
+  _cell* atomStep(_cell* form, Frame f, long n);  // an atom's whole step
   // The step's start: Ctrl-C, a collection due or a pool's reserve reached, the stack guard.
   // False when the step fails there (the message printed, the debug loop done).
   bool attend(_cell* form, Frame f, long n);
   _cell* stepEnd(_cell* r);  // the room used up: a collection perhaps due
-  // A call whose head names no operator: a user function, a lambda form, or a syntax error.
-  _cell* call(_cell* form, Frame f, long n);
-  _cell* callLambdaForm(_cell* form, Frame f, long n);
+  _cell* slowStep(_cell* form, Frame f, long n);  // a bare operator, or a start to attend to
+  _cell* dispatch(Op op, _cell* form, Frame f, long n);
+  _cell* callOther(_cell* form, Frame f, long n);  // a head that is not a symbol
   // One test on the common path for everything a step's start may have to attend to: a
   // collection perhaps due or a pool's reserve reached (the room used up), Ctrl-C.
   bool needsAttention() const {

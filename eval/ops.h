@@ -94,9 +94,13 @@ inline constexpr OpInfo kOpInfo[] = {
 };
 
 inline constexpr int kOpCount = sizeof(kOpInfo) / sizeof(kOpInfo[0]);
+// The bare operators are the last rows, so the step tells them by their number alone.
+inline constexpr Op kFirstBare = Op::Values;
 constexpr bool rowsFit() {
-  for (const OpInfo& i : kOpInfo) {
+  for (int op = 0; op < kOpCount; op++) {
+    const OpInfo& i = kOpInfo[op];
     if (i.fewest > 2) return false;  // the dispatcher counts up to two argument forms
+    if (((i.properties & kBare) != 0) != (op >= static_cast<int>(kFirstBare))) return false;
     if ((i.properties & kBare) && i.fewest) return false;  // a bare operator checks its own
   }
   return true;
