@@ -256,12 +256,13 @@ void mutated(bool byTableTwin) {
 
 // ---- calling user functions ----------------------------------------------------------------
 namespace {
-// Built-ins that answer any values without failing, so that neither the forms FUNCALL would
-// have handed them nor the frame it would have run them in can show.
-bool valueBuiltin(const _cell* sym, long count) {
-  if (count == 2) return sym == EQ || sym == EQL || sym == STRINGEQUAL || sym == CONS || sym == LIST;
-  return sym == ATOM || sym == NULLP || sym == CONSP || sym == SYMBOLP || sym == NUMBERP ||
-         sym == INTEGERP || sym == STRINGP || sym == CHARACTERP || sym == ARRAYP || sym == LIST;
+// Built-ins that answer, without failing, any values (kTotal, kAnyCount) or the values
+// acceptsValue lets through (kOnCons, kOnNumber), so that neither the forms FUNCALL would have
+// handed them nor the frame it would have run them in can show.
+bool builtinTakes(const _cell* sym, long count) {
+  const OpInfo& row = opInfo(opOf(sym));
+  if (row.has(kAnyCount) || (row.has(kTotal) && count == row.fewest)) return true;
+  return count == 1 && row.has(kOnCons | kOnNumber);
 }
 
 bool lambdaListTakes(_cell* params, long count) {
@@ -275,22 +276,18 @@ bool lambdaListTakes(_cell* params, long count) {
   return required == 0 || required == count;
 }
 
-// Built-ins that answer without failing for the values acceptsValue lets through.
-bool checkedBuiltin(const _cell* sym, long count) {
-  return count == 1 && (sym == CAR || sym == CDR || sym == ONEPLUS || sym == ONEMINUS);
-}
 }  // namespace
 
 bool acceptsValue(const _cell* fn, const _cell* x) {
-  if (fn == CAR || fn == CDR) return isCons(x);
-  if (fn == ONEPLUS || fn == ONEMINUS) return isInt(x) || isFloat(x);
+  const OpInfo& row = opInfo(opOf(fn));
+  if (row.has(kOnCons)) return isCons(x);
+  if (row.has(kOnNumber)) return isInt(x) || isFloat(x);
   return true;
 }
 
 bool ensureFree(cfunction& m, long cells) {
-  long want = cells + kGcThreshold + 1;
-  if (m.freeCells < want || m.freeInts <= kGcThreshold || m.freeFloats <= kGcThreshold) m.gc();
-  return m.freeCells >= want;
+  m.collectIfDue(cells);
+  return m.roomFor(cells);
 }
 
 bool callableWith(cfunction& m, _cell* fn, long count) {
@@ -298,7 +295,7 @@ bool callableWith(cfunction& m, _cell* fn, long count) {
     return fn->car == LAMBDA && isCons(fn->cdr) && lambdaListTakes(fn->cdr->car, count);
   }
   if (!isSymbol(fn)) return false;
-  if (opOf(fn) != Op::None) return valueBuiltin(fn, count) || checkedBuiltin(fn, count);
+  if (opOf(fn) != Op::None) return builtinTakes(fn, count);
   _symval* rec = m.getFuncval2(fn);
   return rec && rec->tag == 'f' && lambdaListTakes(rec->value->car, count);
 }
@@ -340,7 +337,7 @@ bool silent(_cell* fn, long count) {
     return fn->car == LAMBDA && isCons(fn->cdr) &&
            cfunction::plainLambdaList(fn->cdr->car, count) && silentBody(fn->cdr->cdr);
   if (!isSymbol(fn)) return false;
-  if (opOf(fn) != Op::None) return valueBuiltin(fn, count) || checkedBuiltin(fn, count);
+  if (opOf(fn) != Op::None) return builtinTakes(fn, count);
   if (const Entry* e = entryOf(fn)) return e->row.kind == TwinKind::Pure;
   _symval* rec = gMachine->getFuncval2(fn);
   if (!rec || rec->tag != 'f' || !cfunction::plainLambdaList(rec->value->car, count)) return false;

@@ -343,11 +343,11 @@ _cell* mapcarTwin(cfunction& m, Frame a, long, Frame f, long n) {
       if (!more) return nullptr;
       v = m.cons(v, more);
     } else {
-      if (m.freeCells <= kGcThreshold + 1) {  // the calls may have used what was made room for
+      {  // the calls may have used what was made room for
         CellFrame h(m, v);
         at1 = l1;
         at2 = l2;
-        m.gc();
+        m.collectIfDue(1);
       }
       v = m.cons(v, NILCell);
     }

@@ -385,7 +385,7 @@ bool fits(_cell* forms, long repeats = 6) {
     }
   }
   long own = 8 * size + 64;
-  return M->freeCells > 2 * own + size * std::max(repeats, 6L) + kGcThreshold;
+  return M->roomFor(2 * own + size * std::max(repeats, 6L));
 }
 
 // The macro lambda list (a b) takes two forms and a tail that is any symbol.
@@ -650,20 +650,6 @@ _cell* argumentOf(_cell* form, const _cell* fn) {
 // macro given its argument forms), changes one before it is evaluated, or runs user code,
 // which could do either (a debug loop is left only by ABORT, which ends the evaluation).
 namespace {
-// Built-in functions that evaluate every argument, run no user code, and neither keep nor
-// change a cons of their argument forms.
-bool plainOperator(Op op) {
-  static constexpr Op kPlain[] = {
-      Op::Car,    Op::Cdr,     Op::Cons,       Op::OnePlus,     Op::OneMinus,
-      Op::Atom,   Op::Consp,   Op::Numberp,    Op::Integerp,    Op::Times,
-      Op::Plus,   Op::Minus,   Op::Divide,     Op::NumberEqual, Op::Eq,
-      Op::Eql,    Op::Null,    Op::Minusp,     Op::List,        Op::Stringp,
-      Op::Length, Op::Symbolp, Op::Characterp, Op::Arrayp,      Op::Evenp};
-  for (Op p : kPlain)
-    if (p == op) return true;
-  return false;
-}
-
 // A form made of constants, variables, (QUOTE atom), and calls of plain built-ins and of value
 // twins; the outermost call alone may change conses in place, after its arguments have all
 // been evaluated.
@@ -675,7 +661,7 @@ bool plainForm(_cell* x, int depth, bool outermost) {
   if (Op op = opOf(head); op == Op::Quote) {
     return isCons(rest) && !isCons(rest->car) && rest->cdr == NILCell;
   } else if (op != Op::None) {
-    if (!plainOperator(op)) return false;
+    if (!opInfo(op).has(kPlain)) return false;
   } else {
     const TwinCall* t = functionTwin(head);
     if (!t || !t->byValue) return false;

@@ -158,7 +158,7 @@ _cell* removeFrom(cfunction& m, _cell* a, _cell* b, _cell* rest, _cell* test, lo
     if (h) {
       if (count > 0) count--;
     } else {
-      if (m.freeCells <= kGcThreshold + 1) m.gc();  // the test may have used the room
+      m.collectIfDue(1);  // the test may have used the room
       _cell* c = m.cons(p->car, NILCell);
       if (tail) tail->cdr = c;
       else head = c;
@@ -396,7 +396,7 @@ _cell* sortTwin(cfunction& m, Frame a, long, Frame f, long n) {
     return nullptr;
   }
   if (!moved) return l;
-  if (m.freeCells <= kGcThreshold + len) m.gc();  // the calls may have used the room
+  m.collectIfDue(static_cast<long>(len));  // the calls may have used the room
   _cell* tail = NILCell;
   for (size_t i = items.size(); i-- > 1;) tail = m.cons(items[i], tail);
   l->car = items[0];

@@ -198,6 +198,8 @@ class cmemory {
     else
       measureRoom();
   }
+  // Whether `cells` cells can be taken with no step between and no reported collection due.
+  bool roomFor(long cells) const { return freeCells > kGcThreshold + cells; }
 
   // Pools whose reserve a collection found reached (PoolBit), not yet reported by the evaluator,
   // and how many times each pool's reserve has been reported since it was last back to normal.
