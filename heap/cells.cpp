@@ -110,8 +110,6 @@ int cmemory::AllocMemory() {
   if (!(locStack = reserve<_symval*>(kLocStack))) return say(msg::LocStackAllocFail), 0;
   cellStackTop = cellStack;
   locStackTop = locStack;
-  if (!(staticStack = reserve<_symval*>(kStaticStack))) return say(msg::StaticStackAllocFail), 0;
-  staticStackTop = staticStack;
   if (!(globalIndex = reserve<int32_t>(kSymbols)) || !(funcIndex = reserve<int32_t>(kSymbols)))
     return say(msg::GlobalAllocFail), 0;
   restartRovers();

@@ -240,8 +240,6 @@ void cmemory::gc(bool report) {
   for (_cell** p = cellStack; p < cellStackTop; p++) markStack(*p);
   for (_symval** p = locStack; p < locStackTop; p++)
     if (*p && (*p)->symbol) markRecord(**p);
-  for (_symval** p = staticStack; p < staticStackTop; p++)
-    if (*p && (*p)->symbol) markRecord(**p);
   for (_symval* r = globalTable; r < globalTop; r++) markStack(r->value);
   for (_symval* r = funcTable; r < funcTop; r++) markStack(r->value);
   markStack(valuesList);

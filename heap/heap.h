@@ -6,9 +6,9 @@
 // - The collector runs only at the start or the end of an evaluation step, or for (GC).
 //   Allocation never collects, so a routine may hold fresh cells in locals until it next
 //   calls the evaluator; across that call they must be reachable from a root.
-// - Roots: the cell stack, the local stack, the static stack, the global-variable table, the
-//   function table, the multiple-values channel, the frames captured by reachable function
-//   objects, and the words registered with `addRoot` (the pending non-local exit values).
+// - Roots: the cell stack, the local stack, the global-variable table, the function table, the
+//   multiple-values channel, the frames captured by reachable function objects, and the words
+//   registered with `addRoot` (the pending non-local exit values).
 // - Whatever is pushed on the cell stack or the local stack is popped on every path: use the
 //   RAII guards `CellFrame` and `LocFrame` below rather than pushing by hand.
 // - A slot is in use exactly when its `epoch` is the current collection's (`gcEpoch`): every
@@ -62,7 +62,6 @@ constexpr long kNameReserve = 8000;  // bytes of the string area kept for names 
 constexpr long kTableRecords = 3200;
 constexpr long kCellStack = 32000000;
 constexpr long kLocStack = 32000000;
-constexpr long kStaticStack = 32000;
 constexpr long kGcThreshold = 999;  // collect when a pool has this many free slots or fewer
 // A step that ends with fewer free slots than this collects before handing on its value, so
 // the return path of a deep recursion, which starts no new step, can reuse memory.
@@ -145,8 +144,6 @@ class cmemory {
   _cell** cellStackTop = nullptr;
   _symval** locStack = nullptr;
   _symval** locStackTop = nullptr;
-  _symval** staticStack = nullptr;  // reserved but never pushed: captured frames are FrameBlocks
-  _symval** staticStackTop = nullptr;
   long cellWrapped = 0;  // the logical rover has gone round the cell pool once
   long freeCells = 0;
   long freeFloats = 0;
