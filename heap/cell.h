@@ -35,11 +35,6 @@ constexpr char Uninterned = 'g';
 constexpr char Stream = 's';
 }  // namespace Attr
 
-namespace Mark {
-constexpr char Free = 'e';
-constexpr char Used = 'd';
-}  // namespace Mark
-
 namespace Flag {
 constexpr uint8_t Closure = 1;     // a function object: `closureFrame` holds its captured frame
 constexpr uint8_t SharedSlot = 2;  // an integer counted with `slotOwner`'s (FLOOR's copy)
@@ -58,7 +53,6 @@ struct Terms {
 };
 
 struct FloatSlot {
-  char mark;
   uint32_t epoch;
   long double v;
 };
@@ -75,8 +69,8 @@ struct FloatSlot {
 struct _cell {
   char type;
   char attr;
-  char mark;
-  uint8_t flags;   // Flag bits; a symbol: the operator it names (eval/ops.h)
+  uint8_t op;      // a built-in operator's symbol: the operator it names (eval/ops.h); else 0
+  uint8_t flags;   // Flag bits
   uint32_t epoch;  // in use when equal to the current collection's epoch
   union {
     _cell* car;

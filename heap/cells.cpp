@@ -117,7 +117,7 @@ int cmemory::AllocMemory() {
   return 1;
 }
 
-// Pools start zero-filled and a slot is free unless marked 'd', so nothing is touched here.
+// Pools start zero-filled, and epoch 0 is never a collection's, so nothing is touched here.
 void cmemory::InitCellAndNumber() {
   for (auto& f : files) f = nullptr;
   throwPending = 0;

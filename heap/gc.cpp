@@ -122,7 +122,6 @@ void cmemory::Disable(_cell* root) {
   auto cell = [this](_cell* c) {
     if (c->epoch == gcEpoch) return false;
     c->epoch = gcEpoch;
-    c->mark = Mark::Used;
     markedCells++;
     cellBlock.live[(c - cellPool) / kBlock]++;
     return true;
@@ -143,7 +142,6 @@ void cmemory::Disable(_cell* root) {
       case Type::Float:
         if (cell(c) && c->fp->epoch != gcEpoch) {
           c->fp->epoch = gcEpoch;
-          c->fp->mark = Mark::Used;
           markedFloats++;
           floatBlock.live[(c->fp - floatPool) / kBlock]++;
         }

@@ -14,8 +14,8 @@
 // - A slot is in use exactly when its `epoch` is the current collection's (`gcEpoch`): every
 //   slot handed out or marked since the last collection. A collection starts a new epoch, so
 //   whatever it does not mark is free at once: it costs time in proportion to the live data,
-//   never to the pools. `mark` is 'd' on every slot handed out or marked; pool memory starts
-//   zero-filled (epoch 0: free), so start-up never has to touch a slot.
+//   never to the pools. Pool memory starts zero-filled (epoch 0: free), so start-up never has
+//   to touch a slot.
 // - Two schedules. The logical one is what users see: `freeCells`, `freeFloats` and `freeInts`
 //   go down by one per slot handed out and are set from the marked counts only by a reported
 //   collection, which runs when one of them is low. The physical one keeps memory near the
@@ -226,6 +226,7 @@ class cmemory {
     _cell* c = take(cellRover, freeCells);
     c->type = Type::Cons;
     c->attr = Attr::Plain;
+    c->op = 0;
     c->flags = 0;
     c->car = NILCell;
     c->cdr = NILCell;
@@ -238,6 +239,7 @@ class cmemory {
     _cell* c = take(cellRover, freeCells);
     c->type = type;
     c->attr = Attr::Plain;
+    c->op = 0;
     c->flags = 0;
     return c;
   }
@@ -348,7 +350,6 @@ class cmemory {
   template <class Slot>
   Slot* take(Slot*& rover, long& freeCount) {
     Slot* s = rover++;
-    s->mark = Mark::Used;
     s->epoch = gcEpoch;
     freeCount--;
     room--;
