@@ -44,11 +44,7 @@ void exhausted(const char* message) {
   endProcess(1);
 }
 
-void cmemory::Init() {
-  gFilesOwner = this;
-  cellWrapped = 0;
-  breakDepth = 0;
-}
+void cmemory::Init() { gFilesOwner = this; }
 
 namespace {
 // Zero-filled memory from the system; large blocks are mapped lazily, so untouched pool
@@ -113,15 +109,7 @@ int cmemory::AllocMemory() {
   if (!(globalIndex = reserve<int32_t>(kSymbols)) || !(funcIndex = reserve<int32_t>(kSymbols)))
     return say(msg::GlobalAllocFail), 0;
   restartRovers();
-  InitCellAndNumber();
   return 1;
-}
-
-// Pools start zero-filled, and epoch 0 is never a collection's, so nothing is touched here.
-void cmemory::InitCellAndNumber() {
-  for (auto& f : files) f = nullptr;
-  throwPending = 0;
-  returnFromPending = 0;
 }
 
 namespace {

@@ -216,9 +216,8 @@ class cmemory {
   // evaluation returns, `valuesList` (when not null) is the list of all its values.
   _cell* valuesList = nullptr;
 
-  void Init();
+  void Init();  // this interpreter's open files are the ones closed when the process ends
   int AllocMemory();
-  void InitCellAndNumber();
 
   // allocation (never collects; exhaustion ends the process with status 1)
   _cell* getCell() {
