@@ -196,15 +196,12 @@ _cell* cmemory::BunsuToCell(long n, long d) {
   return c;
 }
 
-// FLOOR's copy of an integer: a cell of its own, no slot of its own. The slot's owner is the
-// integer that first had it; the collector hands it on should the owner die first.
+// FLOOR's copy of an integer: a cell of its own, no slot of its own.
 _cell* cmemory::sharingInt(_cell* v) {
   _cell* c = getCell();
   c->type = Type::Int;
   c->ival = v->ival;
   c->cdr = nullptr;
-  c->slotOwner = v->flags & Flag::SharedSlot ? v->slotOwner : v;
-  c->flags = Flag::SharedSlot;
-  sharingInts.push_back(c);
+  ints().share(c, v);
   return c;
 }

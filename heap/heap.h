@@ -1,8 +1,9 @@
 // Heap: cells, pools, the symbol table, binding tables, root stacks and the collector.
 //
 // Invariants
-// - Cells, float slots and integer slots come only from the fixed pools reserved by
-//   `AllocMemory`; they are recycled only by `gc`. Symbols and their names live for ever.
+// - Cells and float slots come only from the fixed pools reserved by `AllocMemory` (integer
+//   slots are only counted: see IntSlots); they are recycled only by `gc`. Symbols and their
+//   names live for ever.
 // - The collector runs only at the start or the end of an evaluation step, or for (GC).
 //   Allocation never collects, so a routine may hold fresh cells in locals until it next
 //   calls the evaluator; across that call they must be reachable from a root.
@@ -126,8 +127,44 @@ struct Block {
   uint8_t* live = nullptr;  // per block: the slots the last collection marked
 };
 
+// ---- the integer pool's accounting -------------------------------------------------------
+// Integers and fractions keep their values in their cells, so the integer pool holds no memory:
+// it exists only to keep the collector's reported counts (the "gc:" lines) and the pool's
+// running out as they have always been. An integer takes one slot, a fraction two, and FLOOR's
+// copy of an integer shares the original's, which counts once while either lives.
+class IntSlots {
+ public:
+  long freeInts = 0;  // the logical count, beside freeCells and freeFloats
+  long marked = 0;    // counted while a collection marks
+
+  void take(long n) {
+    if (freeInts <= n) exhausted(msg::IntsFull);
+    freeInts -= n;
+  }
+  // A new integer cell with a slot of its own, which no collection has counted yet.
+  static void own(_cell* c) { c->slotEpoch = 0; }
+  // `copy`, a new integer cell, counted with the slot of `of`.
+  void share(_cell* copy, _cell* of);
+  // While marking: a marked integer's slot counts once, through whichever of the cells sharing
+  // it is marked first.
+  void countInteger(_cell* c, uint32_t epoch) {
+    _cell* owner = c->flags & Flag::SharedSlot ? c->slotOwner : c;
+    if (owner->slotEpoch == epoch) return;
+    owner->slotEpoch = epoch;
+    marked++;
+  }
+  void countFraction() { marked += 2; }
+  // Once marking is done: a slot whose owner was not marked passes to a marked cell sharing
+  // it, so that the owner's cell can be reused.
+  void settle(uint32_t epoch);
+
+ private:
+  std::vector<_cell*> sharing;  // cells made by `share`, until their slot is their own
+};
+
 // ---- the heap ---------------------------------------------------------------------------
-class cmemory {
+// IntSlots is a base rather than a member so that `freeInts` reads like the other counts.
+class cmemory : protected IntSlots {
  public:
   // The interpreter object's words, in the order every subsystem knows them.
   _cell* cellPool = nullptr;
@@ -147,7 +184,7 @@ class cmemory {
   long cellWrapped = 0;  // the logical rover has gone round the cell pool once
   long freeCells = 0;
   long freeFloats = 0;
-  long freeInts = 0;
+  using IntSlots::freeInts;
   _symval* globalTable = nullptr;
   _symval* globalTop = nullptr;
   FILE* files[kFileSlots] = {};
@@ -248,11 +285,9 @@ class cmemory {
     s->v = v;
     return s;
   }
-  // Hands out `n` slots of the integer pool, which holds no memory of its own: the values
-  // live in their cells (see _cell).
+  // Hands out `n` slots of the integer pool (see IntSlots).
   void takeInts(long n) {
-    if (freeInts <= n) exhausted(msg::IntsFull);
-    freeInts -= n;
+    ints().take(n);
     room -= n;
   }
   const char* getString(const char* s);
@@ -265,7 +300,7 @@ class cmemory {
     takeInts(1);
     c->ival = wrap32(v);
     c->cdr = nullptr;
-    c->slotEpoch = 0;
+    IntSlots::own(c);
     return c;
   }
   _cell* sharingInt(_cell* v);  // a new integer cell counted with v's slot
@@ -359,9 +394,7 @@ class cmemory {
   void restartRovers();  // every pool's rover back to the front, its blocks to be chosen anew
   long markedCells = 0;  // counted while a collection marks
   long markedFloats = 0;
-  long markedInts = 0;
-  std::vector<_cell*> sharingInts;  // integers made by sharingInt, until their slot is their own
-  void settleSharedSlots();
+  IntSlots& ints() { return *this; }
   int32_t* globalIndex = nullptr;  // by symIndex: global record index + 1, or 0
   int32_t* funcIndex = nullptr;    // by symIndex: function record index + 1, or 0
   uint32_t gcEpoch = 1;
