@@ -2,8 +2,9 @@
 //
 // Invariants
 // - Cells and float slots come only from the fixed pools reserved by `AllocMemory` (integer
-//   slots are only counted: see IntSlots); they are recycled only by `gc`. Symbols and their
-//   names live for ever.
+//   slots are only counted: see IntSlots); they are recycled only by `gc`. Interned symbols
+//   and their names live for ever; an uninterned one the collector does not reach gives back its
+//   symbol slot and its name.
 // - The collector runs only at the start or the end of an evaluation step, or for (GC).
 //   Allocation never collects, so a routine may hold fresh cells in locals until it next
 //   calls the evaluator; across that call they must be reachable from a root.
