@@ -15,15 +15,13 @@ LetShortcut gLetShortcut;
 _cell* ReturnValue = nullptr;
 
 // ---- operator table ---------------------------------------------------------------------
-// A symbol carries the operator it names in its flags byte, beside its type: every other
+// A symbol carries the operator it names in its op byte, beside its type: every other
 // symbol was made with none.
 void initOperators() {
-#define ZELKORA_OP_FILL(op, kw, fewest, properties, group) kw->flags = static_cast<uint8_t>(Op::op);
+#define ZELKORA_OP_FILL(name, kw, fewest, properties, group) kw->op = static_cast<uint8_t>(Op::name);
   ZELKORA_OPERATORS(ZELKORA_OP_FILL)
 #undef ZELKORA_OP_FILL
 }
-
-Op opOf(const _cell* head) { return isSymbol(head) ? static_cast<Op>(head->flags) : Op::None; }
 
 // ---- errors -----------------------------------------------------------------------------
 [[gnu::cold]] _cell* cfunction::fail(const char* message, Frame f, long n) {

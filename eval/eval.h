@@ -28,6 +28,9 @@
 #include "reader/reader.h"
 
 using Frame = _symval*;
+
+// The operator a head names, or Op::None: only the operators' symbols carry one.
+inline Op opOf(const _cell* head) { return static_cast<Op>(head->op); }
 struct TwinCall;
 
 class cfunction : public cmemory {

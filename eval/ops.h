@@ -108,9 +108,6 @@ constexpr bool rowsFit() {
 static_assert(rowsFit(), "an operator row the dispatcher cannot take");
 static_assert(kOpCount <= 256, "a symbol holds its operator in one byte");
 
-struct _cell;
-// The operator a head symbol names, or Op::None.
-Op opOf(const _cell* head);
 inline const OpInfo& opInfo(Op op) { return kOpInfo[static_cast<int>(op)]; }
 // Fills the table once the keyword symbols exist.
 void initOperators();

@@ -35,13 +35,9 @@ constexpr char Uninterned = 'g';
 constexpr char Stream = 's';
 }  // namespace Attr
 
-namespace Mark {
-constexpr char Free = 'e';
-constexpr char Used = 'd';
-}  // namespace Mark
-
 namespace Flag {
 constexpr uint8_t Closure = 1;     // a function object: `closureFrame` holds its captured frame
+// The integer pool's accounting (IntSlots, heap/heap.h):
 constexpr uint8_t SharedSlot = 2;  // an integer counted with `slotOwner`'s (FLOOR's copy)
 constexpr uint8_t Forwarded = 4;   // during a collection: a dead owner, `slotOwner` its heir
 }  // namespace Flag
@@ -58,7 +54,6 @@ struct Terms {
 };
 
 struct FloatSlot {
-  char mark;
   uint32_t epoch;
   long double v;
 };
@@ -67,16 +62,12 @@ struct FloatSlot {
 // `car`/`cdr` hold, by type: cells (cons, array), the value (integer, fraction), the float's
 // pool slot, the name (symbol) or the byte (character). The last word is the captured frame of
 // a function object (its record count is the frame's own), a symbol's creation number, or
-// what the collector needs to count an integer's slot once.
-//
-// Integers and fractions keep their values in the cell, yet are counted as the slots of an
-// integer pool: one per integer, two per fraction, and FLOOR's copy of an integer shares the
-// original's (it counts once while either lives).
+// what the collector needs to count an integer's slot once (IntSlots, heap/heap.h).
 struct _cell {
   char type;
   char attr;
-  char mark;
-  uint8_t flags;   // Flag bits; a symbol: the operator it names (eval/ops.h)
+  uint8_t op;      // a built-in operator's symbol: the operator it names (eval/ops.h); else 0
+  uint8_t flags;   // Flag bits
   uint32_t epoch;  // in use when equal to the current collection's epoch
   union {
     _cell* car;

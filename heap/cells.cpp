@@ -44,11 +44,7 @@ void exhausted(const char* message) {
   endProcess(1);
 }
 
-void cmemory::Init() {
-  gFilesOwner = this;
-  cellWrapped = 0;
-  breakDepth = 0;
-}
+void cmemory::Init() { gFilesOwner = this; }
 
 namespace {
 // Zero-filled memory from the system; large blocks are mapped lazily, so untouched pool
@@ -110,20 +106,10 @@ int cmemory::AllocMemory() {
   if (!(locStack = reserve<_symval*>(kLocStack))) return say(msg::LocStackAllocFail), 0;
   cellStackTop = cellStack;
   locStackTop = locStack;
-  if (!(staticStack = reserve<_symval*>(kStaticStack))) return say(msg::StaticStackAllocFail), 0;
-  staticStackTop = staticStack;
   if (!(globalIndex = reserve<int32_t>(kSymbols)) || !(funcIndex = reserve<int32_t>(kSymbols)))
     return say(msg::GlobalAllocFail), 0;
   restartRovers();
-  InitCellAndNumber();
   return 1;
-}
-
-// Pools start zero-filled and a slot is free unless marked 'd', so nothing is touched here.
-void cmemory::InitCellAndNumber() {
-  for (auto& f : files) f = nullptr;
-  throwPending = 0;
-  returnFromPending = 0;
 }
 
 namespace {
@@ -210,15 +196,12 @@ _cell* cmemory::BunsuToCell(long n, long d) {
   return c;
 }
 
-// FLOOR's copy of an integer: a cell of its own, no slot of its own. The slot's owner is the
-// integer that first had it; the collector hands it on should the owner die first.
+// FLOOR's copy of an integer: a cell of its own, no slot of its own.
 _cell* cmemory::sharingInt(_cell* v) {
   _cell* c = getCell();
   c->type = Type::Int;
   c->ival = v->ival;
   c->cdr = nullptr;
-  c->slotOwner = v->flags & Flag::SharedSlot ? v->slotOwner : v;
-  c->flags = Flag::SharedSlot;
-  sharingInts.push_back(c);
+  ints().share(c, v);
   return c;
 }

@@ -122,34 +122,25 @@ void cmemory::Disable(_cell* root) {
   auto cell = [this](_cell* c) {
     if (c->epoch == gcEpoch) return false;
     c->epoch = gcEpoch;
-    c->mark = Mark::Used;
     markedCells++;
     cellBlock.live[(c - cellPool) / kBlock]++;
     return true;
-  };
-  // An integer's slot counts once, through whichever of the cells sharing it is marked first.
-  auto integer = [this](_cell* c) {
-    _cell* owner = c->flags & Flag::SharedSlot ? c->slotOwner : c;
-    if (owner->slotEpoch == gcEpoch) return;
-    owner->slotEpoch = gcEpoch;
-    markedInts++;
   };
   // Anything but a cons or an array: marked where it is found, never queued.
   auto atom = [&](_cell* c) {
     switch (c->type) {
       case Type::Int:
-        if (cell(c)) integer(c);
+        if (cell(c)) ints().countInteger(c, gcEpoch);
         break;
       case Type::Float:
         if (cell(c) && c->fp->epoch != gcEpoch) {
           c->fp->epoch = gcEpoch;
-          c->fp->mark = Mark::Used;
           markedFloats++;
           floatBlock.live[(c->fp - floatPool) / kBlock]++;
         }
         break;
       case Type::Ratio:
-        if (cell(c)) markedInts += 2;
+        if (cell(c)) ints().countFraction();
         break;
       case Type::Poisoned:
         std::abort();  // a root still refers to a reclaimed cell
@@ -197,33 +188,11 @@ void cmemory::poisonFreeCells() {
   }
 }
 
-// An integer sharing a slot whose owner was not marked takes the slot over, and the others
-// sharing it follow it: the owner's cell can then be reused.
-void cmemory::settleSharedSlots() {
-  size_t kept = 0;
-  for (_cell* c : sharingInts) {
-    if (c->epoch != gcEpoch) continue;  // unreachable: forgotten with its cell
-    _cell* owner = c->slotOwner;
-    if (owner->epoch == gcEpoch) {
-      sharingInts[kept++] = c;
-    } else if (owner->flags & Flag::Forwarded) {
-      c->slotOwner = owner->slotOwner;
-      sharingInts[kept++] = c;
-    } else {
-      c->flags &= static_cast<uint8_t>(~Flag::SharedSlot);
-      c->slotEpoch = gcEpoch;
-      owner->flags |= Flag::Forwarded;
-      owner->slotOwner = c;
-    }
-  }
-  sharingInts.resize(kept);
-}
-
 // ---- collection -------------------------------------------------------------------------
 // A new epoch frees every slot at once; marking brings back, and counts, what is reachable.
 void cmemory::gc(bool report) {
   gcEpoch++;
-  markedCells = markedFloats = markedInts = 0;
+  markedCells = markedFloats = ints().marked = 0;
   std::memset(cellBlock.live, 0, static_cast<size_t>(kBlockCounts));  // both pools'
   // Interned symbols are never reclaimed, nor an uninterned one with a global value or a
   // definition; any other uninterned symbol lives while something refers to it.
@@ -240,8 +209,6 @@ void cmemory::gc(bool report) {
   for (_cell** p = cellStack; p < cellStackTop; p++) markStack(*p);
   for (_symval** p = locStack; p < locStackTop; p++)
     if (*p && (*p)->symbol) markRecord(**p);
-  for (_symval** p = staticStack; p < staticStackTop; p++)
-    if (*p && (*p)->symbol) markRecord(**p);
   for (_symval* r = globalTable; r < globalTop; r++) markStack(r->value);
   for (_symval* r = funcTable; r < funcTop; r++) markStack(r->value);
   markStack(valuesList);
@@ -250,7 +217,7 @@ void cmemory::gc(bool report) {
   if (forgetDead) forgetDead(*this);
   reclaimSymbols();
   sweepFrames();
-  settleSharedSlots();
+  ints().settle(gcEpoch);
   if (kGcStress) poisonFreeCells();
   // Physically every pool starts again from the front, so the pages in use stay near the
   // live data; the next silent collection comes after a budget in proportion to it.
@@ -260,7 +227,7 @@ void cmemory::gc(bool report) {
   if (report) {
     freeCells = kCells - markedCells;
     freeFloats = kFloats - markedFloats;
-    freeInts = kInts - markedInts;
+    freeInts = kInts - ints().marked;
   }
   cellFloor = freeCells - std::min(cellBudget, freeCells - kGcThreshold - 1);
   floatFloor = freeFloats - std::min(floatBudget, freeFloats - kGcThreshold - 1);
@@ -269,7 +236,7 @@ void cmemory::gc(bool report) {
     // it was ever used), so it has gone round once the pool's usable slots have all been
     // handed out.
     if (cellBlock.handedOut >= kCells - 1) cellWrapped = 1;
-    std::printf(msg::GcReport, markedCells, markedFloats, markedInts, cellWrapped ? '*' : ' ');
+    std::printf(msg::GcReport, markedCells, markedFloats, ints().marked, cellWrapped ? '*' : ' ');
     checkReserves();
   }
   measureRoom();

@@ -1,21 +1,23 @@
 // Heap: cells, pools, the symbol table, binding tables, root stacks and the collector.
 //
 // Invariants
-// - Cells, float slots and integer slots come only from the fixed pools reserved by
-//   `AllocMemory`; they are recycled only by `gc`. Symbols and their names live for ever.
+// - Cells and float slots come only from the fixed pools reserved by `AllocMemory` (integer
+//   slots are only counted: see IntSlots); they are recycled only by `gc`. Interned symbols
+//   and their names live for ever; an uninterned one the collector does not reach gives back its
+//   symbol slot and its name.
 // - The collector runs only at the start or the end of an evaluation step, or for (GC).
 //   Allocation never collects, so a routine may hold fresh cells in locals until it next
 //   calls the evaluator; across that call they must be reachable from a root.
-// - Roots: the cell stack, the local stack, the static stack, the global-variable table, the
-//   function table, the multiple-values channel, the frames captured by reachable function
-//   objects, and the words registered with `addRoot` (the pending non-local exit values).
+// - Roots: the cell stack, the local stack, the global-variable table, the function table, the
+//   multiple-values channel, the frames captured by reachable function objects, and the words
+//   registered with `addRoot` (the pending non-local exit values).
 // - Whatever is pushed on the cell stack or the local stack is popped on every path: use the
 //   RAII guards `CellFrame` and `LocFrame` below rather than pushing by hand.
 // - A slot is in use exactly when its `epoch` is the current collection's (`gcEpoch`): every
 //   slot handed out or marked since the last collection. A collection starts a new epoch, so
 //   whatever it does not mark is free at once: it costs time in proportion to the live data,
-//   never to the pools. `mark` is 'd' on every slot handed out or marked; pool memory starts
-//   zero-filled (epoch 0: free), so start-up never has to touch a slot.
+//   never to the pools. Pool memory starts zero-filled (epoch 0: free), so start-up never has
+//   to touch a slot.
 // - Two schedules. The logical one is what users see: `freeCells`, `freeFloats` and `freeInts`
 //   go down by one per slot handed out and are set from the marked counts only by a reported
 //   collection, which runs when one of them is low. The physical one keeps memory near the
@@ -62,7 +64,6 @@ constexpr long kNameReserve = 8000;  // bytes of the string area kept for names 
 constexpr long kTableRecords = 3200;
 constexpr long kCellStack = 32000000;
 constexpr long kLocStack = 32000000;
-constexpr long kStaticStack = 32000;
 constexpr long kGcThreshold = 999;  // collect when a pool has this many free slots or fewer
 // A step that ends with fewer free slots than this collects before handing on its value, so
 // the return path of a deep recursion, which starts no new step, can reuse memory.
@@ -127,8 +128,44 @@ struct Block {
   uint8_t* live = nullptr;  // per block: the slots the last collection marked
 };
 
+// ---- the integer pool's accounting -------------------------------------------------------
+// Integers and fractions keep their values in their cells, so the integer pool holds no memory:
+// it exists only to keep the collector's reported counts (the "gc:" lines) and the pool's
+// running out as they have always been. An integer takes one slot, a fraction two, and FLOOR's
+// copy of an integer shares the original's, which counts once while either lives.
+class IntSlots {
+ public:
+  long freeInts = 0;  // the logical count, beside freeCells and freeFloats
+  long marked = 0;    // counted while a collection marks
+
+  void take(long n) {
+    if (freeInts <= n) exhausted(msg::IntsFull);
+    freeInts -= n;
+  }
+  // A new integer cell with a slot of its own, which no collection has counted yet.
+  static void own(_cell* c) { c->slotEpoch = 0; }
+  // `copy`, a new integer cell, counted with the slot of `of`.
+  void share(_cell* copy, _cell* of);
+  // While marking: a marked integer's slot counts once, through whichever of the cells sharing
+  // it is marked first.
+  void countInteger(_cell* c, uint32_t epoch) {
+    _cell* owner = c->flags & Flag::SharedSlot ? c->slotOwner : c;
+    if (owner->slotEpoch == epoch) return;
+    owner->slotEpoch = epoch;
+    marked++;
+  }
+  void countFraction() { marked += 2; }
+  // Once marking is done: a slot whose owner was not marked passes to a marked cell sharing
+  // it, so that the owner's cell can be reused.
+  void settle(uint32_t epoch);
+
+ private:
+  std::vector<_cell*> sharing;  // cells made by `share`, until their slot is their own
+};
+
 // ---- the heap ---------------------------------------------------------------------------
-class cmemory {
+// IntSlots is a base rather than a member so that `freeInts` reads like the other counts.
+class cmemory : protected IntSlots {
  public:
   // The interpreter object's words, in the order every subsystem knows them.
   _cell* cellPool = nullptr;
@@ -145,12 +182,10 @@ class cmemory {
   _cell** cellStackTop = nullptr;
   _symval** locStack = nullptr;
   _symval** locStackTop = nullptr;
-  _symval** staticStack = nullptr;  // reserved but never pushed: captured frames are FrameBlocks
-  _symval** staticStackTop = nullptr;
   long cellWrapped = 0;  // the logical rover has gone round the cell pool once
   long freeCells = 0;
   long freeFloats = 0;
-  long freeInts = 0;
+  using IntSlots::freeInts;
   _symval* globalTable = nullptr;
   _symval* globalTop = nullptr;
   FILE* files[kFileSlots] = {};
@@ -233,9 +268,8 @@ class cmemory {
   // evaluation returns, `valuesList` (when not null) is the list of all its values.
   _cell* valuesList = nullptr;
 
-  void Init();
+  void Init();  // this interpreter's open files are the ones closed when the process ends
   int AllocMemory();
-  void InitCellAndNumber();
 
   // allocation (never collects; exhaustion ends the process with status 1)
   _cell* getCell() {
@@ -243,6 +277,7 @@ class cmemory {
     _cell* c = take(cellRover, freeCells);
     c->type = Type::Cons;
     c->attr = Attr::Plain;
+    c->op = 0;
     c->flags = 0;
     c->car = NILCell;
     c->cdr = NILCell;
@@ -255,6 +290,7 @@ class cmemory {
     _cell* c = take(cellRover, freeCells);
     c->type = type;
     c->attr = Attr::Plain;
+    c->op = 0;
     c->flags = 0;
     return c;
   }
@@ -264,11 +300,9 @@ class cmemory {
     s->v = v;
     return s;
   }
-  // Hands out `n` slots of the integer pool, which holds no memory of its own: the values
-  // live in their cells (see _cell).
+  // Hands out `n` slots of the integer pool (see IntSlots).
   void takeInts(long n) {
-    if (freeInts <= n) exhausted(msg::IntsFull);
-    freeInts -= n;
+    ints().take(n);
     room -= n;
   }
   const char* getString(const char* s);
@@ -281,7 +315,7 @@ class cmemory {
     takeInts(1);
     c->ival = wrap32(v);
     c->cdr = nullptr;
-    c->slotEpoch = 0;
+    IntSlots::own(c);
     return c;
   }
   _cell* sharingInt(_cell* v);  // a new integer cell counted with v's slot
@@ -365,7 +399,6 @@ class cmemory {
   template <class Slot>
   Slot* take(Slot*& rover, long& freeCount) {
     Slot* s = rover++;
-    s->mark = Mark::Used;
     s->epoch = gcEpoch;
     freeCount--;
     room--;
@@ -376,9 +409,7 @@ class cmemory {
   void restartRovers();  // every pool's rover back to the front, its blocks to be chosen anew
   long markedCells = 0;  // counted while a collection marks
   long markedFloats = 0;
-  long markedInts = 0;
-  std::vector<_cell*> sharingInts;  // integers made by sharingInt, until their slot is their own
-  void settleSharedSlots();
+  IntSlots& ints() { return *this; }
   int32_t* globalIndex = nullptr;  // by symIndex: global record index + 1, or 0
   int32_t* funcIndex = nullptr;    // by symIndex: function record index + 1, or 0
   uint32_t gcEpoch = 1;

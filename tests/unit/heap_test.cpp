@@ -7,6 +7,7 @@
 #include <regex>
 #include <string>
 
+#include "eval/ops.h"
 #include "heap_fixture.h"
 #include "heap/keywords.h"
 
@@ -62,6 +63,13 @@ TEST(Cells, FreshCellsAndNumberCells) {
   EXPECT_EQ(numOf(r), 2);
   EXPECT_EQ(denOf(r), 4);
   EXPECT_EQ(m.getMojiCell(static_cast<char>(0xe6))->code, -26);  // bytes are widened signed
+}
+
+TEST(Cells, AnOperatorsSymbolIsNoFunctionObject) {
+  clisp& m = testLisp();
+  EXPECT_EQ(opOf(QUOTE), Op::Quote);  // an odd number: it once shared a byte with the flags
+  EXPECT_FALSE(isClosure(QUOTE));
+  EXPECT_EQ(opOf(m.getStringCell("NAMES-NO-OPERATOR")), Op::None);
 }
 
 TEST(CellStack, GuardsPairPushesAndPops) {
