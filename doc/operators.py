@@ -5,7 +5,7 @@
     python3 doc/operators.py --write    puts it into README.md between its two markers
 
 Built in: the rows of eval/ops.h, named through heap/keywords.h; each row names its group.
-Start-up library: every DEFUN and DEFMACRO in shell/library.cpp, grouped below. Every name
+Start-up library: every DEFUN and DEFMACRO in library/texts.cpp, grouped below. Every name
 must have a group and every name below must exist, so a new operator or a removed one stops
 this script (and tests/scripts/operators.py).
 """
@@ -69,7 +69,7 @@ def builtins():
 
 def library():
     found = re.findall(r"\((?:defun|defmacro) ([^\s()]+)|'(?:defun|defmacro) '([^\s()]+)",
-                       read("shell/library.cpp"))
+                       read("library/texts.cpp"))
     return {(a or b).upper() for a, b in found}
 
 

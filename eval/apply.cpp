@@ -1,6 +1,6 @@
 // function objects and their application, LIST and VALUES, macros, backquote, RPLACA/D
 #include "eval/eval.h"
-#include "eval/twins.h"
+#include "eval/twin_interface.h"
 #include "printer/printer.h"
 #include "heap/keywords.h"
 #include "heap/messages.h"

@@ -4,7 +4,7 @@
 
 #include "eval/eval.h"
 #include "eval/ops.h"
-#include "eval/twins.h"
+#include "eval/twin_interface.h"
 #include "streams/streams.h"
 #include "text/text.h"
 #include "time/clock.h"

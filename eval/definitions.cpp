@@ -1,6 +1,6 @@
 // assignment and definition forms, and the call of a user-defined function
 #include "eval/eval.h"
-#include "eval/twins.h"
+#include "eval/twin_interface.h"
 #include "printer/printer.h"
 #include "heap/keywords.h"
 #include "heap/messages.h"

@@ -4,10 +4,10 @@
 #include <cstring>
 
 #include "eval/ops.h"
-#include "eval/twins.h"
+#include "library/twins.h"
 #include "shell/clisp.h"
 #include "heap/keywords.h"
-#include "shell/library.h"
+#include "library/texts.h"
 #include "heap/messages.h"
 #include "streams/streams.h"
 

@@ -1,7 +1,7 @@
 """The source tree's layers: every #include points at the same layer or one below it.
 
     heap/cell.h, heap/keywords.h, heap/messages.h  <  heap/  <  reader, printer, numbers, text,
-    streams, time  <  eval/  <  shell/
+    streams, time  <  eval/  <  library/  <  shell/
 
 Within the middle layer only the listed sideways includes are allowed.
 """
@@ -14,7 +14,7 @@ from common import Checker
 ROOT = pathlib.Path(__file__).resolve().parents[2]
 BASE = {"heap/cell.h", "heap/keywords.h", "heap/messages.h"}
 RANK = {"heap": 1, "reader": 2, "printer": 2, "numbers": 2, "text": 2, "streams": 2, "time": 2,
-        "eval": 3, "shell": 4}
+        "eval": 3, "library": 4, "shell": 5}
 SIDEWAYS = {("streams", "reader"), ("streams", "text"), ("printer", "reader"),
             ("reader", "numbers")}
 INCLUDE = re.compile(r'^\s*#\s*include\s+"([^"]+)"', re.M)

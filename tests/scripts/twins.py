@@ -536,7 +536,7 @@ def values_call(r):
 # ---- redefinitions ---------------------------------------------------------------------------
 # Which library names each twin's text reaches, worked out here from the definitions (read with
 # SYMBOL-FUNCTION in a separate run), and calls of each twin to make after one is redefined.
-LIBRARY = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "shell", "library.cpp")
+LIBRARY = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "library", "texts.cpp")
 NAME = re.compile(r"\((?:defun|defmacro) ([^\s()]+)|'defmacro '([^\s()]+)|defun load")
 
 TWIN_CALLS = {

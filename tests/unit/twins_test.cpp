@@ -3,7 +3,7 @@
 
 #include <algorithm>
 
-#include "eval/twins.h"
+#include "library/twins.h"
 #include "heap_fixture.h"
 
 namespace {

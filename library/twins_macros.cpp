@@ -18,7 +18,7 @@
 #include <vector>
 
 #include "eval/ops.h"
-#include "eval/twins.h"
+#include "library/twins.h"
 #include "numbers/numbers.h"
 
 namespace {

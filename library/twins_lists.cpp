@@ -2,7 +2,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "eval/twins.h"
+#include "library/twins.h"
 #include "heap/keywords.h"
 #include "text/text.h"
 

@@ -4,7 +4,7 @@
 #include <unordered_set>
 #include <vector>
 
-#include "eval/twins.h"
+#include "library/twins.h"
 #include "heap/keywords.h"
 #include "text/text.h"
 

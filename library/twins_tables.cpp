@@ -9,7 +9,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "eval/twins.h"
+#include "library/twins.h"
 #include "heap/keywords.h"
 
 namespace {

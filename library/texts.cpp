@@ -2,7 +2,7 @@
 // Every text is one form in the reader's ordinary syntax; symbols are written in lower case and
 // folded by the reader. A function body may call an entry defined later, since bodies run only
 // when called; anything evaluated at load time may use only earlier entries.
-#include "shell/library.h"
+#include "library/texts.h"
 
 const char* const ReadEvalData[] = {
     // Constants, control macros and loading.

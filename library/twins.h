@@ -28,14 +28,9 @@
 #include <initializer_list>
 #include <vector>
 
-#include "eval/eval.h"
+#include "eval/twin_interface.h"
 #include "heap/keywords.h"
 
-// The answer of a twin that leaves the call to the text.
-extern _cell* const kRunText;
-
-using FunctionTwin = _cell* (*)(cfunction& m, Frame args, long count, Frame f, long n);
-using MacroTwin = _cell* (*)(cfunction& m, _cell* forms);
 // A comparison twin's answer for two integers, so a sort can compare integer keys directly.
 using IntOrder = bool (*)(int32_t x, int32_t y);
 
@@ -63,84 +58,15 @@ inline void addFunctionTwin(const char* name, TwinKind kind, FunctionTwin fn,
                             IntOrder order = nullptr, bool setsValues = false) {
   addTwin({name, kind, fn, nullptr, order, setsValues, true});
 }
-void registerListTwins(cfunction& m);      // eval/twins_lists.cpp
-void registerSequenceTwins(cfunction& m);  // eval/twins_sequences.cpp
-void registerTableTwins(cfunction& m);     // eval/twins_tables.cpp
-void registerMacroTwins(cfunction& m);     // eval/twins_macros.cpp
+void registerListTwins(cfunction& m);      // library/twins_lists.cpp
+void registerSequenceTwins(cfunction& m);  // library/twins_sequences.cpp
+void registerTableTwins(cfunction& m);     // library/twins_tables.cpp
+void registerMacroTwins(cfunction& m);     // library/twins_macros.cpp
 
 // Called once the library is loaded: records its definitions, computes each twin's reach and
 // turns the twins on.
 void initTwins(cfunction& m);
 
-// What a call of a symbol needs of its twin, by symbol index; fn is null while no twin may run.
-// `byValue` is 1, 2 or 3 when the twin is a Value twin and the library's lambda list is that
-// many plain symbols: a call may then hand it the values without making the frame. Otherwise 0.
-struct TwinCall {
-  FunctionTwin fn;
-  int byValue;
-  bool changes;     // a value twin that changes conses in place (NCONC, SETF-HASH, REMHASH)
-  bool setsValues;
-};
-extern std::vector<TwinCall> gTwinCalls;
-// The global values of NIL and T. The texts read them as variables and a program may assign
-// them; the twins answer the constants, so they stand aside while either holds anything else.
-extern _cell* const* gNilValue;
-extern _cell* const* gTValue;
-
-inline bool twinConstantsIntact() { return *gNilValue == NILCell && *gTValue == TCell; }
-
-// The twin of a call of this symbol, or null when the text must run.
-inline const TwinCall* functionTwin(const _cell* sym) {
-  size_t i = static_cast<size_t>(sym->symIndex);
-  if (i < gTwinCalls.size() && gTwinCalls[i].fn && twinConstantsIntact()) return &gTwinCalls[i];
-  return nullptr;
-}
-
-// The row of calls of this symbol, as it stands; whether its twin may run is read from it only
-// once the call's arguments are evaluated (one may turn the twin off, or assign NIL or T).
-inline const TwinCall* twinRow(const _cell* sym) {
-  size_t i = static_cast<size_t>(sym->symIndex);
-  return i < gTwinCalls.size() ? &gTwinCalls[i] : nullptr;
-}
-
-// Every call of a twin: its answer, which carries the values the text's would.
-inline _cell* runTwin(cfunction& m, TwinCall t, Frame a, long count, Frame f, long n) {
-  _cell* r = t.fn(m, a, count, f, n);
-  if (r && r != kRunText && !t.setsValues) m.valuesList = nullptr;
-  return r;
-}
-
-// A value twin declines an input it does not handle (a circular one, one too large for the
-// pool) before anything happens, and the text runs. The text's calls of its own function then
-// go to the text too, while it runs: a recursive text would otherwise have the twin check each
-// part of that input again, all of it each time. Value texts call no user code, so nothing else
-// is slowed.
-void standAside(FunctionTwin fn);
-void standBack(FunctionTwin fn);
-class TwinStandsAside {
- public:
-  explicit TwinStandsAside(FunctionTwin fn) : fn_(fn) { standAside(fn); }
-  ~TwinStandsAside() { standBack(fn_); }
-  TwinStandsAside(const TwinStandsAside&) = delete;
-  TwinStandsAside& operator=(const TwinStandsAside&) = delete;
-
- private:
-  FunctionTwin fn_;
-};
-MacroTwin macroTwin(const _cell* sym);
-// Whether an expansion the caller evaluates at once and then drops may be evaluated as the twin
-// built it, without the copy the text's expansion gets: nothing its evaluation does could tell
-// them apart.
-bool evaluatesAlike(_cell* expansion);
-// ---- the one interface between the twins and the rest of the evaluator ----
-// A definition of this symbol was replaced (DEFUN, DEFMACRO).
-void redefined(const _cell* sym);
-// SYMBOL-FUNCTION handed out this symbol's definition; an in-place change may follow.
-void exposed(const _cell* sym);
-// Some cons was changed in place (RPLACA, RPLACD, SET-ARRAY, or a twin doing what they do).
-// `byTableTwin`: SETF-HASH's or REMHASH's twin changed a value or the spine of a table's entry
-// list, and nothing else.
-void mutated(bool byTableTwin = false);
 // Goes up with every such change: an index of a list is good while it stays the same.
 extern uint64_t gStructureGeneration;
 inline uint64_t structureGeneration() { return gStructureGeneration; }
@@ -154,7 +80,7 @@ extern uint64_t gTwinSwitches;
 // The library names the text of `sym` reaches (for tests); empty when it has no twin.
 std::vector<_cell*> twinReach(const _cell* sym);
 
-// ---- for the twins themselves (eval/twins_*.cpp) ----
+// ---- for the twins themselves (library/twins_*.cpp) ----
 // Watches the calls of user code a Calls twin makes: after each, `changed()` says whether the
 // twin must hand the rest to its text (something was changed in place, something it reaches
 // was redefined, NIL or T were assigned).
@@ -182,7 +108,7 @@ bool callableWith(cfunction& m, _cell* fn, long count);
 // `count` plain parameters whose body is silent. It changes nothing, so a twin calling it need
 // not watch.
 bool silent(_cell* fn, long count);
-// A function body that can show nothing but its value or its failure (eval/twins_macros.cpp).
+// A function body that can show nothing but its value or its failure (library/twins_macros.cpp).
 bool silentBody(_cell* body);
 // For a built-in that callableWith admits only on some values (CAR, CDR, 1+, 1-): whether x is
 // one; a twin checks every value before its first call.
@@ -198,7 +124,7 @@ int holds(cfunction& m, _cell* test, _cell* a, _cell* b, Frame f, long n);
 // The text's own call (sym 'a1 'a2 ...) on values, evaluated as the text's recursion would
 // evaluate it: the rest of a recursive text's work.
 _cell* callText(cfunction& m, _cell* sym, std::initializer_list<_cell*> values, Frame f, long n);
-// The uninterned label of the library's LOOP (eval/twins_macros.cpp).
+// The uninterned label of the library's LOOP (library/twins_macros.cpp).
 _cell* libraryLoopLabel();
 // A cell-stack slot a twin writes as it goes: a cursor the collector keeps and sees.
 inline _cell*& rootedSlot(cfunction& m, _cell* c) {

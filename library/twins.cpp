@@ -1,5 +1,5 @@
 // the twin registry: which library definitions have twins, and whether each may run
-#include "eval/twins.h"
+#include "library/twins.h"
 
 #include <cstdio>
 #include <cstdlib>
