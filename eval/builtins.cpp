@@ -14,7 +14,6 @@
 #include "heap/messages.h"
 
 namespace {
-_cell* truth(bool b) { return b ? TCell : NILCell; }
 }  // namespace
 
 _cell* cfunction::MultiPrintS(_cell* list) {

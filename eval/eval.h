@@ -29,6 +29,8 @@
 
 using Frame = _symval*;
 
+inline _cell* truth(bool b) { return b ? TCell : NILCell; }
+
 // The operator a head names, or Op::None: only the operators' symbols carry one.
 inline Op opOf(const _cell* head) { return static_cast<Op>(head->op); }
 struct TwinCall;

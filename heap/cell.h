@@ -127,23 +127,36 @@ inline long double ratioValue(const _cell* c) {
   return static_cast<long double>(numOf(c)) / static_cast<long double>(denOf(c));
 }
 
+// Catches a cycle in a cdr chain walked cons by cons (Brent's method): one step per cons, and
+// a marker that jumps ahead at powers of two, so no walk of a list can run for ever.
+class CycleGuard {
+ public:
+  explicit CycleGuard(const _cell* start) : marker_(start) {}
+  bool passes(const _cell* next) {  // false once the walk's next cons closes a cycle
+    if (next == marker_) return false;
+    if (++steps_ == limit_) {
+      marker_ = next;
+      limit_ *= 2;
+      steps_ = 0;
+    }
+    return true;
+  }
+
+ private:
+  const _cell* marker_;
+  long steps_ = 0;
+  long limit_ = 1;
+};
+
 // Number of conses along the cdr chain (a dotted tail ends it uncounted), or -1 when the
-// chain is circular. Brent's method: one step per cons, and a marker that jumps ahead at
-// powers of two catches a cycle, so no walk of a list can run for ever.
+// chain is circular.
 inline long listLength(const _cell* l) {
+  CycleGuard guard(l);
   long count = 0;
-  long steps = 0;
-  long limit = 1;
-  const _cell* marker = l;
   for (const _cell* p = l; isCons(p);) {
     p = p->cdr;
     ++count;
-    if (p == marker) return -1;
-    if (++steps == limit) {
-      marker = p;
-      limit *= 2;
-      steps = 0;
-    }
+    if (!guard.passes(p)) return -1;
   }
   return count;
 }

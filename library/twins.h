@@ -77,10 +77,15 @@ extern uint64_t gTableTwinChanges;
 inline uint64_t generationBesideTables() { return gStructureGeneration - gTableTwinChanges; }
 // Goes up whenever a twin is turned off or stands aside.
 extern uint64_t gTwinSwitches;
+// The twins left off at start-up because their library text is not the one they were written
+// for (for tests: a text edited without its twin).
+const std::vector<const char*>& unmatchedTwins();
 // The library names the text of `sym` reaches (for tests); empty when it has no twin.
 std::vector<_cell*> twinReach(const _cell* sym);
 
 // ---- for the twins themselves (library/twins_*.cpp) ----
+extern cfunction* gMachine;  // the interpreter the twins were registered with
+extern _cell* gTestKey;      // the keyword :TEST of MEMBER, ASSOC, REMOVE and DELETE
 // Watches the calls of user code a Calls twin makes: after each, `changed()` says whether the
 // twin must hand the rest to its text (something was changed in place, something it reaches
 // was redefined, NIL or T were assigned).

@@ -7,7 +7,6 @@
 #include "text/text.h"
 
 namespace {
-_cell* truth(bool b) { return b ? TCell : NILCell; }
 
 // ---- comparisons ---------------------------------------------------------------------------
 // The texts decide by MINUSP and ZEROP of (- x y): integer differences wrap at 32 bits, and a
@@ -209,42 +208,20 @@ _cell* reverseTwin(cfunction& m, Frame a, long, Frame, long) {
 }
 
 // ---- searching ----------------------------------------------------------------------------
-_cell* gTestKey = nullptr;  // the keyword :TEST
-
-// Walks a list cons by cons, catching a cycle with Brent's method as it goes (one step per
-// cons, a marker that jumps ahead at powers of two). Null when the list turned out circular.
-class Walk {
- public:
-  explicit Walk(_cell* l) : marker_(l) {}
-  bool step(_cell* p) {  // false once p closes a cycle
-    if (p == marker_) return false;
-    if (++steps_ == limit_) {
-      marker_ = p;
-      limit_ *= 2;
-      steps_ = 0;
-    }
-    return true;
-  }
-
- private:
-  _cell* marker_;
-  long steps_ = 0;
-  long limit_ = 1;
-};
 
 // The first cons of l whose car EQ or EQL finds equal to x (for ASSOC, the first entry whose
 // key is); NIL at the end; kRunText where the text fails before a match (a cycle, MEMBER's dotted
 // tail, ASSOC's entry that is not a cons).
 template <bool (*same)(_cell*, _cell*), bool entries>
 _cell* find(_cell* x, _cell* l) {
-  Walk w(l);
+  CycleGuard guard(l);
   _cell* p = l;
   for (; isCons(p);) {
     _cell* e = p->car;
     if (entries && !isCons(e)) return kRunText;
     if (same(x, entries ? e->car : e)) return entries ? e : p;
     p = p->cdr;
-    if (!w.step(p)) return kRunText;
+    if (!guard.passes(p)) return kRunText;
   }
   // ASSOC ends at any atom; MEMBER takes the CAR of anything but NIL
   return entries || p == NILCell ? NILCell : kRunText;
@@ -399,7 +376,6 @@ constexpr char kFirst[] = "a", kRest[] = "d";
 }  // namespace
 
 void registerListTwins(cfunction& m) {
-  gTestKey = m.CheckStringCell(":TEST");
   gMember = m.CheckStringCell("MEMBER");
   gAssoc = m.CheckStringCell("ASSOC");
   gMapcar = m.CheckStringCell("MAPCAR");

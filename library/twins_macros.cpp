@@ -255,64 +255,32 @@ constexpr const char* kCddr = "((x) (block cddr (cdr (cdr x))))";
 constexpr const char* kCaddr = "((x) (block caddr (car (cddr x))))";
 
 // ---- what the expansions are made of --------------------------------------------------------
-struct Symbols {
-  _cell *block, *progStar, *returnFrom, *prog, *go, *let, *if_, *null, *setq, *return_, *car, *cdr,
-      *rest, *minusp, *or_, *not_, *minus, *onePlus, *open, *unwindProtect, *progn, *close, *print,
-      *quote, *closed, *function, *lambda, *eval, *list, *mvSetq2, *mvList, *prog1, *cond, *eql,
-      *member, *otherwise, *rplaca, *rplacd, *nth, *nthcdr, *gethash, *setfHash, *aref, *preAref;
+// The library's own names the expansions use (the built-ins' are the keyword symbols).
+struct LibraryNames {
+  _cell *prog, *rest, *not_, *closed, *mvSetq2, *member, *otherwise, *nth, *nthcdr, *gethash,
+      *setfHash, *aref, *preAref;
 };
-Symbols S;
+LibraryNames gNames;
 
-bool findSymbols(cfunction& m) {
+bool findNames(cfunction& m) {
   struct Row {
     _cell** slot;
     const char* name;
   };
   const Row rows[] = {
-      {&S.block, "BLOCK"},
-      {&S.progStar, "PROG**"},
-      {&S.returnFrom, "RETURN-FROM"},
-      {&S.prog, "PROG"},
-      {&S.go, "GO"},
-      {&S.let, "LET"},
-      {&S.if_, "IF"},
-      {&S.null, "NULL"},
-      {&S.setq, "SETQ"},
-      {&S.return_, "RETURN"},
-      {&S.car, "CAR"},
-      {&S.cdr, "CDR"},
-      {&S.rest, "REST"},
-      {&S.minusp, "MINUSP"},
-      {&S.or_, "OR"},
-      {&S.not_, "NOT"},
-      {&S.minus, "-"},
-      {&S.onePlus, "1+"},
-      {&S.open, "OPEN"},
-      {&S.unwindProtect, "UNWIND-PROTECT"},
-      {&S.progn, "PROGN"},
-      {&S.close, "CLOSE"},
-      {&S.print, "PRINT"},
-      {&S.quote, "QUOTE"},
-      {&S.closed, "CLOSED"},
-      {&S.function, "FUNCTION"},
-      {&S.lambda, "LAMBDA"},
-      {&S.eval, "EVAL"},
-      {&S.list, "LIST"},
-      {&S.mvSetq2, "MULTIPLE-VALUE-SETQ$"},
-      {&S.mvList, "MULTIPLE-VALUE-LIST"},
-      {&S.prog1, "PROG1"},
-      {&S.cond, "COND"},
-      {&S.eql, "EQL"},
-      {&S.member, "MEMBER"},
-      {&S.otherwise, "OTHERWISE"},
-      {&S.rplaca, "RPLACA"},
-      {&S.rplacd, "RPLACD"},
-      {&S.nth, "NTH"},
-      {&S.nthcdr, "NTHCDR"},
-      {&S.gethash, "GETHASH"},
-      {&S.setfHash, "SETF-HASH"},
-      {&S.aref, "AREF"},
-      {&S.preAref, "PRE-AREF"},
+      {&gNames.prog, "PROG"},
+      {&gNames.rest, "REST"},
+      {&gNames.not_, "NOT"},
+      {&gNames.closed, "CLOSED"},
+      {&gNames.mvSetq2, "MULTIPLE-VALUE-SETQ$"},
+      {&gNames.member, "MEMBER"},
+      {&gNames.otherwise, "OTHERWISE"},
+      {&gNames.nth, "NTH"},
+      {&gNames.nthcdr, "NTHCDR"},
+      {&gNames.gethash, "GETHASH"},
+      {&gNames.setfHash, "SETF-HASH"},
+      {&gNames.aref, "AREF"},
+      {&gNames.preAref, "PRE-AREF"},
   };
   for (const Row& r : rows)
     if (!(*r.slot = m.CheckStringCell(r.name))) return false;
@@ -333,15 +301,11 @@ _cell* gATable = nullptr;
 _cell* gDTable = nullptr;
 
 // ---- building -------------------------------------------------------------------------------
-cfunction* M = nullptr;
-
-_cell* cons(_cell* a, _cell* d) { return M->cons(a, d); }
-
 // The list of xs, ending in tail. Allocation never collects, so nothing here needs protecting
 // until the caller copies the expansion.
 _cell* list(std::initializer_list<_cell*> xs, _cell* tail = NILCell) {
   _cell* r = tail;
-  for (auto it = xs.end(); it != xs.begin();) r = cons(*--it, r);
+  for (auto it = xs.end(); it != xs.begin();) r = gMachine->cons(*--it, r);
   return r;
 }
 
@@ -351,7 +315,7 @@ _cell* elements(_cell* l, _cell* tail) {
   _cell* head = tail;
   _cell* last = nullptr;
   for (; isCons(l); l = l->cdr) {
-    _cell* c = cons(l->car, tail);
+    _cell* c = gMachine->cons(l->car, tail);
     if (last)
       last->cdr = c;
     else
@@ -385,7 +349,7 @@ bool fits(_cell* forms, long repeats = 6) {
     }
   }
   long own = 8 * size + 64;
-  return M->roomFor(2 * own + size * std::max(repeats, 6L));
+  return gMachine->roomFor(2 * own + size * std::max(repeats, 6L));
 }
 
 // The macro lambda list (a b) takes two forms and a tail that is any symbol.
@@ -398,18 +362,18 @@ bool twoForms(_cell* forms) {
 _cell* progTwin(cfunction&, _cell* forms) {
   if (!isCons(forms) || !splicable(forms->cdr) || !fits(forms)) return kRunText;
   return list(
-      {S.block, NILCell, cons(S.progStar, cons(forms->car, elements(forms->cdr, NILCell)))});
+      {BLOCKLISP, NILCell, gMachine->cons(PROG, gMachine->cons(forms->car, elements(forms->cdr, NILCell)))});
 }
 
 _cell* returnTwin(cfunction&, _cell* forms) {
   if (!splicable(forms) || !fits(forms)) return kRunText;
-  return cons(S.returnFrom, cons(NILCell, elements(forms, NILCell)));
+  return gMachine->cons(RETURNFROMLISP, gMachine->cons(NILCell, elements(forms, NILCell)));
 }
 
 // (prog nil label body... (go label)), whatever shape the body has.
 _cell* loopWith(_cell* label, _cell* forms) {
   if (!twinConstantsIntact() || !fits(forms)) return kRunText;
-  return list({S.prog, NILCell, label}, elements(forms, list({list({S.go, label})})));
+  return list({gNames.prog, NILCell, label}, elements(forms, list({list({GO, label})})));
 }
 _cell* loopTwin(cfunction&, _cell* forms) { return loopWith(gLoopLabel, forms); }
 _cell* loop1Twin(cfunction&, _cell* forms) { return loopWith(gLoop1Label, forms); }
@@ -436,13 +400,13 @@ _cell* dolistTwin(cfunction&, _cell* forms) {
   IterationHead s;
   if (!iterationHead(forms, s)) return kRunText;
   _cell* c = gDolistCursor;
-  _cell* ending = list({list({S.setq, c, list({S.cdr, c})}), list({S.go, c})});
+  _cell* ending = list({list({SETQ, c, list({CDR, c})}), list({GO, c})});
   _cell* loop = list(
-      {S.prog, list({s.var}), c, list({S.if_, list({S.null, c}), list({S.setq, s.var, NILCell})}),
-       list({S.if_, list({S.null, c}), list({S.return_, s.result})}),
-       list({S.setq, s.var, list({S.car, c})})},
+      {gNames.prog, list({s.var}), c, list({IF, list({NULLP, c}), list({SETQ, s.var, NILCell})}),
+       list({IF, list({NULLP, c}), list({RETURN, s.result})}),
+       list({SETQ, s.var, list({CAR, c})})},
       elements(s.body, ending));
-  return list({S.let, list({list({c, s.form})}), loop});
+  return list({LET, list({list({c, s.form})}), loop});
 }
 
 _cell* dotimesTwin(cfunction&, _cell* forms) {
@@ -450,12 +414,12 @@ _cell* dotimesTwin(cfunction&, _cell* forms) {
   if (!iterationHead(forms, s) || !splicable(s.body)) return kRunText;
   _cell* c = gDotimesCount;
   _cell* v = s.var;
-  _cell* done = list({S.let, list({list({c, s.form})}),
-                      list({S.or_, list({S.minusp, c}),
-                            list({S.not_, list({S.minusp, list({S.minus, v, c})})})})});
-  _cell* ending = list({list({S.setq, v, list({S.onePlus, v})}), list({S.go, c})});
-  return list({S.prog, list({v}), list({S.setq, v, gDotimesZero}), c,
-               list({S.if_, done, list({S.return_, s.result})})},
+  _cell* done = list({LET, list({list({c, s.form})}),
+                      list({OR, list({MINUSP, c}),
+                            list({gNames.not_, list({MINUSP, list({MINUS, v, c})})})})});
+  _cell* ending = list({list({SETQ, v, list({ONEPLUS, v})}), list({GO, c})});
+  return list({gNames.prog, list({v}), list({SETQ, v, gDotimesZero}), c,
+               list({IF, done, list({RETURN, s.result})})},
               elements(s.body, ending));
 }
 
@@ -466,17 +430,17 @@ _cell* withOpenFileTwin(cfunction&, _cell* forms) {
   if (!splicable(opening->cdr) || !splicable(body) || !fits(forms)) return kRunText;
   _cell* v = opening->car;
   _cell* closing =
-      list({S.if_, list({S.not_, list({S.null, v})}),
-            list({S.progn, list({S.close, v}), list({S.print, list({S.quote, S.closed})})})});
+      list({IF, list({gNames.not_, list({NULLP, v})}),
+            list({PROGN, list({TCLOSE, v}), list({PRINT, list({QUOTE, gNames.closed})})})});
   _cell* guarded = list(
-      {S.unwindProtect,
-       list({S.if_, list({S.null, v}), NILCell, cons(S.progn, elements(body, NILCell))}), closing});
-  return list({S.let, list({list({v, cons(S.open, elements(opening->cdr, NILCell))})}), guarded});
+      {UNWINDPROTECT,
+       list({IF, list({NULLP, v}), NILCell, gMachine->cons(PROGN, elements(body, NILCell))}), closing});
+  return list({LET, list({list({v, gMachine->cons(TOPEN, elements(opening->cdr, NILCell))})}), guarded});
 }
 
 _cell* lambdaTwin(cfunction&, _cell* forms) {
   if (!splicable(forms) || !fits(forms)) return kRunText;
-  return list({S.function, cons(S.lambda, elements(forms, NILCell))});
+  return list({FUNCTION, gMachine->cons(LAMBDA, elements(forms, NILCell))});
 }
 
 // ---- multiple values ------------------------------------------------------------------------
@@ -484,8 +448,8 @@ _cell* mvSetqTwin(cfunction&, _cell* forms) {
   if (!twoForms(forms) || !fits(forms)) return kRunText;
   _cell* vars = forms->car;
   _cell* form = forms->cdr->car;
-  return list({S.eval, list({S.list, list({S.quote, S.mvSetq2}), list({S.quote, vars}),
-                             list({S.mvList, form})})});
+  return list({EVAL, list({LIST, list({QUOTE, gNames.mvSetq2}), list({QUOTE, vars}),
+                             list({MULTIPLEVALUELIST, form})})});
 }
 
 // (prog1 (setq var 'value)...) by MULTIPLE-VALUE-BORN$: NIL for each variable past the values.
@@ -493,17 +457,17 @@ _cell* mvSetq2Twin(cfunction&, _cell* forms) {
   if (!twoForms(forms) || !twinConstantsIntact() || !fits(forms)) return kRunText;
   _cell* vars = forms->car;
   _cell* values = forms->cdr->car;
-  _cell* head = cons(S.prog1, NILCell);
+  _cell* head = gMachine->cons(PROG1, NILCell);
   _cell* last = head;
   for (; vars != NILCell; vars = vars->cdr) {
     if (!isCons(vars)) return kRunText;  // CAR of an atom
     _cell* value = NILCell;
     if (values != NILCell) {
       if (!isCons(values)) return kRunText;
-      value = list({S.quote, values->car});
+      value = list({QUOTE, values->car});
       values = values->cdr;
     }
-    last = last->cdr = cons(list({S.setq, vars->car, value}), NILCell);
+    last = last->cdr = gMachine->cons(list({SETQ, vars->car, value}), NILCell);
   }
   return head;
 }
@@ -517,7 +481,7 @@ _cell* mvBindTwin(cfunction&, _cell* forms) {
   _cell* bindings = NILCell;  // MAPCAR of LIST: one (var) per element, up to the first atom
   _cell* last = nullptr;
   for (_cell* p = vars; isCons(p); p = p->cdr) {
-    _cell* c = cons(list({p->car}), NILCell);
+    _cell* c = gMachine->cons(list({p->car}), NILCell);
     if (last)
       last->cdr = c;
     else
@@ -525,9 +489,9 @@ _cell* mvBindTwin(cfunction&, _cell* forms) {
     last = c;
   }
   _cell* assign = list(
-      {S.eval, list({S.list, list({S.quote, S.mvSetq2}), list({S.quote, vars}), gBindValues})});
-  return list({S.let, list({list({gBindValues, list({S.mvList, form})})}),
-               cons(S.let, cons(bindings, cons(assign, elements(body, NILCell))))});
+      {EVAL, list({LIST, list({QUOTE, gNames.mvSetq2}), list({QUOTE, vars}), gBindValues})});
+  return list({LET, list({list({gBindValues, list({MULTIPLEVALUELIST, form})})}),
+               gMachine->cons(LET, gMachine->cons(bindings, gMachine->cons(assign, elements(body, NILCell))))});
 }
 
 // ---- CASE -----------------------------------------------------------------------------------
@@ -535,7 +499,7 @@ _cell* caseTwin(cfunction&, _cell* forms) {
   if (!isCons(forms) || !twinConstantsIntact() || !fits(forms, listLength(forms->cdr)))
     return kRunText;
   _cell* key = forms->car;
-  _cell* head = cons(S.cond, NILCell);
+  _cell* head = gMachine->cons(COND, NILCell);
   _cell* last = head;
   for (_cell* body = forms->cdr; body != NILCell; body = body->cdr) {
     if (!isCons(body) || !isCons(body->car)) return kRunText;  // CAR of an atom
@@ -543,11 +507,11 @@ _cell* caseTwin(cfunction&, _cell* forms) {
     _cell* then = body->car->cdr;
     if (!splicable(then)) return kRunText;
     _cell* test;
-    if (keys == S.otherwise || keys == TCell)
+    if (keys == gNames.otherwise || keys == TCell)
       test = TCell;
     else
-      test = list({isCons(keys) ? S.member : S.eql, key, list({S.quote, keys})});
-    last = last->cdr = cons(cons(test, elements(then, NILCell)), NILCell);
+      test = list({isCons(keys) ? gNames.member : EQL, key, list({QUOTE, keys})});
+    last = last->cdr = gMachine->cons(gMachine->cons(test, elements(then, NILCell)), NILCell);
   }
   return head;
 }
@@ -574,15 +538,15 @@ _cell* setfTwin(cfunction&, _cell* forms) {
   if (!twoForms(forms) || !twinConstantsIntact() || !fits(forms)) return kRunText;
   _cell* place = forms->car;
   _cell* v = forms->cdr->car;
-  if (isSymbol(place)) return list({S.setq, place, v});
+  if (isSymbol(place)) return list({SETQ, place, v});
   if (!isCons(place) || !isCons(place->cdr)) return gNoPlace;
   _cell* op = place->car;
   _cell* arg = place->cdr->car;
   _cell* more = place->cdr->cdr;
-  auto store = [&](_cell* how, _cell* where) { return list({S.progn, list({how, where, v}), v}); };
-  if (op == S.car) return store(S.rplaca, arg);
-  if (op == S.cdr || op == S.rest) return store(S.rplacd, arg);
-  if (op == S.nth && isCons(more)) return store(S.rplaca, list({S.nthcdr, arg, more->car}));
+  auto store = [&](_cell* how, _cell* where) { return list({PROGN, list({how, where, v}), v}); };
+  if (op == CAR) return store(RPLACA, arg);
+  if (op == CDR || op == gNames.rest) return store(RPLACD, arg);
+  if (op == gNames.nth && isCons(more)) return store(RPLACA, list({gNames.nthcdr, arg, more->car}));
   // The tables' spines are out of a program's reach while the twin runs (their functions'
   // definitions were never handed out), so their keys change only by an in-place change of an
   // entry, which a table twin never makes: a symbol none of them held at this generation is in
@@ -593,18 +557,18 @@ _cell* setfTwin(cfunction&, _cell* forms) {
     _cell* e;
     int found = lookUp(op, gNthTable, e);
     if (found < 0) return kRunText;
-    if (found) return store(S.rplaca, list({S.nthcdr, e->cdr, arg}));
+    if (found) return store(RPLACA, list({gNames.nthcdr, e->cdr, arg}));
     if ((found = lookUp(op, gATable, e)) < 0) return kRunText;
-    if (found) return store(S.rplaca, list({e->cdr, arg}));
+    if (found) return store(RPLACA, list({e->cdr, arg}));
     if ((found = lookUp(op, gDTable, e)) < 0) return kRunText;
-    if (found) return store(S.rplacd, list({e->cdr, arg}));
+    if (found) return store(RPLACD, list({e->cdr, arg}));
     if (isSymbol(op)) {
       absentOp = op;
       absentAt = generationBesideTables();
     }
   }
-  if (op == S.gethash && isCons(more)) return list({S.setfHash, arg, more->car, v});
-  if (op == S.aref) return store(S.rplaca, cons(S.preAref, cons(v, elements(place->cdr, NILCell))));
+  if (op == gNames.gethash && isCons(more)) return list({gNames.setfHash, arg, more->car, v});
+  if (op == gNames.aref) return store(RPLACA, gMachine->cons(gNames.preAref, gMachine->cons(v, elements(place->cdr, NILCell))));
   return gUnknownPlace;
 }
 
@@ -715,15 +679,15 @@ _cell* dotimesEndTest(cfunction& m, _cell* args, Frame f, long n) {
   if (bindings->cdr != NILCell || !isCons(binding->cdr) || binding->cdr->cdr != NILCell ||
       !isCons(body) || body->cdr != NILCell)
     return nullptr;
-  _cell* either = argumentsOf(body->car, S.or_, 2);  // (or (minusp c) (not (minusp (- var c))))
-  if (!either || argumentOf(either->car, S.minusp) != c) return nullptr;
-  _cell* negated = argumentOf(either->cdr->car, S.not_);
-  _cell* sign = negated ? argumentOf(negated, S.minusp) : nullptr;
-  _cell* difference = sign ? argumentsOf(sign, S.minus, 2) : nullptr;  // (var c)
+  _cell* either = argumentsOf(body->car, OR, 2);  // (or (minusp c) (not (minusp (- var c))))
+  if (!either || argumentOf(either->car, MINUSP) != c) return nullptr;
+  _cell* negated = argumentOf(either->cdr->car, gNames.not_);
+  _cell* sign = negated ? argumentOf(negated, MINUSP) : nullptr;
+  _cell* difference = sign ? argumentsOf(sign, MINUS, 2) : nullptr;  // (var c)
   if (!difference || difference->cdr->car != c) return nullptr;
   _cell* var = difference->car;
   _cell* count = binding->cdr->car;
-  if (!isSymbol(var) || var == c || !functionTwin(S.not_)) return nullptr;
+  if (!isSymbol(var) || var == c || !functionTwin(gNames.not_)) return nullptr;
   if (isSymbol(count) && !(count = m.variableValue(count, f, n))) return nullptr;
   _cell* i = m.variableValue(var, f, n);
   if (!isInt(count) || !i || !isInt(i)) return nullptr;
@@ -741,8 +705,7 @@ void addMacro(const char* name, MacroTwin macro, bool matched) {
 
 // Each macro twin registers whether or not its texts match; one that does not stays off.
 void registerMacroTwins(cfunction& m) {
-  M = &m;
-  bool found = findSymbols(m);
+  bool found = findNames(m);
   Captures c;
   addMacro("prog", progTwin, found && allDefined(m, {{"prog", 'm', kProg}}, c));
   addMacro("return", returnTwin, found && allDefined(m, {{"return", 'm', kReturn}}, c));

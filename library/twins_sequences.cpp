@@ -10,7 +10,6 @@
 
 namespace {
 _cell* gKeyKey = nullptr;    // the keyword :KEY
-_cell* gTestKey = nullptr;   // :TEST
 _cell* gCountKey = nullptr;  // :COUNT
 
 // The value after the first occurrence of a keyword in the rest arguments (MEMBER, then CADR):
@@ -408,7 +407,6 @@ _cell* sortTwin(cfunction& m, Frame a, long, Frame f, long n) {
 
 void registerSequenceTwins(cfunction& m) {
   gKeyKey = m.CheckStringCell(":KEY");
-  gTestKey = m.CheckStringCell(":TEST");
   gCountKey = m.CheckStringCell(":COUNT");
   using K = TwinKind;
   bool remove = findLoop(m, "REMOVE", {"A", "B", "C", "TEST", "COUNT", "ANS"}, 2, gRemoveText);

@@ -14,7 +14,6 @@
 
 namespace {
 _cell* gHashTable = nullptr;  // the symbol HASH-TABLE
-_cell* gTestKey = nullptr;
 
 // A key as EQ or EQL sees it: equal keys give equal Keys.
 struct Key {
@@ -267,7 +266,6 @@ _cell* makeHashTableTwin(cfunction& m, Frame a, long, Frame, long) {
 void registerTableTwins(cfunction& m) {
   gHashTable = m.CheckStringCell("HASH-TABLE");
   m.forgetDead = forgetDeadTables;
-  gTestKey = m.CheckStringCell(":TEST");
   using K = TwinKind;
   addFunctionTwin("gethash", K::Value, gethashTwin, nullptr, true);
   addFunctionTwin("setf-hash", K::Changing, setfHashTwin);
