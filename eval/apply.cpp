@@ -5,7 +5,7 @@
 #include "heap/keywords.h"
 #include "heap/messages.h"
 
-_cell* cfunction::tlist2(_cell* args, Frame f, long n, _cell** first) {
+_cell* cfunction::argumentValues(_cell* args, Frame f, long n, _cell** first) {
   if (args->type != Type::Cons) return NILCell;
   CellFrame g(*this, args);
   _cell* head = nullptr;
@@ -25,13 +25,13 @@ _cell* cfunction::tlist2(_cell* args, Frame f, long n, _cell** first) {
   return head;
 }
 
-_cell* cfunction::lispList(_cell* args, Frame f, long n) { return tlist2(args, f, n, nullptr); }
+_cell* cfunction::lispList(_cell* args, Frame f, long n) { return argumentValues(args, f, n, nullptr); }
 
 // The first value itself is the result, so it keeps its identity and truth; the whole list
 // rides in the values channel.
 _cell* cfunction::lispValues(_cell* args, Frame f, long n) {
   _cell* first = nullptr;
-  _cell* all = tlist2(args, f, n, &first);
+  _cell* all = argumentValues(args, f, n, &first);
   if (!all) return nullptr;
   if (all == NILCell) return made(NILCell);
   valuesList = all;
@@ -146,7 +146,7 @@ _cell* cfunction::lispApply(_cell* args, Frame f, long n) {
 }
 
 // ---- macros -----------------------------------------------------------------------------
-_cell* cfunction::MacroExec2(_cell* args, _symval* rec, Frame f, long n, bool evaluated) {
+_cell* cfunction::expandMacro(_cell* args, _symval* rec, Frame f, long n, bool evaluated) {
   if (MacroTwin twin = macroTwin(rec->symbol)) {
     _cell* expansion = twin(*this, args);
     // The twin checked its forms are a finite tree of bounded size (and made the rest itself),
@@ -169,8 +169,8 @@ _cell* cfunction::MacroExec2(_cell* args, _symval* rec, Frame f, long n, bool ev
   return Copy(expansion);
 }
 
-_cell* cfunction::MacroExec(_cell* args, _symval* rec, Frame f, long n) {
-  _cell* expansion = MacroExec2(args, rec, f, n, true);
+_cell* cfunction::callMacro(_cell* args, _symval* rec, Frame f, long n) {
+  _cell* expansion = expandMacro(args, rec, f, n, true);
   if (!expansion) return nullptr;
   CellFrame g(*this, expansion);
   return eval(expansion, f, n);
@@ -182,11 +182,11 @@ _cell* cfunction::lispBackquote(_cell* args, Frame f, long n) {
     if (args->cdr->car == AST) return fail(msg::BadForm, f, n);
     if (args->cdr->cdr->type == Type::Symbol) return eval(args->cdr->car, f, n);
   }
-  if (args->type == Type::Cons) return backquote2(args->car, f, n);
+  if (args->type == Type::Cons) return fillTemplate(args->car, f, n);
   return fail(msg::BadForm, f, n);
 }
 
-_cell* cfunction::backquote2(_cell* t, Frame f, long n) {
+_cell* cfunction::fillTemplate(_cell* t, Frame f, long n) {
   if (t->type != Type::Cons) return t;
   if (stackLow()) return fail(msg::TooDeep, f, n);
   CellFrame g(*this, t);
@@ -206,11 +206,11 @@ _cell* cfunction::backquote2(_cell* t, Frame f, long n) {
     if (after->type != Type::Cons) return fail(msg::CommaAtEnd, f, n);
     _cell* v = eval(after->car, f, n);
     if (!v) return nullptr;
-    if (v == NILCell) return backquote2(after->cdr, f, n);
+    if (v == NILCell) return fillTemplate(after->cdr, f, n);
     if (v->type != Type::Cons) return fail(msg::SpliceNonList, f, n);
     _cell* copy = g.push(Copy(v));
     _cell* last = LastCell(copy);
-    _cell* rest = backquote2(after->cdr, f, n);
+    _cell* rest = fillTemplate(after->cdr, f, n);
     if (!rest) return nullptr;
     last->cdr = rest;
     return copy;
@@ -221,16 +221,16 @@ _cell* cfunction::backquote2(_cell* t, Frame f, long n) {
     _cell* v = eval(t->cdr->car, f, n);
     if (!v) return nullptr;
     c->car = v;
-    _cell* rest = backquote2(t->cdr->cdr, f, n);
+    _cell* rest = fillTemplate(t->cdr->cdr, f, n);
     if (!rest) return nullptr;
     c->cdr = rest;
     return c;
   }
   _cell* c = g.push(getCell());
-  _cell* a = backquote2(t->car, f, n);
+  _cell* a = fillTemplate(t->car, f, n);
   if (!a) return nullptr;
   c->car = a;
-  _cell* d = backquote2(t->cdr, f, n);
+  _cell* d = fillTemplate(t->cdr, f, n);
   if (!d) return nullptr;
   c->cdr = d;
   return c;

@@ -52,7 +52,7 @@ _cell* cfunction::lispMacroexpand(_cell* args, Frame f, long n) {
     return nullptr;
   }
   CellFrame g(*this, form);
-  return MacroExec2(form->cdr, rec, f, n);
+  return expandMacro(form->cdr, rec, f, n);
 }
 
 // ---- the dispatch table -------------------------------------------------------------------

@@ -154,7 +154,7 @@ _cell* cfunction::callUser(_cell* form, Frame f, long n) {
     errorlisp(f, n);
     return nullptr;
   }
-  if (rec->tag == 'm') return MacroExec(args, rec, f, n);
+  if (rec->tag == 'm') return callMacro(args, rec, f, n);
   const TwinCall* twin = twinRow(head);
   if (twin && twin->byValue) {
     _cell* def = rec->value;

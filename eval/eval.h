@@ -153,23 +153,29 @@ class cfunction : public cmemory {
   _cell* callByValue(const TwinCall& row, _cell* def, _cell* args, Frame f, long n);
 
   // ---- application, macros, backquote (eval/apply.cpp) ----
-  _cell* tlist2(_cell* args, Frame f, long n, _cell** first);
+  // The list of the argument forms' values, left to right (LIST); `first`, when given, gets
+  // the first value itself (VALUES).
+  _cell* argumentValues(_cell* args, Frame f, long n, _cell** first);
   _cell* MakeQuoteEach(_cell* l);
   _cell* callObject(_cell* fn, _cell* argForms, Frame f, long n);
   // The same call on argument values in hand, for a lambda list of exactly `count` plain
   // symbols (the caller checks): bound as their quoted forms would have been.
   _cell* callObjectOn(_cell* fn, _cell* const* values, long count, Frame f, long n);
-  _cell* MacroExec(_cell* args, _symval* rec, Frame f, long n);
+  // A macro call: its expansion, evaluated at once.
+  _cell* callMacro(_cell* args, _symval* rec, Frame f, long n);
   // The expansion, fresh as the text's; `evaluated`: the caller evaluates it at once and drops
   // it, so it may share what its evaluation cannot tell apart.
-  _cell* MacroExec2(_cell* args, _symval* rec, Frame f, long n, bool evaluated = false);
-  _cell* backquote2(_cell* t, Frame f, long n);
+  _cell* expandMacro(_cell* args, _symval* rec, Frame f, long n, bool evaluated = false);
+  _cell* fillTemplate(_cell* t, Frame f, long n);  // one backquote template, its commas evaluated
   _cell* rplaca(_cell* c, _cell* v, Frame f, long n);
   _cell* rplacd(_cell* c, _cell* v, Frame f, long n);
 
   // ---- non-local exits (eval/nonlocal.cpp) ----
+  // A PROG** body: its statements, from wherever GO jumps to, until one falls off the end.
   _cell* progBody(_cell* body, Frame f, long n);
-  int progBody2(_cell* start, Frame f, long n);
+  // One run of a PROG** body's statements from `start`: 1 when a GO asks for a jump, 0 at the
+  // end of the body, -1 on failure.
+  int runStatements(_cell* start, Frame f, long n);
 
   // ---- the built-in operators: one routine per row of eval/ops.h ----
   // Each is defined in the file of its kind (builtins.cpp, control.cpp, call_numbers.cpp ...).

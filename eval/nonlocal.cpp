@@ -29,8 +29,7 @@ _cell* cfunction::lispProg(_cell* args, Frame f, long n) {
   return r;
 }
 
-// 1 after a GO asked for a jump, 0 at the end of the body, -1 on failure.
-int cfunction::progBody2(_cell* start, Frame f, long n) {
+int cfunction::runStatements(_cell* start, Frame f, long n) {
   for (_cell* p = start; p->type == Type::Cons; p = p->cdr) {
     _cell* statement = p->car;
     if (statement->type == Type::Symbol) continue;  // a label
@@ -48,7 +47,7 @@ _cell* cfunction::progBody(_cell* body, Frame f, long n) {
     int r;
     {
       CellFrame g(*this, body);
-      r = progBody2(start, f, n);
+      r = runStatements(start, f, n);
     }
     if (r == 0) return made(ReturnValue);
     if (r < 0) return nullptr;

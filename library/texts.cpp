@@ -4,6 +4,8 @@
 // when called; anything evaluated at load time may use only earlier entries.
 #include "library/texts.h"
 
+#include <iterator>
+
 const char* const ReadEvalData[] = {
     // Constants, control macros and loading.
     /*   0 */ R"lisp((setq pi 3.14159265358979))lisp",
@@ -159,4 +161,4 @@ const char* const ReadEvalData[] = {
     /* 122 */ R"lisp((defun make-symbol (str)(intern-wide str) ))lisp",
 };
 
-static_assert(sizeof(ReadEvalData) / sizeof(ReadEvalData[0]) == kLibraryForms, "one text per form");
+const int kLibraryForms = static_cast<int>(std::size(ReadEvalData));

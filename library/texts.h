@@ -3,4 +3,4 @@
 #pragma once
 
 extern const char* const ReadEvalData[];
-constexpr int kLibraryForms = 123;
+extern const int kLibraryForms;  // how many there are
