@@ -222,15 +222,12 @@ void cmemory::gc(bool report) {
   // Physically every pool starts again from the front, so the pages in use stay near the
   // live data; the next silent collection comes after a budget in proportion to it.
   restartRovers();
-  long cellBudget = std::max(kCellBudgetFloor, markedCells * kBudgetFactor);
-  long floatBudget = std::max(kFloatBudgetFloor, markedFloats * kBudgetFactor);
   if (report) {
     freeCells = kCells - markedCells;
     freeFloats = kFloats - markedFloats;
     freeInts = kInts - ints().marked;
   }
-  cellFloor = freeCells - std::min(cellBudget, freeCells - kGcThreshold - 1);
-  floatFloor = freeFloats - std::min(floatBudget, freeFloats - kGcThreshold - 1);
+  setFloors(markedCells, markedFloats);
   if (report) {
     // Until its first wrap the logical rover hands out the slots in order (nothing ahead of
     // it was ever used), so it has gone round once the pool's usable slots have all been

@@ -5,7 +5,8 @@
 //   slots are only counted: see IntSlots); they are recycled only by `gc`. Interned symbols
 //   and their names live for ever; an uninterned one the collector does not reach gives back its
 //   symbol slot and its name.
-// - The collector runs only at the start or the end of an evaluation step, or for (GC).
+// - The collector runs only at the start or the end of an evaluation step, where a twin makes
+//   room (`collectIfDue`, the one rule), or for (GC).
 //   Allocation never collects, so a routine may hold fresh cells in locals until it next
 //   calls the evaluator; across that call they must be reachable from a root.
 // - Roots: the cell stack, the local stack, the global-variable table, the function table, the
@@ -64,10 +65,6 @@ constexpr long kNameReserve = 8000;  // bytes of the string area kept for names 
 constexpr long kTableRecords = 3200;
 constexpr long kCellStack = 32000000;
 constexpr long kLocStack = 32000000;
-constexpr long kGcThreshold = 999;  // collect when a pool has this many free slots or fewer
-// A step that ends with fewer free slots than this collects before handing on its value, so
-// the return path of a deep recursion, which starts no new step, can reuse memory.
-constexpr long kStepEndThreshold = 100;
 // When a collection leaves a pool with no more than a sixty-fourth of it free (the reserve),
 // evaluation fails with the pool's message and the debug loop runs on the reserve. Each further
 // failure while the reserve is in use comes at half the last one's free count; past
@@ -76,12 +73,20 @@ constexpr long kStepEndThreshold = 100;
 constexpr long kReserveDivisor = 64;
 constexpr int kReserveLevels = 4;
 constexpr int kFileSlots = 10;
+
+// ---- when to collect (cmemory::collectIfDue) ----------------------------------------------
+constexpr long kGcThreshold = 999;  // collect when a pool has this many free slots or fewer
+// A step that ends with fewer free slots than this collects before handing on its value, so
+// the return path of a deep recursion, which starts no new step, can reuse memory.
+constexpr long kStepEndThreshold = 100;
 // Silent collections: the cells and the floats may each hand out their live count times
 // kBudgetFactor, and at least their floor, between two collections. Integers live in cells, so
 // the cells' budget paces them too.
 constexpr long kBudgetFactor = 4;
 constexpr long kCellBudgetFloor = 65536;   // 2 MB of cells
 constexpr long kFloatBudgetFloor = 16384;  // 512 kB of floats
+
+// ---- the rovers -------------------------------------------------------------------------
 // The rovers hand out runs of free slots from blocks of kBlock slots at least half free at the
 // last collection, in address order, passing over fuller blocks: what is allocated together
 // lies together (list walks stay friendly to the processor's prefetching), and the memory
@@ -194,6 +199,17 @@ class cmemory : protected IntSlots {
   long breakDepth = 0;
   long returnFromPending = 0;
 
+  // Symbol slots given back by uninterned symbols the collector did not reach, and whether a
+  // collection is wanted for more (asked when fewer than symbolFloor slots are free).
+  std::vector<int32_t> freeSymbols;
+  bool symbolsDue = false;
+  long symbolFloor = kSymbolReserve;
+  long freeStringBytes() const { return kStringArea - 1 - (stringTop - stringArea); }
+  long freeSymbolSlots() const {
+    return kSymbols - 1 - symbolCount() + static_cast<long>(freeSymbols.size());
+  }
+
+  // ---- when to collect: the whole policy ----
   // A pool has a collection due once its free count falls below its floor: it has handed out
   // the lesser of its silent budget and what was left above the reported collection's
   // threshold. Integers, being cells, have no budget of their own: only the threshold. `room`
@@ -208,14 +224,13 @@ class cmemory : protected IntSlots {
     return freeCells < cellFloor || freeFloats < floatFloor || freeInts <= kGcThreshold ||
            symbolsDue;
   }
-  // Symbol slots given back by uninterned symbols the collector did not reach, and whether a
-  // collection is wanted for more (asked when fewer than symbolFloor slots are free).
-  std::vector<int32_t> freeSymbols;
-  bool symbolsDue = false;
-  long symbolFloor = kSymbolReserve;
-  long freeStringBytes() const { return kStringArea - 1 - (stringTop - stringArea); }
-  long freeSymbolSlots() const {
-    return kSymbols - 1 - symbolCount() + static_cast<long>(freeSymbols.size());
+  // After a collection: each pool's next floor, its budget below what it has free now, but
+  // never below the reported collection's threshold.
+  void setFloors(long liveCells, long liveFloats) {
+    long cellBudget = std::max(kCellBudgetFloor, liveCells * kBudgetFactor);
+    long floatBudget = std::max(kFloatBudgetFloor, liveFloats * kBudgetFactor);
+    cellFloor = freeCells - std::min(cellBudget, freeCells - kGcThreshold - 1);
+    floatFloor = freeFloats - std::min(floatBudget, freeFloats - kGcThreshold - 1);
   }
   void measureRoom() {
     room = std::min({freeCells - cellFloor, freeFloats - floatFloor, freeInts - kGcThreshold - 1});
