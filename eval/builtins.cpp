@@ -136,6 +136,7 @@ _cell* cfunction::lispEval(_cell* args, Frame f, long n) {
   _cell* v = firstValue(*this, args, f, n);
   if (!v) return nullptr;
   CellFrame g(*this, v);
+  if (isCons(v) && (v->flags & Flag::ReadForm)) return evalFrom(v, f, n);  // LOAD's forms
   return eval(v, f, n);
 }
 
@@ -281,8 +282,16 @@ _cell* cfunction::lispMultipleValueList(_cell* args, Frame f, long n) {
   return cons(v, NILCell);
 }
 
-_cell* cfunction::lispBye(_cell*, Frame, long) {
-  endProcess(0);
+// With an argument, the status the process ends with.
+_cell* cfunction::lispBye(_cell* args, Frame f, long n) {
+  int status = 0;
+  if (isCons(args)) {
+    _cell* v = firstValue(*this, args, f, n);
+    if (!v) return nullptr;
+    if (!isInt(v) || intOf(v) < 0 || intOf(v) > 255) return fail(msg::BadExitStatus, f, n);
+    status = intOf(v);
+  }
+  endProcess(status);
   return nullptr;
 }
 _cell* cfunction::lispQuit(_cell* a, Frame f, long n) { return lispBye(a, f, n); }

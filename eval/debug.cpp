@@ -36,9 +36,25 @@ void cfunction::reportResult(_cell* r) {
 }
 
 namespace {
+// Remembers what a debug loop was opened on, for BACKTRACE, while it runs.
+class Entered {
+ public:
+  explicit Entered(cfunction& m) : m_(m), e_{m.debugEntries, m.stepForm, m.activations} {
+    m.debugEntries = &e_;
+  }
+  ~Entered() { m_.debugEntries = e_.outer; }
+  Entered(const Entered&) = delete;
+  Entered& operator=(const Entered&) = delete;
+
+ private:
+  cfunction& m_;
+  cfunction::DebugEntry e_;
+};
+
 Leave debugLoop(cfunction& m, Frame f, long n, bool isBreak) {
   if (stackCritical()) exhausted(msg::StackGone);
   StackAllowance room(kDebugAllowance);
+  Entered entered(m);
   m.breakDepth++;
   for (long counter = 1;; counter++) {
     for (long i = 0; i < m.breakDepth; i++) std::fputc('*', stdout);
@@ -75,8 +91,20 @@ Leave debugLoop(cfunction& m, Frame f, long n, bool isBreak) {
 
 bool endOnError = false;
 
+// A program file stops at its first error or BREAK: where, and how it got there, go to
+// standard error; standard output has had the message.
+namespace {
+void stopProgram(cfunction& m) {
+  m.reportSources();
+  cfunction::DebugEntry here{nullptr, m.stepForm, m.activations};
+  if (!m.programRead || m.stepForm != m.programRead) m.backtrace(stderr, here);
+  endProcess(1);
+}
+}  // namespace
+
 void cfunction::errorlisp(Frame f, long n) {
-  if (endOnError) endProcess(1);
+  if (endOnError) stopProgram(*this);
+  if (sources) reportSources();  // LOAD's file: which form failed
   say(msg::DebugEnter);
   say(msg::DebugHowAbort);
   debugLoop(*this, f, n, false);
@@ -84,7 +112,7 @@ void cfunction::errorlisp(Frame f, long n) {
 
 _cell* cfunction::lispBreak(_cell*, Frame f, long n) {
   say(msg::BreakEnter);
-  if (endOnError) endProcess(1);
+  if (endOnError) stopProgram(*this);
   say(msg::BreakHowContinue);
   say(msg::DebugHowAbort);
   return debugLoop(*this, f, n, true) == Leave::Continue ? NILCell : nullptr;

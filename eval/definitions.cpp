@@ -1,4 +1,6 @@
 // assignment and definition forms, and the call of a user-defined function
+#include <cstring>
+
 #include "eval/eval.h"
 #include "eval/twin_interface.h"
 #include "printer/printer.h"
@@ -103,7 +105,8 @@ inline _cell* runBody(cfunction& m, _cell* def, Frame nf, long nn) {
 // A user function's call once `bind` has bound its lambda list (answering as initTemploc): its
 // twin when it has one that answers, else its body.
 template <class Bind>
-_cell* runUser(cfunction& m, const TwinCall* twin, _cell* def, Frame f, long n, Bind bind) {
+_cell* runUser(cfunction& m, _cell* head, const TwinCall* twin, _cell* def, Frame f, long n,
+               Bind bind) {
   CellFrame keep(m, def);  // a redefinition while running must not free the running body
   _cell* params = def->car;
   long nn = cfunction::tlength(params);
@@ -114,6 +117,7 @@ _cell* runUser(cfunction& m, const TwinCall* twin, _cell* def, Frame f, long n, 
   _cell* r = kRunText;
   {
     LocFrame reg(m, frame.recs(), nn);
+    Activated active(m, head, frame.recs(), nn);
     // Read now, after the arguments (one may have turned the twin off) and before the twin's
     // own calls (which may change the row).
     FunctionTwin fn = twin && twin->fn && twinConstantsIntact() ? twin->fn : nullptr;
@@ -128,11 +132,11 @@ _cell* runUser(cfunction& m, const TwinCall* twin, _cell* def, Frame f, long n, 
 
 // The text of a value twin's function on the argument values, the twin (if it is still on)
 // standing aside meanwhile.
-[[gnu::noinline, gnu::cold]] _cell* textOnValues(cfunction& m, FunctionTwin twin, _cell* def,
-                                                 _cell* const* values, long count, Frame f,
-                                                 long n) {
+[[gnu::noinline, gnu::cold]] _cell* textOnValues(cfunction& m, _cell* head, FunctionTwin twin,
+                                                 _cell* def, _cell* const* values, long count,
+                                                 Frame f, long n) {
   auto text = [&] {
-    return runUser(m, nullptr, def, f, n, [&](Frame nf, long nn, _cell* params) {
+    return runUser(m, head, nullptr, def, f, n, [&](Frame nf, long nn, _cell* params) {
       return cfunction::bindValues(nf, nn, params, values, count);
     });
   };
@@ -147,6 +151,9 @@ _cell* cfunction::callUser(_cell* form, Frame f, long n) {
   _cell* args = form->cdr;
   _symval* rec = getFuncval2(head);
   if (!rec) {
+    // BACKTRACE is the library's in all but its text: a program's own DEFUN of it wins.
+    if (args == NILCell && std::strcmp(nameOf(head), "BACKTRACE") == 0 && head->attr != Attr::Uninterned)
+      return lispBacktrace();
     sayRaw(msg::Undefined);
     sayRaw("--");
     cprint::printS(head);
@@ -158,12 +165,12 @@ _cell* cfunction::callUser(_cell* form, Frame f, long n) {
   const TwinCall* twin = twinRow(head);
   if (twin && twin->byValue) {
     _cell* def = rec->value;
-    _cell* r = twin->byValue == 1   ? callByValue<1>(*twin, def, args, f, n)
-               : twin->byValue == 2 ? callByValue<2>(*twin, def, args, f, n)
-                                    : callByValue<3>(*twin, def, args, f, n);
+    _cell* r = twin->byValue == 1   ? callByValue<1>(*twin, head, def, args, f, n)
+               : twin->byValue == 2 ? callByValue<2>(*twin, head, def, args, f, n)
+                                    : callByValue<3>(*twin, head, def, args, f, n);
     if (r != kRunText) return r;
   }
-  return runUser(*this, twin, rec->value, f, n, [&](Frame nf, long nn, _cell* params) {
+  return runUser(*this, head, twin, rec->value, f, n, [&](Frame nf, long nn, _cell* params) {
     return initTemploc(nf, nn, params, args, f, n);
   });
 }
@@ -174,7 +181,8 @@ _cell* cfunction::callUser(_cell* form, Frame f, long n) {
 // the text runs in a frame bound to those values. kRunText, with nothing evaluated, for any
 // other shape.
 template <long nn>
-_cell* cfunction::callByValue(const TwinCall& row, _cell* def, _cell* args, Frame f, long n) {
+_cell* cfunction::callByValue(const TwinCall& row, _cell* head, _cell* def, _cell* args, Frame f,
+                               long n) {
   _cell* last = args;
   for (long i = 1; i < nn && isCons(last); i++) last = last->cdr;
   if (!isCons(last) || last->cdr != NILCell) return kRunText;
@@ -203,12 +211,12 @@ _cell* cfunction::callByValue(const TwinCall& row, _cell* def, _cell* args, Fram
       return r;
     }
   }
-  return textOnValues(*this, fn, def, values, nn, f, n);
+  return textOnValues(*this, head, fn, def, values, nn, f, n);
 }
 
 _cell* cfunction::callUserOn(_cell* head, _cell* def, _cell* const* values, long count, Frame f,
                              long n) {
-  return runUser(*this, twinRow(head), def, f, n, [&](Frame nf, long nn, _cell* params) {
+  return runUser(*this, head, twinRow(head), def, f, n, [&](Frame nf, long nn, _cell* params) {
     return bindValues(nf, nn, params, values, count);
   });
 }

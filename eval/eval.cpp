@@ -84,16 +84,22 @@ _cell* cfunction::interrupted(Frame f, long n) {
 // The dispatch, once the step's start has nothing (more) to attend to: the operator's row and
 // routine, or the call of a function. The step alone decides what happens to multiple values.
 inline _cell* cfunction::dispatch(Op op, _cell* form, Frame f, long n) {
+  _cell* outer = stepForm;
+  stepForm = form;
   _cell* r;
   if (op != Op::None) {
-    if (!enoughArgs(opInfo(op), form->cdr)) return syntaxError(f, n);
-    r = routines[static_cast<int>(op)](*this, form->cdr, f, n);
-    if (r && !opInfo(op).has(kKeeps)) valuesList = nullptr;
+    if (enoughArgs(opInfo(op), form->cdr)) {
+      r = routines[static_cast<int>(op)](*this, form->cdr, f, n);
+      if (r && !opInfo(op).has(kKeeps)) valuesList = nullptr;
+    } else {
+      r = syntaxError(f, n);
+    }
   } else if (form->car->type == Type::Symbol) {
     r = callUser(form, f, n);
   } else {
     r = callOther(form, f, n);
   }
+  stepForm = outer;
   return room < 0 ? stepEnd(r) : r;
 }
 

@@ -29,6 +29,22 @@
 
 using Frame = _symval*;
 
+// Where evaluation is, for BACKTRACE and a program file's error report (eval/where.cpp).
+// An active user function call, function object call or LET/LET* body, innermost first.
+struct Activation {
+  Activation* outer;
+  _cell* head;  // the function's name, the function object, or LET / LET*
+  Frame frame;  // its own records first: the arguments' or the variables' values
+  long own;
+};
+// A form read from a file (a program file, or one LOAD reads) while it is being evaluated.
+struct SourceForm {
+  SourceForm* outer;
+  const char* file;
+  long line;         // where the form starts
+  const char* text;  // its first bytes, on one line
+};
+
 inline _cell* truth(bool b) { return b ? TCell : NILCell; }
 
 // The operator a head names, or Op::None: only the operators' symbols carry one.
@@ -46,6 +62,28 @@ class cfunction : public cmemory {
   _cell* returnFromValues = nullptr;  // the values list travelling with returnFromValue
 
   cfunction();  // registers the words below with the collector
+
+  // Where evaluation is (eval/where.cpp). `stepForm` is the innermost form whose step has
+  // started and not ended: the dispatch keeps it, the debug loop takes it as the failed form.
+  _cell* stepForm = nullptr;
+  Activation* activations = nullptr;
+  SourceForm* sources = nullptr;
+  // What each open debug loop was opened on, innermost first.
+  struct DebugEntry {
+    DebugEntry* outer;
+    _cell* failed;
+    Activation* activations;
+  };
+  DebugEntry* debugEntries = nullptr;
+  // BACKTRACE: the innermost debug loop's failed form, then the activations it was opened in;
+  // nothing at the top level.
+  void backtrace(FILE* out, const DebugEntry& at);
+  _cell* lispBacktrace();
+  // A program file's or LOAD's error: where, on standard error.
+  void reportSources();
+  // EVAL of a form READ took from a file: evaluated with where it came from on record.
+  _cell* evalFrom(_cell* form, Frame f, long n);
+  _cell* programRead = nullptr;  // the READ of a program file's next form, while it runs
 
   // ---- the step (eval/eval.cpp) ----
   // One evaluation step: its start, when anything needs attending to, then one dispatch on the
@@ -150,7 +188,7 @@ class cfunction : public cmemory {
   // list of exactly `count` plain symbols (the caller checks).
   _cell* callUserOn(_cell* head, _cell* def, _cell* const* values, long count, Frame f, long n);
   template <long nn>
-  _cell* callByValue(const TwinCall& row, _cell* def, _cell* args, Frame f, long n);
+  _cell* callByValue(const TwinCall& row, _cell* head, _cell* def, _cell* args, Frame f, long n);
 
   // ---- application, macros, backquote (eval/apply.cpp) ----
   // The list of the argument forms' values, left to right (LIST); `first`, when given, gets
@@ -197,6 +235,21 @@ class cfunction : public cmemory {
   void errorlisp(Frame f, long n);
   void reportResult(_cell* r);  // how the top level and debug loops show a result
 
+};
+
+// Registers an activation for as long as it lives.
+class Activated {
+ public:
+  Activated(cfunction& m, _cell* head, Frame f, long own) : m_(m), a_{m.activations, head, f, own} {
+    m.activations = &a_;
+  }
+  ~Activated() { m_.activations = a_.outer; }
+  Activated(const Activated&) = delete;
+  Activated& operator=(const Activated&) = delete;
+
+ private:
+  cfunction& m_;
+  Activation a_;
 };
 
 // A LET whose first binding is of `var` is first offered to `answer`, which gives its value, or

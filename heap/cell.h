@@ -40,6 +40,7 @@ constexpr uint8_t Closure = 1;     // a function object: `closureFrame` holds it
 // The integer pool's accounting (IntSlots, heap/heap.h):
 constexpr uint8_t SharedSlot = 2;  // an integer counted with `slotOwner`'s (FLOOR's copy)
 constexpr uint8_t Forwarded = 4;   // during a collection: a dead owner, `slotOwner` its heir
+constexpr uint8_t ReadForm = 8;    // a cons READ took from a file: EVAL of it asks where from
 }  // namespace Flag
 
 // A value as a 32-bit integer holds it: wrapped modulo 2^32.

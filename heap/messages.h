@@ -77,6 +77,7 @@ constexpr const char* ArrayToFile = "エラー: 配列はファイルに出力�
 // evaluator
 constexpr const char* Unbound = "エラー: その変数には代入されていません";
 constexpr const char* Syntax = "エラー: 文法エラー";
+constexpr const char* BadExitStatus = "エラー: 終了の状態は0から255の整数で指定してください";
 constexpr const char* Undefined = "エラー: 未定義の関数またはマクロです";
 constexpr const char* FrameAllocFail = "エラー: ローカル変数領域の確保に失敗しました";
 constexpr const char* ArgCount = "エラー: 引数の数が違います";

@@ -146,6 +146,7 @@ class Printer {
 void cprint::printS(_cell* c) { Printer(stdout, Style::Readable, false).print(c); }
 void cprint::printSStrm(_cell* c, FILE* f) { Printer(f, Style::Readable, true).print(c); }
 void cprint::princS(_cell* c, FILE* f) { Printer(f, Style::Plain, false).print(c); }
+void cprint::printTo(_cell* c, FILE* f) { Printer(f, Style::Readable, false).print(c); }
 
 void cprint::PutString(_cell* list, FILE* f) {
   std::fputc('"', f);

@@ -18,6 +18,7 @@ class cprint {
  public:
   static void printS(_cell* c);                 // readable, to the terminal
   static void printSStrm(_cell* c, FILE* f);    // readable, to a file (arrays refused)
+  static void printTo(_cell* c, FILE* f);       // readable, anywhere (a report about a value)
   static void princS(_cell* c, FILE* f);        // plain
   static void PutString(_cell* list, FILE* f);
   static void PutStringC(_cell* list, FILE* f);

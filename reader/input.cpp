@@ -156,11 +156,14 @@ int ctextproc::CheckBrace2(const char* s) {
   return 0;
 }
 
-void ctextproc::SkipComment(FILE* f) {
+bool ctextproc::SkipComment(FILE* f) {
   int c;
   while ((c = fileByte(f)) != EOF && c != '\n') {
   }
+  return c == '\n';
 }
+
+ctextproc::CommentLines ctextproc::commentLines;
 
 // The end of input while a form is being collected: it ends an atom typed last without a line
 // end, which is then read; a form left open is reported, not dropped, and the run fails.
@@ -249,6 +252,7 @@ class FormTracker {
 }  // namespace
 
 int ctextproc::GetOneSStream(FILE* f) {
+  commentLines = {};
   FormTracker form;
   long count = 0;
   char last = 0;
@@ -258,7 +262,9 @@ int ctextproc::GetOneSStream(FILE* f) {
     int c = fileByte(f);
     if (c == EOF) return (!took || isSpace(last)) ? 2 : 1;
     if (c == ';' && !form.midLiteral()) {
-      SkipComment(f);
+      // The comment's line end is dropped with it (an atom before it runs on into the next
+      // line), but counted: it is still a line of the file.
+      if (SkipComment(f)) (AllBlank(lineStr) ? commentLines.before : commentLines.within)++;
       continue;
     }
     if (c == 0) continue;

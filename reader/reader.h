@@ -58,11 +58,18 @@ class ctextproc {
   static int GetOneS();
   static int endOfCollecting();  // GetOneS at the end of input
   static int GetOneSStream(FILE* f);
+  // The line ends of the comments GetOneSStream dropped: before the form's first byte and
+  // within it (for where a form starts in its file).
+  struct CommentLines {
+    long before = 0;
+    long within = 0;
+  };
+  static CommentLines commentLines;
   static int CheckBrace(const char* s);
   static int CheckBrace2(const char* s);
   static int CrTabOnly(const char* s);
   static int AllBlank(const char* s);
-  static void SkipComment(FILE* f);
+  static bool SkipComment(FILE* f);  // true when it took the line end
   static const char* SkipDoubleQuote(const char* s);
   static const char* SkipDoubleQuote2(const char* s) { return SkipDoubleQuote(s); }
 

@@ -23,9 +23,13 @@ class clisp : public cfunction, public ctextproc, public cprint {
   int LoadTexts(const char* const* texts, int count);  // 1 when every form evaluated
   void DispMessage();
   void ReadEvalPrintLoop();
-  int RunFile(FILE* fp);  // a program file: 0 at its end, 1 after a failure
+  // A program file (`lines` of it already read): 0 at its end, 1 after a failure.
+  int RunFile(FILE* fp, const char* name, long lines);
 };
 
 // Runs the whole program on the calling thread, interactively or on a program file when
 // script is not null; returns the exit status.
 int runInterpreter(FILE* script);
+// The program file's name as given, and the lines its first line (#!) took.
+extern const char* scriptName;
+extern long scriptLinesSkipped;

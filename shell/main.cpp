@@ -34,6 +34,7 @@ void skipInterpreterLine(FILE* fp) {
     if (d == '!') {
       while ((c = std::getc(fp)) != EOF && c != '\n') {
       }
+      scriptLinesSkipped = 1;
       return;
     }
     if (d != EOF) std::ungetc(d, fp);
@@ -124,6 +125,7 @@ int parseArguments(int argc, char** argv) {
     std::putchar('\n');
     return 2;
   }
+  scriptName = argv[i];
   skipInterpreterLine(script);
   return -1;
 }

@@ -78,27 +78,36 @@ void clisp::ReadEvalPrintLoop() {
 
 // LOAD's loop on a file already open: (READ s NIL s) until it answers the stream itself,
 // evaluating each datum where a form typed at the prompt is evaluated.
-int clisp::RunFile(FILE* fp) {
+int clisp::RunFile(FILE* fp, const char* name, long lines) {
   endOnError = true;
   programInput = true;
-  _cell* s = SetFilePointer(*this, fp);
+  _cell* s = SetFilePointer(*this, fp, name, lines);
   _cell* read = cons(TREAD, cons(s, cons(NILCell, cons(s, NILCell))));
   CellFrame g(*this, read);
+  programRead = read;
   for (;;) {
     _cell* datum = eval(read, nullptr, 0);
     if (datum == s) return 0;
     _cell* r = nullptr;
     if (datum) {
       CellFrame h(*this, datum);
-      r = eval(datum, nullptr, 0);
+      r = evalFrom(datum, nullptr, 0);
     }
     if (!r) {
       reportResult(r);  // an uncaught THROW or RETURN-FROM says so
+      FormSource at;
+      if (datum && lastFormOf(s, at)) {
+        std::fflush(stdout);
+        std::fprintf(stderr, "%s:%ld: %s\n", at.file, at.line, at.text);
+      }
       return 1;
     }
     if (std::ferror(stdout)) return 1;  // the output is being lost: the run has failed
   }
 }
+
+const char* scriptName = "";
+long scriptLinesSkipped = 0;
 
 int runInterpreter(FILE* script) {
   static clisp lisp;  // static: too large for any thread's frame
@@ -107,7 +116,7 @@ int runInterpreter(FILE* script) {
   lisp.SetKeyword();
   if (!lisp.ReadEvalLoop()) return 1;
   catchTermination(true);  // at a terminal, line editing makes Ctrl-C an interruption instead
-  if (script) return lisp.RunFile(script);
+  if (script) return lisp.RunFile(script, scriptName, scriptLinesSkipped);
   lisp.DispMessage();
   startLineEditing();
   lisp.ReadEvalPrintLoop();

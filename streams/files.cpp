@@ -3,7 +3,9 @@
 #include <sys/stat.h>
 
 #include <cstdio>
+#include <cstring>
 
+#include "streams/sources.h"
 #include "streams/streams.h"
 #include "text/text.h"
 
@@ -22,10 +24,11 @@ FILE* getStream2(cmemory& m, _cell* c) {
   return fp;
 }
 
-_cell* SetFilePointer(cmemory& m, FILE* fp) {
+_cell* SetFilePointer(cmemory& m, FILE* fp, const char* name, long lines) {
   for (int k = 0; k < kFileSlots; ++k) {
     if (m.files[k]) continue;
     m.files[k] = fp;
+    slotSource(k).open(name, lines);
     _cell* s = m.IntToCell(k + 1);
     s->attr = Attr::Stream;
     return s;
@@ -72,7 +75,7 @@ _cell* openFile(cmemory& m, const char* name, const OpenOptions& options) {
   }
   FILE* fp = std::fopen(name, mode);
   if (!fp) return m.raise(msg::CannotOpen);
-  _cell* s = SetFilePointer(m, fp);
+  _cell* s = SetFilePointer(m, fp, name);
   if (s == NILCell) {
     std::fclose(fp);
     return m.raise(msg::TooManyFiles);
@@ -87,6 +90,7 @@ _cell* closeStream(cmemory& m, _cell* v) {
   if (!isInt(v) || !isStreamValue(v)) return m.raise(msg::CannotClose);
   FILE* fp = getStream2(m, v);
   if (!fp) return m.raise(msg::CannotClose);
+  slotSource(intOf(v) - 1).open("", 0);
   // What is still buffered is written now: a failure is CLOSE's.
   if (std::fclose(fp) != 0) return m.raise(msg::WriteFailed);
   return TCell;

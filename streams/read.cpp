@@ -10,6 +10,7 @@
 #include <cstdio>
 
 #include "reader/reader.h"
+#include "streams/sources.h"
 #include "streams/streams.h"
 
 namespace {
@@ -72,6 +73,7 @@ _cell* ReadLineStrm(cmemory& m, FILE* fp) {
     }
     lineBuf[len++] = static_cast<char>(c);
   }
+  if (int slot = ended ? slotOf(m, fp) : -1; slot >= 0) slotSource(slot).lineRead();
   _cell* s = m.stringFromBytes(lineBuf, static_cast<size_t>(len));
   m.valuesList = m.cons(s, m.cons(ended ? NILCell : TCell, NILCell));
   return s;
@@ -117,11 +119,18 @@ _cell* readStream(cmemory& m, _cell* s, bool eofError, _cell* eofValue) {
   if (!fp) return m.raise(msg::StreamInvalidRead);
   lineStr[0] = '\0';
   int got = ctextproc::GetOneSStream(fp);
+  int slot = s == NILCell ? -1 : intOf(s) - 1;
+  if (slot >= 0) slotSource(slot).collected(lineStr);
   if (got == 2 && unfinished()) return m.raise(msg::ParenMismatch);
   if (got == 2) return eofError ? m.raise(msg::ReadError) : eofValue;
   // Nothing could be read: the reader has given its reason.
   if (got == 0) return eofError ? m.raise(msg::ReadError) : m.raised();
   if (ctextproc::CheckBrace(lineStr) != 1) return m.raise(msg::ParenMismatch);
   if (!ctextproc::Rewrite(lineStr)) return nullptr;
-  return m.readFromString(lineStr);
+  _cell* datum = m.readFromString(lineStr);
+  if (datum && slot >= 0) {
+    for (int k = 0; k < kFileSlots; k++) slotSource(k).took(k == slot ? datum : nullptr);
+    if (isCons(datum)) datum->flags |= Flag::ReadForm;
+  }
+  return datum;
 }

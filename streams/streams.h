@@ -23,7 +23,9 @@ constexpr int kPathBuffer = 256;
 // ---- slots ------------------------------------------------------------------------------
 FILE* getStream(cmemory& m, _cell* c);        // the handle in the slot c names, or null
 FILE* getStream2(cmemory& m, _cell* c);       // the same, and the slot is emptied
-_cell* SetFilePointer(cmemory& m, FILE* fp);  // a new stream for fp, or NIL when all are taken
+// A new stream for fp, or NIL when all are taken; `name` is the file's, for error reports, and
+// `lines` how many of its lines were read before.
+_cell* SetFilePointer(cmemory& m, FILE* fp, const char* name = "", long lines = 0);
 
 // ---- OPEN, CLOSE ------------------------------------------------------------------------
 // The file name a symbol or a string gives (a string's is copied into path), or null when
@@ -60,3 +62,16 @@ _cell* ReadLineStrm(cmemory& m, FILE* fp);  // READ-LINE from a file: line, and 
 // READ-LINE from a stream given eof-error-p and eof-value: at the end of the file a failure,
 // or eofValue alone.
 _cell* readLineOrEnd(cmemory& m, _cell* s, bool eofError, _cell* eofValue);
+
+// ---- where a form came from -------------------------------------------------------------
+// A form READ took from a file while the stream is open: the file's name, the line where the
+// form starts, and its first bytes on one line.
+struct FormSource {
+  char file[kPathBuffer];
+  long line;
+  char text[64];
+};
+// Whether `datum` is the form READ last took from an open file; if so, where it came from.
+bool sourceOf(const _cell* datum, FormSource& out);
+// Where the last form READ collected from stream s (read or not) starts; false for no file.
+bool lastFormOf(const _cell* s, FormSource& out);

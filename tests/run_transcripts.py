@@ -14,6 +14,8 @@ A transcript file holds cases:
     <bytes typed on standard input, up to '--- output'>
     --- output
     <exact standard output after the banner; the final line end of this section is dropped>
+    --- stderr                (optional: the exact standard error follows, up to its last
+                               line end; without it standard error must stay empty)
     --- status N              (optional, default 0)
 
 Blank lines between cases are separators. To expect output that ends with a line end, close
@@ -49,7 +51,7 @@ def parse(path):
         if raw.startswith("=== "):
             cur = {"title": raw[4:], "env": {}, "files": {}, "input": "", "output": "",
                    "status": 0, "chomp": False, "exact": False,
-                   "heavy": False, "args": None}
+                   "heavy": False, "args": None, "stderr": None}
             cases.append(cur)
             mode = "input"
             continue
@@ -79,6 +81,10 @@ def parse(path):
         if raw == "--- output":
             mode = "output"
             continue
+        if raw == "--- stderr":
+            cur["stderr"] = ""
+            mode = "stderr"
+            continue
         if raw.startswith("--- status "):
             cur["status"] = int(raw[11:])
             cur["exact"] = True
@@ -88,6 +94,8 @@ def parse(path):
             cur["input"] += line
         elif mode == "output":
             cur["output"] += line
+        elif mode == "stderr":
+            cur["stderr"] += line
         elif mode == "file":
             cur["files"][fname] += line
     for c in cases:
@@ -97,6 +105,8 @@ def parse(path):
             c["output"] = c["output"].rstrip("\n") + "\n"
         if c["output"].endswith("\n"):
             c["output"] = c["output"][:-1]
+        if c["stderr"]:  # blank lines after it separate cases
+            c["stderr"] = c["stderr"].rstrip("\n") + "\n"
     return cases
 
 
@@ -127,8 +137,8 @@ def run(binary, path):
                 want, got = GC_LINE.sub(b"", want), GC_LINE.sub(b"", got)
                 proc.stdout = got
             ok = got == want and proc.returncode == case["status"]
-            if ok and proc.stderr:
-                ok = False
+            if ok:
+                ok = proc.stderr == (case["stderr"] or "").encode("utf-8")
             if ok:
                 passed += 1
             else:
@@ -139,8 +149,10 @@ def run(binary, path):
                 print(want.decode("utf-8", "replace"))
                 print("  --- got ---")
                 print(proc.stdout.decode("utf-8", "replace"))
-                if proc.stderr:
-                    print("  --- stderr ---")
+                if proc.stderr or case["stderr"]:
+                    print("  --- stderr: want ---")
+                    print(case["stderr"] or "")
+                    print("  --- stderr: got ---")
                     print(proc.stderr.decode("utf-8", "replace")[:4000])
     return passed, failed
 

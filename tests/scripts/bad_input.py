@@ -1,5 +1,6 @@
 """Bad input at the prompt: the documented message or a sound one, never a crash or hang."""
 import random
+import re
 import sys
 import tempfile
 
@@ -9,8 +10,12 @@ binary = sys.argv[1]
 t = Checker()
 
 
+# Standard error holds nothing but where a LOADed file's form failed: "FILE:LINE: text".
+WHERE = re.compile(rb"(rand\.lisp:[0-9]+: [^\n]*\n)*")
+
+
 def sound(code, err):
-    return code in (0, 1) and not err
+    return code in (0, 1) and WHERE.fullmatch(err) is not None
 
 
 def case(title, data, expect_in=None, expect_end=None, status=0):

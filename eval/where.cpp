@@ -1,0 +1,115 @@
+// where evaluation is: BACKTRACE in the debug loop, and where a program file or LOAD failed
+#include <cstdio>
+#include <cstring>
+
+#include "eval/eval.h"
+#include "printer/printer.h"
+#include "streams/streams.h"
+#include "heap/keywords.h"
+
+namespace {
+// A value's readable text longer than this is cut, and "..." says so.
+constexpr long kValueShown = 40;
+constexpr long kArgumentsShown = 20;  // of a rest list
+
+// Writes v as PRIN1 would, cut after kValueShown bytes (at a character's start).
+void showValue(FILE* out, _cell* v) {
+  char buf[kValueShown + 24] = {};
+  FILE* mem = fmemopen(buf, sizeof buf - 1, "w");
+  if (!mem) return;
+  cprint::printTo(v, mem);
+  std::fflush(mem);
+  long length = std::ftell(mem);
+  std::fclose(mem);
+  if (length <= kValueShown) {
+    std::fputs(buf, out);
+    return;
+  }
+  long cut = kValueShown;
+  while (cut > 0 && (static_cast<unsigned char>(buf[cut]) & 0xC0) == 0x80) cut--;
+  std::fwrite(buf, 1, static_cast<size_t>(cut), out);
+  std::fputs("...", out);
+}
+
+// (NAME value ...), ((LAMBDA params ...) value ...), or (LET ((var value) ...) ...).
+void showActivation(FILE* out, const Activation& a) {
+  bool binding = a.head == LET || a.head == LETAST;
+  std::fputc('(', out);
+  if (isCons(a.head)) {
+    std::fputs("(LAMBDA ", out);
+    showValue(out, isCons(a.head->cdr) ? a.head->cdr->car : NILCell);
+    std::fputs(" ...)", out);
+  } else {
+    showValue(out, a.head);
+  }
+  // A lambda list with &REST leaves its last records without a symbol: the last one that has
+  // one holds the rest of the arguments, shown as arguments.
+  long named = a.own;
+  while (named > 0 && !a.frame[named - 1].symbol) named--;
+  long rest = !binding && named < a.own ? named - 1 : -1;
+  if (binding) std::fputs(" (", out);
+  for (long i = 0; i < named; i++) {
+    _cell* v = a.frame[i].value ? a.frame[i].value : NILCell;
+    if (binding) {
+      std::fputs(i ? " (" : "(", out);
+      showValue(out, a.frame[i].symbol);
+      std::fputc(' ', out);
+      showValue(out, v);
+      std::fputc(')', out);
+    } else if (i == rest) {
+      CycleGuard guard(v);
+      long shown = 0;
+      for (_cell* p = v; isCons(p); p = p->cdr) {
+        if (++shown > kArgumentsShown || !guard.passes(p->cdr)) {
+          std::fputs(" ...", out);
+          break;
+        }
+        std::fputc(' ', out);
+        showValue(out, p->car);
+      }
+    } else {
+      std::fputc(' ', out);
+      showValue(out, v);
+    }
+  }
+  std::fputs(binding ? ") ...)\n" : ")\n", out);
+}
+}  // namespace
+
+void cfunction::backtrace(FILE* out, const DebugEntry& at) {
+  int i = 0;
+  if (at.failed) {
+    std::fprintf(out, "%d: ", i++);
+    showValue(out, at.failed);
+    std::fputc('\n', out);
+  }
+  for (const Activation* a = at.activations; a; a = a->outer) {
+    std::fprintf(out, "%d: ", i++);
+    showActivation(out, *a);
+  }
+}
+
+_cell* cfunction::lispBacktrace() {
+  if (debugEntries) backtrace(stdout, *debugEntries);
+  return made(NILCell);
+}
+
+void cfunction::reportSources() {
+  std::fflush(stdout);
+  for (const SourceForm* s = sources; s; s = s->outer)
+    std::fprintf(stderr, "%s:%ld: %s\n", s->file, s->line, s->text);
+  // A program file's next form could not be read: where it starts.
+  FormSource at;
+  if (!sources && programRead && stepForm == programRead && lastFormOf(programRead->cdr->car, at))
+    std::fprintf(stderr, "%s:%ld: %s\n", at.file, at.line, at.text);
+}
+
+_cell* cfunction::evalFrom(_cell* form, Frame f, long n) {
+  FormSource at;
+  if (!sourceOf(form, at)) return eval(form, f, n);
+  SourceForm here{sources, at.file, at.line, at.text};
+  sources = &here;
+  _cell* r = eval(form, f, n);
+  sources = here.outer;
+  return r;
+}
