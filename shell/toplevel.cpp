@@ -109,7 +109,7 @@ int runInterpreter(FILE* script) {
   catchTermination(true);  // at a terminal, line editing makes Ctrl-C an interruption instead
   if (script) return lisp.RunFile(script);
   lisp.DispMessage();
-  startLineEditing();
+  startLineEditing(lisp);
   lisp.ReadEvalPrintLoop();
   return 0;
 }
