@@ -181,6 +181,7 @@ int ctextproc::endOfCollecting() {
 }
 
 int ctextproc::GetOneS() {
+  FormLines form;
   char piece[kPiece + 1];
   long count = 0;
   size_t used = std::strlen(lineStr);

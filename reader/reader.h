@@ -30,8 +30,20 @@ int editedByte();
 constexpr int kInputCancelled = -2;
 // The next byte of standard input, EOF, or kInputCancelled.
 inline int inputByte() { return lineEditing ? editedByte() : std::getchar(); }
-void startLineEditing();
+struct _cell;
+class cmemory;
+// Tab completes the names of the symbols interned in m.
+void startLineEditing(const cmemory& m);
 bool lineEditingBuiltIn();  // built with libedit
+// While one lives (GetOneS holds one while it collects a form), the lines typed are one form's:
+// they go into the history as one entry when it ends.
+class FormLines {
+ public:
+  FormLines();
+  ~FormLines();
+  FormLines(const FormLines&) = delete;
+  FormLines& operator=(const FormLines&) = delete;
+};
 // Set by Ctrl-C at a terminal (the only thing its signal handler does); the evaluator polls
 // it at every step, and the line source clears it before each wait for a line.
 extern volatile sig_atomic_t interruptRequested;
@@ -139,8 +151,6 @@ inline bool isPrefix(char c) { return c == '\'' || c == '`' || c == ',' || c == 
 // Reads the leading signed decimal integer of a text; digits beyond 32 bits wrap modulo 2^32.
 int32_t parseInt32(const char* s, size_t len);
 
-struct _cell;
-class cmemory;
 // The marker of a backquote template's unquoted tail, (a . ,x): an uninterned symbol named ","
 // made the first time the parser meets one (so nothing else changes), null until then.
 extern _cell* TailComma;

@@ -3,17 +3,21 @@
 // The editor hands the reader exactly the bytes the terminal would have delivered: each
 // edited line followed by its line end. What the program printed on the line before the
 // wait (a prompt such as "[3]" or "*[1]", a question before READ-LINE) becomes the editor's
-// prompt, so it redraws the whole line correctly while the user edits.
+// prompt, so it redraws the whole line correctly while the user edits. Tab completes a symbol's
+// name from the interpreter's symbol table, and a form typed over several lines goes into the
+// history as one line.
 #include <fcntl.h>
 #include <signal.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <clocale>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "heap/heap.h"
 #include "heap/messages.h"
@@ -121,6 +125,96 @@ void remember(const char* text) {
   if (!historyFile.empty()) write_history(historyFile.c_str());  // a killed session keeps it
 }
 
+// The lines of the form being collected, joined into one history entry that is added when
+// the form is read or dropped: Up then brings the whole form back on one line. A line end
+// outside a literal is a blank to the reader, so a blank joins them; one inside a string or
+// after "#\" is kept, or the recalled form would read differently.
+bool collectingForm = false;
+std::string formLines;
+LiteralScan formScan;
+
+void rememberForm() {
+  remember(formLines.c_str());
+  formLines.clear();
+  formScan = LiteralScan();
+}
+
+void keepLine(const char* text) {
+  if (!collectingForm) {
+    remember(text);
+    return;
+  }
+  bool inLiteral = formScan.midLiteral();
+  if (!inLiteral) text += std::strspn(text, " \t");  // the indentation of a continuation line
+  if (!inLiteral && !*text) return;
+  if (!formLines.empty()) {
+    formLines += inLiteral ? '\n' : ' ';
+    formScan.feed('\n');
+  }
+  formLines += text;
+  for (const char* p = text; *p; p++) formScan.feed(*p);
+}
+
+// ---- Tab: a symbol's name ----
+// The names are the interned symbols' (built-ins, the library's, the user's), which the
+// reader stores in upper case. A name holding lower case or a delimiter cannot be typed as
+// it stands, so it is never offered.
+const cmemory* symbols = nullptr;
+// A name ends at a blank, a parenthesis, a double quote or a reader prefix: quote, backquote,
+// comma, at-sign, and the # of #'.
+constexpr const char kDelimiters[] = " \t\n\"'`,@()#";
+std::vector<std::string> candidates;
+
+bool typable(const char* name) {
+  for (const char* p = name; *p; p++)
+    if ((*p >= 'a' && *p <= 'z') || std::strchr(kDelimiters, *p)) return false;
+  return true;
+}
+
+char upper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
+char lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
+// The typed letters stay as they are; the rest follows the case of the last letter typed,
+// lower case when none was.
+bool typedInUpperCase(const char* text) {
+  bool isUpper = false;
+  for (const char* p = text; *p; p++) {
+    if (*p >= 'A' && *p <= 'Z') isUpper = true;
+    if (*p >= 'a' && *p <= 'z') isUpper = false;
+  }
+  return isUpper;
+}
+
+char* nextCandidate(const char*, int state) {
+  size_t i = static_cast<size_t>(state);
+  return i < candidates.size() ? strdup(candidates[i].c_str()) : nullptr;
+}
+
+// libedit hands over the word before the cursor, cut at kDelimiters. Nothing typed yet offers
+// nothing: a list of every symbol helps nobody.
+char** completeSymbol(const char* text, int, int) {
+  rl_attempted_completion_over = 1;  // never fall back on file names
+  size_t typed = std::strlen(text);
+  if (!symbols || typed == 0 || std::strpbrk(text, kDelimiters) || std::strchr(text, '\\'))
+    return nullptr;
+  bool isUpper = typedInUpperCase(text);
+  candidates.clear();
+  for (_cell* const* s = symbols->symbolTable; s < symbols->symbolTop; s++) {
+    if (!*s || (*s)->attr == Attr::Uninterned) continue;
+    const char* name = nameOf(*s);
+    if (!typable(name)) continue;
+    size_t i = 0;  // a name shorter than the text stops at its NUL, which no typed byte is
+    while (i < typed && upper(text[i]) == name[i]) i++;
+    if (i < typed) continue;
+    std::string shown(text);
+    for (const char* p = name + typed; *p; p++) shown += isUpper ? *p : lower(*p);
+    candidates.push_back(std::move(shown));
+  }
+  if (candidates.empty()) return nullptr;
+  std::sort(candidates.begin(), candidates.end());
+  return rl_completion_matches(text, nextCandidate);
+}
+
 // Line editing works on characters, which needs a UTF-8 character type; the program's own
 // messages already assume a UTF-8 terminal.
 void chooseCharacterSet() {
@@ -144,24 +238,26 @@ int readEditedLine() {
   if (!line) {
     if (interruptRequested) {
       interruptRequested = 0;
+      rememberForm();  // the lines of the dropped form stay at hand
       std::fputs(msg::InputCancelled, screen);
       std::fputc('\n', screen);
       std::fflush(screen);
       return kInputCancelled;
     }
+    rememberForm();
     std::fputc('\n', screen);  // the shell's prompt starts on a line of its own
     std::fflush(screen);
     atEnd = true;
     return EOF;
   }
-  remember(line);
+  keepLine(line);
   linePos = 0;
   lineLen = std::strlen(line);
   lineOpen = true;
   return editedByte();
 }
 
-bool startEditor() {
+bool startEditor(const cmemory& m) {
   chooseCharacterSet();
   std::fflush(stdout);
   screen = stdout;
@@ -175,7 +271,9 @@ bool startEditor() {
   rl_instream = stdin;
   rl_outstream = screen;
   rl_initialize();
-  rl_bind_key('\t', rl_insert);  // a tab is blank space in a form, not a file-name completion
+  symbols = &m;
+  rl_basic_word_break_characters = kDelimiters;
+  rl_attempted_completion_function = completeSymbol;
   stifle_history(kHistoryLines);
   if (const char* home = std::getenv("HOME"); home && *home) {
     historyFile = std::string(home) + "/.zelkora_history";
@@ -186,7 +284,7 @@ bool startEditor() {
   return true;
 }
 #else
-bool startEditor() { return false; }
+bool startEditor(const cmemory&) { return false; }
 #endif
 
 bool editorRunning = false;
@@ -232,9 +330,22 @@ void terminateNow() {
   std::abort();  // endProcess does not return
 }
 
-void startLineEditing() {
+void startLineEditing(const cmemory& m) {
   if (!isatty(STDIN_FILENO) || !isatty(STDOUT_FILENO)) return;
   catchInterrupt();
-  editorRunning = startEditor();
+  editorRunning = startEditor(m);
   lineEditing = true;
 }
+
+#ifdef ZELKORA_LIBEDIT
+FormLines::FormLines() { collectingForm = editorRunning; }
+
+FormLines::~FormLines() {
+  if (!collectingForm) return;
+  collectingForm = false;
+  rememberForm();
+}
+#else
+FormLines::FormLines() {}
+FormLines::~FormLines() {}
+#endif

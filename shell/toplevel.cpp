@@ -118,7 +118,7 @@ int runInterpreter(FILE* script) {
   catchTermination(true);  // at a terminal, line editing makes Ctrl-C an interruption instead
   if (script) return lisp.RunFile(script, scriptName, scriptLinesSkipped);
   lisp.DispMessage();
-  startLineEditing();
+  startLineEditing(lisp);
   lisp.ReadEvalPrintLoop();
   return 0;
 }

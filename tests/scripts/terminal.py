@@ -1,4 +1,4 @@
-"""The interpreter in a real terminal (a tmux pane): line editing, history, Ctrl-C, Ctrl-D.
+"""The interpreter in a real terminal (a tmux pane): line editing, Tab, history, Ctrl-C, Ctrl-D.
 
 Types keys as a person would and reads the screen back. Skipped (status 77) when tmux is
 missing or the program was built without line editing.
@@ -66,18 +66,29 @@ def enter(text):
     press("Enter")
 
 
-def see(title, *want, count=1):
-    """Waits until the screen shows each wanted line (at least count times for the last)."""
+def wait_for(title, shows, wanted):
     deadline = time.time() + 10
     while True:
         shown = lines()
-        if all(w in shown for w in want) and shown.count(want[-1]) >= count:
+        if shows(shown):
             t.check(True, title)
             return True
         if time.time() > deadline:
-            t.check(False, title, "want lines " + repr(want) + "\nscreen:\n" + "\n".join(shown))
+            t.check(False, title, "want " + wanted + "\nscreen:\n" + "\n".join(shown))
             return False
         time.sleep(0.05)
+
+
+def see(title, *want, count=1):
+    """Waits until the screen shows each wanted line (at least count times for the last)."""
+    return wait_for(title, lambda shown: all(w in shown for w in want)
+                    and shown.count(want[-1]) >= count, "lines " + repr(want))
+
+
+def see_listed(title, *names):
+    """Waits until one line of the screen lists each of the names (Tab's candidates)."""
+    return wait_for(title, lambda shown: any(set(names) <= set(line.split()) for line in shown),
+                    "a line listing " + repr(names))
 
 
 opened, why = start()
@@ -136,6 +147,42 @@ try:
     press("C-r")
     enter("sq 12")
     see("Ctrl-R finds an earlier form", "144", count=2)
+
+    type_("(defpa")
+    press("Tab")
+    see("Tab completes a symbol's name", "[10](defparameter")
+    type_("*limit* 3)")
+    see("with a blank after it", "[10](defparameter *limit* 3)")
+    press("Enter")
+    see("the completed form runs", "*LIMIT*", "[11]")
+    type_("(DEFPA")
+    press("Tab")
+    see("in the case it was typed in", "[11](DEFPARAMETER")
+    press("C-u")
+    enter("(defun my-long-function-name () 1)")
+    see("a function of the user's", "MY-LONG-FUNCTION-NAME", "[12]")
+    type_("(my-lo")
+    press("Tab")
+    see("its name completes too", "[12](my-long-function-name")
+    type_(")")
+    press("Enter")
+    see("and it runs", "[12](my-long-function-name )", "1", "[13]")
+    type_("(stri")
+    press("Tab")
+    see("several names: Tab completes what they share", "[13](string")
+    press("Tab")
+    see_listed("a second Tab lists them", "string", "string-equal", "stringp")
+    see("under the line being typed", "[13](string", count=2)
+    press("C-u")
+
+    enter("(list (sq 2)")
+    time.sleep(1.0)  # typed ahead, the terminal itself would echo it once more
+    enter("      (sq 3))")
+    see("a form typed over two lines", "(4 9)", "[14]")
+    press("Up")
+    see("comes back from the history as one line", "[14](list (sq 2) (sq 3))")
+    press("Enter")
+    see("with the same value", "[15]", "(4 9)", count=2)
     enter("(bye)")
     see("BYE ends the session", "[status 0]")
     history = open(os.path.join(tmp, ".zelkora_history"), encoding="utf-8").read()
@@ -146,6 +193,8 @@ try:
     see("a new session", "[1]")
     press("Up")
     see("remembers the last session's forms", "[1](bye)")
+    press("Up")
+    see("a form typed over two lines among them as one", "[1](list (sq 2) (sq 3))")
     press("C-u")
     see("Ctrl-U clears the line", "[1]")
     press("C-d")
