@@ -80,7 +80,7 @@ _cell* runObject(cfunction& m, _cell* fn, Frame f, long n, Bind bind) {
   _cell* r;
   {
     LocFrame reg(m, nf, count);
-    Activated active(m, fn, nf, e);
+    Activated active(m.activations, {nullptr, fn, nf, e});
     r = m.lispProgn(body, nf, count);
   }
   if (cs) m.SetOrgLoc(captured, cs, nf, e, count);

@@ -125,7 +125,7 @@ _cell* bindAndRun(cfunction& m, _cell* args, Frame f, long n, bool sequential) {
       }
     }
     if (!sequential) copyEnclosing();
-    Activated active(m, sequential ? LETAST : LET, nf, nb);
+    Activated active(m.activations, {nullptr, sequential ? LETAST : LET, nf, nb});
     r = m.lispProgn(body, nf, count);
   }
   m.SetOrgLoc(f, n, nf, nb, count);

@@ -36,25 +36,11 @@ void cfunction::reportResult(_cell* r) {
 }
 
 namespace {
-// Remembers what a debug loop was opened on, for BACKTRACE, while it runs.
-class Entered {
- public:
-  explicit Entered(cfunction& m) : m_(m), e_{m.debugEntries, m.stepForm, m.activations} {
-    m.debugEntries = &e_;
-  }
-  ~Entered() { m_.debugEntries = e_.outer; }
-  Entered(const Entered&) = delete;
-  Entered& operator=(const Entered&) = delete;
-
- private:
-  cfunction& m_;
-  cfunction::DebugEntry e_;
-};
-
 Leave debugLoop(cfunction& m, Frame f, long n, bool isBreak) {
   if (stackCritical()) exhausted(msg::StackGone);
   StackAllowance room(kDebugAllowance);
-  Entered entered(m);
+  // What the loop was opened on, for BACKTRACE, while it runs.
+  OnList<cfunction::DebugEntry> entered(m.debugEntries, {nullptr, m.stepForm, m.activations});
   m.breakDepth++;
   for (long counter = 1;; counter++) {
     for (long i = 0; i < m.breakDepth; i++) std::fputc('*', stdout);

@@ -117,7 +117,7 @@ _cell* runUser(cfunction& m, _cell* head, const TwinCall* twin, _cell* def, Fram
   _cell* r = kRunText;
   {
     LocFrame reg(m, frame.recs(), nn);
-    Activated active(m, head, frame.recs(), nn);
+    Activated active(m.activations, {nullptr, head, frame.recs(), nn});
     // Read now, after the arguments (one may have turned the twin off) and before the twin's
     // own calls (which may change the row).
     FunctionTwin fn = twin && twin->fn && twinConstantsIntact() ? twin->fn : nullptr;

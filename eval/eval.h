@@ -237,20 +237,24 @@ class cfunction : public cmemory {
 
 };
 
-// Registers an activation for as long as it lives.
-class Activated {
+// Keeps a node at the front of one of the lists of where evaluation is (activations, sources,
+// debug entries) for as long as it lives.
+template <class Node>
+class OnList {
  public:
-  Activated(cfunction& m, _cell* head, Frame f, long own) : m_(m), a_{m.activations, head, f, own} {
-    m.activations = &a_;
+  OnList(Node*& list, const Node& node) : list_(list), node_(node) {
+    node_.outer = list;
+    list = &node_;
   }
-  ~Activated() { m_.activations = a_.outer; }
-  Activated(const Activated&) = delete;
-  Activated& operator=(const Activated&) = delete;
+  ~OnList() { list_ = node_.outer; }
+  OnList(const OnList&) = delete;
+  OnList& operator=(const OnList&) = delete;
 
  private:
-  cfunction& m_;
-  Activation a_;
+  Node*& list_;
+  Node node_;
 };
+using Activated = OnList<Activation>;
 
 // A LET whose first binding is of `var` is first offered to `answer`, which gives its value, or
 // null for the LET to run as written; registered by the library's twins (DOTIMES' end test binds

@@ -107,9 +107,6 @@ void cfunction::reportSources() {
 _cell* cfunction::evalFrom(_cell* form, Frame f, long n) {
   FormSource at;
   if (!sourceOf(form, at)) return eval(form, f, n);
-  SourceForm here{sources, at.file, at.line, at.text};
-  sources = &here;
-  _cell* r = eval(form, f, n);
-  sources = here.outer;
-  return r;
+  OnList<SourceForm> here(sources, {nullptr, at.file, at.line, at.text});
+  return eval(form, f, n);
 }
