@@ -8,12 +8,13 @@ namespace msg {
 // start-up and top level
 constexpr const char* Banner = "Zelkora for Linux version2.18";
 constexpr const char* Notice = "Copyright (C) 2026 the Zelkora developers";
+constexpr const char* PreludeFailed = "エラー: --clの定義を読み込めませんでした。";
 constexpr const char* ThrowUnreceived = "エラー: THROWされましたが受け取り先のタグが見つかりません\n";
 constexpr const char* ReturnFromUnreceived = "エラー: RETURN-FROMの受け取り先が見つかりません\n";
 
 // the command line; the help text is in English, as a shell user expects
 constexpr const char* Usage =
-    "Usage: zelkora [FILE]\n"
+    "Usage: zelkora [--cl] [FILE]\n"
     "       zelkora --help | --version\n"
     "\n"
     "Without FILE, Zelkora reads forms at a numbered prompt and prints their values; at a\n"
@@ -21,6 +22,8 @@ constexpr const char* Usage =
     "evaluates the file's forms in order and prints only what the program prints; a\n"
     "first line starting with #! is skipped, and an error ends the run with status 1.\n"
     "\n"
+    "  --cl           first load the Common Lisp prelude (DO, WHEN, PUSH, INCF, FORMAT,\n"
+    "                 REDUCE...), the text installed as share/zelkora/cl.lisp\n"
     "  -h, --help     show this help and exit\n"
     "  --version      show the version and exit\n"
     "\n"
