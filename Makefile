@@ -58,6 +58,7 @@ fuzz: $(FUZZ_BUILD)
 install: build
 	install -D -m 755 build/zelkora $(DESTDIR)$(PREFIX)/bin/zelkora
 	install -D -m 644 doc/zelkora.1 $(DESTDIR)$(PREFIX)/share/man/man1/zelkora.1
+	install -D -m 644 library/cl.lisp $(DESTDIR)$(PREFIX)/share/zelkora/cl.lisp
 
 clean:
 	rm -rf build build-asan build-stress

@@ -8,23 +8,29 @@ namespace msg {
 // start-up and top level
 constexpr const char* Banner = "Zelkora for Linux version2.18";
 constexpr const char* Notice = "Copyright (C) 2026 the Zelkora developers";
+constexpr const char* PreludeFailed = "エラー: --clの定義を読み込めませんでした。";
 constexpr const char* ThrowUnreceived = "エラー: THROWされましたが受け取り先のタグが見つかりません\n";
 constexpr const char* ReturnFromUnreceived = "エラー: RETURN-FROMの受け取り先が見つかりません\n";
 
 // the command line; the help text is in English, as a shell user expects
 constexpr const char* Usage =
-    "Usage: zelkora [FILE]\n"
+    "Usage: zelkora [--cl] [FILE]\n"
     "       zelkora --help | --version\n"
     "\n"
     "Without FILE, Zelkora reads forms at a numbered prompt and prints their values; at a\n"
     "terminal, lines can be edited and are kept in ~/.zelkora_history. With FILE, it\n"
     "evaluates the file's forms in order and prints only what the program prints; a\n"
-    "first line starting with #! is skipped, and an error ends the run with status 1.\n"
+    "first line starting with #! is skipped, and an error ends the run with status 1\n"
+    "(standard error says where: FILE:LINE: the form, then the backtrace). After an\n"
+    "error at the prompt, (backtrace) in the debug loop shows the calls that led there.\n"
     "\n"
+    "  --cl           first load the Common Lisp prelude (DO, WHEN, PUSH, INCF, FORMAT,\n"
+    "                 REDUCE...), the text installed as share/zelkora/cl.lisp\n"
     "  -h, --help     show this help and exit\n"
     "  --version      show the version and exit\n"
     "\n"
     "Exit status: 0 at the end of the input or of FILE, and after (bye), (quit) or (exit);\n"
+    "n after (exit n), n from 0 to 255;\n"
     "1 when an error ends a FILE run or memory runs out; 2 for a bad option or a FILE\n"
     "that cannot be opened.";
 constexpr const char* LineEditingOn = "Line editing: libedit";

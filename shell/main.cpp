@@ -24,6 +24,7 @@ constexpr size_t kHardReserve = size_t(32) << 20;    // kept free below the last
 
 int status = 0;
 FILE* script = nullptr;
+bool clPrelude = false;  // --cl
 
 // A first line starting with #! names the interpreter of an executable script. The bytes
 // put back were just read from the stream's buffer, so each ungetc is only a step back.
@@ -47,7 +48,7 @@ void runOnStack() {
   uintptr_t start = reinterpret_cast<uintptr_t>(&top);
   uintptr_t bottom = start - (kStackSize - (size_t(1) << 20));
   setStackLimits(start - kEvalBudget, bottom + kHardReserve);
-  status = outputStatus(runInterpreter(script));
+  status = outputStatus(runInterpreter(script, clPrelude));
 }
 
 // The sanitizers follow threads well but stack switching poorly; a thread costs a few
@@ -85,10 +86,14 @@ bool start(void* stack) {
   return swapcontext(&mainContext, &runContext) == 0;
 }
 #endif
-// Reads the command line: -1 to go on (script set for a program file), or the status to end
-// with at once.
+// Reads the command line: -1 to go on (script set for a program file, clPrelude for --cl),
+// or the status to end with at once.
 int parseArguments(int argc, char** argv) {
   int i = 1;
+  while (i < argc && std::strcmp(argv[i], "--cl") == 0) {
+    clPrelude = true;
+    i++;
+  }
   if (i < argc && std::strcmp(argv[i], "--") == 0) {
     i++;
   } else if (i < argc && argv[i][0] == '-') {
@@ -140,7 +145,7 @@ int main(int argc, char** argv) {
     volatile char top = 0;
     uintptr_t start = reinterpret_cast<uintptr_t>(&top);
     setStackLimits(start - (size_t(6) << 20), start - (size_t(7) << 20));
-    return outputStatus(runInterpreter(script));
+    return outputStatus(runInterpreter(script, clPrelude));
   }
   return status;
 }

@@ -7,6 +7,7 @@
 #include "library/twins.h"
 #include "shell/clisp.h"
 #include "heap/keywords.h"
+#include "library/cl_prelude.h"
 #include "library/texts.h"
 #include "heap/messages.h"
 #include "streams/streams.h"
@@ -50,6 +51,35 @@ int clisp::LoadTexts(const char* const* texts, int count) {
     if (!r) return 0;
   }
   return 1;
+}
+
+// Read from memory as LOAD reads a file (comments, any layout). An error ends the run with
+// its message and status 1, as in a program file: there is nobody to answer a debug loop yet.
+int clisp::LoadPrelude() {
+  FILE* fp = fmemopen(const_cast<char*>(ClPreludeText), std::strlen(ClPreludeText), "r");
+  if (!fp) return 0;
+  endOnError = true;
+  int ok = 1;
+  for (;;) {
+    lineStr[0] = 0;
+    int got = GetOneSStream(fp);
+    if (got == 2 && AllBlank(lineStr)) break;
+    _cell* form = got != 0 && CheckBrace(lineStr) == 1 && Rewrite(lineStr)
+                      ? readFromString(lineStr) : nullptr;
+    _cell* r = nullptr;
+    if (form) {
+      CellFrame g(*this, form);
+      r = eval(form, nullptr, 0);
+    }
+    if (!r) {
+      reportResult(r);  // an uncaught THROW or RETURN-FROM says so
+      ok = 0;
+      break;
+    }
+  }
+  std::fclose(fp);
+  endOnError = false;
+  return ok;
 }
 
 void clisp::DispMessage() { std::printf("%s\n%s\n", msg::Banner, msg::Notice); }
@@ -109,12 +139,16 @@ int clisp::RunFile(FILE* fp, const char* name, long lines) {
 const char* scriptName = "";
 long scriptLinesSkipped = 0;
 
-int runInterpreter(FILE* script) {
+int runInterpreter(FILE* script, bool clPrelude) {
   static clisp lisp;  // static: too large for any thread's frame
   lisp.Init();
   if (!lisp.AllocMemory()) return 1;
   lisp.SetKeyword();
   if (!lisp.ReadEvalLoop()) return 1;
+  if (clPrelude && !lisp.LoadPrelude()) {
+    say(msg::PreludeFailed);
+    return 1;
+  }
   catchTermination(true);  // at a terminal, line editing makes Ctrl-C an interruption instead
   if (script) return lisp.RunFile(script, scriptName, scriptLinesSkipped);
   lisp.DispMessage();
