@@ -79,22 +79,22 @@
 
 (defmacro defconstant (name value &rest doc) `(defparameter ,name ,value))
 
-(defun %do-var (spec) (if (consp spec) (car spec) spec))
+(defun %do-var (v) (if (consp v) (car v) v))
 
-(defun %do-init (spec) (if (and (consp spec) (consp (cdr spec))) (car (cdr spec)) nil))
+(defun %do-init (v) (if (and (consp v) (consp (cdr v))) (car (cdr v)) nil))
 
-(defun %do-stepped (specs)
+(defun %do-stepped (vars)
   (let ((out nil))
-    (dolist (s specs)
+    (dolist (s vars)
       (if (and (consp s) (consp (cdr s)) (consp (cdr (cdr s)))) (setq out (cons s out))))
     (reverse out)))
 
-(defun %do-step (spec) (car (cdr (cdr spec))))
+(defun %do-step (v) (car (cdr (cdr v))))
 
 ; DO computes every step before assigning any (through temporaries); DO* assigns in turn.
-(defun %do-expand (specs end body parallel)
-  (let ((binds (mapcar #'(lambda (s) (list (%do-var s) (%do-init s))) specs))
-        (stepped (%do-stepped specs))
+(defun %do-expand (vars end body parallel)
+  (let ((binds (mapcar #'(lambda (s) (list (%do-var s) (%do-init s))) vars))
+        (stepped (%do-stepped vars))
         (steps nil))
     (if (and parallel (consp stepped) (consp (cdr stepped)))
         (let ((temps (%temps (length stepped))))
@@ -113,9 +113,9 @@
            ,@steps
            (go ,%do-tag))))))
 
-(defmacro do (specs end &body body) (%do-expand specs end body t))
+(defmacro do (vars end &body body) (%do-expand vars end body t))
 
-(defmacro do* (specs end &body body) (%do-expand specs end body nil))
+(defmacro do* (vars end &body body) (%do-expand vars end body nil))
 
 ; ---- Places ----------------------------------------------------------------------------
 
