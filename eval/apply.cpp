@@ -241,7 +241,7 @@ _cell* cfunction::fillTemplate(_cell* t, Frame f, long n) {
 _cell* cfunction::rplaca(_cell* c, _cell* v, Frame f, long n) {
   if (c->type != Type::Cons) return fail(msg::NotCons, f, n);
   c->car = v;
-  mutated();
+  carMutated();
   return c;
 }
 

@@ -84,3 +84,5 @@ void exposed(const _cell* sym);
 // `byTableTwin`: SETF-HASH's or REMHASH's twin changed a value or the spine of a table's entry
 // list, and nothing else.
 void mutated(bool byTableTwin = false);
+// RPLACA: only a car was changed in place.
+void carMutated();

@@ -214,7 +214,7 @@ void cmemory::gc(bool report) {
   markStack(valuesList);
   for (int i = 0; i < extraRootCount; i++) markStack(*extraRoots[i]);
 
-  if (forgetDead) forgetDead(*this);
+  for (int i = 0; i < forgetHookCount; i++) forgetHooks[i](*this);
   reclaimSymbols();
   sweepFrames();
   ints().settle(gcEpoch);

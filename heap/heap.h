@@ -400,7 +400,10 @@ class cmemory : protected IntSlots {
   // Called at every collection once the live cells are marked, before any cell is handed out
   // again: a table keyed by cells forgets those `isLive` denies (a registration of the layer
   // above, the hash tables' indexes).
-  void (*forgetDead)(cmemory& m) = nullptr;
+  void addForgetHook(void (*hook)(cmemory& m)) {
+    if (forgetHookCount == kForgetHooks) std::abort();  // a fixed set, known at compile time
+    forgetHooks[forgetHookCount++] = hook;
+  }
   bool isLive(const _cell* c) const { return c->epoch == gcEpoch; }
   void addRoot(_cell** slot) {
     if (extraRootCount == kExtraRoots) std::abort();  // a fixed set, known at compile time
@@ -409,6 +412,9 @@ class cmemory : protected IntSlots {
 
  protected:
   long cellHigh = 0;  // cells ever handed out (the stress build poisons the free ones)
+  static constexpr int kForgetHooks = 2;  // the hash tables' and the arrays' indexes
+  void (*forgetHooks[kForgetHooks])(cmemory& m) = {};
+  int forgetHookCount = 0;
   Block<_cell> cellBlock;
   Block<FloatSlot> floatBlock;
   template <class Slot>

@@ -21,6 +21,7 @@ _cell* const kUnassigned = nullptr;
 }  // namespace
 _cell* const kRunText = &runTextMark;
 uint64_t gStructureGeneration = 0;
+uint64_t gSpineGeneration = 0;
 uint64_t gTableTwinChanges = 0;
 uint64_t gTwinSwitches = 0;
 std::vector<TwinCall> gTwinCalls;
@@ -177,6 +178,7 @@ void initTwins(cfunction& m) {
   registerListTwins(m);
   registerSequenceTwins(m);
   registerTableTwins(m);
+  registerArrayTwins(m);
   registerMacroTwins(m);
   for (const TwinRow& row : rows()) {
     std::string upper;
@@ -239,9 +241,14 @@ void exposed(const _cell* sym) {
 
 // An exposed definition may have been changed in place: its twins stop for good.
 void mutated(bool byTableTwin) {
+  gSpineGeneration++;
+  gTableTwinChanges += byTableTwin;
+  carMutated();
+}
+
+void carMutated() {
   cmemory::structureMutated = true;
   gStructureGeneration++;
-  gTableTwinChanges += byTableTwin;
   if (!gAnyExposed) return;
   bool changed = false;
   for (Entry& e : gEntries) {

@@ -61,6 +61,7 @@ inline void addFunctionTwin(const char* name, TwinKind kind, FunctionTwin fn,
 void registerListTwins(cfunction& m);      // library/twins_lists.cpp
 void registerSequenceTwins(cfunction& m);  // library/twins_sequences.cpp
 void registerTableTwins(cfunction& m);     // library/twins_tables.cpp
+void registerArrayTwins(cfunction& m);     // library/twins_arrays.cpp
 void registerMacroTwins(cfunction& m);     // library/twins_macros.cpp
 
 // Called once the library is loaded: records its definitions, computes each twin's reach and
@@ -70,6 +71,9 @@ void initTwins(cfunction& m);
 // Goes up with every such change: an index of a list is good while it stays the same.
 extern uint64_t gStructureGeneration;
 inline uint64_t structureGeneration() { return gStructureGeneration; }
+// The same without the changes of cars alone (RPLACA): every list keeps its conses, in order,
+// while this stays the same.
+extern uint64_t gSpineGeneration;
 // The same without the table twins' changes. Those touch only the spines and values of lists a
 // program made into tables, so a key found nowhere in a library definition's quoted table
 // (which only SYMBOL-FUNCTION can hand out) stays absent while this stays the same.

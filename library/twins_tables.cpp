@@ -265,7 +265,7 @@ _cell* makeHashTableTwin(cfunction& m, Frame a, long, Frame, long) {
 
 void registerTableTwins(cfunction& m) {
   gHashTable = m.CheckStringCell("HASH-TABLE");
-  m.forgetDead = forgetDeadTables;
+  m.addForgetHook(forgetDeadTables);
   using K = TwinKind;
   addFunctionTwin("gethash", K::Value, gethashTwin, nullptr, true);
   addFunctionTwin("setf-hash", K::Changing, setfHashTwin);

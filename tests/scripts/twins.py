@@ -637,6 +637,62 @@ def redefinition_program(r, reach, macros):
     return "(setq abort 'abort)\n" + "".join(f + "\nabort\nabort\n" for f in forms)
 
 
+# Arrays: AREF and SETF of AREF on long rows (the twins index those) and short ones, with odd
+# indices, and surgery on the rows between the reads: a row shortened, lengthened, replaced,
+# shared with a list, turned circular, a cons of it made an array, arrays dropped and collected
+# so their conses are reused by new ones.
+INDICES = ["0", "1", "2", "15", "16", "19", "20", "39", "40", "-1", "1.0", "'a", "nil", "k"]
+
+
+def array_call(r):
+    n = r.choice(["3", "20", "40"])
+    shape = r.randrange(4)
+    make = ["(make-array %s :initial-element 0)" % n,
+            "(make-array (list 2 %s) :initial-element 'e)" % n,
+            "(make-array %s :element-type 'character)" % n,
+            "(set-array (cons 1 (cons 'all s)))"][shape]
+    rank = 2 if shape == 1 else 1
+    row = "(car (cdr (array-cdr a)))" if rank == 2 else "(cdr (array-cdr a))"
+
+    good = [i for i in ["0", "1", "2", "15", "16", "19", "20", "39"] if int(i) < int(n)]
+
+    def place():  # mostly indices in range: a failure ends the form
+        count = rank if r.random() < 0.95 else r.choice([0, 1, 3])
+        ranges = [["0", "1"], good + ["k"]] if rank == 2 else [good + ["k"]]
+        return "a " + " ".join(r.choice(INDICES if r.random() < 0.1 or d >= len(ranges)
+                                        else ranges[d]) for d in range(count))
+    ops = []
+    for _ in range(r.randint(3, 12)):
+        k = r.randrange(12)
+        if k < 4:
+            ops.append("(setq r (cons (aref %s) r))" % place())
+        elif k < 7:
+            ops.append("(setq r (cons (setf (aref %s) %s) r))" % (
+                place(), r.choice(["'x", "5", "#\\a", "(list 1)", "k"])))
+        elif k == 7:
+            ops.append(r.choice(["(rplacd (nthcdr %s %s) (list 'p 'q))" % (
+                r.choice(["1", "17", "30"]), row), "(nconc %s (list 'n1 'n2))" % row,
+                "(rplacd s (cddddr s))"]))
+        elif k == 8:
+            ops.append(r.choice(["(rplaca (cdr (array-cdr a)) (list 1 2 3))",
+                                 "(rplaca (cdr (array-cdr a)) s)", "(setq k (+ k 7))"]))
+        elif k == 9:
+            ops.append("(set-array (nthcdr %s %s))" % (r.choice(["2", "18"]), row))
+        elif k == 10:
+            ops.append("(dotimes (i 3) (setq b (make-array 30 :initial-element i)) "
+                       "(setq r (cons (aref b 25) r)) (gc))")
+        else:
+            ops.append("(setq k (- k))")
+    if r.random() < 0.2:  # a circular row last: NTH walks around it, and nothing may print it
+        plain = lambda: "a " + " ".join(r.choice(["0", "2", "19", "45", "k"]) for _ in range(rank))
+        ops.append("(progn (rplacd (last %s) %s) (setq k 3) (setq r (cons (aref %s) r)) "
+                   "(setq r (cons (setf (aref %s) 'w) r)) (setq cut t))"
+                   % (row, row, plain(), plain()))
+    return ("(let* ((s (list 0 1 2 3 4 5 6 7 8 9 10 11 12 13 14 15 16 17 18 19 20 21)) "
+            "(a %s) (r nil) (k 3) (b nil) (cut nil)) %s (if cut r (list r a s)))"
+            % (make, " ".join(ops)))
+
+
 def run(program, twins):
     env = dict(os.environ)
     env["ZELKORA_TWINS"] = "1" if twins else "0"
@@ -684,6 +740,9 @@ def run_all(seed):
         program = DISTURB_PRELUDE.replace("CHURN", churn) + "(setq h (make-hash-table))\n" + "".join(
             f + "\nabort\nabort\n" for f in forms)
         compare(program, f"disturbing program {i} (seed {seed})")
+    for i in range(max(1, count // 2)):
+        program = PRELUDE + "".join(array_call(r) + "\nabort\nabort\n" for _ in range(15))
+        compare(program, f"array program {i} (seed {seed})")
     reach, direct = library_reach()
     t.check(len(direct) > 100 and "APPEND1" in reach["nth"] and "LOOP" in reach["nth"],
             "the reach worked out from the definitions", repr(reach.get("nth")))
