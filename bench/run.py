@@ -1,7 +1,9 @@
 #!/usr/bin/env python3
 """Benchmarks: median wall time and peak RSS of whole runs of the interpreter.
 
-    python3 bench/run.py path/to/zelkora [runs]
+    python3 bench/run.py path/to/zelkora [runs] [name ...]
+
+Names, when given, pick the cases to run (start-up and the bench/*.lisp programs by file name).
 
 Start-up feeds `(bye)` on standard input; the others feed a bench/*.lisp program. The runs are
 made by bench/measure (built beside the interpreter), so the figures are the interpreter's own.
@@ -10,6 +12,7 @@ so that the ratio compares runs made at the same moments.
 """
 import os
 import re
+import shlex
 import subprocess
 import sys
 import shutil
@@ -54,12 +57,31 @@ EXPECT = {"lists_twins": b"OK 400000 0 400 19721100",
           "macros": b"((60000 40000) 28981429)",
           "closures": b"OK 2000000",
           "lists_rounds": b"OK 39700",
-          "live_big": b"OK 1000000 999999"}
+          "live_big": b"OK 1000000 999999",
+          "fft": b"OK 51153 51153 3372223 3372223 8 1024 2 512 512",
+          "puzzle": b"OK 3 10814 54 375",
+          "destruct": b"OK 1 234 1549 609621"}
 GC_LINE = re.compile(rb"gc: [^\n]*\n")
 
-# The same programs for other small Lisps, run beside ours when they are installed; each reads
-# its program on standard input, as ours does.
-PEERS = [("newLISP", "newlisp", ".lsp"), ("PicoLisp", "picolisp", ".l")]
+# The same programs for other Lisps, run beside ours when they are installed; each reads its
+# program on standard input, as ours does.
+PEERS = [("newLISP", "newlisp", ".lsp"), ("PicoLisp", "picolisp", ".l"), ("CLISP", "clisp", ".cl")]
+# Arguments a peer needs for that. CLISP: a script from standard input, without banner, prompts
+# or echoed values, and an error ends the run instead of opening its debugger.
+PEER_ARGS = {"clisp": ["-q", "-norc", "-"]}
+
+
+def peer_command(cmd, folder):
+    """The peer as one program without arguments, as bench/measure runs it: a peer that needs
+    arguments gets a shell script in folder that passes them (it costs the peer an exec)."""
+    path = shutil.which(cmd)
+    if cmd not in PEER_ARGS:
+        return path
+    script = os.path.join(folder, cmd)
+    with open(script, "w") as fh:
+        fh.write(f"#!/bin/sh\nexec {shlex.join([path] + PEER_ARGS[cmd])}\n")
+    os.chmod(script, 0o755)
+    return script
 
 
 def check(binary, name, data):
@@ -76,15 +98,32 @@ def main():
     binary = os.path.abspath(sys.argv[1])
     tool = os.path.join(os.path.dirname(binary), "bench_measure")
     runs = int(sys.argv[2]) if len(sys.argv) > 2 else 21
+    wanted = set(sys.argv[3:])
+    names = ("arith", "arith_ratio", "sort", "hash", "lists", "lists_twins", "sort_big",
+             "hash_big", "fib", "tak", "strings", "macros", "closures", "live_big",
+             "lists_rounds", "fft", "puzzle", "destruct")
+    unknown = wanted - set(names) - {"start-up"}
+    if unknown:
+        sys.exit(f"no such benchmark: {' '.join(sorted(unknown))}")
     cases = [("start-up", b"(bye)\n", runs)]
-    for name in ("arith", "arith_ratio", "sort", "hash", "lists", "lists_twins", "sort_big",
-                 "hash_big", "fib", "tak", "strings", "macros", "closures", "live_big",
-                 "lists_rounds"):
+    for name in names:
         with open(os.path.join(HERE, name + ".lisp"), "rb") as fh:
             cases.append((name, fh.read() + b"(bye)\n", 5))
-    peers = [(label, cmd, ext) for label, cmd, ext in PEERS if shutil.which(cmd)]
+    if wanted:
+        cases = [case for case in cases if case[0] in wanted]
+    folder = tempfile.mkdtemp()
+    try:
+        run_cases(binary, tool, cases, folder)
+    finally:
+        shutil.rmtree(folder)
+
+
+def run_cases(binary, tool, cases, folder):
+    peers = [(label, peer_command(cmd, folder), ext) for label, cmd, ext in PEERS
+             if shutil.which(cmd)]
     if not peers:
-        print("(newLISP and PicoLisp are not installed: Zelkora's figures alone)")
+        labels = ", ".join(label for label, _, _ in PEERS)
+        print(f"({labels}: none installed, Zelkora's figures alone)")
     print(f"{'benchmark':<14}{'median':>12}{'peak RSS':>12}  runs")
     for name, data, n in cases:
         check(binary, name, data)
@@ -95,10 +134,10 @@ def main():
                 continue
             with open(path, "rb") as fh:
                 program = fh.read()
-            out = subprocess.run([shutil.which(cmd)], input=program, stdout=subprocess.PIPE,
+            out = subprocess.run([cmd], input=program, stdout=subprocess.PIPE,
                                  stderr=subprocess.DEVNULL).stdout
             ok = name not in EXPECT or EXPECT[name] in out
-            others.append((label, shutil.which(cmd), program, ok))
+            others.append((label, cmd, program, ok))
         median, peak = measure(tool, binary, data, n)
         print(f"{name:<14}{median:>10.2f}ms{peak / 1024:>10.1f}MB  {n}")
         for label, cmd, program, ok in others:

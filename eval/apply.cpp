@@ -149,12 +149,17 @@ _cell* cfunction::lispApply(_cell* args, Frame f, long n) {
 // ---- macros -----------------------------------------------------------------------------
 _cell* cfunction::expandMacro(_cell* args, _symval* rec, Frame f, long n, bool evaluated) {
   if (MacroTwin twin = macroTwin(rec->symbol)) {
+    if (evaluated)
+      if (_cell* kept = keptExpansion(rec->symbol, args)) return kept;
     _cell* expansion = twin(*this, args);
     // The twin checked its forms are a finite tree of bounded size (and made the rest itself),
     // so the copy needs no cycle check.
     if (expansion != kRunText) {
       if (!expansion) return nullptr;
-      return evaluated && evaluatesAlike(expansion) ? expansion : CopyTree(expansion);
+      if (!evaluated) return CopyTree(expansion);
+      if (!evaluatesAlike(expansion)) expansion = CopyTree(expansion);
+      keepExpansion(rec->symbol, args, expansion);
+      return expansion;
     }
   }
   _cell* def = rec->value;
@@ -241,13 +246,13 @@ _cell* cfunction::fillTemplate(_cell* t, Frame f, long n) {
 _cell* cfunction::rplaca(_cell* c, _cell* v, Frame f, long n) {
   if (c->type != Type::Cons) return fail(msg::NotCons, f, n);
   c->car = v;
-  carMutated();
+  carMutated(c);
   return c;
 }
 
 _cell* cfunction::rplacd(_cell* c, _cell* v, Frame f, long n) {
   if (c->type != Type::Cons) return fail(msg::NotCons, f, n);
   c->cdr = v;
-  mutated();
+  mutated(c);
   return c;
 }

@@ -314,7 +314,7 @@ _cell* cfunction::lispSetArray(_cell* args, Frame f, long n) {
   if (!v) return nullptr;
   if (!isCons(v)) return fail(msg::SetArrayFail, f, n);
   v->type = Type::Array;
-  mutated();
+  mutated(v);
   return v;
 }
 

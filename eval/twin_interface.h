@@ -80,9 +80,16 @@ bool evaluatesAlike(_cell* expansion);
 void redefined(const _cell* sym);
 // SYMBOL-FUNCTION handed out this symbol's definition; an in-place change may follow.
 void exposed(const _cell* sym);
-// Some cons was changed in place (RPLACA, RPLACD, SET-ARRAY, or a twin doing what they do).
+// The cons `changed` was changed in place (RPLACD, SET-ARRAY, or a twin doing what they do).
 // `byTableTwin`: SETF-HASH's or REMHASH's twin changed a value or the spine of a table's entry
 // list, and nothing else.
-void mutated(bool byTableTwin = false);
-// RPLACA: only a car was changed in place.
-void carMutated();
+void mutated(const _cell* changed, bool byTableTwin = false);
+// RPLACA: only the car of `changed` was changed.
+void carMutated(const _cell* changed);
+// The expansion a macro twin made for this call (the cons after the macro's name) at an earlier
+// evaluation, ready to evaluate again, when nothing since could make it differ from a new one
+// or let the program reach its conses; else null.
+_cell* keptExpansion(const _cell* sym, const _cell* args);
+// Keeps an expansion about to be evaluated for the next evaluation of the same call, when it
+// is one that can be kept.
+void keepExpansion(const _cell* sym, _cell* args, _cell* expansion);

@@ -41,6 +41,9 @@ constexpr uint8_t Closure = 1;     // a function object: `closureFrame` holds it
 constexpr uint8_t SharedSlot = 2;  // an integer counted with `slotOwner`'s (FLOOR's copy)
 constexpr uint8_t Forwarded = 4;   // during a collection: a dead owner, `slotOwner` its heir
 constexpr uint8_t ReadForm = 8;    // a cons READ took from a file: EVAL of it asks where from
+// A cons that work remembered across steps depends on (a macro call whose expansion is kept,
+// SETF's tables): changing it in place makes that work stale.
+constexpr uint8_t Watched = 16;
 }  // namespace Flag
 
 // A value as a 32-bit integer holds it: wrapped modulo 2^32.

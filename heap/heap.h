@@ -412,7 +412,8 @@ class cmemory : protected IntSlots {
 
  protected:
   long cellHigh = 0;  // cells ever handed out (the stress build poisons the free ones)
-  static constexpr int kForgetHooks = 2;  // the hash tables' and the arrays' indexes
+  // The hash tables' and the arrays' indexes, the kept macro expansions.
+  static constexpr int kForgetHooks = 3;
   void (*forgetHooks[kForgetHooks])(cmemory& m) = {};
   int forgetHookCount = 0;
   Block<_cell> cellBlock;

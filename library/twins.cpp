@@ -22,6 +22,8 @@ _cell* const kUnassigned = nullptr;
 _cell* const kRunText = &runTextMark;
 uint64_t gStructureGeneration = 0;
 uint64_t gSpineGeneration = 0;
+uint64_t gWatchedChanges = 0;
+uint64_t gDefinitions = 0;
 uint64_t gTableTwinChanges = 0;
 uint64_t gTwinSwitches = 0;
 std::vector<TwinCall> gTwinCalls;
@@ -227,6 +229,7 @@ MacroTwin macroTwin(const _cell* sym) {
 }
 
 void redefined(const _cell* sym) {
+  gDefinitions++;
   size_t i = static_cast<size_t>(sym->symIndex);
   if (i < gLibraryDefs.size() && gLibraryDefs[i]) recompute();
 }
@@ -240,13 +243,14 @@ void exposed(const _cell* sym) {
 }
 
 // An exposed definition may have been changed in place: its twins stop for good.
-void mutated(bool byTableTwin) {
+void mutated(const _cell* changed, bool byTableTwin) {
   gSpineGeneration++;
   gTableTwinChanges += byTableTwin;
-  carMutated();
+  carMutated(changed);
 }
 
-void carMutated() {
+void carMutated(const _cell* cell) {
+  gWatchedChanges += (cell->flags & Flag::Watched) != 0;
   cmemory::structureMutated = true;
   gStructureGeneration++;
   if (!gAnyExposed) return;

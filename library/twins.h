@@ -74,6 +74,9 @@ inline uint64_t structureGeneration() { return gStructureGeneration; }
 // The same without the changes of cars alone (RPLACA): every list keeps its conses, in order,
 // while this stays the same.
 extern uint64_t gSpineGeneration;
+// In-place changes of conses flagged Flag::Watched, and definitions made (DEFUN, DEFMACRO).
+extern uint64_t gWatchedChanges;
+extern uint64_t gDefinitions;
 // The same without the table twins' changes. Those touch only the spines and values of lists a
 // program made into tables, so a key found nowhere in a library definition's quoted table
 // (which only SYMBOL-FUNCTION can hand out) stays absent while this stays the same.
@@ -84,6 +87,8 @@ extern uint64_t gTwinSwitches;
 // The twins left off at start-up because their library text is not the one they were written
 // for (for tests: a text edited without its twin).
 const std::vector<const char*>& unmatchedTwins();
+// Flags every cons of x Watched (library/expansions.cpp).
+void watchConses(_cell* x);
 // The library names the text of `sym` reaches (for tests); empty when it has no twin.
 std::vector<_cell*> twinReach(const _cell* sym);
 

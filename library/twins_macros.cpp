@@ -777,6 +777,9 @@ void registerMacroTwins(cfunction& m) {
     gNthTable = nth["TABLE"];
     gATable = a["TABLE"];
     gDTable = d["TABLE"];
+    // A program can reach their entries (FIND-A-NAME answers one): a change of one makes every
+    // kept SETF expansion stale.
+    for (_cell* t : {gNthTable, gATable, gDTable}) watchConses(t);
   }
   addMacro("setf", setfTwin, setfOk);
 }

@@ -213,7 +213,7 @@ _cell* deleteTwin(cfunction& m, Frame a, long, Frame f, long n) {
     }
     if (!prev) return removeFrom(m, item, b, rest, test, count, f, n);  // nothing counted down yet
     prev->cdr = p->cdr;
-    mutated();
+    mutated(prev);
     watch.rebase();
     p = p->cdr;
     if (count > 0) count--;
@@ -285,7 +285,7 @@ _cell* nconcTwin(cfunction&, Frame a, long, Frame, long) {
     if (!last) last = acc;
     while (isCons(last->cdr)) last = last->cdr;
     last->cdr = piece;
-    mutated();
+    mutated(last);
   }
   return acc;
 }
@@ -400,7 +400,7 @@ _cell* sortTwin(cfunction& m, Frame a, long, Frame f, long n) {
   for (size_t i = items.size(); i-- > 1;) tail = m.cons(items[i], tail);
   l->car = items[0];
   l->cdr = tail;
-  mutated();
+  mutated(l);
   return l;
 }
 }  // namespace

@@ -198,15 +198,17 @@ _cell* setfHashTwin(cfunction& m, Frame a, long, Frame, long) {
   Key k = keyOf(t->cdr->car, key);
   if (k.kind == kUnknown) return kRunText;
   // Another table or a definition may share these conses: every other index goes stale.
-  mutated(true);
-  ix->generation = structureGeneration();
   if (FirstEntries::Slot* s = lookup(ix, k)) {
     s->cell->car->cdr = v;
+    mutated(s->cell->car, true);
+    ix->generation = structureGeneration();
     return v;
   }
   CellFrame g(m, key, v);
   _cell* cell = m.cons(g.push(m.cons(key, v)), NILCell);
   ix->last->cdr = cell;
+  mutated(ix->last, true);
+  ix->generation = structureGeneration();
   if (k.kind != kNever) ix->first.insert(k, cell, ix->last);
   ix->last = cell;
   return v;
@@ -227,7 +229,7 @@ _cell* remhashTwin(cfunction&, Frame a, long, Frame, long) {
   _cell* prev = s->prev;
   ix->first.erase(s);
   prev->cdr = cell->cdr;
-  mutated(true);
+  mutated(prev, true);
   ix->generation = structureGeneration();
   if (ix->last == cell) ix->last = prev;
   // The next entry now follows `prev`: its slot, if it holds the first entry of its key, says so.

@@ -693,6 +693,43 @@ def array_call(r):
             % (make, " ".join(ops)))
 
 
+# Expansions kept from one evaluation of a macro call to the next: the same call evaluated again
+# and again while, between two evaluations, its own conses are changed, a name it calls becomes
+# a macro, NIL or T is assigned, SETF's tables are changed, a collection runs, or a quoted list
+# it handed out is changed.
+KEPT_PRELUDE = """(setq abort 'abort)
+(setq a (make-array 20 :initial-element 0))
+(setq y (list 1 2 3 4))
+(setq h (make-hash-table))
+(defun g1 (x) (list 'g x))
+(setq code (list 'setf (list 'car 'y) (list '+ 1 2)))
+"""
+KEPT_FORMS = ["(setf (car y) (g1 i))", "(setf (aref a i) (list i))", "(setf (cadr y) 'q)",
+              "(setf (gethash i h) (* i i))", "(setf z '(1 2))", "(case i (1 'one) (t 'other))",
+              "(setf (nth 2 y) (append y nil))", "(eval code)", "(setq y (cons i y))",
+              "(setf (aref a (1+ i)) (aref a i))", "(setf (cdr (last y)) (list i))",
+              "(setf z (g1 (list i)))"]
+KEPT_DISTURB = ["(rplaca (cddr code) (list '- 9 i))", "(rplaca (cadr code) 'cdr)",
+                "(rplacd (cddr code) (list 7))", "(defmacro g1 (x) (list 'list ''m x x))", "(defmacro g1 (x) (list 'quote x))",
+                "(defun g1 (x) (princ x) x)", "(setq t 3)", "(setq nil 4)", "(setq t 't)",
+                "(setq nil 'nil)", "(gc)", "(if (consp z) (rplaca z 'changed))",
+                "(rplaca (find-a-name 'cadr) 'cdr)", "(rplacd (find-d-name 'cddr) 'car)",
+                "(setq y (list 5 6 7 8))", "(rplacd (cdr y) nil)"]
+
+
+def kept_program(r):
+    forms = []
+    for k in range(r.randint(2, 5)):
+        body = " ".join(r.choice(KEPT_FORMS) for _ in range(r.randint(1, 3)))
+        disturb = r.choice(KEPT_DISTURB)
+        forms.append("(defun k%d () (setq z nil) (dotimes (i 4) %s (if (= i %d) %s) "
+                     "(prin1 (list i y z)) (if (consp z) (rplaca z i))) (list (aref a 3) (gethash 2 h)))" % (
+                         k, body, r.randrange(4), disturb))
+        forms.append("(k%d)" % k)
+        forms.append("(k%d)" % k)
+    return KEPT_PRELUDE + "".join(f + "\nabort\nabort\n" for f in forms) + "(list y code)\n"
+
+
 def run(program, twins):
     env = dict(os.environ)
     env["ZELKORA_TWINS"] = "1" if twins else "0"
@@ -743,6 +780,8 @@ def run_all(seed):
     for i in range(max(1, count // 2)):
         program = PRELUDE + "".join(array_call(r) + "\nabort\nabort\n" for _ in range(15))
         compare(program, f"array program {i} (seed {seed})")
+    for i in range(max(1, count // 2)):
+        compare(kept_program(r), f"kept expansion program {i} (seed {seed})")
     reach, direct = library_reach()
     t.check(len(direct) > 100 and "APPEND1" in reach["nth"] and "LOOP" in reach["nth"],
             "the reach worked out from the definitions", repr(reach.get("nth")))

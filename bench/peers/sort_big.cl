@@ -1,0 +1,11 @@
+(defparameter *seed* 12345)
+(defun next-seed () (setq *seed* (mod (+ (* *seed* 1103) 12345) 1000003)))
+(defun sorted (x) (loop for (a b) on x while b never (< b a)))
+;; Loops run inside functions: CLISP's EVAL expands a top-level loop's macros on every pass.
+(defun main ()
+  (let ((l nil) (s nil) (k nil))
+    (dotimes (i 100000) (push (next-seed) l))
+    (setq s (sort (copy-list l) #'<))
+    (setq k (sort (mapcar #'(lambda (x) (cons x x)) l) #'> :key #'car))
+    (when (sorted s) (format t "OK ~D ~D ~D~%" (length s) (car s) (car (car k))))))
+(main)
