@@ -405,6 +405,7 @@ class cmemory : protected IntSlots {
     forgetHooks[forgetHookCount++] = hook;
   }
   bool isLive(const _cell* c) const { return c->epoch == gcEpoch; }
+  uint32_t epoch() const { return gcEpoch; }  // changes at every collection
   void addRoot(_cell** slot) {
     if (extraRootCount == kExtraRoots) std::abort();  // a fixed set, known at compile time
     extraRoots[extraRootCount++] = slot;

@@ -671,7 +671,33 @@ namespace {
 // variable's both integers, that is a comparison: nothing can fail, nothing is observable but
 // the answer, so the frame and the difference's cell are not made. Anything else runs as
 // written. Only NOT is the library's (LET, OR, MINUSP and - cannot be redefined).
+// The end tests matched last, by their LET's argument list: a loop's test is matched once, not
+// at every turn. An entry holds while none of its conses changed (they are watched once
+// matched) and no collection ran (which may have given the list's conses to other uses).
+struct EndTest {
+  const _cell* args = nullptr;
+  _cell* var = nullptr;
+  _cell* count = nullptr;
+  uint64_t watched = 0;
+  uint32_t epoch = 0;
+};
+constexpr int kEndTests = 4;
+EndTest gEndTests[kEndTests];
+int gNextEndTest = 0;
+
+_cell* endTestAnswer(cfunction& m, _cell* var, _cell* count, Frame f, long n) {
+  if (!functionTwin(gNames.not_)) return nullptr;
+  if (isSymbol(count) && !(count = m.variableValue(count, f, n))) return nullptr;
+  _cell* i = m.variableValue(var, f, n);
+  if (!isInt(count) || !i || !isInt(i)) return nullptr;
+  int32_t limit = intOf(count);
+  return m.made(limit < 0 || wrapSub(intOf(i), limit) >= 0 ? TCell : NILCell);
+}
+
 _cell* dotimesEndTest(cfunction& m, _cell* args, Frame f, long n) {
+  for (const EndTest& e : gEndTests)
+    if (e.args == args && e.watched == gWatchedChanges && e.epoch == m.epoch())
+      return endTestAnswer(m, e.var, e.count, f, n);
   _cell* const c = gDotimesCount;
   _cell* bindings = args->car;  // ((#:COUNT count)), its first cons checked by the caller
   _cell* binding = bindings->car;
@@ -687,12 +713,11 @@ _cell* dotimesEndTest(cfunction& m, _cell* args, Frame f, long n) {
   if (!difference || difference->cdr->car != c) return nullptr;
   _cell* var = difference->car;
   _cell* count = binding->cdr->car;
-  if (!isSymbol(var) || var == c || !functionTwin(gNames.not_)) return nullptr;
-  if (isSymbol(count) && !(count = m.variableValue(count, f, n))) return nullptr;
-  _cell* i = m.variableValue(var, f, n);
-  if (!isInt(count) || !i || !isInt(i)) return nullptr;
-  int32_t limit = intOf(count);
-  return m.made(limit < 0 || wrapSub(intOf(i), limit) >= 0 ? TCell : NILCell);
+  if (!isSymbol(var) || var == c) return nullptr;
+  watchConses(args);
+  gEndTests[gNextEndTest] = {args, var, count, gWatchedChanges, m.epoch()};
+  gNextEndTest = (gNextEndTest + 1) % kEndTests;
+  return endTestAnswer(m, var, count, f, n);
 }
 
 }  // namespace
