@@ -83,7 +83,7 @@ constexpr long kStepEndThreshold = 100;
 // kBudgetFactor, and at least their floor, between two collections. Integers live in cells, so
 // the cells' budget paces them too.
 constexpr long kBudgetFactor = 4;
-constexpr long kCellBudgetFloor = 65536;   // 2 MB of cells
+constexpr long kCellBudgetFloor = 32768;   // 1 MB of cells
 constexpr long kFloatBudgetFloor = 16384;  // 512 kB of floats
 
 // ---- the rovers -------------------------------------------------------------------------
