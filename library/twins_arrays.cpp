@@ -18,6 +18,7 @@ constexpr long kShortRow = 16;  // rows this short are walked: an index would co
 
 struct RowIndex {
   uint64_t generation = 0;
+  uint64_t seen = 0;  // the generation at the last use of a stale index
   std::vector<_cell*> conses;  // the row's conses in order, up to its end or a non-cons
 };
 std::unordered_map<const _cell*, RowIndex> gRows;
@@ -36,12 +37,18 @@ void forgetDeadRows(cmemory& m) {
     it = m.isLive(it->first) ? std::next(it) : gRows.erase(it);
 }
 
-// The index of a row, made afresh when stale; null for a short or circular row.
+// The index of a row, made afresh when stale; null for a short or circular row, and for a
+// stale one the first time it is used at a generation: a program that changes some cdr between
+// any two reads would otherwise have a whole row indexed at every read.
 RowIndex* indexOf(const _cell* row) {
   for (Recent& r : gRecent)
     if (r.row == row && r.index->generation == gSpineGeneration) return r.index;
   auto it = gRows.find(row);
   RowIndex* ix = it == gRows.end() ? nullptr : &it->second;
+  if (ix && ix->generation != gSpineGeneration && ix->seen != gSpineGeneration) {
+    ix->seen = gSpineGeneration;
+    return nullptr;
+  }
   if (!ix || ix->generation != gSpineGeneration) {
     long length = listLength(row);
     if (length < kShortRow) {  // circular (-1) or short
