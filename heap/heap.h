@@ -35,7 +35,6 @@
 #include <cstdlib>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
@@ -166,6 +165,27 @@ class IntSlots {
 
  private:
   std::vector<_cell*> sharing;  // cells made by `share`, until their slot is their own
+};
+
+// ---- interned names ---------------------------------------------------------------------
+// Open addressing over a power-of-two table kept at most half full, each slot with its name's
+// hash, so a lookup hashes the name once and compares names only on a hash match. Interned
+// symbols are never removed.
+class SymbolIndex {
+ public:
+  static uint32_t hash(const char* name, size_t len);
+  _cell* find(const char* name, size_t len, uint32_t hash) const;
+  void add(_cell* sym, uint32_t hash);  // sym, of that name's hash, is not in it yet
+
+ private:
+  struct Slot {
+    uint32_t hash;
+    _cell* sym;  // null: empty
+  };
+  static constexpr size_t kFirstSize = 1024;  // the start-up library's ~300 names stay below half
+  std::vector<Slot> slots_;
+  size_t used_ = 0;
+  void grow();
 };
 
 // ---- the heap ---------------------------------------------------------------------------
@@ -323,6 +343,7 @@ class cmemory : protected IntSlots {
   const char* getString(const char* s);
   _cell* CheckStringCell(const char* s);
   _cell* getStringCell(const char* s);
+  _cell* getStringCell(const char* s, size_t len);  // the name is s's first len bytes
   _cell* getStringCellWide(const char* s);
   _cell* getMojiCell(char c, char unused = 0);
   _cell* IntToCell(long v) {
@@ -431,7 +452,7 @@ class cmemory : protected IntSlots {
   FrameBlock* retiredFrames = nullptr;
   // Interned symbols by name. Uninterned symbols never enter it, so a name maps to the one
   // interned symbol of that name: the same answer as a search in creation order.
-  std::unordered_map<std::string_view, _cell*> symbolMap{4096};
+  SymbolIndex symbolIndex;
   static constexpr int kExtraRoots = 16;
   _cell** extraRoots[kExtraRoots] = {};
   int extraRootCount = 0;
