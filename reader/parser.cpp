@@ -32,11 +32,16 @@ const char* skipBlanks(const char* p) {
 
 // End of the token at p: a blank or parenthesis, with string and character literals whole.
 const char* tokenEnd(const char* p) {
-  while (*p && *p != ' ' && *p != '(' && *p != ')') {
-    bool unclosed;  // an unterminated string runs to the end of the text
-    p = skipLiteral(p, &unclosed);
+  for (;;) {
+    char c = *p;
+    if (c == 0 || c == ' ' || c == '(' || c == ')') return p;
+    if (atLiteral(p)) {
+      bool unclosed;  // an unterminated string runs to the end of the text
+      p = skipWholeLiteral(p, &unclosed);
+    } else {
+      p++;
+    }
   }
-  return p;
 }
 
 class Parser {
@@ -51,7 +56,10 @@ class Parser {
  private:
   cmemory& m_;
   const char* text_ = nullptr;
-  std::vector<int32_t> close_;  // by offset of an opening parenthesis: its closing one, or -1
+  // By offset of an opening parenthesis: its closing one, or -1. Kept from read to read (no
+  // read starts another), so reading allocates nothing but cells.
+  static inline std::vector<int32_t> close_;
+  static inline std::vector<int32_t> open_;
 
   _cell* datum(const char* p) {
     p = skipBlanks(p);
@@ -64,13 +72,13 @@ class Parser {
   void pairParentheses(const char* text) {
     text_ = text;
     close_.assign(std::strlen(text), -1);
-    std::vector<int32_t> open;
+    open_.clear();
     for (const char* p = text; *p;) {
       if (*p == '(') {
-        open.push_back(static_cast<int32_t>(p - text));
-      } else if (*p == ')' && !open.empty()) {
-        close_[static_cast<size_t>(open.back())] = static_cast<int32_t>(p - text);
-        open.pop_back();
+        open_.push_back(static_cast<int32_t>(p - text));
+      } else if (*p == ')' && !open_.empty()) {
+        close_[static_cast<size_t>(open_.back())] = static_cast<int32_t>(p - text);
+        open_.pop_back();
       }
       bool unclosed;
       p = skipLiteral(p, &unclosed);
@@ -140,28 +148,28 @@ class Parser {
   }
 
   _cell* atom(const char* p, const char* e) {
-    std::string tok(p, e);
-    switch (ctextproc::AnaType(tok.c_str(), tok.size())) {
+    const size_t len = static_cast<size_t>(e - p);
+    switch (ctextproc::AnaType(p, len)) {
       case Token::Float:
-        return m_.NumberToCell(ctextproc::myatof(tok.c_str()));
+        return m_.NumberToCell(ctextproc::myatof(std::string(p, len).c_str()));
       case Token::Integer:
-        return m_.IntToCell(parseInt32(tok.c_str(), tok.size()));
+        return m_.IntToCell(parseInt32(p, len));
       case Token::Fraction:
-        return fraction(tok);
+        return fraction(p, len);
       case Token::String:
-        return m_.getMojiretsuCell(tok.c_str());
+        return m_.getMojiretsuCell(p);  // it ends at its closing quote, inside the token
       case Token::Character:
-        return m_.getMojiCell(tok[2]);
+        return m_.getMojiCell(p[2]);
       default:
-        return m_.getStringCell(tok.c_str());
+        return m_.getStringCell(p, len);
     }
   }
 
-  _cell* fraction(const std::string& tok) {
-    size_t slash = tok.find('/');
-    int32_t n = parseInt32(tok.c_str(), slash);
+  _cell* fraction(const char* tok, size_t len) {
+    size_t slash = static_cast<size_t>(static_cast<const char*>(std::memchr(tok, '/', len)) - tok);
+    int32_t n = parseInt32(tok, slash);
     if (n == 0) return m_.IntToCell(0);
-    int32_t d = parseInt32(tok.c_str() + slash + 1, tok.size() - slash - 1);
+    int32_t d = parseInt32(tok + slash + 1, len - slash - 1);
     if (d == 0) {
       say(msg::ZeroDenominatorLiteral);
       return nullptr;
@@ -218,8 +226,11 @@ _cell* cmemory::readFromString(const char* text) {
 }
 
 _cell* cmemory::getMojiretsuCell(const char* text) {
-  std::string bytes;
   const char* p = text + 1;
+  const char* end = p;
+  while (*end && *end != '"' && *end != '\\') end++;
+  if (*end != '\\') return stringFromBytes(p, static_cast<size_t>(end - p));  // nothing escaped
+  std::string bytes;
   while (*p && *p != '"') {
     if (*p == '\\') {
       if (!p[1]) break;  // a lone backslash at the very end escapes nothing
