@@ -5,7 +5,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
-#include <unordered_set>
 #include <vector>
 
 #include "eval/ops.h"
@@ -94,42 +93,79 @@ const Entry* entryOf(const _cell* sym) {
 }
 
 // ---- reach ---------------------------------------------------------------------------------
-// The library names a definition mentions anywhere: those it calls, the macros it uses, and the
-// symbols it quotes into an expansion (LOOP's text builds a PROG that RETURN leaves). Counting
-// a name that is never called only keeps a twin off after its redefinition, which is safe.
-std::vector<size_t> mentions(_cell* def) {
-  std::vector<size_t> found;
-  std::vector<_cell*> work{def};
-  std::unordered_set<_cell*> seen;
+// The conses met in the walk of one definition, by their place in the cell pool (every cons
+// comes from it): a definition may share structure within itself, and the walk must end even
+// if it were circular.
+class ConsSet {
+ public:
+  explicit ConsSet(const _cell* pool) : pool_(pool) {}
+  bool insert(const _cell* c) {
+    auto i = static_cast<size_t>(c - pool_);
+    if (i / 64 >= bits_.size()) bits_.resize(i / 64 + 1 + bits_.size());
+    uint64_t bit = uint64_t{1} << (i % 64);
+    if (bits_[i / 64] & bit) return false;
+    bits_[i / 64] |= bit;
+    words_.push_back(i / 64);
+    return true;
+  }
+  void clear() {
+    for (size_t w : words_) bits_[w] = 0;
+    words_.clear();
+  }
+
+ private:
+  const _cell* pool_;
+  std::vector<uint64_t> bits_;
+  std::vector<size_t> words_;  // those with a bit set
+};
+
+// The library names a definition mentions anywhere, appended to found: those it calls, the
+// macros it uses, and the symbols it quotes into an expansion (LOOP's text builds a PROG that
+// RETURN leaves). Counting a name that is never called only keeps a twin off after its
+// redefinition, which is safe.
+void mentions(_cell* def, ConsSet& seen, std::vector<_cell*>& work, std::vector<int32_t>& found) {
+  work.assign(1, def);
   while (!work.empty()) {
     _cell* c = work.back();
     work.pop_back();
-    for (; isCons(c) && seen.insert(c).second; c = c->cdr) {
+    for (; isCons(c) && seen.insert(c); c = c->cdr) {
       _cell* a = c->car;
       if (isCons(a)) work.push_back(a);
-      else if (isSymbol(a) && a->attr != Attr::Uninterned) found.push_back(static_cast<size_t>(a->symIndex));
+      else if (isSymbol(a) && a->attr != Attr::Uninterned) found.push_back(a->symIndex);
     }
-    if (isSymbol(c) && c != NILCell) found.push_back(static_cast<size_t>(c->symIndex));
+    if (isSymbol(c) && c != NILCell) found.push_back(c->symIndex);
   }
-  return found;
+  seen.clear();
 }
 
+// What each library definition mentions, by symbol: the names of record k are
+// names[start[k]..start[k+1]), and recordOf[symIndex] is k + 1 (0 for no definition).
+struct Mentions {
+  std::vector<int32_t> names;
+  std::vector<size_t> start{0};
+  std::vector<int32_t> recordOf;
+};
+
 // Every library name reachable from sym's definition through the mentions of each, sym itself
-// excluded.
-std::vector<_cell*> reachOf(const _cell* sym, const std::vector<std::vector<size_t>>& direct) {
-  std::vector<char> seen(gLibraryDefs.size(), 0);
+// excluded. `seen` is all below `stamp` on entry.
+std::vector<_cell*> reachOf(const _cell* sym, const Mentions& direct, std::vector<uint32_t>& seen,
+                            uint32_t stamp) {
   std::vector<size_t> work{static_cast<size_t>(sym->symIndex)};
-  seen[work[0]] = 1;
+  seen[work[0]] = stamp;
   std::vector<_cell*> reach;
   while (!work.empty()) {
     size_t i = work.back();
     work.pop_back();
-    for (size_t j : direct[i])
-      if (j < seen.size() && gLibraryDefs[j] && !seen[j]) {
-        seen[j] = 1;
+    int32_t k = i < direct.recordOf.size() ? direct.recordOf[i] : 0;
+    if (!k) continue;
+    for (size_t n = direct.start[k - 1]; n < direct.start[k]; n++) {
+      auto j = static_cast<size_t>(direct.names[n]);
+      if (j < seen.size() && gLibraryDefs[j] && seen[j] != stamp) {
+        seen[j] = stamp;
         work.push_back(j);
         reach.push_back(gMachine->symbolTable[j]);
       }
+    }
   }
   return reach;
 }
@@ -166,13 +202,22 @@ void initTwins(cfunction& m) {
   gExposed.assign(symbols, 0);
   gTwinCalls.assign(symbols, {nullptr, 0, false, false});
   gAside.assign(symbols, 0);
-  std::vector<std::vector<size_t>> direct(symbols);
-  for (_symval* r = m.funcTable; r < m.funcTop; r++)
-    if (r->symbol) {
-      auto i = static_cast<size_t>(r->symbol->symIndex);
-      gLibraryDefs[i] = r->value;
-      direct[i] = mentions(r->value);
-    }
+  Mentions direct;
+  direct.recordOf.assign(symbols, 0);
+  {
+    ConsSet seen(m.cellPool);
+    std::vector<_cell*> work;
+    for (_symval* r = m.funcTable; r < m.funcTop; r++)
+      if (r->symbol) {
+        auto i = static_cast<size_t>(r->symbol->symIndex);
+        gLibraryDefs[i] = r->value;
+        mentions(r->value, seen, work, direct.names);
+        direct.start.push_back(direct.names.size());
+        direct.recordOf[i] = static_cast<int32_t>(direct.start.size() - 1);
+      }
+  }
+  std::vector<uint32_t> seen(symbols, 0);
+  uint32_t stamp = 0;
   gTestKey = m.CheckStringCell(":TEST");
   registerListTwins(m);
   registerSequenceTwins(m);
@@ -188,7 +233,7 @@ void initTwins(cfunction& m) {
       gUnmatched.push_back(row.name);
       continue;
     }
-    Entry e{sym, reachOf(sym, direct), row, 0, true};
+    Entry e{sym, reachOf(sym, direct, seen, ++stamp), row, 0, true};
     if (isValueKind(row.kind)) {
       // The definition stays this one while the twin runs, so its lambda list is known now.
       _cell* params = definitionOf(sym)->car;
