@@ -93,62 +93,73 @@ const Entry* entryOf(const _cell* sym) {
 }
 
 // ---- reach ---------------------------------------------------------------------------------
-// The conses met in the walk of one definition, by their place in the cell pool (every cons
-// comes from it): a definition may share structure within itself, and the walk must end even
-// if it were circular.
-class ConsSet {
+// What a library definition mentions: the library names it calls, the macros it uses, and the
+// symbols it quotes into an expansion (LOOP's text builds a PROG that RETURN leaves), each
+// once, in the order a walk of the definition first meets them. Counting a name that is never
+// called only keeps a twin off after its redefinition, which is safe. Worked out for the
+// definitions some twin reaches, the first time one does.
+class Mentions {
  public:
-  explicit ConsSet(const _cell* pool) : pool_(pool) {}
-  bool insert(const _cell* c) {
-    auto i = static_cast<size_t>(c - pool_);
-    if (i / 64 >= bits_.size()) bits_.resize(i / 64 + 1 + bits_.size());
-    uint64_t bit = uint64_t{1} << (i % 64);
-    if (bits_[i / 64] & bit) return false;
-    bits_[i / 64] |= bit;
-    words_.push_back(i / 64);
-    return true;
-  }
-  void clear() {
-    for (size_t w : words_) bits_[w] = 0;
-    words_.clear();
+  Mentions(const cmemory& m, size_t symbols)
+      : pool_(m.cellPool), recordOf_(symbols, 0), named_(symbols, 0) {}
+
+  // The names the library's definition of symbol i mentions, as [first, last); none when it
+  // has none.
+  std::pair<const int32_t*, const int32_t*> of(size_t i) {
+    if (!gLibraryDefs[i]) return {nullptr, nullptr};
+    if (!recordOf_[i]) walk(i);
+    size_t k = static_cast<size_t>(recordOf_[i]);
+    return {names_.data() + start_[k - 1], names_.data() + start_[k]};
   }
 
  private:
   const _cell* pool_;
-  std::vector<uint64_t> bits_;
-  std::vector<size_t> words_;  // those with a bit set
-};
+  std::vector<int32_t> names_;  // those of record k are names[start[k - 1]..start[k])
+  std::vector<size_t> start_{0};
+  std::vector<int32_t> recordOf_;  // by symbol: its record, or 0
+  uint16_t record_ = 0;
+  // By symbol, and by place in the cell pool (every cons comes from it): the record that last
+  // met it. A definition may share structure within itself, and the walk must end even if it
+  // were circular.
+  std::vector<uint16_t> named_;
+  std::vector<uint16_t> visited_;
+  std::vector<_cell*> work_;
 
-// The library names a definition mentions anywhere, appended to found: those it calls, the
-// macros it uses, and the symbols it quotes into an expansion (LOOP's text builds a PROG that
-// RETURN leaves). Counting a name that is never called only keeps a twin off after its
-// redefinition, which is safe.
-void mentions(_cell* def, ConsSet& seen, std::vector<_cell*>& work, std::vector<int32_t>& found) {
-  work.assign(1, def);
-  while (!work.empty()) {
-    _cell* c = work.back();
-    work.pop_back();
-    for (; isCons(c) && seen.insert(c); c = c->cdr) {
-      _cell* a = c->car;
-      if (isCons(a)) work.push_back(a);
-      else if (isSymbol(a) && a->attr != Attr::Uninterned) found.push_back(a->symIndex);
+  void walk(size_t sym) {
+    if (++record_ == 0) std::abort();  // more records than a stamp tells apart
+    work_.assign(1, gLibraryDefs[sym]);
+    while (!work_.empty()) {
+      _cell* c = work_.back();
+      work_.pop_back();
+      for (; isCons(c) && firstVisit(c); c = c->cdr) {
+        _cell* a = c->car;
+        if (isCons(a)) work_.push_back(a);
+        else if (isSymbol(a) && a->attr != Attr::Uninterned) mention(a);
+      }
+      if (isSymbol(c) && c != NILCell) mention(c);
     }
-    if (isSymbol(c) && c != NILCell) found.push_back(c->symIndex);
+    start_.push_back(names_.size());
+    recordOf_[sym] = static_cast<int32_t>(start_.size() - 1);
   }
-  seen.clear();
-}
-
-// What each library definition mentions, by symbol: the names of record k are
-// names[start[k]..start[k+1]), and recordOf[symIndex] is k + 1 (0 for no definition).
-struct Mentions {
-  std::vector<int32_t> names;
-  std::vector<size_t> start{0};
-  std::vector<int32_t> recordOf;
+  bool firstVisit(const _cell* c) {
+    auto i = static_cast<size_t>(c - pool_);
+    if (i >= visited_.size()) visited_.resize(i + 1 + visited_.size());
+    if (visited_[i] == record_) return false;
+    visited_[i] = record_;
+    return true;
+  }
+  void mention(const _cell* sym) {
+    auto i = static_cast<size_t>(sym->symIndex);
+    if (i < named_.size() && gLibraryDefs[i] && named_[i] != record_) {
+      named_[i] = record_;
+      names_.push_back(sym->symIndex);
+    }
+  }
 };
 
 // Every library name reachable from sym's definition through the mentions of each, sym itself
 // excluded. `seen` is all below `stamp` on entry.
-std::vector<_cell*> reachOf(const _cell* sym, const Mentions& direct, std::vector<uint32_t>& seen,
+std::vector<_cell*> reachOf(const _cell* sym, Mentions& direct, std::vector<uint32_t>& seen,
                             uint32_t stamp) {
   std::vector<size_t> work{static_cast<size_t>(sym->symIndex)};
   seen[work[0]] = stamp;
@@ -156,11 +167,10 @@ std::vector<_cell*> reachOf(const _cell* sym, const Mentions& direct, std::vecto
   while (!work.empty()) {
     size_t i = work.back();
     work.pop_back();
-    int32_t k = i < direct.recordOf.size() ? direct.recordOf[i] : 0;
-    if (!k) continue;
-    for (size_t n = direct.start[k - 1]; n < direct.start[k]; n++) {
-      auto j = static_cast<size_t>(direct.names[n]);
-      if (j < seen.size() && gLibraryDefs[j] && seen[j] != stamp) {
+    auto [first, last] = direct.of(i);
+    for (const int32_t* n = first; n < last; n++) {
+      auto j = static_cast<size_t>(*n);
+      if (seen[j] != stamp) {
         seen[j] = stamp;
         work.push_back(j);
         reach.push_back(gMachine->symbolTable[j]);
@@ -202,20 +212,9 @@ void initTwins(cfunction& m) {
   gExposed.assign(symbols, 0);
   gTwinCalls.assign(symbols, {nullptr, 0, false, false});
   gAside.assign(symbols, 0);
-  Mentions direct;
-  direct.recordOf.assign(symbols, 0);
-  {
-    ConsSet seen(m.cellPool);
-    std::vector<_cell*> work;
-    for (_symval* r = m.funcTable; r < m.funcTop; r++)
-      if (r->symbol) {
-        auto i = static_cast<size_t>(r->symbol->symIndex);
-        gLibraryDefs[i] = r->value;
-        mentions(r->value, seen, work, direct.names);
-        direct.start.push_back(direct.names.size());
-        direct.recordOf[i] = static_cast<int32_t>(direct.start.size() - 1);
-      }
-  }
+  for (_symval* r = m.funcTable; r < m.funcTop; r++)
+    if (r->symbol) gLibraryDefs[static_cast<size_t>(r->symbol->symIndex)] = r->value;
+  Mentions direct(m, symbols);
   std::vector<uint32_t> seen(symbols, 0);
   uint32_t stamp = 0;
   gTestKey = m.CheckStringCell(":TEST");
