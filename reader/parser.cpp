@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -30,17 +31,28 @@ const char* skipBlanks(const char* p) {
   return p;
 }
 
+// The bytes a scan stops at, all below 64, as a mask: the scans below pass over every other
+// byte with one test.
+constexpr uint64_t byteMask(std::initializer_list<char> bytes) {
+  uint64_t m = 0;
+  for (char b : bytes) m |= uint64_t{1} << b;
+  return m;
+}
+bool inMask(char c, uint64_t set) {
+  auto u = static_cast<unsigned char>(c);
+  return u < 64 && (set >> u & 1);
+}
+constexpr uint64_t kTokenStops = byteMask({'\0', ' ', '(', ')', '"', '#'});
+constexpr uint64_t kPairStops = byteMask({'\0', '(', ')', '"', '#'});
+
 // End of the token at p: a blank or parenthesis, with string and character literals whole.
 const char* tokenEnd(const char* p) {
   for (;;) {
+    while (!inMask(*p, kTokenStops)) p++;
     char c = *p;
     if (c == 0 || c == ' ' || c == '(' || c == ')') return p;
-    if (atLiteral(p)) {
-      bool unclosed;  // an unterminated string runs to the end of the text
-      p = skipWholeLiteral(p, &unclosed);
-    } else {
-      p++;
-    }
+    bool unclosed;  // an unterminated string runs to the end of the text
+    p = skipLiteral(p, &unclosed);
   }
 }
 
@@ -73,16 +85,21 @@ class Parser {
     text_ = text;
     close_.assign(std::strlen(text), -1);
     open_.clear();
-    for (const char* p = text; *p;) {
+    for (const char* p = text;; p++) {
+      while (!inMask(*p, kPairStops)) p++;
+      if (*p == 0) break;
       if (*p == '(') {
         open_.push_back(static_cast<int32_t>(p - text));
-      } else if (*p == ')' && !open_.empty()) {
-        close_[static_cast<size_t>(open_.back())] = static_cast<int32_t>(p - text);
-        open_.pop_back();
+      } else if (*p == ')') {
+        if (!open_.empty()) {
+          close_[static_cast<size_t>(open_.back())] = static_cast<int32_t>(p - text);
+          open_.pop_back();
+        }
+      } else {
+        bool unclosed;
+        p = skipLiteral(p, &unclosed) - 1;
+        if (unclosed) break;
       }
-      bool unclosed;
-      p = skipLiteral(p, &unclosed);
-      if (unclosed) break;
     }
   }
 
