@@ -170,11 +170,24 @@ class IntSlots {
 // ---- interned names ---------------------------------------------------------------------
 // Open addressing over a power-of-two table kept at most half full, each slot with its name's
 // hash, so a lookup hashes the name once and compares names only on a hash match. Interned
-// symbols are never removed.
+// symbols are never removed. Lookups are inline: the reader makes one for every symbol it reads.
 class SymbolIndex {
  public:
-  static uint32_t hash(const char* name, size_t len);
-  _cell* find(const char* name, size_t len, uint32_t hash) const;
+  SymbolIndex() : slots_(kFirstSize, Slot{0, nullptr}) {}
+  // FNV-1a: a few instructions a byte, and names are short.
+  static uint32_t hash(const char* name, size_t len) {
+    uint32_t h = 2166136261u;
+    for (size_t i = 0; i < len; i++) h = (h ^ static_cast<unsigned char>(name[i])) * 16777619u;
+    return h;
+  }
+  _cell* find(const char* name, size_t len, uint32_t h) const {
+    const size_t mask = slots_.size() - 1;
+    for (size_t i = h & mask;; i = (i + 1) & mask) {
+      const Slot& s = slots_[i];
+      if (!s.sym) return nullptr;
+      if (s.hash == h && named(s.sym, name, len)) return s.sym;
+    }
+  }
   void add(_cell* sym, uint32_t hash);  // sym, of that name's hash, is not in it yet
 
  private:
@@ -186,6 +199,12 @@ class SymbolIndex {
   std::vector<Slot> slots_;
   size_t used_ = 0;
   void grow();
+  static bool named(const _cell* sym, const char* name, size_t len) {
+    const char* own = sym->name;
+    for (size_t i = 0; i < len; i++)
+      if (own[i] != name[i]) return false;
+    return own[len] == 0;
+  }
 };
 
 // ---- the heap ---------------------------------------------------------------------------
@@ -343,8 +362,13 @@ class cmemory : protected IntSlots {
   const char* getString(const char* s);
   _cell* CheckStringCell(const char* s);
   _cell* getStringCell(const char* s);
-  _cell* getStringCell(const char* s, size_t len);  // the name is s's first len bytes
+  _cell* getStringCell(const char* s, size_t len) {  // the name is s's first len bytes
+    const uint32_t h = SymbolIndex::hash(s, len);
+    if (_cell* c = symbolIndex.find(s, len, h)) return c;
+    return internNew(s, len, h);
+  }
   _cell* getStringCellWide(const char* s);
+  _cell* internNew(const char* s, size_t len, uint32_t hash);  // a name not interned yet
   _cell* getMojiCell(char c, char unused = 0);
   _cell* IntToCell(long v) {
     _cell* c = atomCell(Type::Int);

@@ -5,18 +5,7 @@
 #include "heap/keywords.h"
 #include "heap/messages.h"
 
-// FNV-1a: a few instructions a byte, and names are short.
-uint32_t SymbolIndex::hash(const char* s, size_t len) {
-  uint32_t h = 2166136261u;
-  for (size_t i = 0; i < len; i++) h = (h ^ static_cast<unsigned char>(s[i])) * 16777619u;
-  return h;
-}
-
 namespace {
-bool sameName(const _cell* sym, const char* s, size_t len) {
-  return std::memcmp(sym->name, s, len) == 0 && sym->name[len] == 0;
-}
-
 // The string area's copy of a name of len bytes, or null (said) when the area is full.
 const char* storeName(cmemory& m, const char* s, size_t len) {
   if (static_cast<long>(len) + 2 > m.freeStringBytes()) {
@@ -31,16 +20,6 @@ const char* storeName(cmemory& m, const char* s, size_t len) {
 }
 }  // namespace
 
-_cell* SymbolIndex::find(const char* name, size_t len, uint32_t h) const {
-  if (slots_.empty()) return nullptr;
-  const size_t mask = slots_.size() - 1;
-  for (size_t i = h & mask;; i = (i + 1) & mask) {
-    const Slot& s = slots_[i];
-    if (!s.sym) return nullptr;
-    if (s.hash == h && sameName(s.sym, name, len)) return s.sym;
-  }
-}
-
 void SymbolIndex::add(_cell* sym, uint32_t h) {
   if (2 * (used_ + 1) > slots_.size()) grow();
   const size_t mask = slots_.size() - 1;
@@ -51,7 +30,7 @@ void SymbolIndex::add(_cell* sym, uint32_t h) {
 }
 
 void SymbolIndex::grow() {
-  std::vector<Slot> old(slots_.empty() ? kFirstSize : 2 * slots_.size(), Slot{0, nullptr});
+  std::vector<Slot> old(2 * slots_.size(), Slot{0, nullptr});
   old.swap(slots_);
   const size_t mask = slots_.size() - 1;
   for (const Slot& s : old)
@@ -106,11 +85,9 @@ _cell* makeSymbol(cmemory& m, const char* s, size_t len, char attr) {
 }
 }  // namespace
 
-_cell* cmemory::getStringCell(const char* s, size_t len) {
-  const uint32_t h = SymbolIndex::hash(s, len);
-  if (_cell* c = symbolIndex.find(s, len, h)) return c;
+_cell* cmemory::internNew(const char* s, size_t len, uint32_t hash) {
   _cell* c = makeSymbol(*this, s, len, len && s[0] == ':' ? Attr::Keyword : Attr::Plain);
-  if (c) symbolIndex.add(c, h);
+  if (c) symbolIndex.add(c, hash);
   return c;
 }
 
