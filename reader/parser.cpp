@@ -212,6 +212,10 @@ int32_t parseInt32(const char* s, size_t len) {
 
 int ctextproc::AnaType(const char* t, size_t len) {
   auto at = [&](size_t i) { return i < len ? t[i] : '\0'; };
+  // Most tokens are names: only these first bytes can begin anything else.
+  char first = at(0);
+  if (!isDigit(first) && first != '-' && first != '.' && first != '"' && first != '#')
+    return Token::Symbol;
   if (len == 2 && t[0] == '1' && (t[1] == '+' || t[1] == '-')) return Token::Symbol;
   if ((at(0) == '.' && isDigit(at(1))) || (at(0) == '-' && at(1) == '.' && isDigit(at(2))))
     return Token::Float;
