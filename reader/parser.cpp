@@ -3,6 +3,7 @@
 // Walks the text in place. A list's rest is read as a list again in a loop, and a list
 // element that is itself a list ends at its matching parenthesis, found before it is read:
 // one pass over the text first pairs every parenthesis, so that finding one is a lookup.
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -68,8 +69,9 @@ class Parser {
  private:
   cmemory& m_;
   const char* text_ = nullptr;
-  // By offset of an opening parenthesis: its closing one, or -1. Kept from read to read (no
-  // read starts another), so reading allocates nothing but cells.
+  // By offset of an opening parenthesis: its closing one, or -1 (the other offsets' entries
+  // are never read). Kept from read to read (no read starts another), so reading allocates
+  // nothing but cells.
   static inline std::vector<int32_t> close_;
   static inline std::vector<int32_t> open_;
 
@@ -83,12 +85,14 @@ class Parser {
   // left open, or open when a literal runs unterminated to the end.
   void pairParentheses(const char* text) {
     text_ = text;
-    close_.assign(std::strlen(text), -1);
+    size_t length = std::strlen(text);
+    if (close_.size() < length) close_.resize(length);
     open_.clear();
     for (const char* p = text;; p++) {
       while (!inMask(*p, kPairStops)) p++;
       if (*p == 0) break;
       if (*p == '(') {
+        close_[static_cast<size_t>(p - text)] = -1;
         open_.push_back(static_cast<int32_t>(p - text));
       } else if (*p == ')') {
         if (!open_.empty()) {
@@ -97,8 +101,12 @@ class Parser {
         }
       } else {
         bool unclosed;
+        const char* literal = p;
         p = skipLiteral(p, &unclosed) - 1;
-        if (unclosed) break;
+        if (unclosed) {  // the rest is the literal's; no parenthesis in it is paired
+          std::fill(close_.begin() + (literal - text), close_.begin() + static_cast<long>(length), -1);
+          break;
+        }
       }
     }
   }
