@@ -41,10 +41,11 @@ int main(int argc, char** argv) {
     std::perror(argv[1]);
     return 1;
   }
-  std::fputs("// Made by rewrite_texts (library/rewrite_texts.cpp) from library/texts.cpp: edit that.\n"
-             "#include \"library/texts.h\"\n\n"
-             "const char* const RewrittenTexts[] = {\n",
-             out);
+  std::fputs(
+      "// Made by rewrite_texts (library/rewrite_texts.cpp) from library/texts.cpp: edit that.\n"
+      "#include \"library/texts.h\"\n\n"
+      "const char* const RewrittenTexts[] = {\n",
+      out);
   static char text[kLineStrSize];
   for (int i = 0; i < kLibraryForms; i++) {
     size_t length = std::strlen(ReadEvalData[i]);

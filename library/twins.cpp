@@ -133,8 +133,10 @@ class Mentions {
       work_.pop_back();
       for (; isCons(c) && firstVisit(c); c = c->cdr) {
         _cell* a = c->car;
-        if (isCons(a)) work_.push_back(a);
-        else if (isSymbol(a) && a->attr != Attr::Uninterned) mention(a);
+        if (isCons(a))
+          work_.push_back(a);
+        else if (isSymbol(a) && a->attr != Attr::Uninterned)
+          mention(a);
       }
       if (isSymbol(c) && c != NILCell) mention(c);
     }

@@ -689,41 +689,59 @@ struct Taken {
   const char* capture;
   _cell** slot;
   int def;
-  int path[7];
+  const int* path;
   const char* pattern;  // a text it must match as well, or null
 };
+// The places, in (lambda-list (BLOCK name . body)):
+constexpr int kLetQuoted[] = {1, 2, 1, 0, 1, 1, kEnd};    // x of a body (let ((var 'x)) ...)
+constexpr int kDotimesZero[] = {1, 2, 2, 1, 2, 3, kEnd};  // the 0 of `(prog ... (setq ,v 0) ...)
+constexpr int kSetfNoPlace[] = {1, 2, 2, 1, 1, kEnd};     // the second COND clause's quoted form
+constexpr int kSetfUnknown[] = {1, 2, 11, 1, 1, kEnd};    // the last COND clause's quoted form
+constexpr int kAssocTable[] = {1, 2, 2, 1, kEnd};         // x of a body (assoc name 'x)
 
+constexpr int kMostDefinitions = 9;  // SETF's
+constexpr int kMostTaken = 5;
 struct MacroTexts {
   const char* name;  // the macro, as the library spells it
   MacroTwin twin;
-  Definition defs[9];  // the macro's own first; unused rows null
-  Taken taken[5];      // unused rows null
+  Definition defs[kMostDefinitions];  // the macro's own first; unused rows null
+  Taken taken[kMostTaken];            // unused rows null
 };
 
-// (let ((var 'x)) ...) as the body of a definition: the x.
-#define ZELKORA_LET_QUOTE 1, 2, 1, 0, 1, 1, kEnd
 const MacroTexts kMacroTexts[] = {
     {"prog", progTwin, {{"PROG", 'm', kProg}}, {}},
     {"return", returnTwin, {{"RETURN", 'm', kReturn}}, {}},
     {"lambda", lambdaTwin, {{"LAMBDA", 'm', kLambda}}, {}},
     {"with-open-file", withOpenFileTwin, {{"WITH-OPEN-FILE", 'm', kWithOpenFile}}, {}},
     {"multiple-value-setq", mvSetqTwin, {{"MULTIPLE-VALUE-SETQ", 'm', kMvSetq}}, {}},
-    {"multiple-value-setq$", mvSetq2Twin,
-     {{"MULTIPLE-VALUE-SETQ$", 'm', kMvSetq2}, {"MULTIPLE-VALUE-BORN$", 'f', kMvBorn}}, {}},
+    {"multiple-value-setq$",
+     mvSetq2Twin,
+     {{"MULTIPLE-VALUE-SETQ$", 'm', kMvSetq2}, {"MULTIPLE-VALUE-BORN$", 'f', kMvBorn}},
+     {}},
     {"case", caseTwin, {{"CASE", 'm', kCase}, {"MAKE-CASE", 'f', kMakeCase}}, {}},
-    {"loop", loopTwin, {{"LOOP", 'm', kLoop}, {"APPEND1", 'f', kAppend1}},
-     {{"#:LABEL", &gLoopLabel, 0, {ZELKORA_LET_QUOTE}, nullptr}}},
-    {"loop1", loop1Twin, {{"LOOP1", 'm', kLoop1}, {"APPEND1", 'f', kAppend1}},
-     {{"#:LABEL", &gLoop1Label, 0, {ZELKORA_LET_QUOTE}, nullptr}}},
-    {"dolist", dolistTwin, {{"DOLIST", 'm', kDolist}, {"APPEND1", 'f', kAppend1}},
-     {{"#:LIST", &gDolistCursor, 0, {ZELKORA_LET_QUOTE}, nullptr}}},
-    {"dotimes", dotimesTwin, {{"DOTIMES", 'm', kDotimes}},
-     {{"#:COUNT", &gDotimesCount, 0, {ZELKORA_LET_QUOTE}, nullptr},
-      {"ZERO", &gDotimesZero, 0, {1, 2, 2, 1, 2, 3, kEnd}, nullptr}}},
-    {"multiple-value-bind", mvBindTwin,
+    {"loop",
+     loopTwin,
+     {{"LOOP", 'm', kLoop}, {"APPEND1", 'f', kAppend1}},
+     {{"#:LABEL", &gLoopLabel, 0, kLetQuoted, nullptr}}},
+    {"loop1",
+     loop1Twin,
+     {{"LOOP1", 'm', kLoop1}, {"APPEND1", 'f', kAppend1}},
+     {{"#:LABEL", &gLoop1Label, 0, kLetQuoted, nullptr}}},
+    {"dolist",
+     dolistTwin,
+     {{"DOLIST", 'm', kDolist}, {"APPEND1", 'f', kAppend1}},
+     {{"#:LIST", &gDolistCursor, 0, kLetQuoted, nullptr}}},
+    {"dotimes",
+     dotimesTwin,
+     {{"DOTIMES", 'm', kDotimes}},
+     {{"#:COUNT", &gDotimesCount, 0, kLetQuoted, nullptr},
+      {"ZERO", &gDotimesZero, 0, kDotimesZero, nullptr}}},
+    {"multiple-value-bind",
+     mvBindTwin,
      {{"MULTIPLE-VALUE-BIND", 'm', kMvBind}, {"MAPCAR", 'f', kMapcar}, {"NOT", 'f', kNot}},
-     {{"#:VALUES", &gBindValues, 0, {ZELKORA_LET_QUOTE}, nullptr}}},
-    {"setf", setfTwin,
+     {{"#:VALUES", &gBindValues, 0, kLetQuoted, nullptr}}},
+    {"setf",
+     setfTwin,
      {{"SETF", 'm', kSetf},
       {"CADR", 'f', kCadr},
       {"CDDR", 'f', kCddr},
@@ -733,13 +751,12 @@ const MacroTexts kMacroTexts[] = {
       {"FIND-NTH-NAME", 'f', kFindNthName},
       {"FIND-A-NAME", 'f', kFindAName},
       {"FIND-D-NAME", 'f', kFindDName}},
-     {{"NOPLACE", &gNoPlace, 0, {1, 2, 2, 1, 1, kEnd}, kSetfError},
-      {"UNKNOWN", &gUnknownPlace, 0, {1, 2, 11, 1, 1, kEnd}, kSetfError},
-      {"NTHTABLE", &gNthTable, 6, {1, 2, 2, 1, kEnd}, nullptr},
-      {"ATABLE", &gATable, 7, {1, 2, 2, 1, kEnd}, nullptr},
-      {"DTABLE", &gDTable, 8, {1, 2, 2, 1, kEnd}, nullptr}}},
+     {{"NOPLACE", &gNoPlace, 0, kSetfNoPlace, kSetfError},
+      {"UNKNOWN", &gUnknownPlace, 0, kSetfUnknown, kSetfError},
+      {"NTHTABLE", &gNthTable, 6, kAssocTable, nullptr},
+      {"ATABLE", &gATable, 7, kAssocTable, nullptr},
+      {"DTABLE", &gDTable, 8, kAssocTable, nullptr}}},
 };
-#undef ZELKORA_LET_QUOTE
 
 // The library's definition of name when it is of that kind, else null.
 _cell* definitionOf(cfunction& m, const Definition& d) {
@@ -762,11 +779,11 @@ _cell* elementAt(_cell* c, const int* path) {
 // its place (an uninterned symbol of its name where one is named). The texts themselves are
 // built into the program; the unit tests compare them in full (macroTwinsMismatched).
 bool take(cfunction& m, const MacroTexts& t) {
-  _cell* defs[9] = {};
-  for (int i = 0; i < 9 && t.defs[i].name; i++)
+  _cell* defs[kMostDefinitions] = {};
+  for (int i = 0; i < kMostDefinitions && t.defs[i].name; i++)
     if (!(defs[i] = definitionOf(m, t.defs[i]))) return false;
-  _cell* found[5] = {};
-  for (int i = 0; i < 5 && t.taken[i].capture; i++) {
+  _cell* found[kMostTaken] = {};
+  for (int i = 0; i < kMostTaken && t.taken[i].capture; i++) {
     const Taken& k = t.taken[i];
     _cell* c = elementAt(defs[k.def], k.path);
     if (!c) return false;
@@ -775,7 +792,7 @@ bool take(cfunction& m, const MacroTexts& t) {
       return false;
     found[i] = c;
   }
-  for (int i = 0; i < 5 && t.taken[i].capture; i++) *t.taken[i].slot = found[i];
+  for (int i = 0; i < kMostTaken && t.taken[i].capture; i++) *t.taken[i].slot = found[i];
   return true;
 }
 

@@ -104,7 +104,8 @@ class Parser {
         const char* literal = p;
         p = skipLiteral(p, &unclosed) - 1;
         if (unclosed) {  // the rest is the literal's; no parenthesis in it is paired
-          std::fill(close_.begin() + (literal - text), close_.begin() + static_cast<long>(length), -1);
+          std::fill(close_.begin() + (literal - text), close_.begin() + static_cast<long>(length),
+                    -1);
           break;
         }
       }
