@@ -47,13 +47,19 @@ void exhausted(const char* message) {
 void cmemory::Init() { gFilesOwner = this; }
 
 namespace {
-// Zero-filled memory from the system; large blocks are mapped lazily, so untouched pool
-// pages cost nothing until the allocators reach them. Past its first few megabytes, where only
-// programs with much live data reach, a pool asks for huge pages: one fault and one TLB entry
-// per 2 MB instead of per 4 kB.
+// Zero-filled memory from the system, mapped lazily, so untouched pages cost nothing until the
+// allocators reach them (calloc would clear the smaller blocks at once). Past its first few
+// megabytes, where only programs with much live data reach, a pool asks for huge pages: one
+// fault and one TLB entry per 2 MB instead of per 4 kB.
 template <class T>
 T* reserve(long n) {
-  T* p = static_cast<T*>(std::calloc(static_cast<size_t>(n), sizeof(T)));
+#if defined(__SANITIZE_ADDRESS__)
+  T* p = static_cast<T*>(std::calloc(static_cast<size_t>(n), sizeof(T)));  // bounds checked
+#else
+  void* block = mmap(nullptr, static_cast<size_t>(n) * sizeof(T), PROT_READ | PROT_WRITE,
+                     MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  T* p = block == MAP_FAILED ? nullptr : static_cast<T*>(block);
+#endif
   constexpr uintptr_t kSmall = uintptr_t{4} << 20;
   constexpr uintptr_t kHuge = uintptr_t{2} << 20;
   const uintptr_t bytes = static_cast<uintptr_t>(n) * sizeof(T);

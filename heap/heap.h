@@ -35,7 +35,6 @@
 #include <cstdlib>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
@@ -166,6 +165,46 @@ class IntSlots {
 
  private:
   std::vector<_cell*> sharing;  // cells made by `share`, until their slot is their own
+};
+
+// ---- interned names ---------------------------------------------------------------------
+// Open addressing over a power-of-two table kept at most half full, each slot with its name's
+// hash, so a lookup hashes the name once and compares names only on a hash match. Interned
+// symbols are never removed. Lookups are inline: the reader makes one for every symbol it reads.
+class SymbolIndex {
+ public:
+  SymbolIndex() : slots_(kFirstSize, Slot{0, nullptr}) {}
+  // FNV-1a: a few instructions a byte, and names are short.
+  static uint32_t hash(const char* name, size_t len) {
+    uint32_t h = 2166136261u;
+    for (size_t i = 0; i < len; i++) h = (h ^ static_cast<unsigned char>(name[i])) * 16777619u;
+    return h;
+  }
+  _cell* find(const char* name, size_t len, uint32_t h) const {
+    const size_t mask = slots_.size() - 1;
+    for (size_t i = h & mask;; i = (i + 1) & mask) {
+      const Slot& s = slots_[i];
+      if (!s.sym) return nullptr;
+      if (s.hash == h && named(s.sym, name, len)) return s.sym;
+    }
+  }
+  void add(_cell* sym, uint32_t hash);  // sym, of that name's hash, is not in it yet
+
+ private:
+  struct Slot {
+    uint32_t hash;
+    _cell* sym;  // null: empty
+  };
+  static constexpr size_t kFirstSize = 1024;  // the start-up library's ~300 names stay below half
+  std::vector<Slot> slots_;
+  size_t used_ = 0;
+  void grow();
+  static bool named(const _cell* sym, const char* name, size_t len) {
+    const char* own = sym->name;
+    for (size_t i = 0; i < len; i++)
+      if (own[i] != name[i]) return false;
+    return own[len] == 0;
+  }
 };
 
 // ---- the heap ---------------------------------------------------------------------------
@@ -323,7 +362,13 @@ class cmemory : protected IntSlots {
   const char* getString(const char* s);
   _cell* CheckStringCell(const char* s);
   _cell* getStringCell(const char* s);
+  _cell* getStringCell(const char* s, size_t len) {  // the name is s's first len bytes
+    const uint32_t h = SymbolIndex::hash(s, len);
+    if (_cell* c = symbolIndex.find(s, len, h)) return c;
+    return internNew(s, len, h);
+  }
   _cell* getStringCellWide(const char* s);
+  _cell* internNew(const char* s, size_t len, uint32_t hash);  // a name not interned yet
   _cell* getMojiCell(char c, char unused = 0);
   _cell* IntToCell(long v) {
     _cell* c = atomCell(Type::Int);
@@ -439,7 +484,7 @@ class cmemory : protected IntSlots {
   FrameBlock* retiredFrames = nullptr;
   // Interned symbols by name. Uninterned symbols never enter it, so a name maps to the one
   // interned symbol of that name: the same answer as a search in creation order.
-  std::unordered_map<std::string_view, _cell*> symbolMap{4096};
+  SymbolIndex symbolIndex;
   static constexpr int kExtraRoots = 16;
   _cell** extraRoots[kExtraRoots] = {};
   int extraRootCount = 0;

@@ -4,3 +4,6 @@
 
 extern const char* const ReadEvalData[];
 extern const int kLibraryForms;  // how many there are
+// The same texts as the reader rewrites them, in the same order, made when the program is
+// built (library/rewrite_texts.cpp): what a start parses.
+extern const char* const RewrittenTexts[];

@@ -5,7 +5,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
-#include <unordered_set>
 #include <vector>
 
 #include "eval/ops.h"
@@ -97,42 +96,91 @@ const Entry* entryOf(const _cell* sym) {
 }
 
 // ---- reach ---------------------------------------------------------------------------------
-// The library names a definition mentions anywhere: those it calls, the macros it uses, and the
-// symbols it quotes into an expansion (LOOP's text builds a PROG that RETURN leaves). Counting
-// a name that is never called only keeps a twin off after its redefinition, which is safe.
-std::vector<size_t> mentions(_cell* def) {
-  std::vector<size_t> found;
-  std::vector<_cell*> work{def};
-  std::unordered_set<_cell*> seen;
-  while (!work.empty()) {
-    _cell* c = work.back();
-    work.pop_back();
-    for (; isCons(c) && seen.insert(c).second; c = c->cdr) {
-      _cell* a = c->car;
-      if (isCons(a)) work.push_back(a);
-      else if (isSymbol(a) && a->attr != Attr::Uninterned) found.push_back(static_cast<size_t>(a->symIndex));
-    }
-    if (isSymbol(c) && c != NILCell) found.push_back(static_cast<size_t>(c->symIndex));
+// What a library definition mentions: the library names it calls, the macros it uses, and the
+// symbols it quotes into an expansion (LOOP's text builds a PROG that RETURN leaves), each
+// once, in the order a walk of the definition first meets them. Counting a name that is never
+// called only keeps a twin off after its redefinition, which is safe. Worked out for the
+// definitions some twin reaches, the first time one does.
+class Mentions {
+ public:
+  Mentions(const cmemory& m, size_t symbols)
+      : pool_(m.cellPool), recordOf_(symbols, 0), named_(symbols, 0) {}
+
+  // The names the library's definition of symbol i mentions, as [first, last); none when it
+  // has none.
+  std::pair<const int32_t*, const int32_t*> of(size_t i) {
+    if (!gLibraryDefs[i]) return {nullptr, nullptr};
+    if (!recordOf_[i]) walk(i);
+    size_t k = static_cast<size_t>(recordOf_[i]);
+    return {names_.data() + start_[k - 1], names_.data() + start_[k]};
   }
-  return found;
-}
+
+ private:
+  const _cell* pool_;
+  std::vector<int32_t> names_;  // those of record k are names[start[k - 1]..start[k])
+  std::vector<size_t> start_{0};
+  std::vector<int32_t> recordOf_;  // by symbol: its record, or 0
+  uint16_t record_ = 0;
+  // By symbol, and by place in the cell pool (every cons comes from it): the record that last
+  // met it. A definition may share structure within itself, and the walk must end even if it
+  // were circular.
+  std::vector<uint16_t> named_;
+  std::vector<uint16_t> visited_;
+  std::vector<_cell*> work_;
+
+  void walk(size_t sym) {
+    if (++record_ == 0) std::abort();  // more records than a stamp tells apart
+    work_.assign(1, gLibraryDefs[sym]);
+    while (!work_.empty()) {
+      _cell* c = work_.back();
+      work_.pop_back();
+      for (; isCons(c) && firstVisit(c); c = c->cdr) {
+        _cell* a = c->car;
+        if (isCons(a))
+          work_.push_back(a);
+        else if (isSymbol(a) && a->attr != Attr::Uninterned)
+          mention(a);
+      }
+      if (isSymbol(c) && c != NILCell) mention(c);
+    }
+    start_.push_back(names_.size());
+    recordOf_[sym] = static_cast<int32_t>(start_.size() - 1);
+  }
+  bool firstVisit(const _cell* c) {
+    auto i = static_cast<size_t>(c - pool_);
+    if (i >= visited_.size()) visited_.resize(i + 1 + visited_.size());
+    if (visited_[i] == record_) return false;
+    visited_[i] = record_;
+    return true;
+  }
+  void mention(const _cell* sym) {
+    auto i = static_cast<size_t>(sym->symIndex);
+    if (i < named_.size() && gLibraryDefs[i] && named_[i] != record_) {
+      named_[i] = record_;
+      names_.push_back(sym->symIndex);
+    }
+  }
+};
 
 // Every library name reachable from sym's definition through the mentions of each, sym itself
-// excluded.
-std::vector<_cell*> reachOf(const _cell* sym, const std::vector<std::vector<size_t>>& direct) {
-  std::vector<char> seen(gLibraryDefs.size(), 0);
+// excluded. `seen` is all below `stamp` on entry.
+std::vector<_cell*> reachOf(const _cell* sym, Mentions& direct, std::vector<uint32_t>& seen,
+                            uint32_t stamp) {
   std::vector<size_t> work{static_cast<size_t>(sym->symIndex)};
-  seen[work[0]] = 1;
+  seen[work[0]] = stamp;
   std::vector<_cell*> reach;
   while (!work.empty()) {
     size_t i = work.back();
     work.pop_back();
-    for (size_t j : direct[i])
-      if (j < seen.size() && gLibraryDefs[j] && !seen[j]) {
-        seen[j] = 1;
+    auto [first, last] = direct.of(i);
+    for (const int32_t* n = first; n < last; n++) {
+      auto j = static_cast<size_t>(*n);
+      if (seen[j] != stamp) {
+        seen[j] = stamp;
         work.push_back(j);
         reach.push_back(gMachine->symbolTable[j]);
       }
+    }
   }
   return reach;
 }
@@ -169,13 +217,11 @@ void initTwins(cfunction& m) {
   gExposed.assign(symbols, 0);
   gTwinCalls.assign(symbols, {nullptr, 0, false, false});
   gAside.assign(symbols, 0);
-  std::vector<std::vector<size_t>> direct(symbols);
   for (_symval* r = m.funcTable; r < m.funcTop; r++)
-    if (r->symbol) {
-      auto i = static_cast<size_t>(r->symbol->symIndex);
-      gLibraryDefs[i] = r->value;
-      direct[i] = mentions(r->value);
-    }
+    if (r->symbol) gLibraryDefs[static_cast<size_t>(r->symbol->symIndex)] = r->value;
+  Mentions direct(m, symbols);
+  std::vector<uint32_t> seen(symbols, 0);
+  uint32_t stamp = 0;
   gTestKey = m.CheckStringCell(":TEST");
   registerListTwins(m);
   registerSequenceTwins(m);
@@ -192,7 +238,7 @@ void initTwins(cfunction& m) {
       gUnmatched.push_back(row.name);
       continue;
     }
-    Entry e{sym, reachOf(sym, direct), row, 0, true};
+    Entry e{sym, reachOf(sym, direct, seen, ++stamp), row, 0, true};
     if (isValueKind(row.kind)) {
       // The definition stays this one while the twin runs, so its lambda list is known now.
       _cell* params = definitionOf(sym)->car;

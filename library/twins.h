@@ -51,7 +51,7 @@ struct TwinRow {
   MacroTwin macro;
   IntOrder order;   // Pure comparisons only
   bool setsValues;  // the twin sets the values channel itself (GETHASH's two values)
-  bool matched;     // a macro twin's texts are the ones it was written for
+  bool matched;     // what a macro twin takes from its definitions was found there
 };
 void addTwin(const TwinRow& row);
 inline void addFunctionTwin(const char* name, TwinKind kind, FunctionTwin fn,
@@ -84,11 +84,15 @@ extern uint64_t gTableTwinChanges;
 inline uint64_t generationBesideTables() { return gStructureGeneration - gTableTwinChanges; }
 // Goes up whenever a twin is turned off or stands aside.
 extern uint64_t gTwinSwitches;
-// The twins left off at start-up because their library text is not the one they were written
-// for (for tests: a text edited without its twin).
+// The twins left off at start-up because a definition they stand on is missing, or is not of
+// the shape they take objects from (for tests).
 const std::vector<const char*>& unmatchedTwins();
 // Flags every cons of x Watched (library/expansions.cpp).
 void watchConses(_cell* x);
+// For tests: the macro twins whose definitions are not the texts they were written for, or
+// whose objects taken at start-up are not the ones their texts hold. A start skips this full
+// comparison, the library's texts being part of the program.
+std::vector<const char*> macroTwinsMismatched(cfunction& m);
 // The library names the text of `sym` reaches (for tests); empty when it has no twin.
 std::vector<_cell*> twinReach(const _cell* sym);
 

@@ -1,10 +1,12 @@
 // twins of the library's macros: expansions built natively, EQUAL to the texts' expansions
 //
 // Each twin is written against the exact text of its macro and of every library function that
-// text calls while expanding. At registration those definitions are matched against the texts
-// below; a twin registers only when all of them match, so an edited library text simply runs
-// as text. The matching also yields the objects a text puts into its expansion by identity:
-// its uninterned symbols, its literal 0, its quoted error forms, its lookup tables.
+// text calls while expanding: the texts below. The library's texts are built into the program,
+// so a start does not compare them again; the unit tests do (macroTwinsMismatched), and fail
+// when a library text is edited without its twin. A start takes from the definitions, by
+// place, the objects a text puts into its expansion by identity (its uninterned symbols, its
+// literal 0, its quoted error forms, its lookup tables); the tests check that those places are
+// where the texts' patterns capture them.
 //
 // A twin answers kRunText whenever the text would fail (CAR of an atom, splicing an atom, an
 // argument list its lambda list refuses), so the text runs and fails as it always did. Nothing
@@ -138,15 +140,6 @@ bool matches(_cell* c, const char* pattern, Captures& caught) {
   return Matcher(pattern, caught).matches(c);
 }
 
-// Whether the library's definition of name (a macro when tag is 'm') is still the text below.
-bool definedAs(cfunction& m, const char* name, char tag, const char* pattern, Captures& caught) {
-  std::string upper(name);
-  for (char& ch : upper) ch = static_cast<char>(ch >= 'a' && ch <= 'z' ? ch - 32 : ch);
-  _cell* sym = m.CheckStringCell(upper.c_str());
-  _symval* rec = sym ? m.getFuncval2(sym) : nullptr;
-  return rec && rec->tag == tag && matches(rec->value, pattern, caught);
-}
-
 // ---- the library's texts --------------------------------------------------------------------
 // Each is a definition as the function table holds it: (lambda-list (BLOCK name . body)).
 constexpr const char* kProg = R"lisp(
@@ -233,13 +226,13 @@ constexpr const char* kSetfError = R"lisp(
 )lisp";
 
 constexpr const char* kFindNthName = R"lisp(
-((name) (block find-nth-name (assoc name '?TABLE)))
+((name) (block find-nth-name (assoc name '?NTHTABLE)))
 )lisp";
 constexpr const char* kFindAName = R"lisp(
-((name) (block find-a-name (assoc name '?TABLE)))
+((name) (block find-a-name (assoc name '?ATABLE)))
 )lisp";
 constexpr const char* kFindDName = R"lisp(
-((name) (block find-d-name (assoc name '?TABLE)))
+((name) (block find-d-name (assoc name '?DTABLE)))
 )lisp";
 
 constexpr const char* kAssoc = R"lisp(
@@ -572,25 +565,6 @@ _cell* setfTwin(cfunction&, _cell* forms) {
   return gUnknownPlace;
 }
 
-// ---- registration ---------------------------------------------------------------------------
-// The twin's macro and the library functions its text calls while expanding, each with the
-// text it must still have.
-struct Definition {
-  const char* name;
-  char tag;
-  const char* text;
-};
-
-bool allDefined(cfunction& m, std::initializer_list<Definition> defs, Captures& caught) {
-  bool ok = true;
-  for (const Definition& d : defs) ok = definedAs(m, d.name, d.tag, d.text, caught) && ok;
-  return ok;
-}
-
-_cell* uninterned(const Captures& caught, const char* name) {
-  auto it = caught.find(std::string("#:") + name);
-  return it == caught.end() ? nullptr : it->second;
-}
 // The argument list of (fn x1 ... xcount), exactly that many, or null.
 _cell* argumentsOf(_cell* form, const _cell* fn, long count) {
   if (!isCons(form) || form->car != fn) return nullptr;
@@ -722,89 +696,175 @@ _cell* dotimesEndTest(cfunction& m, _cell* args, Frame f, long n) {
 
 }  // namespace
 
+// ---- registration ---------------------------------------------------------------------------
 namespace {
+// The twin's macro and the library functions its text calls while expanding, each with the
+// text it was written for.
+struct Definition {
+  const char* name;  // as interned
+  char tag;          // 'm' for a macro, 'f' for a function
+  const char* text;
+};
+
+// An object a text puts into its expansion by identity: where a start takes it from (the
+// element indices in turn, ending at kEnd, in the definition `def` of the row), and the
+// pattern's capture that names it there. A capture #:NAME is an uninterned symbol of that name.
+constexpr int kEnd = -1;
+struct Taken {
+  const char* capture;
+  _cell** slot;
+  int def;
+  const int* path;
+  const char* pattern;  // a text it must match as well, or null
+};
+// The places, in (lambda-list (BLOCK name . body)):
+constexpr int kLetQuoted[] = {1, 2, 1, 0, 1, 1, kEnd};    // x of a body (let ((var 'x)) ...)
+constexpr int kDotimesZero[] = {1, 2, 2, 1, 2, 3, kEnd};  // the 0 of `(prog ... (setq ,v 0) ...)
+constexpr int kSetfNoPlace[] = {1, 2, 2, 1, 1, kEnd};     // the second COND clause's quoted form
+constexpr int kSetfUnknown[] = {1, 2, 11, 1, 1, kEnd};    // the last COND clause's quoted form
+constexpr int kAssocTable[] = {1, 2, 2, 1, kEnd};         // x of a body (assoc name 'x)
+
+constexpr int kMostDefinitions = 9;  // SETF's
+constexpr int kMostTaken = 5;
+struct MacroTexts {
+  const char* name;  // the macro, as the library spells it
+  MacroTwin twin;
+  Definition defs[kMostDefinitions];  // the macro's own first; unused rows null
+  Taken taken[kMostTaken];            // unused rows null
+};
+
+const MacroTexts kMacroTexts[] = {
+    {"prog", progTwin, {{"PROG", 'm', kProg}}, {}},
+    {"return", returnTwin, {{"RETURN", 'm', kReturn}}, {}},
+    {"lambda", lambdaTwin, {{"LAMBDA", 'm', kLambda}}, {}},
+    {"with-open-file", withOpenFileTwin, {{"WITH-OPEN-FILE", 'm', kWithOpenFile}}, {}},
+    {"multiple-value-setq", mvSetqTwin, {{"MULTIPLE-VALUE-SETQ", 'm', kMvSetq}}, {}},
+    {"multiple-value-setq$",
+     mvSetq2Twin,
+     {{"MULTIPLE-VALUE-SETQ$", 'm', kMvSetq2}, {"MULTIPLE-VALUE-BORN$", 'f', kMvBorn}},
+     {}},
+    {"case", caseTwin, {{"CASE", 'm', kCase}, {"MAKE-CASE", 'f', kMakeCase}}, {}},
+    {"loop",
+     loopTwin,
+     {{"LOOP", 'm', kLoop}, {"APPEND1", 'f', kAppend1}},
+     {{"#:LABEL", &gLoopLabel, 0, kLetQuoted, nullptr}}},
+    {"loop1",
+     loop1Twin,
+     {{"LOOP1", 'm', kLoop1}, {"APPEND1", 'f', kAppend1}},
+     {{"#:LABEL", &gLoop1Label, 0, kLetQuoted, nullptr}}},
+    {"dolist",
+     dolistTwin,
+     {{"DOLIST", 'm', kDolist}, {"APPEND1", 'f', kAppend1}},
+     {{"#:LIST", &gDolistCursor, 0, kLetQuoted, nullptr}}},
+    {"dotimes",
+     dotimesTwin,
+     {{"DOTIMES", 'm', kDotimes}},
+     {{"#:COUNT", &gDotimesCount, 0, kLetQuoted, nullptr},
+      {"ZERO", &gDotimesZero, 0, kDotimesZero, nullptr}}},
+    {"multiple-value-bind",
+     mvBindTwin,
+     {{"MULTIPLE-VALUE-BIND", 'm', kMvBind}, {"MAPCAR", 'f', kMapcar}, {"NOT", 'f', kNot}},
+     {{"#:VALUES", &gBindValues, 0, kLetQuoted, nullptr}}},
+    {"setf",
+     setfTwin,
+     {{"SETF", 'm', kSetf},
+      {"CADR", 'f', kCadr},
+      {"CDDR", 'f', kCddr},
+      {"CADDR", 'f', kCaddr},
+      {"ASSOC", 'f', kAssoc},
+      {">=", 'f', kGreaterOrEqual},
+      {"FIND-NTH-NAME", 'f', kFindNthName},
+      {"FIND-A-NAME", 'f', kFindAName},
+      {"FIND-D-NAME", 'f', kFindDName}},
+     {{"NOPLACE", &gNoPlace, 0, kSetfNoPlace, kSetfError},
+      {"UNKNOWN", &gUnknownPlace, 0, kSetfUnknown, kSetfError},
+      {"NTHTABLE", &gNthTable, 6, kAssocTable, nullptr},
+      {"ATABLE", &gATable, 7, kAssocTable, nullptr},
+      {"DTABLE", &gDTable, 8, kAssocTable, nullptr}}},
+};
+
+// The library's definition of name when it is of that kind, else null.
+_cell* definitionOf(cfunction& m, const Definition& d) {
+  _cell* sym = m.CheckStringCell(d.name);
+  _symval* rec = sym ? m.getFuncval2(sym) : nullptr;
+  return rec && rec->tag == d.tag ? rec->value : nullptr;
+}
+
+// The element at each index of path in turn, or null where a list is too short.
+_cell* elementAt(_cell* c, const int* path) {
+  for (; *path != kEnd; path++) {
+    for (int k = 0; k < *path && isCons(c); k++) c = c->cdr;
+    if (!isCons(c)) return nullptr;
+    c = c->car;
+  }
+  return c;
+}
+
+// What a start does: the definitions are there, of their kinds, and each object is found at
+// its place (an uninterned symbol of its name where one is named). The texts themselves are
+// built into the program; the unit tests compare them in full (macroTwinsMismatched).
+bool take(cfunction& m, const MacroTexts& t) {
+  _cell* defs[kMostDefinitions] = {};
+  for (int i = 0; i < kMostDefinitions && t.defs[i].name; i++)
+    if (!(defs[i] = definitionOf(m, t.defs[i]))) return false;
+  _cell* found[kMostTaken] = {};
+  for (int i = 0; i < kMostTaken && t.taken[i].capture; i++) {
+    const Taken& k = t.taken[i];
+    _cell* c = elementAt(defs[k.def], k.path);
+    if (!c) return false;
+    if (k.capture[0] == '#' &&
+        !(isSymbol(c) && c->attr == Attr::Uninterned && std::strcmp(nameOf(c), k.capture + 2) == 0))
+      return false;
+    found[i] = c;
+  }
+  for (int i = 0; i < kMostTaken && t.taken[i].capture; i++) *t.taken[i].slot = found[i];
+  return true;
+}
+
 void addMacro(const char* name, MacroTwin macro, bool matched) {
   addTwin({name, TwinKind::Macro, nullptr, macro, nullptr, false, matched});
 }
 }  // namespace
 
-// Each macro twin registers whether or not its texts match; one that does not stays off.
+// Each macro twin registers whether or not its definitions are found; one that is not stays off.
 void registerMacroTwins(cfunction& m) {
   bool found = findNames(m);
-  Captures c;
-  addMacro("prog", progTwin, found && allDefined(m, {{"prog", 'm', kProg}}, c));
-  addMacro("return", returnTwin, found && allDefined(m, {{"return", 'm', kReturn}}, c));
-  addMacro("lambda", lambdaTwin, found && allDefined(m, {{"lambda", 'm', kLambda}}, c));
-  addMacro("with-open-file", withOpenFileTwin,
-           found && allDefined(m, {{"with-open-file", 'm', kWithOpenFile}}, c));
-  addMacro("multiple-value-setq", mvSetqTwin,
-           found && allDefined(m, {{"multiple-value-setq", 'm', kMvSetq}}, c));
-  addMacro("multiple-value-setq$", mvSetq2Twin,
-           found && allDefined(m,
-                               {{"multiple-value-setq$", 'm', kMvSetq2},
-                                {"multiple-value-born$", 'f', kMvBorn}},
-                               c));
-  addMacro("case", caseTwin,
-           found && allDefined(m, {{"case", 'm', kCase}, {"make-case", 'f', kMakeCase}}, c));
+  for (const MacroTexts& t : kMacroTexts) {
+    bool ok = found && take(m, t);
+    if (ok && t.twin == dotimesTwin) {
+      ok = isInt(gDotimesZero) && intOf(gDotimesZero) == 0;
+      if (ok) {
+        gLetShortcut = {gDotimesCount, dotimesEndTest};
+        m.addRoot(&gDotimesCount);  // LET compares with it after a redefinition of DOTIMES too
+      }
+    }
+    if (ok && t.twin == setfTwin) {
+      // A program can reach their entries (FIND-A-NAME answers one): a change of one makes
+      // every kept SETF expansion stale.
+      for (_cell* table : {gNthTable, gATable, gDTable}) watchConses(table);
+    }
+    addMacro(t.name, t.twin, ok);
+  }
+}
 
-  Captures loop;
-  addMacro("loop", loopTwin,
-           found && allDefined(m, {{"loop", 'm', kLoop}, {"append1", 'f', kAppend1}}, loop) &&
-               (gLoopLabel = uninterned(loop, "LABEL")));
-  Captures loop1;
-  addMacro("loop1", loop1Twin,
-           found && allDefined(m, {{"loop1", 'm', kLoop1}, {"append1", 'f', kAppend1}}, loop1) &&
-               (gLoop1Label = uninterned(loop1, "LABEL")));
-  Captures dolist;
-  addMacro("dolist", dolistTwin,
-           found && allDefined(m, {{"dolist", 'm', kDolist}, {"append1", 'f', kAppend1}}, dolist) &&
-               (gDolistCursor = uninterned(dolist, "LIST")));
-  Captures dotimes;
-  bool dotimesOk = found && allDefined(m, {{"dotimes", 'm', kDotimes}}, dotimes) &&
-                   (gDotimesCount = uninterned(dotimes, "COUNT"));
-  if (dotimesOk) {
-    gDotimesZero = dotimes["ZERO"];
-    dotimesOk = isInt(gDotimesZero) && intOf(gDotimesZero) == 0;
+std::vector<const char*> macroTwinsMismatched(cfunction& m) {
+  std::vector<const char*> mismatched;
+  for (const MacroTexts& t : kMacroTexts) {
+    Captures caught;
+    bool ok = true;
+    for (const Definition& d : t.defs)
+      if (d.name) {
+        _cell* def = definitionOf(m, d);
+        ok = def && matches(def, d.text, caught) && ok;
+      }
+    for (const Taken& k : t.taken) {
+      if (!k.capture || !ok) break;
+      auto it = caught.find(k.capture);
+      Captures own;
+      ok = it != caught.end() && it->second == *k.slot &&
+           (!k.pattern || matches(*k.slot, k.pattern, own));
+    }
+    if (!ok) mismatched.push_back(t.name);
   }
-  if (dotimesOk) {
-    gLetShortcut = {gDotimesCount, dotimesEndTest};
-    m.addRoot(&gDotimesCount);  // LET compares with it after a redefinition of DOTIMES too
-  }
-  addMacro("dotimes", dotimesTwin, dotimesOk);
-  Captures bind;
-  addMacro("multiple-value-bind", mvBindTwin,
-           found &&
-               allDefined(m,
-                          {{"multiple-value-bind", 'm', kMvBind},
-                           {"mapcar", 'f', kMapcar},
-                           {"not", 'f', kNot}},
-                          bind) &&
-               (gBindValues = uninterned(bind, "VALUES")));
-
-  Captures setf, nth, a, d, error1, error2;
-  bool setfOk = found &&
-                allDefined(m,
-                           {{"setf", 'm', kSetf},
-                            {"cadr", 'f', kCadr},
-                            {"cddr", 'f', kCddr},
-                            {"caddr", 'f', kCaddr},
-                            {"assoc", 'f', kAssoc},
-                            {">=", 'f', kGreaterOrEqual}},
-                           setf) &&
-                allDefined(m, {{"find-nth-name", 'f', kFindNthName}}, nth) &&
-                allDefined(m, {{"find-a-name", 'f', kFindAName}}, a) &&
-                allDefined(m, {{"find-d-name", 'f', kFindDName}}, d) &&
-                matches(setf["NOPLACE"], kSetfError, error1) &&
-                matches(setf["UNKNOWN"], kSetfError, error2);
-  if (setfOk) {
-    gNoPlace = setf["NOPLACE"];
-    gUnknownPlace = setf["UNKNOWN"];
-    gNthTable = nth["TABLE"];
-    gATable = a["TABLE"];
-    gDTable = d["TABLE"];
-    // A program can reach their entries (FIND-A-NAME answers one): a change of one makes every
-    // kept SETF expansion stale.
-    for (_cell* t : {gNthTable, gATable, gDTable}) watchConses(t);
-  }
-  addMacro("setf", setfTwin, setfOk);
+  return mismatched;
 }

@@ -47,47 +47,6 @@ void discardRestOfLine() {
 }
 }  // namespace
 
-bool LiteralScan::feed(char c) {
-  switch (state_) {
-    case String:
-      if (c == '\\')
-        state_ = Escape;
-      else if (c == '"')
-        state_ = Code;
-      return false;
-    case Escape:
-      state_ = String;
-      return false;
-    case CharByte:
-      state_ = Code;
-      return false;
-    case Hash:
-      if (c == '\\') {
-        state_ = CharByte;
-        return false;
-      }
-      break;
-    case Code:
-      break;
-  }
-  if (c == '"') {
-    state_ = String;
-    return false;
-  }
-  state_ = c == '#' ? Hash : Code;
-  return true;
-}
-
-const char* skipLiteral(const char* p, bool* unclosed) {
-  *unclosed = false;
-  if (!atLiteral(p)) return p + 1;
-  LiteralScan scan;
-  do scan.feed(*p++);
-  while (*p && !scan.atRest());
-  *unclosed = scan.inString();
-  return p;
-}
-
 const char* ctextproc::SkipDoubleQuote(const char* s) {
   bool unclosed;
   const char* end = skipLiteral(s - 1, &unclosed);  // s - 1 is the opening quote
@@ -105,25 +64,6 @@ int ctextproc::CrTabOnly(const char* s) {
   if (*s == 0 || *s == '(' || *s == ')') return 1;
   if (*s == '"') return SkipDoubleQuote(s + 1) ? 0 : 1;
   return 0;
-}
-
-const char* matchingClose(const char* p, bool* unterminated) {
-  int depth = 0;
-  if (unterminated) *unterminated = false;
-  while (*p) {
-    if (*p == '(') {
-      depth++;
-    } else if (*p == ')' && --depth == 0) {
-      return p;
-    }
-    bool unclosed;
-    p = skipLiteral(p, &unclosed);
-    if (unclosed) {
-      if (unterminated) *unterminated = true;
-      return nullptr;
-    }
-  }
-  return nullptr;
 }
 
 int ctextproc::CheckBrace(const char* s) {

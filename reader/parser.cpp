@@ -3,9 +3,11 @@
 // Walks the text in place. A list's rest is read as a list again in a loop, and a list
 // element that is itself a list ends at its matching parenthesis, found before it is read:
 // one pass over the text first pairs every parenthesis, so that finding one is a lookup.
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -30,13 +32,29 @@ const char* skipBlanks(const char* p) {
   return p;
 }
 
+// The bytes a scan stops at, all below 64, as a mask: the scans below pass over every other
+// byte with one test.
+constexpr uint64_t byteMask(std::initializer_list<char> bytes) {
+  uint64_t m = 0;
+  for (char b : bytes) m |= uint64_t{1} << b;
+  return m;
+}
+bool inMask(char c, uint64_t set) {
+  auto u = static_cast<unsigned char>(c);
+  return u < 64 && (set >> u & 1);
+}
+constexpr uint64_t kTokenStops = byteMask({'\0', ' ', '(', ')', '"', '#'});
+constexpr uint64_t kPairStops = byteMask({'\0', '(', ')', '"', '#'});
+
 // End of the token at p: a blank or parenthesis, with string and character literals whole.
 const char* tokenEnd(const char* p) {
-  while (*p && *p != ' ' && *p != '(' && *p != ')') {
+  for (;;) {
+    while (!inMask(*p, kTokenStops)) p++;
+    char c = *p;
+    if (c == 0 || c == ' ' || c == '(' || c == ')') return p;
     bool unclosed;  // an unterminated string runs to the end of the text
     p = skipLiteral(p, &unclosed);
   }
-  return p;
 }
 
 class Parser {
@@ -51,7 +69,11 @@ class Parser {
  private:
   cmemory& m_;
   const char* text_ = nullptr;
-  std::vector<int32_t> close_;  // by offset of an opening parenthesis: its closing one, or -1
+  // By offset of an opening parenthesis: its closing one, or -1 (the other offsets' entries
+  // are never read). Kept from read to read (no read starts another), so reading allocates
+  // nothing but cells.
+  static inline std::vector<int32_t> close_;
+  static inline std::vector<int32_t> open_;
 
   _cell* datum(const char* p) {
     p = skipBlanks(p);
@@ -63,18 +85,30 @@ class Parser {
   // left open, or open when a literal runs unterminated to the end.
   void pairParentheses(const char* text) {
     text_ = text;
-    close_.assign(std::strlen(text), -1);
-    std::vector<int32_t> open;
-    for (const char* p = text; *p;) {
+    size_t length = std::strlen(text);
+    if (close_.size() < length) close_.resize(length);
+    open_.clear();
+    for (const char* p = text;; p++) {
+      while (!inMask(*p, kPairStops)) p++;
+      if (*p == 0) break;
       if (*p == '(') {
-        open.push_back(static_cast<int32_t>(p - text));
-      } else if (*p == ')' && !open.empty()) {
-        close_[static_cast<size_t>(open.back())] = static_cast<int32_t>(p - text);
-        open.pop_back();
+        close_[static_cast<size_t>(p - text)] = -1;
+        open_.push_back(static_cast<int32_t>(p - text));
+      } else if (*p == ')') {
+        if (!open_.empty()) {
+          close_[static_cast<size_t>(open_.back())] = static_cast<int32_t>(p - text);
+          open_.pop_back();
+        }
+      } else {
+        bool unclosed;
+        const char* literal = p;
+        p = skipLiteral(p, &unclosed) - 1;
+        if (unclosed) {  // the rest is the literal's; no parenthesis in it is paired
+          std::fill(close_.begin() + (literal - text), close_.begin() + static_cast<long>(length),
+                    -1);
+          break;
+        }
       }
-      bool unclosed;
-      p = skipLiteral(p, &unclosed);
-      if (unclosed) break;
     }
   }
 
@@ -140,28 +174,28 @@ class Parser {
   }
 
   _cell* atom(const char* p, const char* e) {
-    std::string tok(p, e);
-    switch (ctextproc::AnaType(tok.c_str(), tok.size())) {
+    const size_t len = static_cast<size_t>(e - p);
+    switch (ctextproc::AnaType(p, len)) {
       case Token::Float:
-        return m_.NumberToCell(ctextproc::myatof(tok.c_str()));
+        return m_.NumberToCell(ctextproc::myatof(std::string(p, len).c_str()));
       case Token::Integer:
-        return m_.IntToCell(parseInt32(tok.c_str(), tok.size()));
+        return m_.IntToCell(parseInt32(p, len));
       case Token::Fraction:
-        return fraction(tok);
+        return fraction(p, len);
       case Token::String:
-        return m_.getMojiretsuCell(tok.c_str());
+        return m_.getMojiretsuCell(p);  // it ends at its closing quote, inside the token
       case Token::Character:
-        return m_.getMojiCell(tok[2]);
+        return m_.getMojiCell(p[2]);
       default:
-        return m_.getStringCell(tok.c_str());
+        return m_.getStringCell(p, len);
     }
   }
 
-  _cell* fraction(const std::string& tok) {
-    size_t slash = tok.find('/');
-    int32_t n = parseInt32(tok.c_str(), slash);
+  _cell* fraction(const char* tok, size_t len) {
+    size_t slash = static_cast<size_t>(static_cast<const char*>(std::memchr(tok, '/', len)) - tok);
+    int32_t n = parseInt32(tok, slash);
     if (n == 0) return m_.IntToCell(0);
-    int32_t d = parseInt32(tok.c_str() + slash + 1, tok.size() - slash - 1);
+    int32_t d = parseInt32(tok + slash + 1, len - slash - 1);
     if (d == 0) {
       say(msg::ZeroDenominatorLiteral);
       return nullptr;
@@ -187,6 +221,10 @@ int32_t parseInt32(const char* s, size_t len) {
 
 int ctextproc::AnaType(const char* t, size_t len) {
   auto at = [&](size_t i) { return i < len ? t[i] : '\0'; };
+  // Most tokens are names: only these first bytes can begin anything else.
+  char first = at(0);
+  if (!isDigit(first) && first != '-' && first != '.' && first != '"' && first != '#')
+    return Token::Symbol;
   if (len == 2 && t[0] == '1' && (t[1] == '+' || t[1] == '-')) return Token::Symbol;
   if ((at(0) == '.' && isDigit(at(1))) || (at(0) == '-' && at(1) == '.' && isDigit(at(2))))
     return Token::Float;
@@ -218,8 +256,11 @@ _cell* cmemory::readFromString(const char* text) {
 }
 
 _cell* cmemory::getMojiretsuCell(const char* text) {
-  std::string bytes;
   const char* p = text + 1;
+  const char* end = p;
+  while (*end && *end != '"' && *end != '\\') end++;
+  if (*end != '\\') return stringFromBytes(p, static_cast<size_t>(end - p));  // nothing escaped
+  std::string bytes;
   while (*p && *p != '"') {
     if (*p == '\\') {
       if (!p[1]) break;  // a lone backslash at the very end escapes nothing

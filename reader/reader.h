@@ -136,7 +136,11 @@ inline bool atLiteral(const char* p) { return p[0] == '"' || (p[0] == '#' && p[1
 // Steps over the string or character literal at p, or over one other byte; p is never the
 // end of the text, and the step never passes it. *unclosed tells that the text ended inside
 // a string.
-const char* skipLiteral(const char* p, bool* unclosed);
+const char* skipWholeLiteral(const char* p, bool* unclosed);  // p at a literal
+inline const char* skipLiteral(const char* p, bool* unclosed) {
+  *unclosed = false;
+  return atLiteral(p) ? skipWholeLiteral(p, unclosed) : p + 1;
+}
 inline char* skipLiteral(char* p, bool* unclosed) {
   return const_cast<char*>(skipLiteral(static_cast<const char*>(p), unclosed));
 }

@@ -21,6 +21,7 @@ class clisp : public cfunction, public ctextproc, public cprint {
   void SetKeyword();
   int ReadEvalLoop();
   int LoadTexts(const char* const* texts, int count);  // 1 when every form evaluated
+  int LoadRewritten(const char* const* texts, int count);  // texts the reader has rewritten
   int LoadPrelude();  // the Common Lisp prelude: 1 when every form evaluated
   void DispMessage();
   void ReadEvalPrintLoop();

@@ -30,7 +30,7 @@ void clisp::SetKeyword() {
 }
 
 int clisp::ReadEvalLoop() {
-  if (!LoadTexts(ReadEvalData, kLibraryForms)) return 0;
+  if (!LoadRewritten(RewrittenTexts, kLibraryForms)) return 0;
   initTwins(*this);
   return 1;
 }
@@ -40,8 +40,15 @@ int clisp::LoadTexts(const char* const* texts, int count) {
     size_t length = std::min(std::strlen(texts[i]), static_cast<size_t>(kFormLimit));
     std::memcpy(lineStr, texts[i], length);
     lineStr[length] = 0;
-    if (!Rewrite(lineStr)) return 0;
-    _cell* form = readFromString(lineStr);
+    const char* text = lineStr;
+    if (!Rewrite(lineStr) || !LoadRewritten(&text, 1)) return 0;
+  }
+  return 1;
+}
+
+int clisp::LoadRewritten(const char* const* texts, int count) {
+  for (int i = 0; i < count; i++) {
+    _cell* form = readFromString(texts[i]);
     if (!form) return 0;
     _cell* r;
     {

@@ -7,6 +7,7 @@
 #include <random>
 #include <string>
 
+#include "library/texts.h"
 #include "reader/reader.h"
 #include "heap_fixture.h"
 
@@ -68,6 +69,12 @@ TEST(Rewrite, GrowthStopsBeforeTheLimit) {
     EXPECT_EQ(ok, len + 7 < 20 ? 1 : 0) << len;
     if (ok) EXPECT_EQ(std::strlen(buf), static_cast<size_t>(len + 7));
   }
+}
+
+// A start parses the library's texts as the build rewrote them: the same as rewriting now.
+TEST(Rewrite, TheBuildRewroteTheLibraryAsTheReaderDoes) {
+  for (int i = 0; i < kLibraryForms; i++)
+    EXPECT_EQ(rewritten(ReadEvalData[i]), RewrittenTexts[i]) << i;
 }
 
 TEST(Taiou, FindsTheEndOfADatum) {
