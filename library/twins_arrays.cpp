@@ -85,6 +85,9 @@ _cell* consAt(_cell* row, _cell* k) {
     if (ix) return static_cast<size_t>(n) < ix->conses.size() ? ix->conses[static_cast<size_t>(n)]
                                                                : nullptr;
   }
+  // Only a circular row can take this walk far (its index is never made): the text, which
+  // Ctrl-C can stop, walks a long way round.
+  if (n > (1 << 20)) return nullptr;
   for (; n > 0 && isCons(row); n--) row = row->cdr;
   return isCons(row) ? row : nullptr;
 }
