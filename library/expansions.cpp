@@ -15,7 +15,7 @@ namespace {
 struct Kept {
   const _cell* args = nullptr;  // the call's forms
   const _cell* sym = nullptr;   // the macro
-  _cell* expansion = nullptr;
+  _cell* expansion = nullptr;   // null: the call's expansion is not one to keep
   uint64_t watched = 0, definitions = 0, switches = 0;
 };
 constexpr size_t kKept = 256;
@@ -31,7 +31,8 @@ void forgetKept(cmemory&) {
 // were a form: data in a form's place (a LET's bindings, COND's clauses) only makes the check
 // stricter.
 bool sealed(_cell* x) {
-  std::vector<_cell*> work{x};
+  static std::vector<_cell*> work;  // reused: the check never re-enters itself
+  work.assign(1, x);
   while (!work.empty()) {
     _cell* c = work.back();
     work.pop_back();
@@ -65,7 +66,8 @@ bool sealed(_cell* x) {
 }  // namespace
 
 void watchConses(_cell* x) {
-  std::vector<_cell*> work{x};
+  static std::vector<_cell*> work;  // reused: watching never re-enters itself
+  work.assign(1, x);
   while (!work.empty()) {
     _cell* c = work.back();
     work.pop_back();
@@ -80,20 +82,27 @@ namespace {
 bool registered = false;
 }  // namespace
 
+namespace {
+// Whether k was made for this call and nothing since could change its expansion.
+bool current(const Kept& k, const _cell* sym, const _cell* args) {
+  return k.args == args && k.sym == sym && k.watched == gWatchedChanges &&
+         k.definitions == gDefinitions && k.switches == gTwinSwitches && twinConstantsIntact();
+}
+}  // namespace
+
 _cell* keptExpansion(const _cell* sym, const _cell* args) {
   const Kept& k = gKept[slotOf(args)];
-  if (k.args != args || k.sym != sym || k.watched != gWatchedChanges ||
-      k.definitions != gDefinitions || k.switches != gTwinSwitches || !twinConstantsIntact())
-    return nullptr;
-  return k.expansion;
+  return current(k, sym, args) ? k.expansion : nullptr;
 }
 
 void keepExpansion(const _cell* sym, _cell* args, _cell* expansion) {
-  if (!sealed(expansion)) return;
+  Kept& k = gKept[slotOf(args)];
+  if (current(k, sym, args)) return;  // found not to be kept: not looked at again
   if (!registered) {
     gMachine->addForgetHook(forgetKept);
     registered = true;
   }
   watchConses(args);
-  gKept[slotOf(args)] = {args, sym, expansion, gWatchedChanges, gDefinitions, gTwinSwitches};
+  k = {args, sym, sealed(expansion) ? expansion : nullptr, gWatchedChanges, gDefinitions,
+       gTwinSwitches};
 }

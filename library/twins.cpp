@@ -288,13 +288,13 @@ void exposed(const _cell* sym) {
   }
 }
 
-// An exposed definition may have been changed in place: its twins stop for good.
 void mutated(const _cell* changed, bool byTableTwin) {
   gSpineGeneration++;
   gTableTwinChanges += byTableTwin;
   carMutated(changed);
 }
 
+// An exposed definition may have been changed in place: its twins stop for good.
 void carMutated(const _cell* cell) {
   gWatchedChanges += (cell->flags & Flag::Watched) != 0;
   cmemory::structureMutated = true;

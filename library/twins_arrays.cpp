@@ -31,8 +31,12 @@ struct Recent {
 Recent gRecent[kRecent];
 int gNextRecent = 0;
 
-void forgetDeadRows(cmemory& m) {
+void forgetRecent() {
   for (Recent& r : gRecent) r = Recent{};
+}
+
+void forgetDeadRows(cmemory& m) {
+  forgetRecent();
   for (auto it = gRows.begin(); it != gRows.end();)
     it = m.isLive(it->first) ? std::next(it) : gRows.erase(it);
 }
@@ -54,14 +58,14 @@ RowIndex* indexOf(const _cell* row) {
     if (length < kShortRow) {  // circular (-1) or short
       if (ix) {
         gRows.erase(it);
-        for (Recent& r : gRecent) r = Recent{};
+        forgetRecent();
       }
       return nullptr;
     }
     if (!ix) {
       if (gRows.size() >= 4096) {  // bounded: the live rows are indexed again
         gRows.clear();
-        for (Recent& r : gRecent) r = Recent{};
+        forgetRecent();
       }
       ix = &gRows[row];
     }

@@ -227,21 +227,8 @@ _cell* find(_cell* x, _cell* l) {
   return entries || p == NILCell ? NILCell : kRunText;
 }
 
-// The same for an integer x, which EQ and EQL match alike: only an integer of its value.
-template <bool entries>
-_cell* findInt(int32_t x, _cell* l) {
-  CycleGuard guard(l);
-  _cell* p = l;
-  for (; isCons(p);) {
-    _cell* e = p->car;
-    if (entries && !isCons(e)) return kRunText;
-    _cell* k = entries ? e->car : e;
-    if (isInt(k) && intOf(k) == x) return entries ? e : p;
-    p = p->cdr;
-    if (!guard.passes(p)) return kRunText;
-  }
-  return entries || p == NILCell ? NILCell : kRunText;
-}
+// EQ and EQL of an integer x, which both match only an integer of its value.
+inline bool sameInt(_cell* x, _cell* y) { return isInt(y) && intOf(y) == intOf(x); }
 
 _cell* gMember = nullptr;  // the library's names, for the rest of a recursive text's work
 _cell* gAssoc = nullptr;
@@ -255,7 +242,7 @@ _cell* memberTwin(cfunction& m, Frame a, long, Frame f, long n) {
   _cell* rest = a[2].value;
   _cell* test = EQL;
   if (isCons(rest) && rest->car == gTestKey && isCons(rest->cdr)) test = rest->cdr->car;
-  if ((test == EQL || test == EQ) && isInt(item)) return findInt<false>(intOf(item), l);
+  if ((test == EQL || test == EQ) && isInt(item)) return find<sameInt, false>(item, l);
   if (test == EQL) return find<eqlCells, false>(item, l);
   if (test == EQ) return find<eqCells, false>(item, l);
   if (!callableWith(m, test, 2) || listLength(l) < 0) return kRunText;
@@ -284,7 +271,7 @@ _cell* assocTwin(cfunction& m, Frame a, long, Frame f, long n) {
   _cell* rest = a[2].value;
   _cell* test = EQ;
   if (listLength(rest) >= 2 && rest->car == gTestKey) test = rest->cdr->car;
-  if ((test == EQL || test == EQ) && isInt(x)) return findInt<true>(intOf(x), l);
+  if ((test == EQL || test == EQ) && isInt(x)) return find<sameInt, true>(x, l);
   if (test == EQ) return find<eqCells, true>(x, l);
   if (test == EQL) return find<eqlCells, true>(x, l);
   if (!callableWith(m, test, 2) || listLength(l) < 0) return kRunText;

@@ -197,20 +197,23 @@ _cell* setfHashTwin(cfunction& m, Frame a, long, Frame, long) {
   if (!ix) return kRunText;
   Key k = keyOf(t->cdr->car, key);
   if (k.kind == kUnknown) return kRunText;
-  // Another table or a definition may share these conses: every other index goes stale.
-  if (FirstEntries::Slot* s = lookup(ix, k)) {
-    s->cell->car->cdr = v;
-    mutated(s->cell->car, true);
-    ix->generation = structureGeneration();
-    return v;
+  FirstEntries::Slot* s = lookup(ix, k);
+  _cell* changed = s ? s->cell->car : ix->last;
+  _cell* cell = nullptr;
+  if (s) {
+    changed->cdr = v;
+  } else {
+    CellFrame g(m, key, v);
+    cell = m.cons(g.push(m.cons(key, v)), NILCell);
+    changed->cdr = cell;
   }
-  CellFrame g(m, key, v);
-  _cell* cell = m.cons(g.push(m.cons(key, v)), NILCell);
-  ix->last->cdr = cell;
-  mutated(ix->last, true);
+  // Another table or a definition may share these conses: every other index goes stale.
+  mutated(changed, true);
   ix->generation = structureGeneration();
-  if (k.kind != kNever) ix->first.insert(k, cell, ix->last);
-  ix->last = cell;
+  if (cell) {
+    if (k.kind != kNever) ix->first.insert(k, cell, ix->last);
+    ix->last = cell;
+  }
   return v;
 }
 
