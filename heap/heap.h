@@ -83,6 +83,10 @@ constexpr long kStepEndThreshold = 100;
 // the cells' budget paces them too.
 constexpr long kBudgetFactor = 4;
 constexpr long kCellBudgetFloor = 32768;   // 1 MB of cells
+// Past 64k live cells the budget grows no more than the live data does, at half of it: a big
+// heap is marked more often, but its peak stays within one and a half times its live data plus
+// 8 MB rather than five times it.
+constexpr long kCellBudgetCap = 262144;
 constexpr long kFloatBudgetFloor = 16384;  // 512 kB of floats
 
 // ---- the rovers -------------------------------------------------------------------------
@@ -266,7 +270,7 @@ class cmemory : protected IntSlots {
   // After a collection: each pool's next floor, its budget below what it has free now, but
   // never below the reported collection's threshold.
   void setFloors(long liveCells, long liveFloats) {
-    long cellBudget = std::max(kCellBudgetFloor, liveCells * kBudgetFactor);
+    long cellBudget = std::max(kCellBudgetFloor, std::min(liveCells * kBudgetFactor, std::max(kCellBudgetCap, liveCells / 2)));
     long floatBudget = std::max(kFloatBudgetFloor, liveFloats * kBudgetFactor);
     cellFloor = freeCells - std::min(cellBudget, freeCells - kGcThreshold - 1);
     floatFloor = freeFloats - std::min(floatBudget, freeFloats - kGcThreshold - 1);
