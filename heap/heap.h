@@ -83,9 +83,8 @@ constexpr long kStepEndThreshold = 100;
 // the cells' budget paces them too.
 constexpr long kBudgetFactor = 4;
 constexpr long kCellBudgetFloor = 32768;   // 1 MB of cells
-// Past 64k live cells the budget grows no more than the live data does, at half of it: a big
-// heap is marked more often, but its peak stays within one and a half times its live data plus
-// 8 MB rather than five times it.
+// A big heap's budget is capped at 256k cells (8 MB), or half its live data when that is more:
+// it is marked more often, but its pages stay near its live data rather than five times it.
 constexpr long kCellBudgetCap = 262144;
 constexpr long kFloatBudgetFloor = 16384;  // 512 kB of floats
 
