@@ -54,6 +54,22 @@ int cfunction::initTemploc(Frame nf, long nn, _cell* params, _cell* args, Frame 
   return args->type == Type::Symbol;
 }
 
+int cfunction::bindArguments(Frame nf, long nn, _cell* params, _cell* args, Frame f, long n) {
+  for (long i = 0; i < nn; i++, params = params->cdr) {
+    nf[i].symbol = params->car;
+    nf[i].value = NILCell;
+  }
+  CellFrame g(*this, args);
+  for (long j = 0; j < nn; j++, args = args->cdr) {
+    if (!isCons(args)) return 0;
+    _cell* v = eval(args->car, f, n);
+    if (!v) return -1;
+    g.push(v);
+    nf[j].value = v;
+  }
+  return isSymbol(args);
+}
+
 int cmemory::initTemplocForMacro(Frame nf, long nn, _cell* params, _cell* args) {
   long rest = -1;
   _cell* remaining = params;

@@ -1,5 +1,6 @@
 // assignment and definition forms, and the call of a user-defined function
 #include <cstring>
+#include <vector>
 
 #include "eval/eval.h"
 #include "eval/twin_interface.h"
@@ -102,17 +103,17 @@ inline _cell* runBody(cfunction& m, _cell* def, Frame nf, long nn) {
   return runBody(m, def, nf, nn);
 }
 
-// A user function's call once `bind` has bound its lambda list (answering as initTemploc): its
-// twin when it has one that answers, else its body.
-template <class Bind>
-_cell* runUser(cfunction& m, _cell* head, const TwinCall* twin, _cell* def, Frame f, long n,
-               Bind bind) {
+// A user function's call once `bind` has bound its lambda list of `nn` names (answering as
+// initTemploc): its twin when it has one that answers, else its body. With `kPlain` the call
+// found the definition plain (see PlainCall) when the watched changes stood at `plainAt`: while
+// they still do, its BLOCK runs directly.
+template <bool kPlain = false, class Bind>
+_cell* runUser(cfunction& m, _cell* head, const TwinCall* twin, _cell* def, long nn, Frame f,
+               long n, Bind bind, uint64_t plainAt = 0) {
   CellFrame keep(m, def);  // a redefinition while running must not free the running body
-  _cell* params = def->car;
-  long nn = cfunction::tlength(params);
   FrameHolder frame(m, nn);
   if (nn && !frame.recs()) return m.fail(msg::FrameAllocFail, f, n);
-  if (int bound = bind(frame.recs(), nn, params); bound <= 0)
+  if (int bound = bind(frame.recs(), nn, def->car); bound <= 0)
     return bound < 0 ? m.argumentFailed(msg::ArgCount, f, n) : m.fail(msg::ArgCount, f, n);
   _cell* r = kRunText;
   {
@@ -122,12 +123,59 @@ _cell* runUser(cfunction& m, _cell* head, const TwinCall* twin, _cell* def, Fram
     // own calls (which may change the row).
     FunctionTwin fn = twin && twin->fn && twinConstantsIntact() ? twin->fn : nullptr;
     if (fn) r = runTwin(m, *twin, frame.recs(), nn, f, n);
-    if (r == kRunText)
-      r = fn ? runBodyAside(m, fn, def, frame.recs(), nn) : runBody(m, def, frame.recs(), nn);
+    if (r == kRunText) {
+      if (fn)
+        r = runBodyAside(m, fn, def, frame.recs(), nn);
+      else if (kPlain && gWatchedChanges == plainAt)  // the arguments changed none of it
+        r = m.runBlock(def->cdr->car->cdr->car, def->cdr->car->cdr->cdr, frame.recs(), nn);
+      else
+        r = runBody(m, def, frame.recs(), nn);
+    }
   }
   m.returnFromValue = nullptr;  // a RETURN-FROM's value does not cross a function boundary
   m.returnFromValues = nullptr;
   return r;
+}
+
+// A DEFUN whose lambda list is plain symbols ending in NIL, and whose body is still the one
+// BLOCK form DEFUN made, as runBody finds it: a call binds it and runs the block without
+// working either out again. Worked out at a call, it holds while no definition is made and no
+// watched cons changes; the conses it stands on (the definition's four, the lambda list's and
+// the body's first) are watched from then on.
+struct PlainCall {
+  _cell* def = nullptr;
+  uint64_t definitions = 0;
+  uint64_t watched = 0;
+  long count = 0;
+};
+std::vector<PlainCall> gPlainCalls;  // by symbol index
+
+[[gnu::noinline]] const PlainCall* examinePlain(const _cell* head, _cell* def) {
+  if (!fastPathsOn()) return nullptr;
+  long count = 0;
+  _cell* p = def->car;
+  for (; isCons(p); p = p->cdr, count++)
+    if (!isSymbol(p->car) || p->car == AMPREST || p->car == AMPBODY || count == 64) return nullptr;
+  if (p != NILCell || count == 0 || !isCons(def->cdr) || def->cdr->cdr != NILCell) return nullptr;
+  _cell* block = def->cdr->car;
+  if (!isCons(block) || block->car != BLOCKLISP || !isCons(block->cdr) ||
+      !isSymbol(block->cdr->car) || !isCons(block->cdr->cdr))
+    return nullptr;
+  for (_cell* c : {def, def->cdr, block, block->cdr, block->cdr->cdr}) c->flags |= Flag::Watched;
+  for (p = def->car; isCons(p); p = p->cdr) p->flags |= Flag::Watched;
+  auto i = static_cast<size_t>(head->symIndex);
+  if (i >= gPlainCalls.size()) gPlainCalls.resize(i + 1);
+  gPlainCalls[i] = {def, gDefinitions, gWatchedChanges, count};
+  return &gPlainCalls[i];
+}
+
+inline const PlainCall* plainCall(const _cell* head, _cell* def) {
+  auto i = static_cast<size_t>(head->symIndex);
+  if (i < gPlainCalls.size()) {
+    const PlainCall& c = gPlainCalls[i];
+    if (c.def == def && c.definitions == gDefinitions && c.watched == gWatchedChanges) return &c;
+  }
+  return examinePlain(head, def);
 }
 
 // The text of a value twin's function on the argument values, the twin (if it is still on)
@@ -136,9 +184,10 @@ _cell* runUser(cfunction& m, _cell* head, const TwinCall* twin, _cell* def, Fram
                                                  _cell* def, _cell* const* values, long count,
                                                  Frame f, long n) {
   auto text = [&] {
-    return runUser(m, head, nullptr, def, f, n, [&](Frame nf, long nn, _cell* params) {
-      return cfunction::bindValues(nf, nn, params, values, count);
-    });
+    return runUser(m, head, nullptr, def, cfunction::tlength(def->car), f, n,
+                   [&](Frame nf, long nn, _cell* params) {
+                     return cfunction::bindValues(nf, nn, params, values, count);
+                   });
   };
   if (!twin) return text();
   TwinStandsAside aside(twin);
@@ -170,9 +219,17 @@ _cell* cfunction::callUser(_cell* form, Frame f, long n) {
                                     : callByValue<3>(*twin, head, def, args, f, n);
     if (r != kRunText) return r;
   }
-  return runUser(*this, head, twin, rec->value, f, n, [&](Frame nf, long nn, _cell* params) {
-    return initTemploc(nf, nn, params, args, f, n);
-  });
+  _cell* def = rec->value;
+  if (const PlainCall* plain = plainCall(head, def)) {
+    return runUser<true>(
+        *this, head, twin, def, plain->count, f, n,
+        [&](Frame nf, long nn, _cell* params) { return bindArguments(nf, nn, params, args, f, n); },
+        plain->watched);
+  }
+  return runUser(*this, head, twin, def, tlength(def->car), f, n,
+                 [&](Frame nf, long nn, _cell* params) {
+                   return initTemploc(nf, nn, params, args, f, n);
+                 });
 }
 
 // A call of a value twin's function with as many argument forms as its plain lambda list
@@ -216,7 +273,8 @@ _cell* cfunction::callByValue(const TwinCall& row, _cell* head, _cell* def, _cel
 
 _cell* cfunction::callUserOn(_cell* head, _cell* def, _cell* const* values, long count, Frame f,
                              long n) {
-  return runUser(*this, head, twinRow(head), def, f, n, [&](Frame nf, long nn, _cell* params) {
-    return bindValues(nf, nn, params, values, count);
-  });
+  return runUser(*this, head, twinRow(head), def, tlength(def->car), f, n,
+                 [&](Frame nf, long nn, _cell* params) {
+                   return bindValues(nf, nn, params, values, count);
+                 });
 }

@@ -152,6 +152,8 @@ class cfunction : public cmemory {
   // ---- bindings (eval/bindings.cpp) ----
   // 1 when bound, 0 when the arguments do not fit, -1 when an argument's evaluation failed.
   int initTemploc(Frame nf, long nn, _cell* params, _cell* args, Frame f, long n);
+  // initTemploc for a lambda list of exactly `nn` plain symbols ending in NIL (the caller knows).
+  int bindArguments(Frame nf, long nn, _cell* params, _cell* args, Frame f, long n);
   // An argument's evaluation failed: an error reported as a bad call, as the caller would have
   // it; a THROW or RETURN-FROM on its way out passes on untouched.
   _cell* argumentFailed(const char* message, Frame f, long n) {
@@ -209,6 +211,8 @@ class cfunction : public cmemory {
   _cell* rplacd(_cell* c, _cell* v, Frame f, long n);
 
   // ---- non-local exits (eval/nonlocal.cpp) ----
+  // A BLOCK's body once its name is known to be a symbol; the caller keeps both reachable.
+  _cell* runBlock(_cell* name, _cell* body, Frame f, long n);
   // A PROG** body: its statements, from wherever GO jumps to, until one falls off the end.
   _cell* progBody(_cell* body, Frame f, long n);
   // One run of a PROG** body's statements from `start`: 1 when a GO asks for a jump, 0 at the

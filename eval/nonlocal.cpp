@@ -199,6 +199,10 @@ _cell* cfunction::lispBlock(_cell* args, Frame f, long n) {
   if (name->type != Type::Symbol) return fail(msg::BlockName, f, n);
   _cell* body = args->cdr;
   CellFrame g(*this, name, body);
+  return runBlock(name, body, f, n);
+}
+
+_cell* cfunction::runBlock(_cell* name, _cell* body, Frame f, long n) {
   return receiving(*this, body, f, n, [&]() -> _cell* {
     if (!returnFromPending || returnFromName != name || !returnFromValue) return nullptr;
     returnFromPending = 0;

@@ -30,6 +30,14 @@ extern std::vector<TwinCall> gTwinCalls;
 extern _cell* const* gNilValue;
 extern _cell* const* gTValue;
 
+// False with ZELKORA_TWINS=0: the evaluator's own shortcuts stay off too, so that the same
+// program run both ways compares them with the plain paths.
+extern bool gTwinsEnabled;
+inline bool fastPathsOn() { return gTwinsEnabled; }
+// Definitions made (DEFUN, DEFMACRO), and in-place changes of conses flagged Flag::Watched.
+extern uint64_t gDefinitions;
+extern uint64_t gWatchedChanges;
+
 inline bool twinConstantsIntact() { return *gNilValue == NILCell && *gTValue == TCell; }
 
 // The twin of a call of this symbol, or null when the text must run.

@@ -22,6 +22,7 @@ _cell* const kRunText = &runTextMark;
 uint64_t gStructureGeneration = 0;
 uint64_t gSpineGeneration = 0;
 uint64_t gWatchedChanges = 0;
+bool gTwinsEnabled = true;
 uint64_t gDefinitions = 0;
 uint64_t gTableTwinChanges = 0;
 uint64_t gTwinSwitches = 0;
@@ -44,7 +45,6 @@ struct Entry {
   bool on;
 };
 
-bool gEnabled = true;
 std::vector<Entry> gEntries;
 std::vector<_cell*> gLibraryDefs;  // by symIndex: the definition the library made
 std::vector<int> gEntryOf;         // by symIndex: entry index + 1, or 0
@@ -204,8 +204,8 @@ std::vector<_cell*> twinReach(const _cell* sym) {
 void initTwins(cfunction& m) {
   gMachine = &m;
   const char* env = std::getenv("ZELKORA_TWINS");
-  gEnabled = !(env && std::strcmp(env, "0") == 0);
-  if (!gEnabled) return;
+  gTwinsEnabled = !(env && std::strcmp(env, "0") == 0);
+  if (!gTwinsEnabled) return;
   long nil = m.getSymVal(NILCell);
   long t = m.getSymVal(TCell);
   if (nil < 0 || t < 0) return;

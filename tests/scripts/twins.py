@@ -735,6 +735,58 @@ def kept_program(r):
     return KEPT_PRELUDE + "".join(f + "\nabort\nabort\n" for f in forms) + "(list y code)\n"
 
 
+# Calls of functions DEFUN made with plain lambda lists, which the evaluator binds and runs by a
+# shorter path once it has seen their shape: wrong argument counts, dotted argument lists,
+# RETURN-FROM, THROW, closures over the frame, multiple values, and argument forms that redefine
+# the function or change its definition in place (lambda list, BLOCK, body) mid-call.
+PLAIN_PRELUDE = """(setq abort 'abort)
+(defun p1 (x) (list 'p1 x))
+(defun p2 (x y) (if (numberp x) (+ x y) (list x y)))
+(defun p3 (a b c) (if (eql a 0) (return-from p3 (list c b a))) (list a b c))
+(defun rec (n acc) (if (< n 1) acc (rec (1- n) (cons n acc))))
+(defun clo (x) (function (lambda (y) (setq x (+ x y)))))
+(defun mv (x) (values x (list x)))
+(setq f1 (clo 10))
+"""
+PLAIN_CHANGES = [  # SYMBOL-FUNCTION gives (FUNCTION lambda-list (BLOCK name . body))
+    "(rplaca (cadr (symbol-function '{f})) 'q)",
+    "(rplacd (cadr (symbol-function '{f})) nil)",
+    "(rplacd (cadr (symbol-function '{f})) (list 'extra))",
+    "(rplaca (caddr (symbol-function '{f})) 'progn)",
+    "(rplaca (cdr (caddr (symbol-function '{f}))) 'other)",
+    "(rplacd (cdr (caddr (symbol-function '{f}))) nil)",
+    "(set-array (cddr (caddr (symbol-function '{f}))))",
+    "(rplaca (cddr (caddr (symbol-function '{f}))) '(list 'changed x))",
+    "(rplacd (cddr (symbol-function '{f})) (list '(list 'more)))",
+    "(defun {f} (x y) (list 'new x y))",
+    "(defun {f} (x) (list 'one x))",
+    "(defmacro {f} (&rest a) (list 'quote a))",
+    "(gc)",
+]
+
+
+def plain_call(r):
+    f = r.choice(["p1", "p2", "p3"])
+    arity = {"p1": 1, "p2": 2, "p3": 3}[f]
+    args = [r.choice(["0", "1", "'a", "(mv 2)", "(p1 3)", "(rec 3 nil)", "(funcall f1 1)"])
+            for _ in range(max(0, arity + r.choice([-1, 0, 0, 0, 1])))]
+    if args and r.random() < 0.4:
+        k = r.randrange(len(args))
+        args[k] = "(progn %s %s)" % (r.choice(PLAIN_CHANGES).format(f=f), args[k])
+    tail = r.choice(["", "", "", " . x", " . 5"]) if args else ""
+    call = "(%s %s%s)" % (f, " ".join(args), tail)
+    return r.choice([call, call, call,
+                     "(multiple-value-list %s)" % call,
+                     "(catch 'tag (%s (throw 'tag %s)))" % (f, r.choice(["1", "(mv 4)"])),
+                     "(list %s %s)" % (call, call),
+                     "(rec %d nil)" % r.randrange(6)])
+
+
+def plain_program(r):
+    forms = [plain_call(r) for _ in range(20)]
+    return PLAIN_PRELUDE + "".join(f + "\nabort\nabort\n" for f in forms) + "(funcall f1 0)\n"
+
+
 def run(program, twins):
     env = dict(os.environ)
     env["ZELKORA_TWINS"] = "1" if twins else "0"
@@ -788,6 +840,8 @@ def run_all(seed):
         compare(program, f"array program {i} (seed {seed})")
     for i in range(max(1, count // 2)):
         compare(kept_program(r), f"kept expansion program {i} (seed {seed})")
+    for i in range(max(1, count // 2)):
+        compare(plain_program(r), f"plain call program {i} (seed {seed})")
     reach, direct = library_reach()
     t.check(len(direct) > 100 and "APPEND1" in reach["nth"] and "LOOP" in reach["nth"],
             "the reach worked out from the definitions", repr(reach.get("nth")))
