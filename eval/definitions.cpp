@@ -146,34 +146,41 @@ struct PlainCall {
   _cell* def = nullptr;
   uint64_t definitions = 0;
   uint64_t watched = 0;
-  long count = 0;
+  long count = 0;  // 0: not plain
 };
 std::vector<PlainCall> gPlainCalls;  // by symbol index
 
-[[gnu::noinline]] const PlainCall* examinePlain(const _cell* head, _cell* def) {
-  if (!fastPathsOn()) return nullptr;
+// The plain shape of `def`, or 0 when it has none; worked out once for a plain definition and
+// once for any other, until something it depends on changes.
+long plainCount(_cell* def) {
   long count = 0;
   _cell* p = def->car;
   for (; isCons(p); p = p->cdr, count++)
-    if (!isSymbol(p->car) || p->car == AMPREST || p->car == AMPBODY || count == 64) return nullptr;
-  if (p != NILCell || count == 0 || !isCons(def->cdr) || def->cdr->cdr != NILCell) return nullptr;
+    if (!isSymbol(p->car) || p->car == AMPREST || p->car == AMPBODY || count == 64) return 0;
+  if (p != NILCell || !isCons(def->cdr) || def->cdr->cdr != NILCell) return 0;
   _cell* block = def->cdr->car;
   if (!isCons(block) || block->car != BLOCKLISP || !isCons(block->cdr) ||
       !isSymbol(block->cdr->car) || !isCons(block->cdr->cdr))
-    return nullptr;
+    return 0;
   for (_cell* c : {def, def->cdr, block, block->cdr, block->cdr->cdr}) c->flags |= Flag::Watched;
   for (p = def->car; isCons(p); p = p->cdr) p->flags |= Flag::Watched;
+  return count;
+}
+
+[[gnu::noinline]] const PlainCall* examinePlain(const _cell* head, _cell* def) {
+  if (!fastPathsOn()) return nullptr;
   auto i = static_cast<size_t>(head->symIndex);
   if (i >= gPlainCalls.size()) gPlainCalls.resize(i + 1);
-  gPlainCalls[i] = {def, gDefinitions, gWatchedChanges, count};
-  return &gPlainCalls[i];
+  gPlainCalls[i] = {def, gDefinitions, gWatchedChanges, plainCount(def)};
+  return gPlainCalls[i].count ? &gPlainCalls[i] : nullptr;
 }
 
 inline const PlainCall* plainCall(const _cell* head, _cell* def) {
   auto i = static_cast<size_t>(head->symIndex);
   if (i < gPlainCalls.size()) {
     const PlainCall& c = gPlainCalls[i];
-    if (c.def == def && c.definitions == gDefinitions && c.watched == gWatchedChanges) return &c;
+    if (c.def == def && c.definitions == gDefinitions && c.watched == gWatchedChanges)
+      return c.count ? &c : nullptr;
   }
   return examinePlain(head, def);
 }

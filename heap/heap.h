@@ -83,8 +83,8 @@ constexpr long kStepEndThreshold = 100;
 // the cells' budget paces them too.
 constexpr long kBudgetFactor = 4;
 constexpr long kCellBudgetFloor = 32768;   // 1 MB of cells
-// A big heap's budget is capped at 256k cells (8 MB), or half its live data when that is more:
-// it is marked more often, but its pages stay near its live data rather than five times it.
+// A big heap's budget is capped at 256k cells (8 MB), or its live data when that is more: it is
+// marked more often, but its pages stay nearer its live data than five times it.
 constexpr long kCellBudgetCap = 262144;
 constexpr long kFloatBudgetFloor = 16384;  // 512 kB of floats
 
@@ -269,7 +269,8 @@ class cmemory : protected IntSlots {
   // After a collection: each pool's next floor, its budget below what it has free now, but
   // never below the reported collection's threshold.
   void setFloors(long liveCells, long liveFloats) {
-    long cellBudget = std::max(kCellBudgetFloor, std::min(liveCells * kBudgetFactor, std::max(kCellBudgetCap, liveCells / 2)));
+    long cellBudget = std::max(
+        kCellBudgetFloor, std::min(liveCells * kBudgetFactor, std::max(kCellBudgetCap, liveCells)));
     long floatBudget = std::max(kFloatBudgetFloor, liveFloats * kBudgetFactor);
     cellFloor = freeCells - std::min(cellBudget, freeCells - kGcThreshold - 1);
     floatFloor = freeFloats - std::min(floatBudget, freeFloats - kGcThreshold - 1);
