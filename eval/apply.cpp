@@ -6,11 +6,11 @@
 #include "heap/messages.h"
 
 _cell* cfunction::argumentValues(_cell* args, Frame f, long n, _cell** first) {
-  if (args->type != Type::Cons) return NILCell;
+  if (!isCons(args)) return NILCell;
   CellFrame g(*this, args);
   _cell* head = nullptr;
   _cell* tail = nullptr;
-  for (; args->type == Type::Cons; args = args->cdr) {
+  for (; isCons(args); args = args->cdr) {
     _cell* v = eval(args->car, f, n);
     if (!v) return nullptr;
     _cell* c = cons(v, NILCell);
@@ -40,16 +40,15 @@ _cell* cfunction::lispValues(_cell* args, Frame f, long n) {
 
 _cell* cfunction::lispFunction(_cell* args, Frame f, long n) {
   _cell* x = args->car;
-  if (x->type == Type::Symbol) return x;
-  if (x->type == Type::Cons && x->car == LAMBDA && x->cdr->type == Type::Cons &&
-      (x->cdr->car == NILCell || x->cdr->car->type == Type::Cons)) {
+  if (isSymbol(x)) return x;
+  if (isCons(x) && x->car == LAMBDA && isCons(x->cdr) &&
+      (x->cdr->car == NILCell || isCons(x->cdr->car))) {
     // Each evaluation makes its own function object, so closures made by one form in
     // different activations keep their own frames.
     _cell* fn = cons(LAMBDA, x->cdr);
     if (n) {
       checkType(frameOf(f)->count == n);  // the frame's own count is the closure's size
-      fn->closureFrame = f;
-      fn->flags |= Flag::Closure;
+      capture(fn, f);
       frameOf(f)->captured = true;
     }
     return fn;
@@ -65,7 +64,7 @@ template <class Bind>
 _cell* runObject(cfunction& m, _cell* fn, Frame f, long n, Bind bind) {
   _cell* params = fn->cdr->car;
   _cell* body = fn->cdr->cdr;
-  Frame captured = isClosure(fn) ? fn->closureFrame : nullptr;
+  Frame captured = isClosure(fn) ? cmemory::closureFrame(fn) : nullptr;
   long cs = captured ? cmemory::closureSize(fn) : 0;
   FramePin pin(captured);  // the captured frame stays while we copy from and write back to it
   long e = cfunction::tlength(params);
@@ -89,7 +88,7 @@ _cell* runObject(cfunction& m, _cell* fn, Frame f, long n, Bind bind) {
 }  // namespace
 
 _cell* cfunction::callObject(_cell* fn, _cell* argForms, Frame f, long n) {
-  if (fn->cdr->type != Type::Cons) return syntaxError(f, n);
+  if (!isCons(fn->cdr)) return syntaxError(f, n);
   return runObject(*this, fn, f, n, [&](Frame nf, long e, _cell* params) {
     return initTemploc(nf, e, params, argForms, f, n);
   });
@@ -106,18 +105,18 @@ _cell* cfunction::lispFuncall(_cell* args, Frame f, long n) {
   CellFrame g(*this, argForms);
   _cell* fn = eval(args->car, f, n);
   if (!fn) return nullptr;
-  if (fn->type == Type::Symbol) {
+  if (isSymbol(fn)) {
     _cell* call = g.push(cons(fn, argForms));
     return eval(call, f, n);
   }
-  if (fn->type == Type::Cons && fn->car == LAMBDA) return callObject(fn, argForms, f, n);
+  if (isCons(fn) && fn->car == LAMBDA) return callObject(fn, argForms, f, n);
   return fail(msg::BadFuncall, f, n);
 }
 
 _cell* cfunction::MakeQuoteEach(_cell* l) {
   _cell* head = NILCell;
   _cell* tail = nullptr;
-  for (; l->type == Type::Cons; l = l->cdr) {
+  for (; isCons(l); l = l->cdr) {
     _cell* c = cons(cons(QUOTE, cons(l->car, NILCell)), NILCell);
     if (tail)
       tail->cdr = c;
@@ -135,14 +134,14 @@ _cell* cfunction::lispApply(_cell* args, Frame f, long n) {
   if (!fn) return nullptr;
   g.push(fn);
   _cell* list = NILCell;
-  if (rest->type == Type::Cons) {
+  if (isCons(rest)) {
     list = eval(rest->car, f, n);
     if (!list) return nullptr;
   }
   g.push(list);
   _cell* quoted = g.push(MakeQuoteEach(list));
-  if (fn->type == Type::Symbol) return eval(g.push(cons(fn, quoted)), f, n);
-  if (fn->type == Type::Cons && fn->car == LAMBDA) return callObject(fn, quoted, f, n);
+  if (isSymbol(fn)) return eval(g.push(cons(fn, quoted)), f, n);
+  if (isCons(fn) && fn->car == LAMBDA) return callObject(fn, quoted, f, n);
   return fail(msg::BadApply, f, n);
 }
 
@@ -184,16 +183,16 @@ _cell* cfunction::callMacro(_cell* args, _symval* rec, Frame f, long n) {
 
 // ---- backquote --------------------------------------------------------------------------
 _cell* cfunction::lispBackquote(_cell* args, Frame f, long n) {
-  if (args->type == Type::Cons && args->car == COMMA && args->cdr->type == Type::Cons) {
+  if (isCons(args) && args->car == COMMA && isCons(args->cdr)) {
     if (args->cdr->car == AST) return fail(msg::BadForm, f, n);
-    if (args->cdr->cdr->type == Type::Symbol) return eval(args->cdr->car, f, n);
+    if (isSymbol(args->cdr->cdr)) return eval(args->cdr->car, f, n);
   }
-  if (args->type == Type::Cons) return fillTemplate(args->car, f, n);
+  if (isCons(args)) return fillTemplate(args->car, f, n);
   return fail(msg::BadForm, f, n);
 }
 
 _cell* cfunction::fillTemplate(_cell* t, Frame f, long n) {
-  if (t->type != Type::Cons) return t;
+  if (!isCons(t)) return t;
   if (stackLow()) return fail(msg::TooDeep, f, n);
   CellFrame g(*this, t);
   if (t->car == TailComma && TailComma) {
@@ -207,13 +206,13 @@ _cell* cfunction::fillTemplate(_cell* t, Frame f, long n) {
     if (!isCons(v)) return fail(msg::SpliceNonList, f, n);
     return Copy(v);
   }
-  if (t->car == COMMA && t->cdr->type == Type::Cons && t->cdr->car == AST) {
+  if (t->car == COMMA && isCons(t->cdr) && t->cdr->car == AST) {
     _cell* after = t->cdr->cdr;
-    if (after->type != Type::Cons) return fail(msg::CommaAtEnd, f, n);
+    if (!isCons(after)) return fail(msg::CommaAtEnd, f, n);
     _cell* v = eval(after->car, f, n);
     if (!v) return nullptr;
     if (v == NILCell) return fillTemplate(after->cdr, f, n);
-    if (v->type != Type::Cons) return fail(msg::SpliceNonList, f, n);
+    if (!isCons(v)) return fail(msg::SpliceNonList, f, n);
     _cell* copy = g.push(Copy(v));
     _cell* last = LastCell(copy);
     _cell* rest = fillTemplate(after->cdr, f, n);
@@ -222,7 +221,7 @@ _cell* cfunction::fillTemplate(_cell* t, Frame f, long n) {
     return copy;
   }
   if (t->car == COMMA) {
-    if (t->cdr->type != Type::Cons) return fail(msg::CommaAtEnd, f, n);
+    if (!isCons(t->cdr)) return fail(msg::CommaAtEnd, f, n);
     _cell* c = g.push(getCell());
     _cell* v = eval(t->cdr->car, f, n);
     if (!v) return nullptr;
@@ -244,14 +243,14 @@ _cell* cfunction::fillTemplate(_cell* t, Frame f, long n) {
 
 // ---- in-place change --------------------------------------------------------------------
 _cell* cfunction::rplaca(_cell* c, _cell* v, Frame f, long n) {
-  if (c->type != Type::Cons) return fail(msg::NotCons, f, n);
+  if (!isCons(c)) return fail(msg::NotCons, f, n);
   c->car = v;
   carMutated(c);
   return c;
 }
 
 _cell* cfunction::rplacd(_cell* c, _cell* v, Frame f, long n) {
-  if (c->type != Type::Cons) return fail(msg::NotCons, f, n);
+  if (!isCons(c)) return fail(msg::NotCons, f, n);
   c->cdr = v;
   mutated(c);
   return c;

@@ -9,16 +9,16 @@ namespace {
 bool bindNames(Frame nf, long nn, _cell* params, bool macro, long& rest, _cell*& remaining) {
   rest = -1;
   _cell* p = params;
-  for (long i = 0; i < nn && p->type == Type::Cons; i++) {
+  for (long i = 0; i < nn && isCons(p); i++) {
     _cell* el = p->car;
     if (el == AMPREST || (macro && el == AMPBODY)) {
       if (i + 1 >= nn) return false;
       rest = i;
       p = p->cdr;
-      if (p->type != Type::Cons) return false;
+      if (!isCons(p)) return false;
       el = p->car;
     }
-    if (el->type != Type::Symbol) return false;
+    if (!isSymbol(el)) return false;
     nf[i].symbol = el;
     if (!macro) nf[i].value = NILCell;
     p = p->cdr;
@@ -26,7 +26,7 @@ bool bindNames(Frame nf, long nn, _cell* params, bool macro, long& rest, _cell*&
   }
   if (rest >= 0) nf[nn - 1].symbol = nullptr;
   remaining = p;
-  return p->type == Type::Symbol;
+  return isSymbol(p);
 }
 }  // namespace
 
@@ -42,7 +42,7 @@ int cfunction::initTemploc(Frame nf, long nn, _cell* params, _cell* args, Frame 
     if (j == rest) {
       v = MakeRest(args, f, n);
     } else {
-      if (args->type != Type::Cons) return 0;
+      if (!isCons(args)) return 0;
       v = eval(args->car, f, n);
       args = args->cdr;
     }
@@ -51,7 +51,7 @@ int cfunction::initTemploc(Frame nf, long nn, _cell* params, _cell* args, Frame 
     nf[j].value = v;
     if (j == rest) return 1;
   }
-  return args->type == Type::Symbol;
+  return isSymbol(args);
 }
 
 int cfunction::bindArguments(Frame nf, long nn, _cell* params, _cell* args, Frame f, long n) {
@@ -74,18 +74,18 @@ int cmemory::initTemplocForMacro(Frame nf, long nn, _cell* params, _cell* args) 
   long rest = -1;
   _cell* remaining = params;
   if (nf && nn > 0 && !bindNames(nf, nn, params, true, rest, remaining)) return 0;
-  if (nn == 0 && params->type != Type::Symbol) return 0;
+  if (nn == 0 && !isSymbol(params)) return 0;
   long vars = rest >= 0 ? nn - 1 : nn;
   for (long j = 0; j < vars; j++) {
     if (j == rest) {
       nf[j].value = args;
       return 1;
     }
-    if (args->type != Type::Cons) return 0;
+    if (!isCons(args)) return 0;
     nf[j].value = args->car;
     args = args->cdr;
   }
-  return args->type == Type::Symbol;
+  return isSymbol(args);
 }
 
 bool cfunction::plainLambdaList(_cell* params, long count) {
@@ -106,12 +106,12 @@ int cfunction::bindValues(Frame nf, long nn, _cell* params, _cell* const* values
 }
 
 _cell* cfunction::MakeRest(_cell* args, Frame f, long n) {
-  if (args->type != Type::Cons) return args;
+  if (!isCons(args)) return args;
   CellFrame g(*this, args);
   _cell* head = nullptr;
   _cell* tail = nullptr;
   _cell* p = args;
-  for (; p->type == Type::Cons; p = p->cdr) {
+  for (; isCons(p); p = p->cdr) {
     _cell* c = getCell();
     if (tail)
       tail->cdr = c;
@@ -137,24 +137,24 @@ void cfunction::SetOrgLoc(Frame outer, long outerN, Frame inner, long first, lon
 }
 
 int cfunction::CheckFunc(_cell* args) {
-  if (args->type != Type::Cons) return 0;
+  if (!isCons(args)) return 0;
   _cell* name = args->car;
-  if (name->type != Type::Symbol || name->attr == Attr::Keyword) return 0;
-  if (args->cdr->type != Type::Cons) return 0;
+  if (!isSymbol(name) || name->attr == Attr::Keyword) return 0;
+  if (!isCons(args->cdr)) return 0;
   _cell* params = args->cdr->car;
-  if (params != NILCell && params->type != Type::Cons) return 0;
-  for (_cell* p = params; p->type == Type::Cons; p = p->cdr)
-    if (p->car->type != Type::Symbol || p->car->attr == Attr::Keyword) return 0;
+  if (params != NILCell && !isCons(params)) return 0;
+  for (_cell* p = params; isCons(p); p = p->cdr)
+    if (!isSymbol(p->car) || p->car->attr == Attr::Keyword) return 0;
   return 1;
 }
 
 _cell* cfunction::LastCell(_cell* l) {
-  while (l->cdr->type == Type::Cons) l = l->cdr;
+  while (isCons(l->cdr)) l = l->cdr;
   return l;
 }
 
 _cell* cfunction::tmember(_cell* item, _cell* l) {
-  for (; l->type == Type::Cons; l = l->cdr)
+  for (; isCons(l); l = l->cdr)
     if (l->car == item) return l;
   return NILCell;
 }

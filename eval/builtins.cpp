@@ -136,7 +136,7 @@ _cell* cfunction::lispEval(_cell* args, Frame f, long n) {
   _cell* v = firstValue(*this, args, f, n);
   if (!v) return nullptr;
   CellFrame g(*this, v);
-  if (isCons(v) && (v->flags & Flag::ReadForm)) return evalFrom(v, f, n);  // LOAD's forms
+  if (isCons(v) && consFlag(v, ConsMeta::ReadForm)) return evalFrom(v, f, n);  // LOAD's forms
   return eval(v, f, n);
 }
 
@@ -313,7 +313,8 @@ _cell* cfunction::lispSetArray(_cell* args, Frame f, long n) {
   _cell* v = isCons(args) ? firstValue(*this, args, f, n) : NILCell;
   if (!v) return nullptr;
   if (!isCons(v)) return fail(msg::SetArrayFail, f, n);
-  v->type = Type::Array;
+  setConsFlag(v, ConsMeta::Array);  // an array from now on: arrays of the pool are looked for
+  ConsPool::gArrays = true;
   mutated(v);
   return v;
 }

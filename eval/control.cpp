@@ -4,10 +4,10 @@
 #include "heap/messages.h"
 
 _cell* cfunction::lispProgn(_cell* body, Frame f, long n) {
-  if (body->type != Type::Cons) return made(NILCell);
+  if (!isCons(body)) return made(NILCell);
   CellFrame g(*this, body);
   _cell* r = nullptr;
-  for (; body->type == Type::Cons; body = body->cdr) {
+  for (; isCons(body); body = body->cdr) {
     r = eval(body->car, f, n);
     if (!r) return nullptr;
   }
@@ -15,21 +15,21 @@ _cell* cfunction::lispProgn(_cell* body, Frame f, long n) {
 }
 
 _cell* cfunction::lispProg1(_cell* body, Frame f, long n) {
-  if (body->type != Type::Cons) return made(NILCell);
+  if (!isCons(body)) return made(NILCell);
   CellFrame g(*this, body);
   _cell* first = eval(body->car, f, n);
   if (!first) return nullptr;
   _cell* firstValues = valuesList;  // the first form's values travel with its value
   g.push(first);
   g.push(firstValues);
-  for (body = body->cdr; body->type == Type::Cons; body = body->cdr)
+  for (body = body->cdr; isCons(body); body = body->cdr)
     if (!eval(body->car, f, n)) return nullptr;
   valuesList = firstValues;
   return first;
 }
 
 _cell* cfunction::lispIf(_cell* args, Frame f, long n) {
-  if (args->type != Type::Cons) return fail(msg::BadForm, f, n);
+  if (!isCons(args)) return fail(msg::BadForm, f, n);
   _cell* test;
   {
     CellFrame g(*this, args);
@@ -38,19 +38,19 @@ _cell* cfunction::lispIf(_cell* args, Frame f, long n) {
   if (!test) return nullptr;
   _cell* branches = args->cdr;
   if (test == NILCell) {
-    if (branches->type == Type::Cons && branches->cdr->type == Type::Cons)
+    if (isCons(branches) && isCons(branches->cdr))
       return eval(branches->cdr->car, f, n);
     return made(NILCell);
   }
-  if (branches->type == Type::Cons) return eval(branches->car, f, n);
+  if (isCons(branches)) return eval(branches->car, f, n);
   return fail(msg::BadForm, f, n);
 }
 
 _cell* cfunction::lispCond(_cell* clauses, Frame f, long n) {
   CellFrame g(*this, clauses);
-  for (; clauses->type == Type::Cons; clauses = clauses->cdr) {
+  for (; isCons(clauses); clauses = clauses->cdr) {
     _cell* clause = clauses->car;
-    if (clause->type != Type::Cons) break;
+    if (!isCons(clause)) break;
     _cell* v = eval(clause->car, f, n);
     if (!v) return nullptr;
     if (v != NILCell) return lispProgn(clause->cdr, f, n);
@@ -59,20 +59,20 @@ _cell* cfunction::lispCond(_cell* clauses, Frame f, long n) {
 }
 
 _cell* cfunction::lispAnd(_cell* forms, Frame f, long n) {
-  if (forms->type != Type::Cons) return made(TCell);
+  if (!isCons(forms)) return made(TCell);
   CellFrame g(*this, forms);
   _cell* r = nullptr;
-  for (; forms->type == Type::Cons; forms = forms->cdr) {
+  for (; isCons(forms); forms = forms->cdr) {
     r = eval(forms->car, f, n);
     if (!r) return nullptr;
-    if (r == NILCell && forms->cdr->type == Type::Cons) return made(NILCell);
+    if (r == NILCell && isCons(forms->cdr)) return made(NILCell);
   }
   return r;
 }
 
 _cell* cfunction::lispOr(_cell* forms, Frame f, long n) {
   CellFrame g(*this, forms);
-  for (; forms->type == Type::Cons; forms = forms->cdr) {
+  for (; isCons(forms); forms = forms->cdr) {
     _cell* r = eval(forms->car, f, n);
     if (!r) return nullptr;
     if (r != NILCell) return r;
@@ -85,9 +85,9 @@ namespace {
 // body run in it, the copies written back. LET evaluates every init form in the enclosing
 // frame; LET* evaluates each in the new frame once the variables before it are bound.
 _cell* bindAndRun(cfunction& m, _cell* args, Frame f, long n, bool sequential) {
-  if (args->type != Type::Cons) return m.fail(msg::BadForm, f, n);
+  if (!isCons(args)) return m.fail(msg::BadForm, f, n);
   _cell* bindings = args->car;
-  if (sequential && bindings != NILCell && bindings->type != Type::Cons)
+  if (sequential && bindings != NILCell && !isCons(bindings))
     return m.fail(msg::BadForm, f, n);
   _cell* body = args->cdr;
   long nb = cfunction::tlength(bindings);
@@ -113,10 +113,10 @@ _cell* bindAndRun(cfunction& m, _cell* args, Frame f, long n, bool sequential) {
       _cell* b = bindings;
       for (long j = 0; j < nb; j++, b = b->cdr) {
         _cell* binding = b->car;
-        if (binding->type != Type::Cons || binding->car->type != Type::Symbol)
+        if (!isCons(binding) || !isSymbol(binding->car))
           return m.fail(msg::BadForm, f, n);
         _cell* v = NILCell;
-        if (binding->cdr->type == Type::Cons) {
+        if (isCons(binding->cdr)) {
           v = sequential ? m.eval(binding->cdr->car, nf, count) : m.eval(binding->cdr->car, f, n);
           if (!v) return nullptr;
         }

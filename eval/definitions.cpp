@@ -9,16 +9,16 @@
 #include "heap/messages.h"
 
 _cell* cfunction::lispSetq(_cell* args, Frame f, long n) {
-  if (args->type != Type::Cons || args->cdr->type != Type::Cons) return syntaxError(f, n);
+  if (!isCons(args) || !isCons(args->cdr)) return syntaxError(f, n);
   _cell* var = args->car;
-  if (var->type == Type::Symbol && var->attr == Attr::Keyword) return syntaxError(f, n);
+  if (isSymbol(var) && var->attr == Attr::Keyword) return syntaxError(f, n);
   _cell* v;
   {
     CellFrame g(*this, var);
     v = eval(args->cdr->car, f, n);
   }
   if (!v) return nullptr;
-  if (var->type != Type::Symbol) return syntaxError(f, n);
+  if (!isSymbol(var)) return syntaxError(f, n);
   long i = getLocal(f, n, var);
   if (i >= 0) {
     f[i].value = v;
@@ -30,14 +30,14 @@ _cell* cfunction::lispSetq(_cell* args, Frame f, long n) {
 }
 
 _cell* cfunction::lispSet(_cell* args, Frame f, long n) {
-  if (args->type != Type::Cons || args->cdr->type != Type::Cons) return syntaxError(f, n);
+  if (!isCons(args) || !isCons(args->cdr)) return syntaxError(f, n);
   CellFrame g(*this, args);
   _cell* sym = eval(args->car, f, n);
   if (!sym) return nullptr;
   g.push(sym);
   _cell* v = eval(args->cdr->car, f, n);
   if (!v) return nullptr;
-  if (sym->type != Type::Symbol || sym->attr == Attr::Keyword) return syntaxError(f, n);
+  if (!isSymbol(sym) || sym->attr == Attr::Keyword) return syntaxError(f, n);
   globalTable[getSymVal2(sym)].value = v;
   return v;
 }
@@ -49,7 +49,7 @@ _cell* cfunction::lispDefparameter(_cell* args, Frame f, long n) {
 _cell* cfunction::lispDefvar(_cell* args, Frame f, long n) { return defineVariable(args, f, n, true); }
 
 _cell* cfunction::defineVariable(_cell* args, Frame f, long n, bool onlyIfUnbound) {
-  if (args->type != Type::Cons || args->cdr->type != Type::Cons) return syntaxError(f, n);
+  if (!isCons(args) || !isCons(args->cdr)) return syntaxError(f, n);
   _cell* name = args->car;
   _cell* v;
   {
@@ -57,7 +57,7 @@ _cell* cfunction::defineVariable(_cell* args, Frame f, long n, bool onlyIfUnboun
     v = eval(args->cdr->car, f, n);
   }
   if (!v) return nullptr;
-  if (name->type != Type::Symbol || name->attr == Attr::Keyword) return syntaxError(f, n);
+  if (!isSymbol(name) || name->attr == Attr::Keyword) return syntaxError(f, n);
   if (onlyIfUnbound && getSymVal(name) >= 0) return name;
   globalTable[getSymVal2(name)].value = v;
   return name;
@@ -162,8 +162,8 @@ long plainCount(_cell* def) {
   if (!isCons(block) || block->car != BLOCKLISP || !isCons(block->cdr) ||
       !isSymbol(block->cdr->car) || !isCons(block->cdr->cdr))
     return 0;
-  for (_cell* c : {def, def->cdr, block, block->cdr, block->cdr->cdr}) c->flags |= Flag::Watched;
-  for (p = def->car; isCons(p); p = p->cdr) p->flags |= Flag::Watched;
+  for (_cell* c : {def, def->cdr, block, block->cdr, block->cdr->cdr}) setConsFlag(c, ConsMeta::Watched);
+  for (p = def->car; isCons(p); p = p->cdr) setConsFlag(p, ConsMeta::Watched);
   return count;
 }
 

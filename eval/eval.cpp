@@ -66,7 +66,7 @@ _cell* cfunction::interrupted(Frame f, long n) {
     collectIfDue();
     if (poolAlarm) return poolError(f, n) != nullptr;
   }
-  if (kGcStress && form->type == Type::Poisoned) std::abort();  // evaluating a reclaimed cell
+  if (kGcStress && isPoisoned(form)) std::abort();  // evaluating a reclaimed cell
   if (stackLow()) return fail(msg::TooDeep, f, n) != nullptr;
   return true;
 }
@@ -75,7 +75,7 @@ _cell* cfunction::interrupted(Frame f, long n) {
 // (FUNCALL (FUNCTION (LAMBDA ...)) arg ...); anything else is a syntax error.
 [[gnu::noinline]] _cell* cfunction::callOther(_cell* form, Frame f, long n) {
   _cell* head = form->car;
-  if (head->type != Type::Cons || head->car != LAMBDA) return syntaxError(f, n);
+  if (!isCons(head) || head->car != LAMBDA) return syntaxError(f, n);
   _cell* call = cons(FUNCALL, cons(cons(FUNCTION, cons(head, NILCell)), form->cdr));
   CellFrame g(*this, call);
   return eval(call, f, n);
@@ -94,7 +94,7 @@ inline _cell* cfunction::dispatch(Op op, _cell* form, Frame f, long n) {
     } else {
       r = syntaxError(f, n);
     }
-  } else if (form->car->type == Type::Symbol) {
+  } else if (isSymbol(form->car)) {
     r = callUser(form, f, n);
   } else {
     r = callOther(form, f, n);
@@ -107,8 +107,8 @@ inline _cell* cfunction::dispatch(Op op, _cell* form, Frame f, long n) {
 // and EVAL1 (the last rows) run before the step's start looks at anything.
 _cell* cfunction::step(_cell* form, Frame f, long n) {
   _cell* head = form->car;
-  if (head->type != Type::Symbol || needsAttention()) return slowStep(form, f, n);
-  Op op = opOf(head);
+  if (!isSymbol(head) || needsAttention()) return slowStep(form, f, n);
+  Op op = static_cast<Op>(head->op);  // a symbol's
   if (op >= kFirstBare || stackLow()) return slowStep(form, f, n);
   return dispatch(op, form, f, n);
 }
@@ -133,7 +133,7 @@ _cell* cfunction::step(_cell* form, Frame f, long n) {
 [[gnu::noinline]] _cell* cfunction::atomStep(_cell* form, Frame f, long n) {
   if (!attend(form, f, n)) return nullptr;
   _cell* r = form;
-  if (form->type == Type::Symbol && !(r = variableValue(form, f, n))) return fail(msg::Unbound, f, n);
+  if (isSymbol(form) && !(r = variableValue(form, f, n))) return fail(msg::Unbound, f, n);
   valuesList = nullptr;  // an atom's value never carries others
   return room < 0 ? stepEnd(r) : r;
 }

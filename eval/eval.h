@@ -48,7 +48,9 @@ struct SourceForm {
 inline _cell* truth(bool b) { return b ? TCell : NILCell; }
 
 // The operator a head names, or Op::None: only the operators' symbols carry one.
-inline Op opOf(const _cell* head) { return static_cast<Op>(head->op); }
+inline Op opOf(const _cell* head) {
+  return isSymbol(head) ? static_cast<Op>(head->op) : Op::None;
+}
 struct TwinCall;
 
 class cfunction : public cmemory {
@@ -90,7 +92,7 @@ class cfunction : public cmemory {
   // form's head through the operator rows (eval/ops.h). An atom takes a short path while
   // nothing needs attending to.
   _cell* eval(_cell* form, Frame f, long n) {
-    return form->type == Type::Cons ? step(form, f, n) : evalAtom(form, f, n);
+    return isCons(form) ? step(form, f, n) : evalAtom(form, f, n);
   }
   _cell* step(_cell* form, Frame f, long n);
   _cell* evalAtom(_cell* form, Frame f, long n);
@@ -111,9 +113,9 @@ class cfunction : public cmemory {
   // or a bound variable, so nothing can be collected meanwhile and nothing need be protected.
   // Null for anything else, which takes the whole step.
   _cell* quickAtom(_cell* form, Frame f, long n) {
-    if (form->type == Type::Cons || needsAttention() || stackLow()) return nullptr;
+    if (isCons(form) || needsAttention() || stackLow()) return nullptr;
     _cell* r = form;
-    if (form->type == Type::Symbol && !(r = variableValue(form, f, n))) return nullptr;
+    if (isSymbol(form) && !(r = variableValue(form, f, n))) return nullptr;
     valuesList = nullptr;  // an atom's value never carries others
     return r;
   }

@@ -4,7 +4,7 @@
 #include "heap/messages.h"
 
 _cell* cfunction::lispProg(_cell* args, Frame f, long n) {
-  if (args->type != Type::Cons) return fail(msg::BadForm, f, n);
+  if (!isCons(args)) return fail(msg::BadForm, f, n);
   _cell* vars = args->car;
   _cell* body = args->cdr;
   long nv = tlength(vars);
@@ -16,7 +16,7 @@ _cell* cfunction::lispProg(_cell* args, Frame f, long n) {
   for (long i = 0; i < n; i++) nf[nv + i] = f[i];
   _cell* v = vars;
   for (long i = 0; i < nv; i++, v = v->cdr) {
-    if (v->car->type != Type::Symbol) return fail(msg::BadForm, f, n);
+    if (!isSymbol(v->car)) return fail(msg::BadForm, f, n);
     nf[i].symbol = v->car;
     nf[i].value = NILCell;
   }
@@ -30,9 +30,9 @@ _cell* cfunction::lispProg(_cell* args, Frame f, long n) {
 }
 
 int cfunction::runStatements(_cell* start, Frame f, long n) {
-  for (_cell* p = start; p->type == Type::Cons; p = p->cdr) {
+  for (_cell* p = start; isCons(p); p = p->cdr) {
     _cell* statement = p->car;
-    if (statement->type == Type::Symbol) continue;  // a label
+    if (isSymbol(statement)) continue;  // a label
     if (!eval(statement, f, n)) return -1;
     if (GoSymbol) return 1;
   }
@@ -59,7 +59,7 @@ _cell* cfunction::progBody(_cell* body, Frame f, long n) {
 }
 
 _cell* cfunction::lispGo(_cell* args, Frame f, long n) {
-  if (args->type != Type::Cons || args->car->type != Type::Symbol) return syntaxError(f, n);
+  if (!isCons(args) || !isSymbol(args->car)) return syntaxError(f, n);
   GoSymbol = args->car;
   return TCell;
 }
@@ -70,7 +70,7 @@ namespace {
 template <class Receive>
 _cell* receiving(cfunction& m, _cell* body, Frame f, long n, Receive receive) {
   _cell* r = m.made(NILCell);
-  for (; body->type == Type::Cons; body = body->cdr) {
+  for (; isCons(body); body = body->cdr) {
     r = m.eval(body->car, f, n);
     if (!r) return receive();
   }
@@ -79,7 +79,7 @@ _cell* receiving(cfunction& m, _cell* body, Frame f, long n, Receive receive) {
 }  // namespace
 
 _cell* cfunction::lispCatch(_cell* args, Frame f, long n) {
-  if (args->type != Type::Cons) return fail(msg::CatchArgs, f, n);
+  if (!isCons(args)) return fail(msg::CatchArgs, f, n);
   _cell* body = args->cdr;
   _cell* tag;
   {
@@ -100,7 +100,7 @@ _cell* cfunction::lispCatch(_cell* args, Frame f, long n) {
 }
 
 _cell* cfunction::lispThrow(_cell* args, Frame f, long n) {
-  if (args->type == Type::Cons) {
+  if (isCons(args)) {
     _cell* tag;
     {
       CellFrame g(*this, args->cdr);
@@ -111,7 +111,7 @@ _cell* cfunction::lispThrow(_cell* args, Frame f, long n) {
       say(msg::ThrowTagFail);
       return nullptr;
     }
-    if (args->cdr->type == Type::Cons) {
+    if (isCons(args->cdr)) {
       _cell* v;
       {
         CellFrame g(*this, tag);
@@ -168,8 +168,8 @@ struct PendingExit {
 // The protected form's exit, whatever it was, continues once the cleanup succeeds. A failing
 // cleanup abandons any THROW; a RETURN-FROM stays pending, the cleanup's own one first.
 _cell* cfunction::lispUnwindProtect(_cell* args, Frame f, long n) {
-  if (args->type != Type::Cons ||
-      (args->cdr->type != Type::Cons && args->cdr != NILCell))
+  if (!isCons(args) ||
+      (!isCons(args->cdr) && args->cdr != NILCell))
     return fail(msg::UnwindArgs, f, n);
   _cell* cleanup = args->cdr;
   _cell* r;
@@ -194,9 +194,9 @@ _cell* cfunction::lispUnwindProtect(_cell* args, Frame f, long n) {
 }
 
 _cell* cfunction::lispBlock(_cell* args, Frame f, long n) {
-  if (args->type != Type::Cons) return fail(msg::BlockArgs, f, n);
+  if (!isCons(args)) return fail(msg::BlockArgs, f, n);
   _cell* name = args->car;
-  if (name->type != Type::Symbol) return fail(msg::BlockName, f, n);
+  if (!isSymbol(name)) return fail(msg::BlockName, f, n);
   _cell* body = args->cdr;
   CellFrame g(*this, name, body);
   return runBlock(name, body, f, n);
@@ -212,11 +212,11 @@ _cell* cfunction::runBlock(_cell* name, _cell* body, Frame f, long n) {
 }
 
 _cell* cfunction::lispReturnFrom(_cell* args, Frame f, long n) {
-  if (args->type != Type::Cons) return fail(msg::ReturnFromArgs, f, n);
+  if (!isCons(args)) return fail(msg::ReturnFromArgs, f, n);
   _cell* name = args->car;
   returnFromName = name;
-  if (name->type != Type::Symbol) return fail(msg::ReturnFromName, f, n);
-  if (args->cdr->type == Type::Cons) {
+  if (!isSymbol(name)) return fail(msg::ReturnFromName, f, n);
+  if (isCons(args->cdr)) {
     _cell* v = eval(args->cdr->car, f, n);
     // A value form that failed, or that another exit left, leaves that failure or exit to
     // travel on alone: a RETURN-FROM set pending here would be reported after an ABORT, or

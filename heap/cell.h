@@ -9,6 +9,7 @@
 //   byte a character cell.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 
@@ -36,14 +37,9 @@ constexpr char Stream = 's';
 }  // namespace Attr
 
 namespace Flag {
-constexpr uint8_t Closure = 1;     // a function object: `closureFrame` holds its captured frame
 // The integer pool's accounting (IntSlots, heap/heap.h):
 constexpr uint8_t SharedSlot = 2;  // an integer counted with `slotOwner`'s (FLOOR's copy)
 constexpr uint8_t Forwarded = 4;   // during a collection: a dead owner, `slotOwner` its heir
-constexpr uint8_t ReadForm = 8;    // a cons READ took from a file: EVAL of it asks where from
-// A cons that work remembered across steps depends on (a macro call whose expansion is kept,
-// SETF's tables): changing it in place makes that work stale.
-constexpr uint8_t Watched = 16;
 }  // namespace Flag
 
 // A value as a 32-bit integer holds it: wrapped modulo 2^32.
@@ -62,17 +58,47 @@ struct FloatSlot {
   long double v;
 };
 
-// The one heap object, 32 bytes so that two share a cache line and none straddles one.
-// `car`/`cdr` hold, by type: cells (cons, array), the value (integer, fraction), the float's
-// pool slot, the name (symbol) or the byte (character). The last word is the captured frame of
-// a function object (its record count is the frame's own), a symbol's creation number, or
-// what the collector needs to count an integer's slot once (IntSlots, heap/heap.h).
+// Conses live in a pool of their own, at a fixed place in the address space, 16 bytes each:
+// their car and cdr and nothing else. What the other objects carry in their header (the type,
+// the collector's epoch, the flags) a cons keeps beside the pool: its meta byte (ConsMeta) and
+// its epoch, at the same index in two side tables. So a cons is known by its address alone.
+namespace ConsPool {
+constexpr uintptr_t kBase = uintptr_t{0x520000000000};  // clear of the sanitizers' own areas
+constexpr int kSpanBits = 26;  // 64 MB of address space: room for every cell as a cons
+constexpr uintptr_t kSpan = uintptr_t{1} << kSpanBits;
+constexpr uintptr_t kMetaBase = kBase + kSpan;       // one byte a slot
+constexpr uintptr_t kEpochBase = kBase + 2 * kSpan;  // four bytes a slot
+constexpr uintptr_t kReserved = 3 * kSpan;
+inline bool holds(const void* c) {
+  return (reinterpret_cast<uintptr_t>(c) >> kSpanBits) == (kBase >> kSpanBits);
+}
+inline size_t indexOf(const void* c) { return (reinterpret_cast<uintptr_t>(c) - kBase) >> 4; }
+inline uint8_t& meta(const void* c) { return reinterpret_cast<uint8_t*>(kMetaBase)[indexOf(c)]; }
+inline uint32_t& epoch(const void* c) {
+  return reinterpret_cast<uint32_t*>(kEpochBase)[indexOf(c)];
+}
+// Set once SET-ARRAY has made a cons an array: until then no cons of the pool is one, and
+// telling a cons needs no look at its meta byte.
+extern bool gArrays;
+}  // namespace ConsPool
+
+namespace ConsMeta {
+constexpr uint8_t Array = 1;     // SET-ARRAY made it an array
+constexpr uint8_t Closure = 2;   // a function object: its captured frame is in the closure table
+constexpr uint8_t ReadForm = 4;  // READ took it from a file: EVAL of it asks where from
+// Work remembered across steps depends on it (a macro call whose expansion is kept, SETF's
+// tables, a plain definition): changing it in place makes that work stale.
+constexpr uint8_t Watched = 8;
+constexpr uint8_t Poisoned = 16;  // reclaimed, in a stress build
+}  // namespace ConsMeta
+
+// Every other heap object: 32 bytes so that two share a cache line and none straddles one.
+// The first two words are where a cons keeps its car and cdr, so that `car` and `cdr` read
+// alike for both. By type they hold: cells (arrays), the value (integer, fraction), the
+// float's pool slot, the name (symbol) or the byte (character). The header follows (never
+// read through a cons), then a symbol's creation number, or what the collector needs to count
+// an integer's slot once (IntSlots, heap/heap.h).
 struct _cell {
-  char type;
-  char attr;
-  uint8_t op;      // a built-in operator's symbol: the operator it names (eval/ops.h); else 0
-  uint8_t flags;   // Flag bits
-  uint32_t epoch;  // in use when equal to the current collection's epoch
   union {
     _cell* car;
     int32_t ival;  // integer
@@ -82,14 +108,24 @@ struct _cell {
     intptr_t code;
   };
   _cell* cdr;
+  char type;
+  char attr;
+  uint8_t op;      // a built-in operator's symbol: the operator it names (eval/ops.h); else 0
+  uint8_t flags;   // Flag bits
+  uint32_t epoch;  // in use when equal to the current collection's epoch
   union {
-    _symval* closureFrame;  // with Flag::Closure
-    int32_t symIndex;       // symbols: creation order, used to index the binding tables in O(1)
-    _cell* slotOwner;       // an integer with Flag::SharedSlot or Flag::Forwarded
-    uint32_t slotEpoch;     // other integers: the collection that last counted the slot
+    int32_t symIndex;    // symbols: creation order, used to index the binding tables in O(1)
+    _cell* slotOwner;    // an integer with Flag::SharedSlot or Flag::Forwarded
+    uint32_t slotEpoch;  // other integers: the collection that last counted the slot
   };
 };
 static_assert(sizeof(_cell) == 32, "two cells to a cache line");
+// What a cons has of a cell.
+struct ConsSlot {
+  _cell* car;
+  _cell* cdr;
+};
+static_assert(sizeof(ConsSlot) == 16, "four conses to a cache line");
 
 struct _symval {
   char tag;
@@ -98,17 +134,36 @@ struct _symval {
 };
 
 // ---- predicates and accessors -----------------------------------------------------------
-inline bool isCons(const _cell* c) { return c->type == Type::Cons; }
-inline bool isAtom(const _cell* c) { return c->type != Type::Cons; }
-inline bool isSymbol(const _cell* c) { return c->type == Type::Symbol; }
-inline bool isInt(const _cell* c) { return c->type == Type::Int; }
-inline bool isFloat(const _cell* c) { return c->type == Type::Float; }
-inline bool isRatio(const _cell* c) { return c->type == Type::Ratio; }
-inline bool isChar(const _cell* c) { return c->type == Type::Char; }
-inline bool isArray(const _cell* c) { return c->type == Type::Array; }
-inline bool isNumber(const _cell* c) { return isInt(c) || isFloat(c) || isRatio(c); }
-inline bool isStreamValue(const _cell* c) { return c->attr == Attr::Stream; }
-inline bool isClosure(const _cell* c) { return c->flags & Flag::Closure; }
+inline bool inConsPool(const _cell* c) { return ConsPool::holds(c); }
+inline bool poolArray(const _cell* c) {
+  return ConsPool::gArrays && (ConsPool::meta(c) & ConsMeta::Array);
+}
+inline bool isCons(const _cell* c) { return inConsPool(c) && !poolArray(c); }
+inline bool isAtom(const _cell* c) { return !isCons(c); }
+// The type letter: a cons's from its place, any other object's from its header.
+inline char typeOf(const _cell* c) {
+  if (inConsPool(c)) return poolArray(c) ? Type::Array : Type::Cons;
+  return c->type;
+}
+inline bool headerIs(const _cell* c, char type) { return !inConsPool(c) && c->type == type; }
+inline bool isSymbol(const _cell* c) { return headerIs(c, Type::Symbol); }
+inline bool isInt(const _cell* c) { return headerIs(c, Type::Int); }
+inline bool isFloat(const _cell* c) { return headerIs(c, Type::Float); }
+inline bool isRatio(const _cell* c) { return headerIs(c, Type::Ratio); }
+inline bool isChar(const _cell* c) { return headerIs(c, Type::Char); }
+inline bool isArray(const _cell* c) {
+  return inConsPool(c) ? poolArray(c) : c->type == Type::Array;
+}
+inline bool isNumber(const _cell* c) {
+  return !inConsPool(c) && (c->type == Type::Int || c->type == Type::Float || c->type == Type::Ratio);
+}
+inline bool isStreamValue(const _cell* c) { return !inConsPool(c) && c->attr == Attr::Stream; }
+inline bool isClosure(const _cell* c) {
+  return inConsPool(c) && (ConsPool::meta(c) & ConsMeta::Closure);
+}
+// A cons's meta flags (ConsMeta); `c` is a cons of the pool.
+inline bool consFlag(const _cell* c, uint8_t flag) { return ConsPool::meta(c) & flag; }
+inline void setConsFlag(const _cell* c, uint8_t flag) { ConsPool::meta(c) |= flag; }
 // The value accessors read a union: debug builds check that the caller asked the right type.
 inline void checkType(bool ok) {
 #ifndef NDEBUG
@@ -176,8 +231,9 @@ inline bool eqCells(_cell* a, _cell* b) {
 
 inline bool eqlCells(_cell* a, _cell* b) {
   if (a == b) return true;
-  if (a->type != b->type) return false;
-  switch (a->type) {
+  char type = typeOf(a);
+  if (type != typeOf(b)) return false;
+  switch (type) {
     case Type::Int:
       return intOf(a) == intOf(b);
     case Type::Float:

@@ -13,6 +13,8 @@ namespace {
 void (*volatile exitProcess)(int) = std::exit;  // called through a pointer: see endProcess
 }  // namespace
 
+bool ConsPool::gArrays = false;
+
 namespace {
 cmemory* gFilesOwner = nullptr;  // the interpreter, whose open files end with the process
 }  // namespace
@@ -51,6 +53,17 @@ namespace {
 // allocators reach them (calloc would clear the smaller blocks at once). Past its first few
 // megabytes, where only programs with much live data reach, a pool asks for huge pages: one
 // fault and one TLB entry per 2 MB instead of per 4 kB.
+void preferHugePages(void* p, uintptr_t bytes) {
+  constexpr uintptr_t kSmall = uintptr_t{4} << 20;
+  constexpr uintptr_t kHuge = uintptr_t{2} << 20;
+  if (p && bytes > 2 * kSmall) {
+    const uintptr_t at = reinterpret_cast<uintptr_t>(p);
+    const uintptr_t from = (at + kSmall + kHuge - 1) & ~(kHuge - 1);
+    const uintptr_t to = (at + bytes) & ~(kHuge - 1);
+    if (to > from) madvise(reinterpret_cast<void*>(from), to - from, MADV_HUGEPAGE);
+  }
+}
+
 template <class T>
 T* reserve(long n) {
 #if defined(__SANITIZE_ADDRESS__)
@@ -60,16 +73,25 @@ T* reserve(long n) {
                      MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
   T* p = block == MAP_FAILED ? nullptr : static_cast<T*>(block);
 #endif
-  constexpr uintptr_t kSmall = uintptr_t{4} << 20;
-  constexpr uintptr_t kHuge = uintptr_t{2} << 20;
-  const uintptr_t bytes = static_cast<uintptr_t>(n) * sizeof(T);
-  if (p && bytes > 2 * kSmall) {
-    const uintptr_t at = reinterpret_cast<uintptr_t>(p);
-    const uintptr_t from = (at + kSmall + kHuge - 1) & ~(kHuge - 1);
-    const uintptr_t to = (at + bytes) & ~(kHuge - 1);
-    if (to > from) madvise(reinterpret_cast<void*>(from), to - from, MADV_HUGEPAGE);
-  }
+  preferHugePages(p, static_cast<uintptr_t>(n) * sizeof(T));
   return p;
+}
+
+// The cons pool and its two side tables, at their fixed place (ConsPool).
+ConsSlot* reserveConsPool() {
+#ifndef MAP_FIXED_NOREPLACE
+#define MAP_FIXED_NOREPLACE 0x100000
+#endif
+  void* want = reinterpret_cast<void*>(ConsPool::kBase);
+  void* block = mmap(want, ConsPool::kReserved, PROT_READ | PROT_WRITE,
+                     MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE | MAP_FIXED_NOREPLACE, -1, 0);
+  if (block == MAP_FAILED) return nullptr;
+  if (block != want) {  // a kernel that took the address only as a hint
+    munmap(block, ConsPool::kReserved);
+    return nullptr;
+  }
+  preferHugePages(block, static_cast<uintptr_t>(kCells) * sizeof(ConsSlot));
+  return static_cast<ConsSlot*>(block);
 }
 
 // Maps the pages a start fills anyway in one call rather than a fault each (a no-op on kernels
@@ -89,7 +111,9 @@ void prefault(void* from, size_t bytes) {
 
 int cmemory::AllocMemory() {
   if (!(cellPool = reserve<_cell>(kCells))) return say(msg::CellAllocFail), 0;
-  prefault(cellPool, kStartupCells * sizeof(_cell));
+  if (!(consPool = reserveConsPool())) return say(msg::CellAllocFail), 0;
+  prefault(cellPool, kStartupCells / 2 * sizeof(_cell));
+  prefault(consPool, kStartupCells * sizeof(ConsSlot));
   // The three pools' block counts in one block, large enough to be mapped lazily like the pools.
   uint8_t* live = reserve<uint8_t>(kBlockCounts);
   if (!live) return say(msg::CellAllocFail), 0;
@@ -101,6 +125,7 @@ int cmemory::AllocMemory() {
   symbolTop = symbolTable;
   if (!(floatPool = reserve<FloatSlot>(kFloats))) return say(msg::FloatAllocFail), 0;
   floatBlock.live = live + kCells / kBlock;
+  consBlock.live = live + (kCells + kFloats) / kBlock;
   freeFloats = kFloats;
   freeInts = kInts;
   if (!(globalTable = reserve<_symval>(kTableRecords))) return say(msg::GlobalAllocFail), 0;
@@ -119,6 +144,10 @@ int cmemory::AllocMemory() {
 }
 
 namespace {
+uint32_t epochOf(const _cell* s) { return s->epoch; }
+uint32_t epochOf(const FloatSlot* s) { return s->epoch; }
+uint32_t epochOf(const ConsSlot* s) { return ConsPool::epoch(s); }
+
 // Moves the rover to the next run of free slots in a block at least half free (a wholly free
 // block is one run); when none is left, to the next free slot, wrapping at the end. The pool's
 // last slot is never handed out. A slot is free unless it carries the current epoch. The logical
@@ -144,10 +173,10 @@ void nextBlock(Slot* pool, Slot*& rover, Block<Slot>& block, long size, long fre
       Slot* to = from + kBlock;
       if (rover > from) from = rover;  // the rest of the block the rover is in
       else if (block.live[b] == 0) return choose(from, to);
-      while (from < to && from->epoch == epoch) from++;
+      while (from < to && epochOf(from) == epoch) from++;
       if (from == to) continue;
       Slot* run = from;
-      while (run < to && run->epoch != epoch) run++;
+      while (run < to && epochOf(run) != epoch) run++;
       return choose(from, run);
     }
     block.packed = true;
@@ -155,7 +184,7 @@ void nextBlock(Slot* pool, Slot*& rover, Block<Slot>& block, long size, long fre
   }
   for (long examined = 0; examined < usable; examined++, rover++) {
     if (rover >= pool + usable) rover = pool;
-    if (rover->epoch != epoch) return choose(rover, rover + 1);
+    if (epochOf(rover) != epoch) return choose(rover, rover + 1);
   }
   exhausted(full);  // unreachable: what is physically in use is logically in use
 }
@@ -163,16 +192,41 @@ void nextBlock(Slot* pool, Slot*& rover, Block<Slot>& block, long size, long fre
 
 void cmemory::restartRovers() {
   cellBlock.handedOut += cellRover - cellBlock.start;
+  consBlock.handedOut += consRover - consBlock.start;
   floatBlock.handedOut += floatRover - floatBlock.start;
   cellRover = cellBlock.end = cellBlock.start = cellPool;
+  consRover = consBlock.end = consBlock.start = consPool;
   floatRover = floatBlock.end = floatBlock.start = floatPool;
-  cellBlock.packed = floatBlock.packed = false;
+  cellBlock.packed = consBlock.packed = floatBlock.packed = false;
 }
 
+// Conses and other cells are one pool to the logical count: what either rover may still hand out
+// of its run is kept from the other's, so that together they never pass the count. Near the
+// end the other's run is given back rather than found short.
+namespace {
+template <class B>
+long leftFor(long freeCount, B*& otherRover, Block<B>& other) {
+  long others = other.end - otherRover;
+  if (others > 0 && freeCount - others <= 1) {
+    other.end = otherRover;
+    others = 0;
+  }
+  return freeCount - others;
+}
+}  // namespace
+
 void cmemory::nextCellBlock() {
-  nextBlock(cellPool, cellRover, cellBlock, kCells, freeCells, gcEpoch, msg::CellsFull);
+  long left = leftFor(freeCells, consRover, consBlock);
+  nextBlock(cellPool, cellRover, cellBlock, kCells, left, gcEpoch, msg::CellsFull);
   long high = cellBlock.end - cellPool;
   if (high > cellHigh) cellHigh = high;
+}
+
+void cmemory::nextConsBlock() {
+  long left = leftFor(freeCells, cellRover, cellBlock);
+  nextBlock(consPool, consRover, consBlock, kCells, left, gcEpoch, msg::CellsFull);
+  long high = consBlock.end - consPool;
+  if (high > consHigh) consHigh = high;
 }
 
 void cmemory::nextFloatBlock() {
@@ -204,8 +258,7 @@ _cell* cmemory::BunsuToCell(long n, long d) {
 
 // FLOOR's copy of an integer: a cell of its own, no slot of its own.
 _cell* cmemory::sharingInt(_cell* v) {
-  _cell* c = getCell();
-  c->type = Type::Int;
+  _cell* c = atomCell(Type::Int);
   c->ival = v->ival;
   c->cdr = nullptr;
   ints().share(c, v);

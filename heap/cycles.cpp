@@ -14,7 +14,7 @@ void findCycleTargets(_cell* root, std::unordered_set<const _cell*>& targets) {
   };
   std::vector<Step> path;
   auto enter = [&](_cell* c) {
-    if (!c || (c->type != Type::Cons && c->type != Type::Array)) return;
+    if (!c || (!isCons(c) && !isArray(c))) return;
     auto it = colour.find(c);
     if (it != colour.end()) {
       if (it->second == Grey) targets.insert(c);
@@ -65,7 +65,7 @@ _cell* copyConses(cmemory& m, _cell* v, const std::unordered_set<const _cell*>& 
   work.clear();
   long made = 0;
   auto copyOf = [&](_cell* src) -> _cell* {
-    if (src->type != Type::Cons) return src;
+    if (!isCons(src)) return src;
     bool shared = !keep.empty() && keep.count(src);
     if (shared) {
       auto it = copies.find(src);
@@ -126,10 +126,10 @@ _cell* copyTree(cmemory& m, _cell* v) {
 // Duplicates every cons reachable through car and cdr; atoms are shared. Only after an
 // in-place change can a value hold a cycle; a copy that grows large is then redone keeping
 // its cycles, instead of running for ever.
-_cell* cmemory::CopyTree(_cell* v) { return v->type == Type::Cons ? copyTree(*this, v) : v; }
+_cell* cmemory::CopyTree(_cell* v) { return isCons(v) ? copyTree(*this, v) : v; }
 
 _cell* cmemory::Copy(_cell* v) {
-  if (v->type != Type::Cons) return v;
+  if (!isCons(v)) return v;
   if (!structureMutated) return copyTree(*this, v);
   long limit = std::min(freeCells / 4, 100000L);
   if (consesUpTo(v, limit) >= 0) return copyTree(*this, v);  // the bounded copy would finish

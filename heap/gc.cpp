@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <unordered_map>
 #include <vector>
 
 #include "heap/heap.h"
@@ -74,6 +75,23 @@ void cmemory::sweepFrames() {
   }
 }
 
+// ---- function objects' frames --------------------------------------------------------------
+namespace {
+// A function object is a cons, which has no word for its frame: the frame is kept here, by the
+// cons, for as long as the cons lives.
+std::unordered_map<const _cell*, _symval*>& closures() {
+  static std::unordered_map<const _cell*, _symval*> table;
+  return table;
+}
+}  // namespace
+
+_symval* cmemory::closureFrame(const _cell* fn) { return closures().find(fn)->second; }
+
+void cmemory::capture(_cell* fn, _symval* frame) {
+  setConsFlag(fn, ConsMeta::Closure);
+  closures()[fn] = frame;
+}
+
 // ---- marking ----------------------------------------------------------------------------
 namespace {
 std::vector<_cell*>& pending() {
@@ -126,9 +144,17 @@ void cmemory::Disable(_cell* root) {
     cellBlock.live[(c - cellPool) / kBlock]++;
     return true;
   };
+  auto consCell = [this](_cell* c) {
+    uint32_t& e = ConsPool::epoch(c);
+    if (e == gcEpoch) return false;
+    e = gcEpoch;
+    markedCells++;
+    consBlock.live[ConsPool::indexOf(c) / kBlock]++;
+    return true;
+  };
   // Anything but a cons or an array: marked where it is found, never queued.
   auto atom = [&](_cell* c) {
-    switch (c->type) {
+    switch (c->type) {  // never a cons of the pool: those are queued
       case Type::Int:
         if (cell(c)) ints().countInteger(c, gcEpoch);
         break;
@@ -154,15 +180,20 @@ void cmemory::Disable(_cell* root) {
   while (!work.empty()) {
     _cell* c = work.back();
     work.pop_back();
+    // Conses and arrays (of either pool) are queued, and their closures' frames marked once
+    // marking is done (markClosures).
     for (; c; c = c->cdr) {
-      if (c->type != Type::Cons && c->type != Type::Array) {
+      if (inConsPool(c)) {
+        if (kGcStress && (ConsPool::meta(c) & ConsMeta::Poisoned)) std::abort();
+        if (!consCell(c)) break;
+      } else if (c->type == Type::Array) {
+        if (!cell(c)) break;
+      } else {
         atom(c);
         break;
       }
-      if (!cell(c)) break;
-      if (isClosure(c)) markFrame(c->closureFrame);
       if (_cell* a = c->car) {
-        if (a->type == Type::Cons || a->type == Type::Array)
+        if (inConsPool(a) || a->type == Type::Array)
           work.push_back(a);
         else
           atom(a);
@@ -175,6 +206,32 @@ void cmemory::markStack(_cell* c) {
   if (c) Disable(c);
 }
 
+// A marked function object's frame is marked, which may reach more of them; a dead one's
+// entry goes.
+void cmemory::markClosures() {
+  auto& table = closures();
+  for (bool more = true; more;) {
+    more = false;
+    for (auto& [fn, frame] : table) {
+      if (ConsPool::epoch(fn) != gcEpoch || frameOf(frame)->epoch == gcEpoch) continue;
+      markFrame(frame);
+      auto& work = pending();
+      while (!work.empty()) {
+        _cell* c = work.back();
+        work.pop_back();
+        Disable(c);
+      }
+      more = true;
+    }
+  }
+}
+
+void cmemory::forgetClosures() {
+  auto& table = closures();
+  for (auto it = table.begin(); it != table.end();)
+    it = ConsPool::epoch(it->first) == gcEpoch ? std::next(it) : table.erase(it);
+}
+
 void cmemory::poisonFreeCells() {
   for (long i = 0; i < cellHigh; i++) {
     _cell& c = cellPool[i];
@@ -182,8 +239,16 @@ void cmemory::poisonFreeCells() {
       c.type = Type::Poisoned;
       c.car = nullptr;
       c.cdr = nullptr;
-      c.closureFrame = nullptr;
       c.flags = 0;
+    }
+  }
+  for (long i = 0; i < consHigh; i++) {
+    ConsSlot* s = consPool + i;
+    uint32_t e = ConsPool::epoch(s);
+    if (e != gcEpoch && e != 0) {
+      ConsPool::meta(s) = ConsMeta::Poisoned;
+      s->car = nullptr;
+      s->cdr = nullptr;
     }
   }
 }
@@ -193,7 +258,7 @@ void cmemory::poisonFreeCells() {
 void cmemory::gc(bool report) {
   gcEpoch++;
   markedCells = markedFloats = ints().marked = 0;
-  std::memset(cellBlock.live, 0, static_cast<size_t>(kBlockCounts));  // both pools'
+  std::memset(cellBlock.live, 0, static_cast<size_t>(kBlockCounts));  // the three pools'
   // Interned symbols are never reclaimed, nor an uninterned one with a global value or a
   // definition; any other uninterned symbol lives while something refers to it.
   for (_cell** s = symbolTable; s < symbolTop; s++) {
@@ -213,6 +278,8 @@ void cmemory::gc(bool report) {
   for (_symval* r = funcTable; r < funcTop; r++) markStack(r->value);
   markStack(valuesList);
   for (int i = 0; i < extraRootCount; i++) markStack(*extraRoots[i]);
+  markClosures();
+  forgetClosures();
 
   for (int i = 0; i < forgetHookCount; i++) forgetHooks[i](*this);
   reclaimSymbols();
@@ -232,7 +299,7 @@ void cmemory::gc(bool report) {
     // Until its first wrap the logical rover hands out the slots in order (nothing ahead of
     // it was ever used), so it has gone round once the pool's usable slots have all been
     // handed out.
-    if (cellBlock.handedOut >= kCells - 1) cellWrapped = 1;
+    if (cellBlock.handedOut + consBlock.handedOut >= kCells - 1) cellWrapped = 1;
     std::printf(msg::GcReport, markedCells, markedFloats, ints().marked, cellWrapped ? '*' : ' ');
     checkReserves();
   }

@@ -96,7 +96,7 @@ constexpr long kFloatBudgetFloor = 16384;  // 512 kB of floats
 // collector counts the live slots of each block as it marks. When no block is half free the
 // rover takes whatever slot is free.
 constexpr long kBlock = 32;
-constexpr long kBlockCounts = (kCells + kFloats) / kBlock;  // both pools' in a row
+constexpr long kBlockCounts = (2 * kCells + kFloats) / kBlock;  // the three pools' in a row
 
 // Test builds with ZELKORA_GC_STRESS collect silently before every evaluation step and poison
 // every reclaimed cell, so a cell used after it lost its protection fails at once.
@@ -107,6 +107,9 @@ constexpr bool kGcStress = false;
 #endif
 namespace Type {
 constexpr char Poisoned = 'z';  // a reclaimed cell in a stress build
+}
+inline bool isPoisoned(const _cell* c) {
+  return inConsPool(c) ? ConsPool::meta(c) & ConsMeta::Poisoned : c->type == Type::Poisoned;
 }
 
 // A frame's records live in a block with this header in front, so a frame captured by a
@@ -330,19 +333,20 @@ class cmemory : protected IntSlots {
   int AllocMemory();
 
   // allocation (never collects; exhaustion ends the process with status 1)
+  // A cons, from the cons pool (ConsPool).
   _cell* getCell() {
-    if (cellRover == cellBlock.end) nextCellBlock();
-    _cell* c = take(cellRover, freeCells);
-    c->type = Type::Cons;
-    c->attr = Attr::Plain;
-    c->op = 0;
-    c->flags = 0;
-    c->car = NILCell;
-    c->cdr = NILCell;
-    c->closureFrame = nullptr;
-    return c;
+    if (consRover == consBlock.end) nextConsBlock();
+    ConsSlot* s = consRover++;
+    ConsPool::epoch(s) = gcEpoch;
+    ConsPool::meta(s) = 0;
+    freeCells--;
+    room--;
+    s->car = NILCell;
+    s->cdr = NILCell;
+    return reinterpret_cast<_cell*>(s);
   }
-  // A number or character cell: the fields only conses, arrays and symbols read are left.
+  // Any other object (a number, character, symbol or string): the fields only arrays and
+  // symbols read are left.
   _cell* atomCell(char type) {
     if (cellRover == cellBlock.end) nextCellBlock();
     _cell* c = take(cellRover, freeCells);
@@ -434,8 +438,11 @@ class cmemory : protected IntSlots {
   _symval* allocFrame(long n);
   void releaseFrame(_symval* recs);
   static long closureSize(const _cell* fn) {
-    return isClosure(fn) ? frameOf(fn->closureFrame)->count : 0;
+    return isClosure(fn) ? frameOf(closureFrame(fn))->count : 0;
   }
+  // A function object's captured frame (ConsMeta::Closure), kept in a table beside the pool.
+  static _symval* closureFrame(const _cell* fn);
+  static void capture(_cell* fn, _symval* frame);
   static FrameBlock* frameOf(_symval* recs) {
     return reinterpret_cast<FrameBlock*>(reinterpret_cast<char*>(recs) - offsetof(FrameBlock, recs));
   }
@@ -453,7 +460,9 @@ class cmemory : protected IntSlots {
     if (forgetHookCount == kForgetHooks) std::abort();  // a fixed set, known at compile time
     forgetHooks[forgetHookCount++] = hook;
   }
-  bool isLive(const _cell* c) const { return c->epoch == gcEpoch; }
+  bool isLive(const _cell* c) const {
+    return (inConsPool(c) ? ConsPool::epoch(c) : c->epoch) == gcEpoch;
+  }
   uint32_t epoch() const { return gcEpoch; }  // changes at every collection
   void addRoot(_cell** slot) {
     if (extraRootCount == kExtraRoots) std::abort();  // a fixed set, known at compile time
@@ -462,6 +471,10 @@ class cmemory : protected IntSlots {
 
  protected:
   long cellHigh = 0;  // cells ever handed out (the stress build poisons the free ones)
+  long consHigh = 0;  // the same of the cons pool
+  ConsSlot* consPool = nullptr;
+  ConsSlot* consRover = nullptr;
+  Block<ConsSlot> consBlock;
   // The hash tables' and the arrays' indexes, the kept macro expansions.
   static constexpr int kForgetHooks = 3;
   void (*forgetHooks[kForgetHooks])(cmemory& m) = {};
@@ -477,7 +490,10 @@ class cmemory : protected IntSlots {
     return s;
   }
   void nextCellBlock();
+  void nextConsBlock();
   void nextFloatBlock();
+  void markClosures();
+  void forgetClosures();
   void restartRovers();  // every pool's rover back to the front, its blocks to be chosen anew
   long markedCells = 0;  // counted while a collection marks
   long markedFloats = 0;

@@ -3,8 +3,7 @@
 
 _cell* cmemory::stringFromBytes(const char* bytes, size_t n) {
   _cell* one = IntToCell(1);
-  _cell* arr = getCell();
-  arr->type = Type::Array;
+  _cell* arr = atomCell(Type::Array);
   arr->car = one;
   _cell* kind = cons(CHARACTER, NILCell);
   arr->cdr = kind;

@@ -69,10 +69,10 @@ _cell* makeSymbol(cmemory& m, const char* s, size_t len, char attr) {
   } else if (!(name = storeName(m, s, len))) {
     return nullptr;
   }
-  _cell* c = m.getCell();
-  c->type = Type::Symbol;
+  _cell* c = m.atomCell(Type::Symbol);
   c->attr = attr;
   c->name = name;
+  c->cdr = NILCell;
   if (!m.freeSymbols.empty()) {
     c->symIndex = m.freeSymbols.back();
     m.freeSymbols.pop_back();

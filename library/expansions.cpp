@@ -71,8 +71,8 @@ void watchConses(_cell* x) {
   while (!work.empty()) {
     _cell* c = work.back();
     work.pop_back();
-    for (; isCons(c) && !(c->flags & Flag::Watched); c = c->cdr) {
-      c->flags |= Flag::Watched;
+    for (; isCons(c) && !consFlag(c, ConsMeta::Watched); c = c->cdr) {
+      setConsFlag(c, ConsMeta::Watched);
       if (isCons(c->car)) work.push_back(c->car);
     }
   }

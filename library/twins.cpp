@@ -103,8 +103,7 @@ const Entry* entryOf(const _cell* sym) {
 // definitions some twin reaches, the first time one does.
 class Mentions {
  public:
-  Mentions(const cmemory& m, size_t symbols)
-      : pool_(m.cellPool), recordOf_(symbols, 0), named_(symbols, 0) {}
+  explicit Mentions(size_t symbols) : recordOf_(symbols, 0), named_(symbols, 0) {}
 
   // The names the library's definition of symbol i mentions, as [first, last); none when it
   // has none.
@@ -116,14 +115,12 @@ class Mentions {
   }
 
  private:
-  const _cell* pool_;
   std::vector<int32_t> names_;  // those of record k are names[start[k - 1]..start[k])
   std::vector<size_t> start_{0};
   std::vector<int32_t> recordOf_;  // by symbol: its record, or 0
   uint16_t record_ = 0;
-  // By symbol, and by place in the cell pool (every cons comes from it): the record that last
-  // met it. A definition may share structure within itself, and the walk must end even if it
-  // were circular.
+  // By symbol, and by place in the cons pool: the record that last met it. A definition may
+  // share structure within itself, and the walk must end even if it were circular.
   std::vector<uint16_t> named_;
   std::vector<uint16_t> visited_;
   std::vector<_cell*> work_;
@@ -147,7 +144,7 @@ class Mentions {
     recordOf_[sym] = static_cast<int32_t>(start_.size() - 1);
   }
   bool firstVisit(const _cell* c) {
-    auto i = static_cast<size_t>(c - pool_);
+    size_t i = ConsPool::indexOf(c);
     if (i >= visited_.size()) visited_.resize(i + 1 + visited_.size());
     if (visited_[i] == record_) return false;
     visited_[i] = record_;
@@ -219,7 +216,7 @@ void initTwins(cfunction& m) {
   gAside.assign(symbols, 0);
   for (_symval* r = m.funcTable; r < m.funcTop; r++)
     if (r->symbol) gLibraryDefs[static_cast<size_t>(r->symbol->symIndex)] = r->value;
-  Mentions direct(m, symbols);
+  Mentions direct(symbols);
   std::vector<uint32_t> seen(symbols, 0);
   uint32_t stamp = 0;
   gTestKey = m.CheckStringCell(":TEST");
@@ -296,7 +293,7 @@ void mutated(const _cell* changed, bool byTableTwin) {
 
 // An exposed definition may have been changed in place: its twins stop for good.
 void carMutated(const _cell* cell) {
-  gWatchedChanges += (cell->flags & Flag::Watched) != 0;
+  gWatchedChanges += inConsPool(cell) && consFlag(cell, ConsMeta::Watched);
   cmemory::structureMutated = true;
   gStructureGeneration++;
   if (!gAnyExposed) return;

@@ -36,7 +36,7 @@ class Printer {
   std::unordered_set<const _cell*> targets_;
   std::unordered_map<const _cell*, int> labels_;
 
-  static bool mayHoldCycle(const _cell* c) { return c->type == Type::Cons || c->type == Type::Array; }
+  static bool mayHoldCycle(const _cell* c) { return isCons(c) || isArray(c); }
   bool readable() const { return style_ == Style::Readable; }
   void put(const char* s) { std::fputs(s, out_); }
   void putc(char c) { std::fputc(c, out_); }
@@ -60,7 +60,7 @@ class Printer {
       put("...");
       return;
     }
-    switch (c->type) {
+    switch (typeOf(c)) {
       case Type::Symbol:
         put(nameOf(c));
         break;
@@ -88,7 +88,7 @@ class Printer {
         list(c);
         break;
       default:
-        if (kGcStress && c->type == Type::Poisoned) std::abort();  // printing a reclaimed cell
+        if (kGcStress && isPoisoned(c)) std::abort();  // printing a reclaimed cell
         break;
     }
   }
@@ -103,14 +103,14 @@ class Printer {
     }
     if (label(c)) return;
     putc('#');
-    if (!(c->car->type == Type::Int && intOf(c->car) == 1)) value(c->car, Place::Whole);
+    if (!(isInt(c->car) && intOf(c->car) == 1)) value(c->car, Place::Whole);
     putc('A');
-    value(c->cdr->type == Type::Cons ? c->cdr->cdr : NILCell, Place::Whole);
+    value(isCons(c->cdr) ? c->cdr->cdr : NILCell, Place::Whole);
     if (place == Place::Whole || place == Place::Tail) putc(' ');
   }
 
   bool refused(_cell* c) {  // arrays other than strings are not written to files readably
-    if (toFile_ && readable() && c->type == Type::Array && !isString(c)) {
+    if (toFile_ && readable() && isArray(c) && !isString(c)) {
       say(msg::ArrayToFile);
       return true;
     }
@@ -128,7 +128,7 @@ class Printer {
       }
       _cell* tail = c->cdr;
       if (tail == NILCell) break;
-      if (tail->type == Type::Cons && !(labelled_ && targets_.count(tail))) {
+      if (isCons(tail) && !(labelled_ && targets_.count(tail))) {
         c = tail;
         continue;
       }
@@ -150,9 +150,9 @@ void cprint::printTo(_cell* c, FILE* f) { Printer(f, Style::Readable, false).pri
 
 void cprint::PutString(_cell* list, FILE* f) {
   std::fputc('"', f);
-  for (; list->type == Type::Cons; list = list->cdr) {
+  for (; isCons(list); list = list->cdr) {
     _cell* ch = list->car;
-    if (ch->type != Type::Char) return;
+    if (!isChar(ch)) return;
     char b = static_cast<char>(byteOf(ch));
     if (b == '"' || b == '\\') std::fputc('\\', f);
     std::fputc(b, f);
@@ -161,8 +161,8 @@ void cprint::PutString(_cell* list, FILE* f) {
 }
 
 void cprint::PutStringC(_cell* list, FILE* f) {
-  for (; list->type == Type::Cons; list = list->cdr) {
-    if (list->car->type != Type::Char) return;
+  for (; isCons(list); list = list->cdr) {
+    if (!isChar(list->car)) return;
     std::fputc(static_cast<char>(byteOf(list->car)), f);
   }
 }

@@ -130,7 +130,7 @@ _cell* readStream(cmemory& m, _cell* s, bool eofError, _cell* eofValue) {
   _cell* datum = m.readFromString(lineStr);
   if (datum && slot >= 0) {
     for (int k = 0; k < kFileSlots; k++) slotSource(k).took(k == slot ? datum : nullptr);
-    if (isCons(datum)) datum->flags |= Flag::ReadForm;
+    if (isCons(datum)) setConsFlag(datum, ConsMeta::ReadForm);
   }
   return datum;
 }

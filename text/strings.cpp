@@ -44,8 +44,7 @@ _cell* coerceTo(cmemory& m, _cell* x, _cell* type) {
   if (type == STRING) {
     if (!(isCons(x) || x == NILCell) || !isAllMoji(x)) return m.raise(msg::CoerceSyntax);
     _cell* body = m.cons(CHARACTER, m.Copy(x));
-    _cell* a = m.getCell();
-    a->type = Type::Array;
+    _cell* a = m.atomCell(Type::Array);
     a->car = m.IntToCell(1);
     a->cdr = body;
     return a;

@@ -53,8 +53,8 @@ TEST(Interning, UninternedSymbolsAreNeverFound) {
 TEST(Cells, FreshCellsAndNumberCells) {
   clisp& m = testLisp();
   _cell* c = m.getCell();
-  EXPECT_EQ(c->type, Type::Cons);
-  EXPECT_EQ(c->attr, Attr::Plain);
+  EXPECT_TRUE(isCons(c));
+  EXPECT_EQ(typeOf(c), Type::Cons);
   EXPECT_EQ(c->car, NILCell);
   EXPECT_EQ(c->cdr, NILCell);
   EXPECT_FALSE(isClosure(c));
@@ -126,9 +126,9 @@ TEST(Collector, MarksCircularAndDeepStructure) {
 
 TEST(Frames, ACapturedFrameLivesWhileAFunctionObjectHoldsIt) {
   clisp& m = testLisp();
+  Counts base = collect();  // nothing below is protected until `keep`: no collection before it
   _cell* lambda = m.cons(LAMBDA, m.cons(NILCell, NILCell));
   _cell* value = m.IntToCell(42);
-  Counts base = collect();
   {
     FrameHolder frame(m, 1);
     frame.recs()[0].symbol = m.getStringCell("CAPTURED");
@@ -142,7 +142,7 @@ TEST(Frames, ACapturedFrameLivesWhileAFunctionObjectHoldsIt) {
     Counts held = collect();
     EXPECT_EQ(held.ints, base.ints + 1);
     EXPECT_EQ(cmemory::closureSize(lambda), 1);
-    EXPECT_EQ(intOf(lambda->closureFrame[0].value), 42);
+    EXPECT_EQ(intOf(cmemory::closureFrame(lambda)[0].value), 42);
   }
   EXPECT_EQ(collect().ints, base.ints);  // dropped: frame and value are reclaimed
 }
