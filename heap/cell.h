@@ -136,26 +136,32 @@ struct _symval {
 // ---- predicates and accessors -----------------------------------------------------------
 inline bool inConsPool(const _cell* c) { return ConsPool::holds(c); }
 inline bool poolArray(const _cell* c) {
-  return ConsPool::gArrays && (ConsPool::meta(c) & ConsMeta::Array);
+  return ConsPool::gArrays && inConsPool(c) && (ConsPool::meta(c) & ConsMeta::Array);
 }
-inline bool isCons(const _cell* c) { return inConsPool(c) && !poolArray(c); }
+// A cons of the pool has, where a header would have its type letter, a multiple of 16 (see
+// headerIs below); every type letter has a low nibble, so one load tells them apart.
+inline bool headerOfCons(const _cell* c) { return (c->type & 0x0F) == 0; }
+inline bool isCons(const _cell* c) {
+  return headerOfCons(c) && !(ConsPool::gArrays && (ConsPool::meta(c) & ConsMeta::Array));
+}
 inline bool isAtom(const _cell* c) { return !isCons(c); }
 // The type letter: a cons's from its place, any other object's from its header.
 inline char typeOf(const _cell* c) {
-  if (inConsPool(c)) return poolArray(c) ? Type::Array : Type::Cons;
+  if (headerOfCons(c)) return poolArray(c) ? Type::Array : Type::Cons;
   return c->type;
 }
-inline bool headerIs(const _cell* c, char type) { return !inConsPool(c) && c->type == type; }
+// Any other type letter is read from the header, a cons's too: where a header would be, a cons
+// of the pool has the low byte of the next slot's car, a cell's address (a multiple of 16, so
+// never a type letter), or past the last slot the pool's unused space (zero).
+inline bool headerIs(const _cell* c, char type) { return c->type == type; }
 inline bool isSymbol(const _cell* c) { return headerIs(c, Type::Symbol); }
 inline bool isInt(const _cell* c) { return headerIs(c, Type::Int); }
 inline bool isFloat(const _cell* c) { return headerIs(c, Type::Float); }
 inline bool isRatio(const _cell* c) { return headerIs(c, Type::Ratio); }
 inline bool isChar(const _cell* c) { return headerIs(c, Type::Char); }
-inline bool isArray(const _cell* c) {
-  return inConsPool(c) ? poolArray(c) : c->type == Type::Array;
-}
+inline bool isArray(const _cell* c) { return c->type == Type::Array || poolArray(c); }
 inline bool isNumber(const _cell* c) {
-  return !inConsPool(c) && (c->type == Type::Int || c->type == Type::Float || c->type == Type::Ratio);
+  return c->type == Type::Int || c->type == Type::Float || c->type == Type::Ratio;
 }
 inline bool isStreamValue(const _cell* c) { return !inConsPool(c) && c->attr == Attr::Stream; }
 inline bool isClosure(const _cell* c) {

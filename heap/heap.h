@@ -52,6 +52,8 @@ constexpr int Ints = 4;
 
 // ---- sizes ------------------------------------------------------------------------------
 constexpr long kCells = 3200000;
+static_assert(kCells * sizeof(ConsSlot) < ConsPool::kSpan,
+              "a cons of the pool fits, and the header place of its last one reads unused space");
 constexpr long kStartupCells = 8192;  // about what the library's definitions take
 constexpr long kFloats = 1600000;
 constexpr long kInts = 1600000;

@@ -15,7 +15,8 @@ cfunction* gMachine = nullptr;
 _cell* gTestKey = nullptr;
 
 namespace {
-_cell runTextMark{};
+// A type letter of its own, so that no test takes it for a cons.
+_cell runTextMark{{nullptr}, nullptr, 'k', Attr::Plain, 0, 0, 0, {0}};
 _cell* const kUnassigned = nullptr;
 }  // namespace
 _cell* const kRunText = &runTextMark;
