@@ -65,7 +65,7 @@ _cell* runObject(cfunction& m, _cell* fn, Frame f, long n, Bind bind) {
   _cell* params = fn->cdr->car;
   _cell* body = fn->cdr->cdr;
   Frame captured = isClosure(fn) ? cmemory::closureFrame(fn) : nullptr;
-  long cs = captured ? cmemory::closureSize(fn) : 0;
+  long cs = captured ? cmemory::frameOf(captured)->count : 0;
   FramePin pin(captured);  // the captured frame stays while we copy from and write back to it
   long e = cfunction::tlength(params);
   long count = e + cs;

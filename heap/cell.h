@@ -5,6 +5,8 @@
 // - Every Lisp value is a non-null `_cell*`; null always means "failed" or "unwinding".
 // - The type letter decides what `car`/`cdr` hold: cells (cons, array), pool slots (numbers),
 //   the name (symbol) or the byte (character). The letters appear here and nowhere else.
+// - A cons has no header: its type is read through `isCons`/`typeOf`, its flags through
+//   `consFlag`, never through the fields after `cdr` (ConsPool below).
 // - A string is an array whose car is the integer 1 and whose cdr is (CHARACTER . bytes), each
 //   byte a character cell.
 #pragma once

@@ -85,11 +85,26 @@ std::unordered_map<const _cell*, _symval*>& closures() {
 }
 }  // namespace
 
-_symval* cmemory::closureFrame(const _cell* fn) { return closures().find(fn)->second; }
+namespace {
+// The last function object asked for or made: a callback called for each element of a list
+// asks for the same one each time.
+const _cell* gLastClosure = nullptr;
+_symval* gLastFrame = nullptr;
+}  // namespace
+
+_symval* cmemory::closureFrame(const _cell* fn) {
+  if (fn != gLastClosure) {
+    gLastClosure = fn;
+    gLastFrame = closures().find(fn)->second;
+  }
+  return gLastFrame;
+}
 
 void cmemory::capture(_cell* fn, _symval* frame) {
   setConsFlag(fn, ConsMeta::Closure);
   closures()[fn] = frame;
+  gLastClosure = fn;
+  gLastFrame = frame;
 }
 
 // ---- marking ----------------------------------------------------------------------------
@@ -227,6 +242,7 @@ void cmemory::markClosures() {
 }
 
 void cmemory::forgetClosures() {
+  gLastClosure = nullptr;  // its cons may be reused for another
   auto& table = closures();
   for (auto it = table.begin(); it != table.end();)
     it = ConsPool::epoch(it->first) == gcEpoch ? std::next(it) : table.erase(it);
@@ -258,7 +274,10 @@ void cmemory::poisonFreeCells() {
 void cmemory::gc(bool report) {
   gcEpoch++;
   markedCells = markedFloats = ints().marked = 0;
-  std::memset(cellBlock.live, 0, static_cast<size_t>(kBlockCounts));  // the three pools'
+  // The blocks' live counts, as far as each pool has been used.
+  std::memset(cellBlock.live, 0, static_cast<size_t>(cellHigh / kBlock + 1));
+  std::memset(consBlock.live, 0, static_cast<size_t>(consHigh / kBlock + 1));
+  std::memset(floatBlock.live, 0, static_cast<size_t>(kFloats / kBlock));
   // Interned symbols are never reclaimed, nor an uninterned one with a global value or a
   // definition; any other uninterned symbol lives while something refers to it.
   for (_cell** s = symbolTable; s < symbolTop; s++) {
