@@ -16,7 +16,7 @@ _cell* gTestKey = nullptr;
 
 namespace {
 // A type letter of its own, so that no test takes it for a cons.
-_cell runTextMark{{nullptr}, nullptr, 'k', Attr::Plain, 0, 0, 0, {0}};
+alignas(16) _cell runTextMark{{nullptr}, nullptr, 'k', Attr::Plain, 0, 0, 0, {0}};
 _cell* const kUnassigned = nullptr;
 }  // namespace
 _cell* const kRunText = &runTextMark;

@@ -65,6 +65,33 @@ TEST(Cells, FreshCellsAndNumberCells) {
   EXPECT_EQ(m.getMojiCell(static_cast<char>(0xe6))->code, -26);  // bytes are widened signed
 }
 
+// A cons has no header: where one would be lies its neighbour's car. Whatever that car is, the
+// cons is still a cons and nothing else, and SET-ARRAY's mark is the only thing that makes it
+// an array.
+TEST(Cells, AConsIsToldByItsPlaceWhateverItsNeighbourHolds) {
+  clisp& m = testLisp();
+  _cell* kinds[] = {NILCell, m.IntToCell(7), m.NumberToCell(1.5L), m.BunsuToCell(1, 3),
+                    m.getMojiCell('a'), m.stringFromBytes("ab", 2), m.getCell()};
+  for (_cell* k : kinds) {
+    _cell* c = m.getCell();
+    _cell* next = m.getCell();
+    ASSERT_EQ(reinterpret_cast<char*>(next), reinterpret_cast<char*>(c) + sizeof(ConsSlot));
+    next->car = k;
+    EXPECT_TRUE(isCons(c));
+    EXPECT_EQ(typeOf(c), Type::Cons);
+    EXPECT_FALSE(isSymbol(c) || isNumber(c) || isChar(c) || isArray(c) || isStreamValue(c));
+    EXPECT_FALSE(isCons(k) && k != kinds[6]);
+  }
+  _cell* row = m.cons(m.IntToCell(1), m.cons(m.getStringCell("ALL"), NILCell));
+  CellFrame keep(m, row);
+  setConsFlag(row, ConsMeta::Array);
+  ConsPool::gArrays = true;
+  EXPECT_TRUE(isArray(row));
+  EXPECT_FALSE(isCons(row));
+  EXPECT_EQ(typeOf(row), Type::Array);
+  EXPECT_TRUE(isCons(row->cdr));
+}
+
 TEST(Cells, AnOperatorsSymbolIsNoFunctionObject) {
   clisp& m = testLisp();
   EXPECT_EQ(opOf(QUOTE), Op::Quote);  // an odd number: it once shared a byte with the flags
