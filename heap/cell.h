@@ -69,16 +69,16 @@ constexpr uintptr_t kBase = uintptr_t{0x520000000000};  // clear of the sanitize
 constexpr int kSpanBits = 26;  // 64 MB of address space: room for every cell as a cons
 constexpr uintptr_t kSpan = uintptr_t{1} << kSpanBits;
 constexpr uintptr_t kMetaBase = kBase + kSpan;       // one byte a slot
-constexpr uintptr_t kEpochBase = kBase + 2 * kSpan;  // four bytes a slot
+constexpr uintptr_t kEpochBase = kBase + 2 * kSpan;  // one byte a slot
 constexpr uintptr_t kReserved = 3 * kSpan;
 inline bool holds(const void* c) {
   return (reinterpret_cast<uintptr_t>(c) >> kSpanBits) == (kBase >> kSpanBits);
 }
 inline size_t indexOf(const void* c) { return (reinterpret_cast<uintptr_t>(c) - kBase) >> 4; }
 inline uint8_t& meta(const void* c) { return reinterpret_cast<uint8_t*>(kMetaBase)[indexOf(c)]; }
-inline uint32_t& epoch(const void* c) {
-  return reinterpret_cast<uint32_t*>(kEpochBase)[indexOf(c)];
-}
+// The low byte of the collection's epoch (cmemory::consEpoch): the collector clears the table
+// each time that byte comes round to 0 again.
+inline uint8_t& epoch(const void* c) { return reinterpret_cast<uint8_t*>(kEpochBase)[indexOf(c)]; }
 // Set once SET-ARRAY has made a cons an array: until then no cons of the pool is one, and
 // telling a cons needs no look at its meta byte.
 extern bool gArrays;

@@ -146,7 +146,7 @@ int cmemory::AllocMemory() {
 namespace {
 uint32_t epochOf(const _cell* s) { return s->epoch; }
 uint32_t epochOf(const FloatSlot* s) { return s->epoch; }
-uint32_t epochOf(const ConsSlot* s) { return ConsPool::epoch(s); }
+uint32_t epochOf(const ConsSlot* s) { return ConsPool::epoch(s); }  // compared with consEpoch
 
 // Moves the rover to the next run of free slots in a block at least half free (a wholly free
 // block is one run); when none is left, to the next free slot, wrapping at the end. The pool's
@@ -224,7 +224,7 @@ void cmemory::nextCellBlock() {
 
 void cmemory::nextConsBlock() {
   long left = leftFor(freeCells, cellRover, cellBlock);
-  nextBlock(consPool, consRover, consBlock, kCells, left, gcEpoch, msg::CellsFull);
+  nextBlock(consPool, consRover, consBlock, kCells, left, consEpoch, msg::CellsFull);
   long high = consBlock.end - consPool;
   if (high > consHigh) consHigh = high;
 }

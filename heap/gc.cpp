@@ -160,9 +160,9 @@ void cmemory::Disable(_cell* root) {
     return true;
   };
   auto consCell = [this](_cell* c) {
-    uint32_t& e = ConsPool::epoch(c);
-    if (e == gcEpoch) return false;
-    e = gcEpoch;
+    uint8_t& e = ConsPool::epoch(c);
+    if (e == consEpoch) return false;
+    e = consEpoch;
     markedCells++;
     consBlock.live[ConsPool::indexOf(c) / kBlock]++;
     return true;
@@ -228,7 +228,7 @@ void cmemory::markClosures() {
   for (bool more = true; more;) {
     more = false;
     for (auto& [fn, frame] : table) {
-      if (ConsPool::epoch(fn) != gcEpoch || frameOf(frame)->epoch == gcEpoch) continue;
+      if (ConsPool::epoch(fn) != consEpoch || frameOf(frame)->epoch == gcEpoch) continue;
       markFrame(frame);
       auto& work = pending();
       while (!work.empty()) {
@@ -245,7 +245,7 @@ void cmemory::forgetClosures() {
   gLastClosure = nullptr;  // its cons may be reused for another
   auto& table = closures();
   for (auto it = table.begin(); it != table.end();)
-    it = ConsPool::epoch(it->first) == gcEpoch ? std::next(it) : table.erase(it);
+    it = ConsPool::epoch(it->first) == consEpoch ? std::next(it) : table.erase(it);
 }
 
 void cmemory::poisonFreeCells() {
@@ -260,8 +260,8 @@ void cmemory::poisonFreeCells() {
   }
   for (long i = 0; i < consHigh; i++) {
     ConsSlot* s = consPool + i;
-    uint32_t e = ConsPool::epoch(s);
-    if (e != gcEpoch && e != 0) {
+    uint8_t e = ConsPool::epoch(s);
+    if (e != consEpoch && e != 0) {
       ConsPool::meta(s) = ConsMeta::Poisoned;
       s->car = nullptr;
       s->cdr = nullptr;
@@ -273,6 +273,13 @@ void cmemory::poisonFreeCells() {
 // A new epoch frees every slot at once; marking brings back, and counts, what is reachable.
 void cmemory::gc(bool report) {
   gcEpoch++;
+  // A cons's epoch is a byte: when it comes round to 0 (never used), every cons's is cleared,
+  // so that no old one can equal a new, and 0 is passed over.
+  if ((gcEpoch & 0xFF) == 0) {
+    gcEpoch++;
+    std::memset(reinterpret_cast<void*>(ConsPool::kEpochBase), 0, static_cast<size_t>(consHigh) + 1);
+  }
+  consEpoch = static_cast<uint8_t>(gcEpoch);
   markedCells = markedFloats = ints().marked = 0;
   // The blocks' live counts, as far as each pool has been used.
   std::memset(cellBlock.live, 0, static_cast<size_t>(cellHigh / kBlock + 1));

@@ -339,7 +339,7 @@ class cmemory : protected IntSlots {
   _cell* getCell() {
     if (consRover == consBlock.end) nextConsBlock();
     ConsSlot* s = consRover++;
-    ConsPool::epoch(s) = gcEpoch;
+    ConsPool::epoch(s) = consEpoch;
     ConsPool::meta(s) = 0;
     freeCells--;
     room--;
@@ -463,7 +463,7 @@ class cmemory : protected IntSlots {
     forgetHooks[forgetHookCount++] = hook;
   }
   bool isLive(const _cell* c) const {
-    return (inConsPool(c) ? ConsPool::epoch(c) : c->epoch) == gcEpoch;
+    return inConsPool(c) ? ConsPool::epoch(c) == consEpoch : c->epoch == gcEpoch;
   }
   uint32_t epoch() const { return gcEpoch; }  // changes at every collection
   void addRoot(_cell** slot) {
@@ -503,6 +503,7 @@ class cmemory : protected IntSlots {
   int32_t* globalIndex = nullptr;  // by symIndex: global record index + 1, or 0
   int32_t* funcIndex = nullptr;    // by symIndex: function record index + 1, or 0
   uint32_t gcEpoch = 1;
+  uint8_t consEpoch = 1;  // gcEpoch's low byte, never 0: the conses' (ConsPool::epoch)
   FrameBlock* retiredFrames = nullptr;
   // Interned symbols by name. Uninterned symbols never enter it, so a name maps to the one
   // interned symbol of that name: the same answer as a search in creation order.
