@@ -18,7 +18,9 @@
 //   slot handed out or marked since the last collection. A collection starts a new epoch, so
 //   whatever it does not mark is free at once: it costs time in proportion to the live data,
 //   never to the pools. Pool memory starts zero-filled (epoch 0: free), so start-up never has
-//   to touch a slot.
+//   to touch a slot. A cons's epoch is the byte beside the cons pool (`consEpoch`, the low byte).
+// - Conses come from the cons pool, everything else from the cell pool; to the logical count
+//   (`freeCells`) and to the reports they are one pool, as they always were.
 // - Two schedules. The logical one is what users see: `freeCells`, `freeFloats` and `freeInts`
 //   go down by one per slot handed out and are set from the marked counts only by a reported
 //   collection, which runs when one of them is low. The physical one keeps memory near the
