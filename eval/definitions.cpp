@@ -162,7 +162,8 @@ long plainCount(_cell* def) {
   if (!isCons(block) || block->car != BLOCKLISP || !isCons(block->cdr) ||
       !isSymbol(block->cdr->car) || !isCons(block->cdr->cdr))
     return 0;
-  for (_cell* c : {def, def->cdr, block, block->cdr, block->cdr->cdr}) setConsFlag(c, ConsMeta::Watched);
+  for (_cell* c : {def, def->cdr, block, block->cdr, block->cdr->cdr})
+    setConsFlag(c, ConsMeta::Watched);
   for (p = def->car; isCons(p); p = p->cdr) setConsFlag(p, ConsMeta::Watched);
   return count;
 }

@@ -137,19 +137,21 @@ struct _symval {
 
 // ---- predicates and accessors -----------------------------------------------------------
 inline bool inConsPool(const _cell* c) { return ConsPool::holds(c); }
-inline bool poolArray(const _cell* c) {
-  return ConsPool::gArrays && inConsPool(c) && (ConsPool::meta(c) & ConsMeta::Array);
+// SET-ARRAY's mark on a cons of the pool (looked at only once some cons has one).
+inline bool arrayMarked(const _cell* c) {
+  return ConsPool::gArrays && (ConsPool::meta(c) & ConsMeta::Array);
 }
+inline bool poolArray(const _cell* c) { return inConsPool(c) && arrayMarked(c); }
 // A cons of the pool has, where a header would have its type letter, a multiple of 16 (see
 // headerIs below); every type letter has a low nibble, so one load tells them apart.
 inline bool headerOfCons(const _cell* c) { return (c->type & 0x0F) == 0; }
 inline bool isCons(const _cell* c) {
-  return headerOfCons(c) && !(ConsPool::gArrays && (ConsPool::meta(c) & ConsMeta::Array));
+  return headerOfCons(c) && !arrayMarked(c);
 }
 inline bool isAtom(const _cell* c) { return !isCons(c); }
 // The type letter: a cons's from its place, any other object's from its header.
 inline char typeOf(const _cell* c) {
-  if (headerOfCons(c)) return poolArray(c) ? Type::Array : Type::Cons;
+  if (headerOfCons(c)) return arrayMarked(c) ? Type::Array : Type::Cons;
   return c->type;
 }
 // Any other type letter is read from the header, a cons's too: where a header would be, a cons

@@ -277,7 +277,8 @@ void cmemory::gc(bool report) {
   // so that no old one can equal a new, and 0 is passed over.
   if ((gcEpoch & 0xFF) == 0) {
     gcEpoch++;
-    std::memset(reinterpret_cast<void*>(ConsPool::kEpochBase), 0, static_cast<size_t>(consHigh) + 1);
+    auto* epochs = reinterpret_cast<void*>(ConsPool::kEpochBase);
+    std::memset(epochs, 0, static_cast<size_t>(consHigh) + 1);
   }
   consEpoch = static_cast<uint8_t>(gcEpoch);
   markedCells = markedFloats = ints().marked = 0;
