@@ -55,6 +55,13 @@ struct Terms {
   int32_t den;
 };
 
+// An integer's value: the second half of the first word, the first half being, in the integer
+// pool, the header of the slot before (IntPool).
+struct IntWord {
+  uint32_t before;
+  int32_t value;
+};
+
 struct FloatSlot {
   uint32_t epoch;
   long double v;
@@ -84,6 +91,25 @@ inline uint8_t& epoch(const void* c) { return reinterpret_cast<uint8_t*>(kEpochB
 extern bool gArrays;
 }  // namespace ConsPool
 
+// Integers live in a pool of their own too, 16 bytes a slot, each integer's fields shifted so
+// that the usual names still reach them: its value is the union's second half, and its header
+// (type, attribute, flags) and slot word (`slotOwner`/`slotEpoch`) are where a 32-byte cell has
+// them, which is in the next slot's first and second halves: those belong to the integer before,
+// never to the slot's own. So no integer of the pool ever reads or writes its `car`, `cdr` or
+// `epoch`; its epoch is a byte beside the pool, like a cons's, and the pool's last slot is only
+// a header place.
+namespace IntPool {
+constexpr uintptr_t kBase = ConsPool::kBase + 3 * ConsPool::kSpan;
+constexpr uintptr_t kEpochBase = kBase + ConsPool::kSpan;  // one byte a slot
+inline bool holds(const void* c) {
+  return (reinterpret_cast<uintptr_t>(c) >> ConsPool::kSpanBits) ==
+         (kBase >> ConsPool::kSpanBits);
+}
+inline size_t indexOf(const void* c) { return (reinterpret_cast<uintptr_t>(c) - kBase) >> 4; }
+inline uint8_t& epoch(const void* c) { return reinterpret_cast<uint8_t*>(kEpochBase)[indexOf(c)]; }
+}  // namespace IntPool
+constexpr uintptr_t kPoolsReserved = 5 * ConsPool::kSpan;  // the cons and integer pools, tables
+
 namespace ConsMeta {
 constexpr uint8_t Array = 1;     // SET-ARRAY made it an array
 constexpr uint8_t Closure = 2;   // a function object: its captured frame is in the closure table
@@ -103,7 +129,7 @@ constexpr uint8_t Poisoned = 16;  // reclaimed, in a stress build
 struct _cell {
   union {
     _cell* car;
-    int32_t ival;  // integer
+    IntWord iw;    // integer
     Terms q;       // fraction
     FloatSlot* fp;
     const char* name;
@@ -128,6 +154,13 @@ struct ConsSlot {
   _cell* cdr;
 };
 static_assert(sizeof(ConsSlot) == 16, "four conses to a cache line");
+// What an integer of the integer pool has of a cell: the halves it shares with its neighbours.
+struct alignas(16) PoolInt {
+  uint32_t beforeHeader;  // the slot before's type, attribute, operator and flags
+  int32_t value;
+  uint64_t beforeWord;    // the slot before's `slotOwner`/`slotEpoch`
+};
+static_assert(sizeof(PoolInt) == 16, "four integers to a cache line");
 
 struct _symval {
   char tag;
@@ -182,7 +215,7 @@ inline void checkType(bool ok) {
   (void)ok;
 #endif
 }
-inline int32_t intOf(const _cell* c) { return checkType(isInt(c)), c->ival; }
+inline int32_t intOf(const _cell* c) { return checkType(isInt(c)), c->iw.value; }
 inline long double floatOf(const _cell* c) { return checkType(isFloat(c)), c->fp->v; }
 inline int32_t numOf(const _cell* c) { return checkType(isRatio(c)), c->q.num; }  // numerator
 inline int32_t denOf(const _cell* c) { return checkType(isRatio(c)), c->q.den; }  // denominator

@@ -77,20 +77,21 @@ T* reserve(long n) {
   return p;
 }
 
-// The cons pool and its two side tables, at their fixed place (ConsPool).
+// The cons and integer pools and their side tables, at their fixed place (ConsPool, IntPool).
 ConsSlot* reserveConsPool() {
 #ifndef MAP_FIXED_NOREPLACE
 #define MAP_FIXED_NOREPLACE 0x100000
 #endif
   void* want = reinterpret_cast<void*>(ConsPool::kBase);
-  void* block = mmap(want, ConsPool::kReserved, PROT_READ | PROT_WRITE,
+  void* block = mmap(want, kPoolsReserved, PROT_READ | PROT_WRITE,
                      MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE | MAP_FIXED_NOREPLACE, -1, 0);
   if (block == MAP_FAILED) return nullptr;
   if (block != want) {  // a kernel that took the address only as a hint
-    munmap(block, ConsPool::kReserved);
+    munmap(block, kPoolsReserved);
     return nullptr;
   }
-  preferHugePages(block, static_cast<uintptr_t>(kCells) * sizeof(ConsSlot));
+  // No huge pages here: the conses' and integers' memory is what a big program's peak is made
+  // of, and huge pages would round each pool's up by as much as 2 MB, for no time measured.
   return static_cast<ConsSlot*>(block);
 }
 
@@ -112,6 +113,7 @@ void prefault(void* from, size_t bytes) {
 int cmemory::AllocMemory() {
   if (!(cellPool = reserve<_cell>(kCells))) return say(msg::CellAllocFail), 0;
   if (!(consPool = reserveConsPool())) return say(msg::CellAllocFail), 0;
+  intPool = reinterpret_cast<PoolInt*>(IntPool::kBase);
   prefault(cellPool, kStartupCells / 2 * sizeof(_cell));
   prefault(consPool, kStartupCells * sizeof(ConsSlot));
   // The three pools' block counts in one block, large enough to be mapped lazily like the pools.
@@ -126,6 +128,7 @@ int cmemory::AllocMemory() {
   if (!(floatPool = reserve<FloatSlot>(kFloats))) return say(msg::FloatAllocFail), 0;
   floatBlock.live = live + kCells / kBlock;
   consBlock.live = live + (kCells + kFloats) / kBlock;
+  intBlock.live = live + (2 * kCells + kFloats) / kBlock;
   freeFloats = kFloats;
   freeInts = kInts;
   if (!(globalTable = reserve<_symval>(kTableRecords))) return say(msg::GlobalAllocFail), 0;
@@ -147,15 +150,16 @@ namespace {
 uint32_t epochOf(const _cell* s) { return s->epoch; }
 uint32_t epochOf(const FloatSlot* s) { return s->epoch; }
 uint32_t epochOf(const ConsSlot* s) { return ConsPool::epoch(s); }  // compared with consEpoch
+uint32_t epochOf(const PoolInt* s) { return IntPool::epoch(s); }    // the same
 
-// Moves the rover to the next run of free slots in a block at least half free (a wholly free
-// block is one run); when none is left, to the next free slot, wrapping at the end. The pool's
-// last slot is never handed out. A slot is free unless it carries the current epoch. The logical
+// Moves the rover to the next run of free slots in a block at least half free (a quarter for
+// integers: kIntFullAbove; a wholly free block is one run); when none is left, to the next free
+// slot, wrapping at the end. The pool's last slot is never handed out. A slot is free unless it carries the current epoch. The logical
 // count decides exhaustion, as if no silent collection had run: one slot logically free means
 // every usable slot of the pool is taken.
 template <class Slot>
 void nextBlock(Slot* pool, Slot*& rover, Block<Slot>& block, long size, long freeCount,
-               uint32_t epoch, const char* full) {
+               uint32_t epoch, const char* full, long fullAbove = kBlock / 2) {
   block.handedOut += rover - block.start;
   if (freeCount <= 1) {
     exhausted(full);
@@ -168,7 +172,7 @@ void nextBlock(Slot* pool, Slot*& rover, Block<Slot>& block, long size, long fre
   };
   if (!block.packed) {
     for (long b = (rover - pool) / kBlock; b < usable / kBlock; b++) {
-      if (block.live[b] > kBlock / 2) continue;
+      if (block.live[b] > fullAbove) continue;
       Slot* from = pool + b * kBlock;
       Slot* to = from + kBlock;
       if (rover > from) from = rover;  // the rest of the block the rover is in
@@ -193,22 +197,25 @@ void nextBlock(Slot* pool, Slot*& rover, Block<Slot>& block, long size, long fre
 void cmemory::restartRovers() {
   cellBlock.handedOut += cellRover - cellBlock.start;
   consBlock.handedOut += consRover - consBlock.start;
+  intBlock.handedOut += intRover - intBlock.start;
   floatBlock.handedOut += floatRover - floatBlock.start;
   cellRover = cellBlock.end = cellBlock.start = cellPool;
   consRover = consBlock.end = consBlock.start = consPool;
+  intRover = intBlock.end = intBlock.start = intPool;
   floatRover = floatBlock.end = floatBlock.start = floatPool;
-  cellBlock.packed = consBlock.packed = floatBlock.packed = false;
+  cellBlock.packed = consBlock.packed = intBlock.packed = floatBlock.packed = false;
 }
 
-// Conses and other cells are one pool to the logical count: what either rover may still hand out
-// of its run is kept from the other's, so that together they never pass the count. Near the
-// end the other's run is given back rather than found short.
+// Conses, integers and other cells are one pool to the logical count: what a rover may still
+// hand out of its run is kept from the others', so that together they never pass the count.
+// Near the end the others' runs are given back rather than found short.
 namespace {
-template <class B>
-long leftFor(long freeCount, B*& otherRover, Block<B>& other) {
-  long others = other.end - otherRover;
+template <class A, class B>
+long leftFor(long freeCount, A*& rover1, Block<A>& other1, B*& rover2, Block<B>& other2) {
+  long others = (other1.end - rover1) + (other2.end - rover2);
   if (others > 0 && freeCount - others <= 1) {
-    other.end = otherRover;
+    other1.end = rover1;
+    other2.end = rover2;
     others = 0;
   }
   return freeCount - others;
@@ -216,17 +223,25 @@ long leftFor(long freeCount, B*& otherRover, Block<B>& other) {
 }  // namespace
 
 void cmemory::nextCellBlock() {
-  long left = leftFor(freeCells, consRover, consBlock);
+  long left = leftFor(freeCells, consRover, consBlock, intRover, intBlock);
   nextBlock(cellPool, cellRover, cellBlock, kCells, left, gcEpoch, msg::CellsFull);
   long high = cellBlock.end - cellPool;
   if (high > cellHigh) cellHigh = high;
 }
 
 void cmemory::nextConsBlock() {
-  long left = leftFor(freeCells, cellRover, cellBlock);
+  long left = leftFor(freeCells, cellRover, cellBlock, intRover, intBlock);
   nextBlock(consPool, consRover, consBlock, kCells, left, consEpoch, msg::CellsFull);
   long high = consBlock.end - consPool;
   if (high > consHigh) consHigh = high;
+}
+
+// The pool has a slot more than the integers' logical count: each slot's header is in the next.
+void cmemory::nextIntBlock() {
+  long left = leftFor(freeCells, cellRover, cellBlock, consRover, consBlock);
+  nextBlock(intPool, intRover, intBlock, kInts + 1, left, consEpoch, msg::CellsFull, kIntFullAbove);
+  long high = intBlock.end - intPool;
+  if (high > intHigh) intHigh = high;
 }
 
 void cmemory::nextFloatBlock() {
@@ -259,7 +274,7 @@ _cell* cmemory::BunsuToCell(long n, long d) {
 // FLOOR's copy of an integer: a cell of its own, no slot of its own.
 _cell* cmemory::sharingInt(_cell* v) {
   _cell* c = atomCell(Type::Int);
-  c->ival = v->ival;
+  c->iw.value = v->iw.value;
   c->cdr = nullptr;
   ints().share(c, v);
   return c;

@@ -167,11 +167,19 @@ void cmemory::Disable(_cell* root) {
     consBlock.live[ConsPool::indexOf(c) / kBlock]++;
     return true;
   };
+  auto poolInt = [this](_cell* c) {
+    uint8_t& e = IntPool::epoch(c);
+    if (e == consEpoch) return false;
+    e = consEpoch;
+    markedCells++;
+    intBlock.live[IntPool::indexOf(c) / kBlock]++;
+    return true;
+  };
   // Anything but a cons or an array: marked where it is found, never queued.
   auto atom = [&](_cell* c) {
     switch (c->type) {  // never a cons of the pool: those are queued
       case Type::Int:
-        if (cell(c)) ints().countInteger(c, gcEpoch);
+        if (IntPool::holds(c) ? poolInt(c) : cell(c)) ints().countInteger(c, gcEpoch);
         break;
       case Type::Float:
         if (cell(c) && c->fp->epoch != gcEpoch) {
@@ -267,6 +275,17 @@ void cmemory::poisonFreeCells() {
       s->cdr = nullptr;
     }
   }
+  // An integer's header is in the next slot, its own first and second halves the slot before's.
+  for (long i = 0; i < intHigh; i++) {
+    PoolInt* s = intPool + i;
+    uint8_t e = IntPool::epoch(s);
+    if (e != consEpoch && e != 0) {
+      _cell* c = reinterpret_cast<_cell*>(s);
+      c->type = Type::Poisoned;
+      c->flags = 0;
+      s->value = 0;
+    }
+  }
 }
 
 // ---- collection -------------------------------------------------------------------------
@@ -279,12 +298,14 @@ void cmemory::gc(bool report) {
     gcEpoch++;
     auto* epochs = reinterpret_cast<void*>(ConsPool::kEpochBase);
     std::memset(epochs, 0, static_cast<size_t>(consHigh) + 1);
+    std::memset(reinterpret_cast<void*>(IntPool::kEpochBase), 0, static_cast<size_t>(intHigh) + 1);
   }
   consEpoch = static_cast<uint8_t>(gcEpoch);
   markedCells = markedFloats = ints().marked = 0;
   // The blocks' live counts, as far as each pool has been used.
   std::memset(cellBlock.live, 0, static_cast<size_t>(cellHigh / kBlock + 1));
   std::memset(consBlock.live, 0, static_cast<size_t>(consHigh / kBlock + 1));
+  std::memset(intBlock.live, 0, static_cast<size_t>(intHigh / kBlock + 1));
   std::memset(floatBlock.live, 0, static_cast<size_t>(kFloats / kBlock));
   // Interned symbols are never reclaimed, nor an uninterned one with a global value or a
   // definition; any other uninterned symbol lives while something refers to it.
@@ -326,7 +347,8 @@ void cmemory::gc(bool report) {
     // Until its first wrap the logical rover hands out the slots in order (nothing ahead of
     // it was ever used), so it has gone round once the pool's usable slots have all been
     // handed out.
-    if (cellBlock.handedOut + consBlock.handedOut >= kCells - 1) cellWrapped = 1;
+    if (cellBlock.handedOut + consBlock.handedOut + intBlock.handedOut >= kCells - 1)
+      cellWrapped = 1;
     std::printf(msg::GcReport, markedCells, markedFloats, ints().marked, cellWrapped ? '*' : ' ');
     checkReserves();
   }

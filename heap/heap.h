@@ -18,9 +18,11 @@
 //   slot handed out or marked since the last collection. A collection starts a new epoch, so
 //   whatever it does not mark is free at once: it costs time in proportion to the live data,
 //   never to the pools. Pool memory starts zero-filled (epoch 0: free), so start-up never has
-//   to touch a slot. A cons's epoch is the byte beside the cons pool (`consEpoch`, the low byte).
-// - Conses come from the cons pool, everything else from the cell pool; to the logical count
-//   (`freeCells`) and to the reports they are one pool, as they always were.
+//   to touch a slot. A cons's epoch is the byte beside the cons pool (`consEpoch`, the low byte),
+//   and so is an integer's of the integer pool.
+// - Conses come from the cons pool, integers from the integer pool (FLOOR's copies excepted),
+//   everything else from the cell pool; to the logical count (`freeCells`) and to the reports
+//   they are one pool, as they always were.
 // - Two schedules. The logical one is what users see: `freeCells`, `freeFloats` and `freeInts`
 //   go down by one per slot handed out and are set from the marked counts only by a reported
 //   collection, which runs when one of them is low. The physical one keeps memory near the
@@ -100,7 +102,12 @@ constexpr long kFloatBudgetFloor = 16384;  // 512 kB of floats
 // collector counts the live slots of each block as it marks. When no block is half free the
 // rover takes whatever slot is free.
 constexpr long kBlock = 32;
-constexpr long kBlockCounts = (2 * kCells + kFloats) / kBlock;  // the three pools' in a row
+// Integers die young and the survivors lie scattered among the dead: the integer rover also takes
+// blocks only a quarter free, rather than touch fresh pages (an integer's slot is small, so
+// the shorter runs cost little).
+constexpr long kIntFullAbove = kBlock * 3 / 4;
+// The four pools' in a row; the integer pool has one slot more than its count (nextIntBlock).
+constexpr long kBlockCounts = (2 * kCells + kFloats + kInts) / kBlock + 1;
 
 // Test builds with ZELKORA_GC_STRESS collect silently before every evaluation step and poison
 // every reclaimed cell, so a cell used after it lost its protection fails at once.
@@ -382,11 +389,21 @@ class cmemory : protected IntSlots {
   _cell* getStringCellWide(const char* s);
   _cell* internNew(const char* s, size_t len, uint32_t hash);  // a name not interned yet
   _cell* getMojiCell(char c, char unused = 0);
+  // An integer, from the integer pool (IntPool): its header is written where the usual names
+  // put it, which is in the next slot; its `cdr` and `epoch` are not its own.
   _cell* IntToCell(long v) {
-    _cell* c = atomCell(Type::Int);
+    if (intRover == intBlock.end) nextIntBlock();
+    PoolInt* s = intRover++;
+    IntPool::epoch(s) = consEpoch;
+    freeCells--;
+    room--;
+    _cell* c = reinterpret_cast<_cell*>(s);
+    c->type = Type::Int;
+    c->attr = Attr::Plain;
+    c->op = 0;
+    c->flags = 0;
     takeInts(1);
-    c->ival = wrap32(v);
-    c->cdr = nullptr;
+    s->value = wrap32(v);
     IntSlots::own(c);
     return c;
   }
@@ -465,7 +482,8 @@ class cmemory : protected IntSlots {
     forgetHooks[forgetHookCount++] = hook;
   }
   bool isLive(const _cell* c) const {
-    return inConsPool(c) ? ConsPool::epoch(c) == consEpoch : c->epoch == gcEpoch;
+    if (inConsPool(c)) return ConsPool::epoch(c) == consEpoch;
+    return IntPool::holds(c) ? IntPool::epoch(c) == consEpoch : c->epoch == gcEpoch;
   }
   uint32_t epoch() const { return gcEpoch; }  // changes at every collection
   void addRoot(_cell** slot) {
@@ -476,6 +494,10 @@ class cmemory : protected IntSlots {
  protected:
   long cellHigh = 0;  // cells ever handed out (the stress build poisons the free ones)
   long consHigh = 0;  // the same of the cons pool
+  long intHigh = 0;   // and of the integer pool
+  PoolInt* intPool = nullptr;
+  PoolInt* intRover = nullptr;
+  Block<PoolInt> intBlock;
   ConsSlot* consPool = nullptr;
   ConsSlot* consRover = nullptr;
   Block<ConsSlot> consBlock;
@@ -495,6 +517,7 @@ class cmemory : protected IntSlots {
   }
   void nextCellBlock();
   void nextConsBlock();
+  void nextIntBlock();
   void nextFloatBlock();
   void markClosures();
   void forgetClosures();
@@ -505,7 +528,7 @@ class cmemory : protected IntSlots {
   int32_t* globalIndex = nullptr;  // by symIndex: global record index + 1, or 0
   int32_t* funcIndex = nullptr;    // by symIndex: function record index + 1, or 0
   uint32_t gcEpoch = 1;
-  uint8_t consEpoch = 1;  // gcEpoch's low byte, never 0: the conses' (ConsPool::epoch)
+  uint8_t consEpoch = 1;  // gcEpoch's low byte, never 0: the conses' and the pool integers'
   FrameBlock* retiredFrames = nullptr;
   // Interned symbols by name. Uninterned symbols never enter it, so a name maps to the one
   // interned symbol of that name: the same answer as a search in creation order.

@@ -18,7 +18,8 @@ void IntSlots::settle(uint32_t epoch) {
   for (_cell* c : sharing) {
     if (c->epoch != epoch) continue;  // unreachable: forgotten with its cell
     _cell* owner = c->slotOwner;
-    if (owner->epoch == epoch) {
+    if (IntPool::holds(owner) ? IntPool::epoch(owner) == static_cast<uint8_t>(epoch)
+                              : owner->epoch == epoch) {
       sharing[kept++] = c;
     } else if (owner->flags & Flag::Forwarded) {
       c->slotOwner = owner->slotOwner;

@@ -92,6 +92,39 @@ TEST(Cells, AConsIsToldByItsPlaceWhateverItsNeighbourHolds) {
   EXPECT_TRUE(isCons(row->cdr));
 }
 
+// An integer of the pool keeps its header and slot word in the next slot: a neighbour's value,
+// attribute and flags, its death and its slot's reuse must leave the integer as it was.
+TEST(Cells, AnIntegerOfThePoolKeepsItsFieldsWhateverItsNeighboursHold) {
+  clisp& m = testLisp();
+  const int32_t values[] = {-1, INT32_MIN, 0, 0x7a7a7a7a, 0x6c6c6c6c, INT32_MAX, 16};
+  const long base = collect().ints;
+  CellFrame keep(m);
+  std::vector<_cell*> kept;
+  for (int32_t v : values) {
+    kept.push_back(keep.push(m.IntToCell(v)));
+    m.IntToCell(~v);  // a neighbour left for the collector
+  }
+  kept[1]->attr = Attr::Stream;
+  _cell* owner = m.IntToCell(42);  // dies, its FLOOR copy lives: the copy takes its slot over
+  _cell* copy = keep.push(m.sharingInt(owner));
+  EXPECT_EQ(collect().ints, base + 8);  // each kept integer's slot and the copy's, once
+  for (int round = 0; round < 2; round++) {
+    for (int i = 0; i < 4 * kBlock; i++) m.IntToCell(i % 3 ? -i : 0x69);  // the dead slots reused
+    m.gc(false);
+    for (size_t i = 0; i < kept.size(); i++) {
+      SCOPED_TRACE(i);
+      EXPECT_TRUE(IntPool::holds(kept[i]));
+      EXPECT_TRUE(isInt(kept[i]) && isNumber(kept[i]));
+      EXPECT_EQ(typeOf(kept[i]), Type::Int);
+      EXPECT_FALSE(isCons(kept[i]) || isSymbol(kept[i]) || isArray(kept[i]));
+      EXPECT_EQ(intOf(kept[i]), values[i]);
+      EXPECT_EQ(isStreamValue(kept[i]), i == 1);
+    }
+    EXPECT_EQ(intOf(copy), 42);
+  }
+  EXPECT_EQ(collect().ints, base + 8);
+}
+
 TEST(Cells, AnOperatorsSymbolIsNoFunctionObject) {
   clisp& m = testLisp();
   EXPECT_EQ(opOf(QUOTE), Op::Quote);  // an odd number: it once shared a byte with the flags
