@@ -367,6 +367,7 @@ _cell* sortTwin(cfunction& m, Frame a, long, Frame f, long n) {
   CellFrame g(m, l, test);
   if (key) g.push(key);
   std::vector<_cell*> items;
+  items.reserve(static_cast<size_t>(len));
   for (_cell* p = l; isCons(p); p = p->cdr) items.push_back(p->car);
   bool moved = false;
   // Integer keys under `<` or `>` whose differences do not wrap: a stable merge sort gives the
@@ -375,6 +376,7 @@ _cell* sortTwin(cfunction& m, Frame a, long, Frame f, long n) {
   IntOrder intOrder = intOrderOf(test);
   std::vector<int32_t> ints;
   if (intOrder && !intOrder(0, 0)) {  // a strict order: `<` or `>`
+    ints.reserve(items.size());
     for (_cell* x : items) {
       _cell* k = key ? callWith(m, key, x, NILCell, 1, f, n) : x;
       if (!k) return nullptr;
@@ -383,14 +385,27 @@ _cell* sortTwin(cfunction& m, Frame a, long, Frame f, long n) {
     }
   }
   if (ints.size() == items.size() && differencesFit(ints)) {
-    std::vector<size_t> order(items.size());
-    for (size_t i = 0; i < order.size(); i++) order[i] = i;
-    auto before = [&](size_t i, size_t j) { return intOrder(ints[i], ints[j]); };
+    // Indices of 32 bits: a list this long has fewer elements than the cell pool has cells.
+    std::vector<uint32_t> order(items.size());
+    for (size_t i = 0; i < order.size(); i++) order[i] = static_cast<uint32_t>(i);
+    auto before = [&](uint32_t i, uint32_t j) { return intOrder(ints[i], ints[j]); };
     std::stable_sort(order.begin(), order.end(), before);
     moved = before(order.front(), order.back());  // else all keys are equal: no pivot divides
-    std::vector<_cell*> sorted;
-    for (size_t i : order) sorted.push_back(items[i]);
-    items.swap(sorted);
+    std::vector<int32_t>().swap(ints);
+    // Each element to its place in turn, following the permutation's cycles.
+    for (size_t i = 0; i < order.size(); i++) {
+      if (order[i] == i) continue;
+      _cell* first = items[i];
+      size_t at = i;
+      while (order[at] != i) {
+        size_t from = order[at];
+        items[at] = items[from];
+        order[at] = static_cast<uint32_t>(at);
+        at = from;
+      }
+      items[at] = first;
+      order[at] = static_cast<uint32_t>(at);
+    }
   } else if (!sortAsText(m, items, test, key, moved, f, n)) {
     return nullptr;
   }
