@@ -37,6 +37,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <string_view>
 #include <unordered_set>
@@ -396,13 +397,12 @@ class cmemory : protected IntSlots {
     PoolInt* s = intRover++;
     IntPool::epoch(s) = consEpoch;
     freeCells--;
-    room--;
+    ints().take(1);
+    room -= 2;  // the cell and the integer slot
     _cell* c = reinterpret_cast<_cell*>(s);
-    c->type = Type::Int;
-    c->attr = Attr::Plain;
-    c->op = 0;
-    c->flags = 0;
-    takeInts(1);
+    // The header in one store: type, attribute, operator, flags.
+    static constexpr char kHeader[4] = {Type::Int, Attr::Plain, 0, 0};
+    std::memcpy(&c->type, kHeader, sizeof kHeader);
     s->value = wrap32(v);
     IntSlots::own(c);
     return c;
