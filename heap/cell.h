@@ -7,6 +7,8 @@
 //   the name (symbol) or the byte (character). The letters appear here and nowhere else.
 // - A cons has no header: its type is read through `isCons`/`typeOf`, its flags through
 //   `consFlag`, never through the fields after `cdr` (ConsPool below).
+// - An integer of the integer pool has no `car`, `cdr` or `epoch` of its own: those places are
+//   its neighbours' (IntPool below).
 // - A string is an array whose car is the integer 1 and whose cdr is (CHARACTER . bytes), each
 //   byte a character cell.
 #pragma once
