@@ -159,21 +159,19 @@ void cmemory::Disable(_cell* root) {
     cellBlock.live[(c - cellPool) / kBlock]++;
     return true;
   };
-  auto consCell = [this](_cell* c) {
-    uint8_t& e = ConsPool::epoch(c);
+  // A slot of the cons or the integer pool: its epoch is a byte beside the pool.
+  auto bySide = [this](uint8_t& e, uint8_t& blockLive) {
     if (e == consEpoch) return false;
     e = consEpoch;
     markedCells++;
-    consBlock.live[ConsPool::indexOf(c) / kBlock]++;
+    blockLive++;
     return true;
   };
-  auto poolInt = [this](_cell* c) {
-    uint8_t& e = IntPool::epoch(c);
-    if (e == consEpoch) return false;
-    e = consEpoch;
-    markedCells++;
-    intBlock.live[IntPool::indexOf(c) / kBlock]++;
-    return true;
+  auto consCell = [&](_cell* c) {
+    return bySide(ConsPool::epoch(c), consBlock.live[ConsPool::indexOf(c) / kBlock]);
+  };
+  auto poolInt = [&](_cell* c) {
+    return bySide(IntPool::epoch(c), intBlock.live[IntPool::indexOf(c) / kBlock]);
   };
   // Anything but a cons or an array: marked where it is found, never queued.
   auto atom = [&](_cell* c) {
