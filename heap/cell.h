@@ -150,7 +150,8 @@ struct _cell {
   };
 };
 static_assert(sizeof(_cell) == 32, "two cells to a cache line");
-static_assert(offsetof(_cell, flags) == offsetof(_cell, type) + 3, "a header is four bytes in a row");
+static_assert(offsetof(_cell, flags) == offsetof(_cell, type) + 3,
+              "a header is four bytes in a row");
 // What a cons has of a cell.
 struct ConsSlot {
   _cell* car;

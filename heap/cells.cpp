@@ -154,9 +154,9 @@ uint32_t epochOf(const PoolInt* s) { return IntPool::epoch(s); }    // the same
 
 // Moves the rover to the next run of free slots in a block at least half free (a quarter for
 // integers: kIntFullAbove; a wholly free block is one run); when none is left, to the next free
-// slot, wrapping at the end. The pool's last slot is never handed out. A slot is free unless it carries the current epoch. The logical
-// count decides exhaustion, as if no silent collection had run: one slot logically free means
-// every usable slot of the pool is taken.
+// slot, wrapping at the end. The pool's last slot is never handed out. A slot is free unless it
+// carries the current epoch. The logical count decides exhaustion, as if no silent collection
+// had run: one slot logically free means every usable slot of the pool is taken.
 template <class Slot>
 void nextBlock(Slot* pool, Slot*& rover, Block<Slot>& block, long size, long freeCount,
                uint32_t epoch, const char* full, long fullAbove = kBlock / 2) {
