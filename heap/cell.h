@@ -16,6 +16,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 
 #include "heap/keywords.h"
 
@@ -62,11 +63,6 @@ struct Terms {
 struct IntWord {
   uint32_t before;
   int32_t value;
-};
-
-struct FloatSlot {
-  uint32_t epoch;
-  long double v;
 };
 
 // Conses live in a pool of their own, at a fixed place in the address space, 16 bytes each:
@@ -124,8 +120,8 @@ constexpr uint8_t Poisoned = 16;  // reclaimed, in a stress build
 
 // Every other heap object: 32 bytes so that two share a cache line and none straddles one.
 // The first two words are where a cons keeps its car and cdr, so that `car` and `cdr` read
-// alike for both. By type they hold: cells (arrays), the value (integer, fraction), the
-// float's pool slot, the name (symbol) or the byte (character). The header follows (never
+// alike for both. By type they hold: cells (arrays), the value (integer, fraction, and a
+// float's in both words), the name (symbol) or the byte (character). The header follows (never
 // read through a cons), then a symbol's creation number, or what the collector needs to count
 // an integer's slot once (IntSlots, heap/heap.h).
 struct _cell {
@@ -133,7 +129,6 @@ struct _cell {
     _cell* car;
     IntWord iw;    // integer
     Terms q;       // fraction
-    FloatSlot* fp;
     const char* name;
     intptr_t code;
   };
@@ -150,6 +145,7 @@ struct _cell {
   };
 };
 static_assert(sizeof(_cell) == 32, "two cells to a cache line");
+static_assert(sizeof(long double) <= 2 * sizeof(_cell*), "a float's value fits its cell's first two words");
 static_assert(offsetof(_cell, flags) == offsetof(_cell, type) + 3,
               "a header is four bytes in a row");
 // What a cons has of a cell.
@@ -220,7 +216,13 @@ inline void checkType(bool ok) {
 #endif
 }
 inline int32_t intOf(const _cell* c) { return checkType(isInt(c)), c->iw.value; }
-inline long double floatOf(const _cell* c) { return checkType(isFloat(c)), c->fp->v; }
+// A float's value fills its cell's first two words (so a float has no `car` or `cdr`).
+inline long double floatOf(const _cell* c) {
+  checkType(isFloat(c));
+  long double v;
+  std::memcpy(&v, c, sizeof v);
+  return v;
+}
 inline int32_t numOf(const _cell* c) { return checkType(isRatio(c)), c->q.num; }  // numerator
 inline int32_t denOf(const _cell* c) { return checkType(isRatio(c)), c->q.den; }  // denominator
 inline unsigned char byteOf(const _cell* c) {

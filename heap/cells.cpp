@@ -125,10 +125,8 @@ int cmemory::AllocMemory() {
   stringTop = stringArea;
   if (!(symbolTable = reserve<_cell*>(kSymbols))) return sayRaw(msg::SymtabAllocFail), 0;
   symbolTop = symbolTable;
-  if (!(floatPool = reserve<FloatSlot>(kFloats))) return say(msg::FloatAllocFail), 0;
-  floatBlock.live = live + kCells / kBlock;
-  consBlock.live = live + (kCells + kFloats) / kBlock;
-  intBlock.live = live + (2 * kCells + kFloats) / kBlock;
+  consBlock.live = live + kCells / kBlock;
+  intBlock.live = live + 2 * kCells / kBlock;
   freeFloats = kFloats;
   freeInts = kInts;
   if (!(globalTable = reserve<_symval>(kTableRecords))) return say(msg::GlobalAllocFail), 0;
@@ -148,7 +146,6 @@ int cmemory::AllocMemory() {
 
 namespace {
 uint32_t epochOf(const _cell* s) { return s->epoch; }
-uint32_t epochOf(const FloatSlot* s) { return s->epoch; }
 uint32_t epochOf(const ConsSlot* s) { return ConsPool::epoch(s); }  // compared with consEpoch
 uint32_t epochOf(const PoolInt* s) { return IntPool::epoch(s); }    // the same
 
@@ -198,12 +195,10 @@ void cmemory::restartRovers() {
   cellBlock.handedOut += cellRover - cellBlock.start;
   consBlock.handedOut += consRover - consBlock.start;
   intBlock.handedOut += intRover - intBlock.start;
-  floatBlock.handedOut += floatRover - floatBlock.start;
   cellRover = cellBlock.end = cellBlock.start = cellPool;
   consRover = consBlock.end = consBlock.start = consPool;
   intRover = intBlock.end = intBlock.start = intPool;
-  floatRover = floatBlock.end = floatBlock.start = floatPool;
-  cellBlock.packed = consBlock.packed = intBlock.packed = floatBlock.packed = false;
+  cellBlock.packed = consBlock.packed = intBlock.packed = false;
 }
 
 // Conses, integers and other cells are one pool to the logical count: what a rover may still
@@ -244,10 +239,6 @@ void cmemory::nextIntBlock() {
   if (high > intHigh) intHigh = high;
 }
 
-void cmemory::nextFloatBlock() {
-  nextBlock(floatPool, floatRover, floatBlock, kFloats, freeFloats, gcEpoch, msg::FloatsFull);
-}
-
 _cell* cmemory::getMojiCell(char c, char) {
   _cell* m = atomCell(Type::Char);
   m->code = static_cast<signed char>(c);
@@ -257,8 +248,8 @@ _cell* cmemory::getMojiCell(char c, char) {
 
 _cell* cmemory::NumberToCell(long double v) {
   _cell* c = atomCell(Type::Float);
-  c->fp = getNumber(v);
-  c->cdr = nullptr;
+  takeFloat();
+  std::memcpy(c, &v, sizeof v);
   return c;
 }
 

@@ -180,11 +180,7 @@ void cmemory::Disable(_cell* root) {
         if (IntPool::holds(c) ? poolInt(c) : cell(c)) ints().countInteger(c, gcEpoch);
         break;
       case Type::Float:
-        if (cell(c) && c->fp->epoch != gcEpoch) {
-          c->fp->epoch = gcEpoch;
-          markedFloats++;
-          floatBlock.live[(c->fp - floatPool) / kBlock]++;
-        }
+        if (cell(c)) markedFloats++;  // a float's slot is its cell's
         break;
       case Type::Ratio:
         if (cell(c)) ints().countFraction();
@@ -304,7 +300,6 @@ void cmemory::gc(bool report) {
   std::memset(cellBlock.live, 0, static_cast<size_t>(cellHigh / kBlock + 1));
   std::memset(consBlock.live, 0, static_cast<size_t>(consHigh / kBlock + 1));
   std::memset(intBlock.live, 0, static_cast<size_t>(intHigh / kBlock + 1));
-  std::memset(floatBlock.live, 0, static_cast<size_t>(kFloats / kBlock));
   // Interned symbols are never reclaimed, nor an uninterned one with a global value or a
   // definition; any other uninterned symbol lives while something refers to it.
   for (_cell** s = symbolTable; s < symbolTop; s++) {

@@ -107,8 +107,8 @@ constexpr long kBlock = 32;
 // blocks only a quarter free, rather than touch fresh pages (an integer's slot is small, so
 // the shorter runs cost little).
 constexpr long kIntFullAbove = kBlock * 3 / 4;
-// The four pools' in a row; the integer pool has one slot more than its count (nextIntBlock).
-constexpr long kBlockCounts = (2 * kCells + kFloats + kInts) / kBlock + 1;
+// The three pools' in a row; the integer pool has one slot more than its count (nextIntBlock).
+constexpr long kBlockCounts = (2 * kCells + kInts) / kBlock + 1;
 
 // Test builds with ZELKORA_GC_STRESS collect silently before every evaluation step and poison
 // every reclaimed cell, so a cell used after it lost its protection fails at once.
@@ -236,8 +236,6 @@ class cmemory : protected IntSlots {
   char* stringTop = nullptr;
   _cell** symbolTable = nullptr;
   _cell** symbolTop = nullptr;
-  FloatSlot* floatPool = nullptr;
-  FloatSlot* floatRover = nullptr;
   _symval* funcTable = nullptr;
   _symval* funcTop = nullptr;
   _cell** cellStack = nullptr;
@@ -368,11 +366,11 @@ class cmemory : protected IntSlots {
     c->flags = 0;
     return c;
   }
-  FloatSlot* getNumber(long double v) {
-    if (floatRover == floatBlock.end) nextFloatBlock();
-    FloatSlot* s = take(floatRover, freeFloats);
-    s->v = v;
-    return s;
+  // A float's slot of the float pool, counted: its value is kept in its cell.
+  void takeFloat() {
+    if (freeFloats <= 1) exhausted(msg::FloatsFull);
+    freeFloats--;
+    room--;
   }
   // Hands out `n` slots of the integer pool (see IntSlots).
   void takeInts(long n) {
@@ -506,7 +504,6 @@ class cmemory : protected IntSlots {
   void (*forgetHooks[kForgetHooks])(cmemory& m) = {};
   int forgetHookCount = 0;
   Block<_cell> cellBlock;
-  Block<FloatSlot> floatBlock;
   template <class Slot>
   Slot* take(Slot*& rover, long& freeCount) {
     Slot* s = rover++;
@@ -518,7 +515,6 @@ class cmemory : protected IntSlots {
   void nextCellBlock();
   void nextConsBlock();
   void nextIntBlock();
-  void nextFloatBlock();
   void markClosures();
   void forgetClosures();
   void restartRovers();  // every pool's rover back to the front, its blocks to be chosen anew

@@ -223,7 +223,7 @@ TEST(ExhaustionDeathTest, EveryStoreEndsTheProcess) {
       testing::ExitedWithCode(1), "");
   EXPECT_EXIT(
       {
-        for (;;) m.getNumber(1.0L);
+        for (;;) m.NumberToCell(1.0L);
       },
       testing::ExitedWithCode(1), "");
   // The string area refuses a name once full, for its caller to report: the session goes on.
