@@ -34,7 +34,7 @@ extern _cell* const* gTValue;
 // program run both ways compares them with the plain paths.
 extern bool gTwinsEnabled;
 inline bool fastPathsOn() { return gTwinsEnabled; }
-// Definitions made (DEFUN, DEFMACRO), and in-place changes of conses flagged Flag::Watched.
+// Definitions made (DEFUN, DEFMACRO), and in-place changes of conses flagged ConsMeta::Watched.
 extern uint64_t gDefinitions;
 extern uint64_t gWatchedChanges;
 

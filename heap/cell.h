@@ -75,15 +75,23 @@ constexpr int kSpanBits = 26;  // 64 MB of address space: room for every cell as
 constexpr uintptr_t kSpan = uintptr_t{1} << kSpanBits;
 constexpr uintptr_t kMetaBase = kBase + kSpan;       // one byte a slot
 constexpr uintptr_t kEpochBase = kBase + 2 * kSpan;  // one byte a slot
-constexpr uintptr_t kReserved = 3 * kSpan;
-inline bool holds(const void* c) {
-  return (reinterpret_cast<uintptr_t>(c) >> kSpanBits) == (kBase >> kSpanBits);
+// A fixed pool of 16-byte slots at `base`: whether it holds an address, the slot's index, and
+// the slot's byte in a side table.
+inline bool inSpan(const void* c, uintptr_t base) {
+  return (reinterpret_cast<uintptr_t>(c) >> kSpanBits) == (base >> kSpanBits);
 }
-inline size_t indexOf(const void* c) { return (reinterpret_cast<uintptr_t>(c) - kBase) >> 4; }
-inline uint8_t& meta(const void* c) { return reinterpret_cast<uint8_t*>(kMetaBase)[indexOf(c)]; }
+inline size_t slotIndex(const void* c, uintptr_t base) {
+  return (reinterpret_cast<uintptr_t>(c) - base) >> 4;
+}
+inline uint8_t& sideByte(uintptr_t table, const void* c, uintptr_t base) {
+  return reinterpret_cast<uint8_t*>(table)[slotIndex(c, base)];
+}
+inline bool holds(const void* c) { return inSpan(c, kBase); }
+inline size_t indexOf(const void* c) { return slotIndex(c, kBase); }
+inline uint8_t& meta(const void* c) { return sideByte(kMetaBase, c, kBase); }
 // The low byte of the collection's epoch (cmemory::consEpoch): the collector clears the table
 // each time that byte comes round to 0 again.
-inline uint8_t& epoch(const void* c) { return reinterpret_cast<uint8_t*>(kEpochBase)[indexOf(c)]; }
+inline uint8_t& epoch(const void* c) { return sideByte(kEpochBase, c, kBase); }
 // Set once SET-ARRAY has made a cons an array: until then no cons of the pool is one, and
 // telling a cons needs no look at its meta byte.
 extern bool gArrays;
@@ -99,12 +107,9 @@ extern bool gArrays;
 namespace IntPool {
 constexpr uintptr_t kBase = ConsPool::kBase + 3 * ConsPool::kSpan;
 constexpr uintptr_t kEpochBase = kBase + ConsPool::kSpan;  // one byte a slot
-inline bool holds(const void* c) {
-  return (reinterpret_cast<uintptr_t>(c) >> ConsPool::kSpanBits) ==
-         (kBase >> ConsPool::kSpanBits);
-}
-inline size_t indexOf(const void* c) { return (reinterpret_cast<uintptr_t>(c) - kBase) >> 4; }
-inline uint8_t& epoch(const void* c) { return reinterpret_cast<uint8_t*>(kEpochBase)[indexOf(c)]; }
+inline bool holds(const void* c) { return ConsPool::inSpan(c, kBase); }
+inline size_t indexOf(const void* c) { return ConsPool::slotIndex(c, kBase); }
+inline uint8_t& epoch(const void* c) { return ConsPool::sideByte(kEpochBase, c, kBase); }
 }  // namespace IntPool
 constexpr uintptr_t kPoolsReserved = 5 * ConsPool::kSpan;  // the cons and integer pools, tables
 
@@ -145,7 +150,8 @@ struct _cell {
   };
 };
 static_assert(sizeof(_cell) == 32, "two cells to a cache line");
-static_assert(sizeof(long double) <= 2 * sizeof(_cell*), "a float's value fits its cell's first two words");
+static_assert(sizeof(long double) <= 2 * sizeof(_cell*),
+              "a float's value fits its cell's first two words");
 static_assert(offsetof(_cell, flags) == offsetof(_cell, type) + 3,
               "a header is four bytes in a row");
 // What a cons has of a cell.
@@ -178,9 +184,7 @@ inline bool poolArray(const _cell* c) { return inConsPool(c) && arrayMarked(c); 
 // A cons of the pool has, where a header would have its type letter, a multiple of 16 (see
 // headerIs below); every type letter has a low nibble, so one load tells them apart.
 inline bool headerOfCons(const _cell* c) { return (c->type & 0x0F) == 0; }
-inline bool isCons(const _cell* c) {
-  return headerOfCons(c) && !arrayMarked(c);
-}
+inline bool isCons(const _cell* c) { return headerOfCons(c) && !arrayMarked(c); }
 inline bool isAtom(const _cell* c) { return !isCons(c); }
 // The type letter: a cons's from its place, any other object's from its header.
 inline char typeOf(const _cell* c) {

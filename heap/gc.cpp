@@ -286,13 +286,15 @@ void cmemory::poisonFreeCells() {
 // A new epoch frees every slot at once; marking brings back, and counts, what is reachable.
 void cmemory::gc(bool report) {
   gcEpoch++;
-  // A cons's epoch is a byte: when it comes round to 0 (never used), every cons's is cleared,
-  // so that no old one can equal a new, and 0 is passed over.
+  // A cons's or pool integer's epoch is a byte: when it comes round to 0 (never used), every
+  // one is cleared, so that no old one can equal a new, and 0 is passed over.
   if ((gcEpoch & 0xFF) == 0) {
     gcEpoch++;
-    auto* epochs = reinterpret_cast<void*>(ConsPool::kEpochBase);
-    std::memset(epochs, 0, static_cast<size_t>(consHigh) + 1);
-    std::memset(reinterpret_cast<void*>(IntPool::kEpochBase), 0, static_cast<size_t>(intHigh) + 1);
+    auto clear = [](uintptr_t table, long high) {
+      std::memset(reinterpret_cast<void*>(table), 0, static_cast<size_t>(high) + 1);
+    };
+    clear(ConsPool::kEpochBase, consHigh);
+    clear(IntPool::kEpochBase, intHigh);
   }
   consEpoch = static_cast<uint8_t>(gcEpoch);
   markedCells = markedFloats = ints().marked = 0;

@@ -22,7 +22,8 @@
 //   and so is an integer's of the integer pool.
 // - Conses come from the cons pool, integers from the integer pool (FLOOR's copies excepted),
 //   everything else from the cell pool; to the logical count (`freeCells`) and to the reports
-//   they are one pool, as they always were.
+//   they are one pool, as they always were. A float's slot of the float pool is only counted
+//   (`freeFloats`): its value is kept in its cell.
 // - Two schedules. The logical one is what users see: `freeCells`, `freeFloats` and `freeInts`
 //   go down by one per slot handed out and are set from the marked counts only by a reported
 //   collection, which runs when one of them is low. The physical one keeps memory near the
