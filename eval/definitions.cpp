@@ -201,6 +201,29 @@ inline const PlainCall* plainCall(const _cell* head, _cell* def) {
   TwinStandsAside aside(twin);
   return text();
 }
+// A value twin's call once its arguments' values are in `recs`.
+[[gnu::always_inline]] inline _cell* answerByValue(cfunction& m, const TwinCall& row, _cell* head,
+                                                   _cell* def, _symval* recs, long count, Frame f,
+                                                   long n) {
+  // Read after the arguments: evaluating one may have turned the twin off (a DEFUN of a name
+  // its text reaches, NIL or T assigned).
+  FunctionTwin fn = row.fn;
+  if (fn && twinConstantsIntact()) {
+    // The values rule for a value twin: none, unless the twin makes them (GETHASH). It calls no
+    // user code, so clearing the channel before it answers is clearing it for its answer.
+    m.valuesList = nullptr;
+    _cell* r = fn(m, recs, count, f, n);
+    if (r != kRunText) {
+      m.returnFromValue = nullptr;  // as after any call of a user function
+      m.returnFromValues = nullptr;
+      return r;
+    }
+  }
+  _cell* values[3];
+  for (long i = 0; i < count; i++) values[i] = recs[i].value;
+  return textOnValues(m, head, fn, def, values, count, f, n);
+}
+
 }  // namespace
 
 _cell* cfunction::callUser(_cell* form, Frame f, long n) {
@@ -251,32 +274,30 @@ _cell* cfunction::callByValue(const TwinCall& row, _cell* head, _cell* def, _cel
   _cell* last = args;
   for (long i = 1; i < nn && isCons(last); i++) last = last->cdr;
   if (!isCons(last) || last->cdr != NILCell) return kRunText;
+  _symval recs[nn];
+  // Arguments that are all constants or bound variables, read by the atom's short path:
+  // nothing can be collected before the frame holds them, so nothing need be protected.
+  // Reading an atom has no effect: when one needs its whole step, the loop below reads them
+  // all again.
+  if (quickStart()) {
+    _cell* a = args;
+    long i = 0;
+    for (; i < nn; i++, a = a->cdr) {
+      _cell* v = quickRead(a->car, f, n);
+      if (!v) break;
+      recs[i] = {0, nullptr, v};
+    }
+    if (i == nn) return answerByValue(*this, row, head, def, recs, nn, f, n);
+  }
   CellFrame g(*this, def);
   g.push(args);
-  _cell* values[nn];
-  _symval recs[nn];
 #pragma GCC unroll 3
   for (long i = 0; i < nn; i++, args = args->cdr) {
-    values[i] = eval(args->car, f, n);
-    if (!values[i]) return argumentFailed(msg::ArgCount, f, n);
-    g.push(values[i]);
-    recs[i] = {0, nullptr, values[i]};
+    _cell* v = eval(args->car, f, n);
+    if (!v) return argumentFailed(msg::ArgCount, f, n);
+    recs[i] = {0, nullptr, g.push(v)};
   }
-  // Read after the arguments: evaluating one may have turned the twin off (a DEFUN of a name
-  // its text reaches, NIL or T assigned).
-  FunctionTwin fn = row.fn;
-  if (fn && twinConstantsIntact()) {
-    // The values rule for a value twin: none, unless the twin makes them (GETHASH). It calls no
-    // user code, so clearing the channel before it answers is clearing it for its answer.
-    valuesList = nullptr;
-    _cell* r = fn(*this, recs, nn, f, n);
-    if (r != kRunText) {
-      returnFromValue = nullptr;  // as after any call of a user function
-      returnFromValues = nullptr;
-      return r;
-    }
-  }
-  return textOnValues(*this, head, fn, def, values, nn, f, n);
+  return answerByValue(*this, row, head, def, recs, nn, f, n);
 }
 
 _cell* cfunction::callUserOn(_cell* head, _cell* def, _cell* const* values, long count, Frame f,

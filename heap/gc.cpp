@@ -17,40 +17,19 @@ namespace {
 size_t frameBytes(long n) { return offsetof(FrameBlock, recs) + static_cast<size_t>(n) * sizeof(_symval); }
 }  // namespace
 
-// Small frames come and go with every call, so released ones are kept for reuse.
-_symval* cmemory::allocFrame(long n) {
-  FrameBlock* b;
-  if (n <= kFrameCacheSizes && frameCache[n]) {
-    b = frameCache[n];
-    frameCache[n] = b->next;
-    frameCacheCount[n]--;
-    // As calloc leaves it; field by field, the frames being small.
-    b->pins = 0;
-    b->captured = false;
-    b->epoch = 0;
-    b->next = b->prev = nullptr;
-    for (long i = 0; i < n; i++) b->recs[i] = _symval{0, nullptr, nullptr};
-  } else {
-    b = static_cast<FrameBlock*>(std::calloc(1, frameBytes(n)));
-    if (!b) return nullptr;
-  }
+// A frame the cache had none of: fresh from calloc.
+_symval* cmemory::newFrame(long n) {
+  auto* b = static_cast<FrameBlock*>(std::calloc(1, frameBytes(n)));
+  if (!b) return nullptr;
   b->count = n;
   return b->recs;
 }
 
-// A captured frame outlives its activation: the collector frees it once no reachable
-// function object refers to it.
-void cmemory::releaseFrame(_symval* recs) {
-  FrameBlock* b = frameOf(recs);
+// A frame the cache has no room for is freed; a captured one outlives its activation: the
+// collector frees it once no reachable function object refers to it.
+void cmemory::retireFrame(FrameBlock* b) {
   if (!b->captured) {
-    long n = b->count;
-    if (n <= kFrameCacheSizes && frameCacheCount[n] < kFrameCacheDepth) {
-      b->next = frameCache[n];
-      frameCache[n] = b;
-      frameCacheCount[n]++;
-    } else {
-      std::free(b);
-    }
+    std::free(b);
     return;
   }
   b->prev = nullptr;

@@ -455,8 +455,31 @@ class cmemory : protected IntSlots {
   }
 
   // frames
-  _symval* allocFrame(long n);
-  void releaseFrame(_symval* recs);
+  // Small frames come and go with every call, so released ones are kept for reuse.
+  _symval* allocFrame(long n) {
+    if (n > kFrameCacheSizes || !frameCache[n]) return newFrame(n);
+    FrameBlock* b = frameCache[n];
+    frameCache[n] = b->next;
+    frameCacheCount[n]--;
+    // As calloc leaves it; field by field, the frames being small.
+    b->pins = 0;
+    b->captured = false;
+    b->epoch = 0;
+    b->next = b->prev = nullptr;
+    for (long i = 0; i < n; i++) b->recs[i] = _symval{0, nullptr, nullptr};
+    return b->recs;  // its count is still n
+  }
+  void releaseFrame(_symval* recs) {
+    FrameBlock* b = frameOf(recs);
+    long n = b->count;
+    if (b->captured || n > kFrameCacheSizes || frameCacheCount[n] >= kFrameCacheDepth)
+      return retireFrame(b);
+    b->next = frameCache[n];
+    frameCache[n] = b;
+    frameCacheCount[n]++;
+  }
+  _symval* newFrame(long n);
+  void retireFrame(FrameBlock* b);
   static long closureSize(const _cell* fn) {
     return isClosure(fn) ? frameOf(closureFrame(fn))->count : 0;
   }
