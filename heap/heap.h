@@ -450,8 +450,10 @@ class cmemory : protected IntSlots {
   }
   // Registers a frame's records as roots while its body runs.
   void IncLocStack(_symval* recs, long n) {
-    if (locStackTop - locStack + n >= kLocStack) exhausted(msg::LocStackFull);
-    for (long i = 0; i < n; i++) *locStackTop++ = &recs[i];
+    _symval** top = locStackTop;
+    if (top - locStack + n >= kLocStack) exhausted(msg::LocStackFull);
+    for (long i = 0; i < n; i++) top[i] = &recs[i];
+    locStackTop = top + n;
   }
 
   // frames

@@ -118,8 +118,10 @@ def call(r):
             r.choice([lst(r), "nil", "5"]), r.choice([lst(r), "nil"]), r.choice(["nil", "(list 9)", "7"]),
             r.choice(["nil", "(list 8)", "x", "y"]))
     v, l = value, lst
-    if k == 0:
-        return "(%s %s %s)" % (r.choice(["<", ">", "<=", ">="]), atom(r), atom(r))
+    if k == 0:  # atoms alone take a short path: variables, an unbound one, a circular list too
+        def a():
+            return r.choice([atom(r), atom(r), "n3", "zz", "circ"])
+        return "(%s %s %s)" % (r.choice(["<", ">", "<=", ">=", "mod", "rem"]), a(), a())
     if k == 1:
         return "(%s %s)" % (r.choice(["not", "zerop", "listp", "first", "rest", "last"]),
                             r.choice([v(r), "circ"]))
