@@ -291,12 +291,16 @@ _cell* cfunction::callByValue(const TwinCall& row, _cell* head, _cell* def, _cel
   }
   CellFrame g(*this, def);
   g.push(args);
+  // An argument's evaluation may change the list of argument forms still to come: as the
+  // text's binding does, a list cut short or grown is a call with the wrong number of them.
 #pragma GCC unroll 3
   for (long i = 0; i < nn; i++, args = args->cdr) {
+    if (!isCons(args)) return fail(msg::ArgCount, f, n);
     _cell* v = eval(args->car, f, n);
     if (!v) return argumentFailed(msg::ArgCount, f, n);
     recs[i] = {0, nullptr, g.push(v)};
   }
+  if (!isSymbol(args)) return fail(msg::ArgCount, f, n);
   return answerByValue(*this, row, head, def, recs, nn, f, n);
 }
 

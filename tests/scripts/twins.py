@@ -749,6 +749,11 @@ PLAIN_PRELUDE = """(setq abort 'abort)
 (defun clo (x) (function (lambda (y) (setq x (+ x y)))))
 (defun mv (x) (values x (list x)))
 (setq f1 (clo 10))
+(defun cut (x how) (< (progn (cond ((eql how 1) (rplacd (cdr (caddr (caddr (symbol-function 'cut)))) nil))
+                                   ((eql how 2) (rplacd (cddr (caddr (caddr (symbol-function 'cut))))
+                                                        (list 9))))
+                             x)
+                      5))
 """
 PLAIN_CHANGES = [  # SYMBOL-FUNCTION gives (FUNCTION lambda-list (BLOCK name . body))
     "(rplaca (cadr (symbol-function '{f})) 'q)",
@@ -781,7 +786,8 @@ def plain_call(r):
                      "(multiple-value-list %s)" % call,
                      "(catch 'tag (%s (throw 'tag %s)))" % (f, r.choice(["1", "(mv 4)"])),
                      "(list %s %s)" % (call, call),
-                     "(rec %d nil)" % r.randrange(6)])
+                     "(rec %d nil)" % r.randrange(6),
+                     "(cut %s %d)" % (r.choice(["1", "9", "'a"]), r.choice([0, 0, 1, 2]))])
 
 
 def plain_program(r):
