@@ -79,8 +79,10 @@ _cell* firstValue(cfunction& m, _cell* args, Frame f, long n) {
   return m.eval(args->car, f, n);
 }
 
-// The second argument's value, with the first value protected.
+// The second argument's value, with the first value protected. The first argument's evaluation
+// may have cut the list of forms short: too few of them, as the dispatch would have found.
 _cell* secondValue(cfunction& m, _cell* first, _cell* args, Frame f, long n) {
+  if (!isCons(args->cdr)) return m.syntaxError(f, n);
   CellFrame g(m, first);
   return m.eval(args->cdr->car, f, n);
 }
@@ -116,6 +118,7 @@ _cell* cfunction::lispCons(_cell* args, Frame f, long n) {
   _cell* a = eval(args->car, f, n);
   if (!a) return nullptr;
   c->car = a;
+  if (!isCons(args->cdr)) return syntaxError(f, n);  // cut short by the first argument
   _cell* d = eval(args->cdr->car, f, n);
   if (!d) return nullptr;
   c->cdr = d;

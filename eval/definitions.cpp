@@ -35,6 +35,7 @@ _cell* cfunction::lispSet(_cell* args, Frame f, long n) {
   _cell* sym = eval(args->car, f, n);
   if (!sym) return nullptr;
   g.push(sym);
+  if (!isCons(args->cdr)) return syntaxError(f, n);  // cut short by the first argument
   _cell* v = eval(args->cdr->car, f, n);
   if (!v) return nullptr;
   if (!isSymbol(sym) || sym->attr == Attr::Keyword) return syntaxError(f, n);
@@ -103,6 +104,21 @@ inline _cell* runBody(cfunction& m, _cell* def, Frame nf, long nn) {
   return runBody(m, def, nf, nn);
 }
 
+// Whether the &REST parameter of `params`, bound in `recs`, took the dotted tail of a call such
+// as (f a . 5). A twin reads its rest arguments as a list: such a call is the text's.
+bool dottedRest(_cell* params, Frame recs) {
+  long i = 0;
+  for (_cell* p = params; isCons(p); p = p->cdr, i++) {
+    if (p->car != AMPREST) continue;
+    _cell* v = recs[i].value;
+    long count = listLength(v);
+    if (count < 0) return true;
+    for (; count > 0; count--) v = v->cdr;
+    return v != NILCell;
+  }
+  return false;
+}
+
 // A user function's call once `bind` has bound its lambda list of `nn` names (answering as
 // initTemploc): its twin when it has one that answers, else its body. With `kPlain` the call
 // found the definition plain (see PlainCall) when the watched changes stood at `plainAt`: while
@@ -122,6 +138,7 @@ _cell* runUser(cfunction& m, _cell* head, const TwinCall* twin, _cell* def, long
     // Read now, after the arguments (one may have turned the twin off) and before the twin's
     // own calls (which may change the row).
     FunctionTwin fn = twin && twin->fn && twinConstantsIntact() ? twin->fn : nullptr;
+    if (fn && !kPlain && dottedRest(def->car, frame.recs())) fn = nullptr;
     if (fn) r = runTwin(m, *twin, frame.recs(), nn, f, n);
     if (r == kRunText) {
       if (fn)

@@ -1,4 +1,5 @@
 """Bad input at the prompt: the documented message or a sound one, never a crash or hang."""
+import os
 import random
 import re
 import sys
@@ -8,6 +9,7 @@ from common import BANNER, Checker, run
 
 binary = sys.argv[1]
 t = Checker()
+GC_ANY = re.compile(rb"gc: [^\n]*\n")
 
 
 # Standard error holds nothing but where a LOADed file's form failed: "FILE:LINE: text".
@@ -115,5 +117,39 @@ for seed in range(4):
         code, out, err = run(binary, prog, cwd=tmp)
     t.check(sound(code, err) and out.startswith(BANNER), f"random file seed {seed}",
             f"status {code}\nstderr: {err[-3000:]!r}")
+
+# A call whose argument's evaluation cuts short, ends in an atom or grows the list of argument
+# forms still to come (its own, reached through SYMBOL-FUNCTION): every operator and library
+# function, twins on and off alike, and never a crash.
+SOURCE = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..")
+printed = dict(re.findall(r'X\((\w+), "([^"]+)"\)', open(os.path.join(SOURCE, "heap/keywords.h")).read()))
+ops = [printed.get(k, k) for k in re.findall(r"X\(\w+, (\w+),", open(os.path.join(SOURCE, "eval/ops.h")).read())]
+texts = open(os.path.join(SOURCE, "library/texts.cpp"), encoding="utf-8").read()
+names = [n for n in ops + re.findall(r"\(def(?:un|macro) (\S+) ", texts)
+         if n.upper() not in ("BYE", "QUIT", "EXIT", "READ-LINE", "READ", "BREAK", "NOW", "RANDOM",
+                              "LOCAL-TIME", "DEFUN", "DEFMACRO")]
+calls = []
+for name in names:
+    for pos in (0, 1):
+        path = "(cdr (caddr (caddr (symbol-function 'g))))"
+        for _ in range(pos):
+            path = "(cdr %s)" % path
+        for cut in ("nil", "5", "(list 9 8 7)"):
+            for args in (["1", "2", "3"], ["'(1 2)", "'(3 . 4)", "\"ab\""]):
+                args = list(args)
+                args[pos] = "(progn (rplacd %s %s) %s)" % (path, cut, args[pos])
+                calls.append("(defun g () (%s %s))\n(g)\nabort\nabort\n" % (name.lower(), " ".join(args)))
+program = ("".join(calls) + "'end\n").encode()
+outs = []
+for twins in ("1", "0"):
+    os.environ["ZELKORA_TWINS"] = twins
+    with tempfile.TemporaryDirectory() as tmp:
+        code, out, err = run(binary, program, cwd=tmp)
+    outs.append(GC_ANY.sub(b"", out))
+    t.check(code == 0 and not err and re.search(rb"\[\d+\]END\n\**\[\d+\]$", out) is not None,
+            f"calls changing their own argument list, twins {twins}",
+            f"status {code}\nstdout tail: {out[-600:]!r}\nstderr: {err[-2000:]!r}")
+del os.environ["ZELKORA_TWINS"]
+t.check(outs[0] == outs[1], "calls changing their own argument list: twins on and off alike")
 
 t.finish()
