@@ -226,6 +226,7 @@ _cell* cfunction::fillTemplate(_cell* t, Frame f, long n) {
     _cell* v = eval(t->cdr->car, f, n);
     if (!v) return nullptr;
     c->car = v;
+    if (!isCons(t->cdr)) return fail(msg::CommaAtEnd, f, n);  // the evaluation cut it short
     _cell* rest = fillTemplate(t->cdr->cdr, f, n);
     if (!rest) return nullptr;
     c->cdr = rest;

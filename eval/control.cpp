@@ -112,6 +112,7 @@ _cell* bindAndRun(cfunction& m, _cell* args, Frame f, long n, bool sequential) {
       CellFrame g(m, args);
       _cell* b = bindings;
       for (long j = 0; j < nb; j++, b = b->cdr) {
+        if (!isCons(b)) return m.fail(msg::BadForm, f, n);  // an init form cut the list short
         _cell* binding = b->car;
         if (!isCons(binding) || !isSymbol(binding->car))
           return m.fail(msg::BadForm, f, n);

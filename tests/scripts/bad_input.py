@@ -120,7 +120,7 @@ for seed in range(4):
 
 # A call whose argument's evaluation cuts short, ends in an atom or grows the list of argument
 # forms still to come (its own, reached through SYMBOL-FUNCTION): every operator and library
-# function, twins on and off alike, and never a crash.
+# function, binding lists and backquote templates, twins on and off alike, and never a crash.
 SOURCE = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..")
 printed = dict(re.findall(r'X\((\w+), "([^"]+)"\)', open(os.path.join(SOURCE, "heap/keywords.h")).read()))
 ops = [printed.get(k, k) for k in re.findall(r"X\(\w+, (\w+),", open(os.path.join(SOURCE, "eval/ops.h")).read())]
@@ -139,6 +139,17 @@ for name in names:
                 args = list(args)
                 args[pos] = "(progn (rplacd %s %s) %s)" % (path, cut, args[pos])
                 calls.append("(defun g () (%s %s))\n(g)\nabort\nabort\n" % (name.lower(), " ".join(args)))
+# Binding lists and backquote templates cut short or grown the same way.
+BODY = "(caddr (caddr (symbol-function 'g)))"
+for cut in ("nil", "5", "(list 9 8 7)", "(list '(d 4) '(e 5))"):
+    for form in ("(let ((a (progn (rplacd (cadr B) C) 1)) (b 2) (c 3)) (list a b))",
+                 "(let* ((a (progn (rplacd (cadr B) C) 1)) (b 2) (c 3)) (list a b))",
+                 "(let ((a (progn (rplacd (car (cadr B)) C) 1))) a)",
+                 "(cond ((progn (rplacd (cadr B) C) t) 1) (t 2))",
+                 "`(1 ,(progn (rplacd (cdr (cadr B)) C) 2) 3)",
+                 "`(1 ,@(progn (rplacd (cddr (cadr B)) C) (list 2)) 3)",
+                 "`(1 . ,(progn (rplacd (cdr (cadr B)) C) 2))"):
+        calls.append("(defun g () %s)\n(g)\nabort\nabort\n" % form.replace("B", BODY).replace("C", cut))
 program = ("".join(calls) + "'end\n").encode()
 outs = []
 for twins in ("1", "0"):
