@@ -37,10 +37,11 @@ int cfunction::initTemploc(Frame nf, long nn, _cell* params, _cell* args, Frame 
   if (!bindNames(nf, nn, params, false, rest, remaining)) return 0;
   CellFrame g(*this, args);
   long vars = rest >= 0 ? nn - 1 : nn;
+  _cell* tail = NILCell;
   for (long j = 0; j < vars; j++) {
     _cell* v;
     if (j == rest) {
-      v = MakeRest(args, f, n);
+      v = MakeRest(args, f, n, &tail);
     } else {
       if (!isCons(args)) return 0;
       v = eval(args->car, f, n);
@@ -49,7 +50,7 @@ int cfunction::initTemploc(Frame nf, long nn, _cell* params, _cell* args, Frame 
     if (!v) return -1;
     g.push(v);
     nf[j].value = v;
-    if (j == rest) return 1;
+    if (j == rest) return tail == NILCell ? 1 : 2;
   }
   return isSymbol(args);
 }
@@ -105,8 +106,8 @@ int cfunction::bindValues(Frame nf, long nn, _cell* params, _cell* const* values
   return 1;
 }
 
-_cell* cfunction::MakeRest(_cell* args, Frame f, long n) {
-  if (!isCons(args)) return args;
+_cell* cfunction::MakeRest(_cell* args, Frame f, long n, _cell** rest) {
+  if (!isCons(args)) return *rest = args;
   CellFrame g(*this, args);
   _cell* head = nullptr;
   _cell* tail = nullptr;
@@ -123,6 +124,7 @@ _cell* cfunction::MakeRest(_cell* args, Frame f, long n) {
     c->car = v;
   }
   tail->cdr = p;
+  *rest = p;
   return head;
 }
 

@@ -104,21 +104,6 @@ inline _cell* runBody(cfunction& m, _cell* def, Frame nf, long nn) {
   return runBody(m, def, nf, nn);
 }
 
-// Whether the &REST parameter of `params`, bound in `recs`, took the dotted tail of a call such
-// as (f a . 5). A twin reads its rest arguments as a list: such a call is the text's.
-bool dottedRest(_cell* params, Frame recs) {
-  long i = 0;
-  for (_cell* p = params; isCons(p); p = p->cdr, i++) {
-    if (p->car != AMPREST) continue;
-    _cell* v = recs[i].value;
-    long count = listLength(v);
-    if (count < 0) return true;
-    for (; count > 0; count--) v = v->cdr;
-    return v != NILCell;
-  }
-  return false;
-}
-
 // A user function's call once `bind` has bound its lambda list of `nn` names (answering as
 // initTemploc): its twin when it has one that answers, else its body. With `kPlain` the call
 // found the definition plain (see PlainCall) when the watched changes stood at `plainAt`: while
@@ -129,7 +114,8 @@ _cell* runUser(cfunction& m, _cell* head, const TwinCall* twin, _cell* def, long
   CellFrame keep(m, def);  // a redefinition while running must not free the running body
   FrameHolder frame(m, nn);
   if (nn && !frame.recs()) return m.fail(msg::FrameAllocFail, f, n);
-  if (int bound = bind(frame.recs(), nn, def->car); bound <= 0)
+  int bound = bind(frame.recs(), nn, def->car);
+  if (bound <= 0)
     return bound < 0 ? m.argumentFailed(msg::ArgCount, f, n) : m.fail(msg::ArgCount, f, n);
   _cell* r = kRunText;
   {
@@ -137,8 +123,10 @@ _cell* runUser(cfunction& m, _cell* head, const TwinCall* twin, _cell* def, long
     Activated active(m.activations, {nullptr, head, frame.recs(), nn});
     // Read now, after the arguments (one may have turned the twin off) and before the twin's
     // own calls (which may change the row).
-    FunctionTwin fn = twin && twin->fn && twinConstantsIntact() ? twin->fn : nullptr;
-    if (fn && !kPlain && dottedRest(def->car, frame.recs())) fn = nullptr;
+    // A twin reads its rest arguments as a list: a call whose argument forms end in an atom,
+    // such as (f a . 5), is the text's.
+    FunctionTwin fn =
+        twin && twin->fn && twinConstantsIntact() && bound != 2 ? twin->fn : nullptr;
     if (fn) r = runTwin(m, *twin, frame.recs(), nn, f, n);
     if (r == kRunText) {
       if (fn)

@@ -159,7 +159,8 @@ class cfunction : public cmemory {
   _cell* checkedMade(_cell* r, Frame f, long n) { return checked(r, f, n) ? made(r) : nullptr; }
 
   // ---- bindings (eval/bindings.cpp) ----
-  // 1 when bound, 0 when the arguments do not fit, -1 when an argument's evaluation failed.
+  // 1 when bound, 0 when the arguments do not fit, -1 when an argument's evaluation failed;
+  // 2 when bound, the rest parameter's list ending in the atom that ended the argument forms.
   int initTemploc(Frame nf, long nn, _cell* params, _cell* args, Frame f, long n);
   // initTemploc for a lambda list of exactly `nn` plain symbols ending in NIL (the caller knows).
   int bindArguments(Frame nf, long nn, _cell* params, _cell* args, Frame f, long n);
@@ -174,7 +175,8 @@ class cfunction : public cmemory {
   // Binds a lambda list of exactly `count` plain symbols to values in hand: 1, or 0 when the
   // frame is not that size.
   static int bindValues(Frame nf, long nn, _cell* params, _cell* const* values, long count);
-  _cell* MakeRest(_cell* args, Frame f, long n);
+  // The list of the values of the forms `args`, ending as they end (`rest`: that ending).
+  _cell* MakeRest(_cell* args, Frame f, long n, _cell** rest);
   void SetOrgLoc(Frame outer, long outerN, Frame inner, long first, long innerN);
   int CheckFunc(_cell* args);
   // A circular list counts as empty, so nothing walks it for ever. Lambda lists and binding
