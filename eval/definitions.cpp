@@ -284,7 +284,7 @@ _cell* cfunction::callByValue(const TwinCall& row, _cell* head, _cell* def, _cel
   // nothing can be collected before the frame holds them, so nothing need be protected.
   // Reading an atom has no effect: when one needs its whole step, the loop below reads them
   // all again.
-  if (quickStart()) {
+  if (!isCons(args->car) && quickStart()) {
     _cell* a = args;
     long i = 0;
     for (; i < nn; i++, a = a->cdr) {
