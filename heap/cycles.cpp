@@ -5,7 +5,7 @@
 
 #include "heap/heap.h"
 
-void findCycleTargets(_cell* root, std::unordered_set<const _cell*>& targets) {
+void findCycleTargets(_cell* root, std::unordered_set<const _cell*>& targets, bool asPrinted) {
   enum : char { Grey = 1, Black = 2 };
   std::unordered_map<const _cell*, char> colour;
   struct Step {
@@ -32,6 +32,8 @@ void findCycleTargets(_cell* root, std::unordered_set<const _cell*>& targets) {
       continue;
     }
     _cell* next = s.child == 0 ? s.c->car : s.c->cdr;
+    // The printer shows an array as its dimensions and the contents after its element type.
+    if (asPrinted && s.child == 1 && isArray(s.c)) next = isCons(next) ? next->cdr : nullptr;
     s.child++;
     enter(next);
   }

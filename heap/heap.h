@@ -670,8 +670,10 @@ int outputStatus(int status);
 bool stringBytes(const _cell* s, std::string& out);
 
 // Collects the conses and arrays of a value that are reached again from inside themselves
-// (the targets of its cycles), in car-before-cdr order. Iterative.
-void findCycleTargets(_cell* root, std::unordered_set<const _cell*>& targets);
+// (the targets of its cycles), in car-before-cdr order. Iterative. `asPrinted`: an array's
+// contents are reached as the printer reaches them, past the cons of its element type.
+void findCycleTargets(_cell* root, std::unordered_set<const _cell*>& targets,
+                      bool asPrinted = false);
 // The conses of v counted as a tree (a cons reached twice counts twice) when there are at most
 // `limit` of them, else -1 (also for a circular value).
 long consesUpTo(_cell* v, long limit);

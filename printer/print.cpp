@@ -22,7 +22,7 @@ class Printer {
   void print(_cell* c) {
     if (refused(c)) return;
     if (cmemory::structureMutated && mayHoldCycle(c)) {
-      findCycleTargets(c, targets_);
+      findCycleTargets(c, targets_, true);
       labelled_ = !targets_.empty();
     }
     value(c, Place::Whole);

@@ -67,6 +67,11 @@ case("a list nested 100000 deep through its car is built, collected and printed"
      expect_end=b"(" * 100000 + b"NIL" + b")" * 100000 + b"\n[5]1\n[6]")
 case("a very long list prints", b"(setq l nil)\n(dotimes (i 200000) (setq l (cons i l)))\n(length l)\n",
      expect_end=b"[3]200000\n[4]")
+# The printer reaches an array's contents past the cons of its element type: a cycle through that
+# cons is labelled where the printer meets it, not printed without end.
+case("an array holding itself, printed through the cons of its element type",
+     b"(setq x (make-array 1))\n(setf (aref x 0) x)\n(array-cdr x)\n",
+     expect_end=b"[3](ALL . #1=(#A#1#))\n[4]")
 case("bytes above 0x7f in symbols and strings",
      bytes([0x28, 0x6c, 0x69, 0x73, 0x74, 0x20, 0x27, 0xff, 0xfe, 0x20, 0x22, 0x80, 0x22, 0x29, 0x0a]),
      expect_end=b"[1](\xff\xfe \"\x80\")\n[2]")
