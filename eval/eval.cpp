@@ -100,7 +100,9 @@ inline _cell* cfunction::dispatch(Op op, _cell* form, Frame f, long n) {
     r = callOther(form, f, n);
   }
   stepForm = outer;
-  return room < 0 ? stepEnd(r) : r;
+  // A failure or an exit on its way out hands on nothing and takes nothing: collecting at each
+  // level it leaves would mark a deep stack once a level, for as long as memory stays short.
+  return room < 0 && r ? stepEnd(r) : r;
 }
 
 // The common step: a symbol's call with nothing to attend to at its start. VALUES, READ-LINE
