@@ -25,8 +25,19 @@ setup:
 	       "no line editing or terminal test, default layout"; \
 	fi
 
+# The release build is optimised by a profile of the benchmark programs, run by an instrumented
+# build of the same sources (build-train); a compiler without the needed options builds it plainly.
+PROFILE = $(CURDIR)/build-train/profile
 build: setup
-	cmake -S . -B build -DCMAKE_BUILD_TYPE=Release -DZELKORA_WERROR=ON
+	cmake -S . -B build-train -DCMAKE_BUILD_TYPE=Release -DZELKORA_PROFILE=generate \
+	  -DZELKORA_PROFILE_DIR=$(PROFILE) >/dev/null
+	cmake --build build-train -j $(JOBS) --target zelkora
+	@if [ ! -f $(PROFILE)/done ] || [ build-train/zelkora -nt $(PROFILE)/done ]; then \
+	  echo "Running bench/*.lisp for the optimiser's profile"; rm -rf $(PROFILE); \
+	  for p in bench/*.lisp; do build-train/zelkora < $$p >/dev/null || exit 1; done; \
+	  mkdir -p $(PROFILE) && touch $(PROFILE)/done; fi
+	cmake -S . -B build -DCMAKE_BUILD_TYPE=Release -DZELKORA_WERROR=ON -DZELKORA_PROFILE=use \
+	  -DZELKORA_PROFILE_DIR=$(PROFILE)
 	cmake --build build -j $(JOBS)
 
 build-asan: setup
@@ -61,4 +72,4 @@ install: build
 	install -D -m 644 library/cl.lisp $(DESTDIR)$(PREFIX)/share/zelkora/cl.lisp
 
 clean:
-	rm -rf build build-asan build-stress
+	rm -rf build build-train build-asan build-stress
