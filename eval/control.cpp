@@ -33,7 +33,7 @@ _cell* cfunction::lispIf(_cell* args, Frame f, long n) {
   _cell* test;
   {
     CellFrame g(*this, args);
-    test = eval(args->car, f, n);
+    test = evalPredicate(args->car, f, n);
   }
   if (!test) return nullptr;
   _cell* branches = args->cdr;
@@ -51,7 +51,7 @@ _cell* cfunction::lispCond(_cell* clauses, Frame f, long n) {
   for (; isCons(clauses); clauses = clauses->cdr) {
     _cell* clause = clauses->car;
     if (!isCons(clause)) break;
-    _cell* v = eval(clause->car, f, n);
+    _cell* v = evalPredicate(clause->car, f, n);
     if (!v) return nullptr;
     if (v != NILCell) return lispProgn(clause->cdr, f, n);
   }
@@ -63,7 +63,7 @@ _cell* cfunction::lispAnd(_cell* forms, Frame f, long n) {
   CellFrame g(*this, forms);
   _cell* r = nullptr;
   for (; isCons(forms); forms = forms->cdr) {
-    r = eval(forms->car, f, n);
+    r = evalPredicate(forms->car, f, n);
     if (!r) return nullptr;
     if (r == NILCell && isCons(forms->cdr)) return made(NILCell);
   }
@@ -73,7 +73,7 @@ _cell* cfunction::lispAnd(_cell* forms, Frame f, long n) {
 _cell* cfunction::lispOr(_cell* forms, Frame f, long n) {
   CellFrame g(*this, forms);
   for (; isCons(forms); forms = forms->cdr) {
-    _cell* r = eval(forms->car, f, n);
+    _cell* r = evalPredicate(forms->car, f, n);
     if (!r) return nullptr;
     if (r != NILCell) return r;
   }

@@ -301,12 +301,46 @@ _cell* cfunction::callByValue(const TwinCall& row, _cell* head, _cell* def, _cel
 #pragma GCC unroll 3
   for (long i = 0; i < nn; i++, args = args->cdr) {
     if (!isCons(args)) return fail(msg::ArgCount, f, n);
-    _cell* v = eval(args->car, f, n);
+    _cell* v = evalPredicate(args->car, f, n);
     if (!v) return argumentFailed(msg::ArgCount, f, n);
     recs[i] = {0, nullptr, g.push(v)};
   }
   if (!isSymbol(args)) return fail(msg::ArgCount, f, n);
   return answerByValue(*this, row, head, def, recs, nn, f, n);
+}
+
+// The step of `form` when it is a call of a value twin's function and the step's start has
+// nothing to attend to: what dispatch and callUser do for such a call, without passing through
+// them. kRunText, with nothing done, for any other form.
+_cell* cfunction::valueTwinStep(_cell* form, Frame f, long n) {
+  _cell* head = form->car;
+  if (!isSymbol(head)) return kRunText;
+  const TwinCall* row = twinRow(head);
+  if (!row || !row->byValue || !quickStart()) return kRunText;
+  _symval* rec = getFuncval2(head);
+  if (!rec || rec->tag == 'm') return kRunText;
+  _cell* outer = stepForm;
+  stepForm = form;
+  _cell* def = rec->value;
+  _cell* args = form->cdr;
+  if (row->byValue == 2 && isCons(args) && isCons(args->cdr) && args->cdr->cdr == NILCell) {
+    // Two constants or bound variables, the common test, read as callByValue reads them.
+    _symval recs[2];
+    if ((recs[0].value = quickRead(args->car, f, n)) &&
+        (recs[1].value = quickRead(args->cdr->car, f, n))) {
+      recs[0].symbol = recs[1].symbol = nullptr;
+      recs[0].tag = recs[1].tag = 0;
+      _cell* r = answerByValue(*this, *row, head, def, recs, 2, f, n);
+      stepForm = outer;
+      return room < 0 && r ? stepEnd(r) : r;
+    }
+  }
+  _cell* r = row->byValue == 1   ? callByValue<1>(*row, head, def, args, f, n)
+             : row->byValue == 2 ? callByValue<2>(*row, head, def, args, f, n)
+                                 : callByValue<3>(*row, head, def, args, f, n);
+  if (r == kRunText) r = callUser(form, f, n);  // another shape: nothing was evaluated
+  stepForm = outer;
+  return room < 0 && r ? stepEnd(r) : r;
 }
 
 _cell* cfunction::callUserOn(_cell* head, _cell* def, _cell* const* values, long count, Frame f,

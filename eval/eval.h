@@ -52,6 +52,8 @@ inline Op opOf(const _cell* head) {
   return isSymbol(head) ? static_cast<Op>(head->op) : Op::None;
 }
 struct TwinCall;
+// The answer of a twin that leaves the call to the text.
+extern _cell* const kRunText;
 
 class cfunction : public cmemory {
  public:
@@ -104,6 +106,19 @@ class cfunction : public cmemory {
   _cell* slowStep(_cell* form, Frame f, long n);  // a bare operator, or a start to attend to
   _cell* dispatch(Op op, _cell* form, Frame f, long n);
   _cell* callOther(_cell* form, Frame f, long n);  // a head that is not a symbol
+  // `eval` for a form that is most often a call of a value twin's function (a test, a value
+  // twin's argument): such a call's step is taken in place.
+  _cell* evalPredicate(_cell* form, Frame f, long n) {
+    if (!isCons(form)) return evalAtom(form, f, n);
+    if (opOf(form->car) == Op::None) {
+      _cell* r = valueTwinStep(form, f, n);
+      if (r != kRunText) return r;
+    }
+    return step(form, f, n);
+  }
+  // The step of a value twin's call with nothing to attend to at its start, or kRunText with
+  // nothing done (eval/definitions.cpp).
+  _cell* valueTwinStep(_cell* form, Frame f, long n);
   // One test on the common path for everything a step's start may have to attend to: a
   // collection perhaps due or a pool's reserve reached (the room used up), Ctrl-C.
   bool needsAttention() const {

@@ -9,8 +9,6 @@
 #include "eval/eval.h"
 #include "heap/keywords.h"
 
-// The answer of a twin that leaves the call to the text.
-extern _cell* const kRunText;
 
 using FunctionTwin = _cell* (*)(cfunction& m, Frame args, long count, Frame f, long n);
 using MacroTwin = _cell* (*)(cfunction& m, _cell* forms);

@@ -23,6 +23,9 @@ budget = float(sys.argv[3]) if len(sys.argv) > 3 and sys.argv[2] == "--seconds" 
 count = 100 if budget else int(sys.argv[2]) if len(sys.argv) > 2 else 60
 seed = int(sys.argv[3]) if len(sys.argv) > 3 and not budget else 20261207
 GC = re.compile(rb"gc: [^\n]*\n")
+# BACKTRACE's lines after its first (the failed form): the calls and LET frames around it, which
+# differ where a twin called the failing test or function in place of its text's recursion.
+ACTIVATIONS = re.compile(rb"^[1-9][0-9]*: [^\n]*\n", re.M)
 # The build that collects at every step reuses every freed cell at once: a little allocation
 # in a callback is enough there, and thousands of conses would each cost a collection.
 STRESS = os.environ.get("ZELKORA_STRESS") == "1"
@@ -181,6 +184,20 @@ def call(r):
     pairs = "(list " + " ".join("(list %s 'k%d)" % (r.choice(["1", "2", "3", "0.5"]), i)
                                 for i in range(r.randint(0, 7))) + ")"
     return "(let ((x %s)) (list (sort x #'< :key #'car) x))" % pairs
+
+
+# After each form: BACKTRACE, which shows the failed form and the calls around it when the form
+# opened a debug loop, then ABORT out of it (ABORT is bound to itself for a form that did not).
+END = "\n(backtrace)\nabort\nabort\n"
+
+
+def tested(r, form):
+    """The form as it often stands, read by a test (IF, COND, AND, OR) or as NOT's argument: a
+    value twin's call there takes its step in place."""
+    return r.choice([form, form, form, "(if %s 'yes 'no)" % form, "(cond (%s) (t 'none))" % form,
+                     "(and %s 'both)" % form, "(or %s 'other)" % form, "(not %s)" % form,
+                     "(if (not %s) 'no 'yes)" % form, "(if (< (progn %s 1) 2) 'lt 'ge)" % form,
+                     "(if %s)" % form])
 
 
 def table_call(r, table, keys):
@@ -635,8 +652,8 @@ def redefinition_program(r, reach, macros):
             forms.append("(defmacro %s (&rest a) (princ \"<%s>\") (cons '%s a))" % (dep, dep, saved))
         else:
             forms.append("(defun %s (&rest a) (princ \"<%s>\") (apply #'%s a))" % (dep, dep, saved))
-        forms += ["(multiple-value-list %s)" % c for c in TWIN_CALLS[twin]]
-    return "(setq abort 'abort)\n" + "".join(f + "\nabort\nabort\n" for f in forms)
+        forms += ["(multiple-value-list %s)" % tested(r, c) for c in TWIN_CALLS[twin]]
+    return "(setq abort 'abort)\n" + "".join(f + END for f in forms)
 
 
 # Arrays: AREF and SETF of AREF on long rows (the twins index those) and short ones, with odd
@@ -791,8 +808,8 @@ def plain_call(r):
 
 
 def plain_program(r):
-    forms = [plain_call(r) for _ in range(20)]
-    return PLAIN_PRELUDE + "".join(f + "\nabort\nabort\n" for f in forms) + "(funcall f1 0)\n"
+    forms = [tested(r, plain_call(r)) for _ in range(20)]
+    return PLAIN_PRELUDE + "".join(f + END for f in forms) + "(funcall f1 0)\n"
 
 
 def run(program, twins):
@@ -800,7 +817,7 @@ def run(program, twins):
     env["ZELKORA_TWINS"] = "1" if twins else "0"
     p = subprocess.run([binary], input=program.encode(), stdout=subprocess.PIPE,
                        stderr=subprocess.PIPE, timeout=120, env=env)
-    return p.returncode, GC.sub(b"", p.stdout), p.stderr
+    return p.returncode, ACTIVATIONS.sub(b"", GC.sub(b"", p.stdout)), p.stderr
 
 
 def first_difference(a, b):
@@ -834,13 +851,14 @@ def run_all(seed):
                              "'(1 2)", "-0.0", "0.0"], 4)
             forms = [table_call(r, table, keys) for _ in range(25)]
         else:
-            forms = [call(r) for _ in range(25)]
-        program = PRELUDE + "".join(f + "\nabort\nabort\n" for f in forms) + "(list h hq he hd)\n"
+            forms = [tested(r, call(r)) for _ in range(25)]
+        program = PRELUDE + "".join(f + END for f in forms) + "(list h hq he hd)\n"
         compare(program, f"program {i} (seed {seed})")
     for i in range(max(1, count // 2)):
-        forms = [disturbing_call(r) if r.random() < 0.7 else values_call(r) for _ in range(25)]
+        forms = [disturbing_call(r) if r.random() < 0.7 else tested(r, values_call(r))
+                 for _ in range(25)]
         program = DISTURB_PRELUDE.replace("CHURN", churn) + "(setq h (make-hash-table))\n" + "".join(
-            f + "\nabort\nabort\n" for f in forms)
+            f + END for f in forms)
         compare(program, f"disturbing program {i} (seed {seed})")
     for i in range(max(1, count // 2)):
         program = PRELUDE + "".join(array_call(r) + "\nabort\nabort\n"
