@@ -94,7 +94,9 @@ class Printer {
   }
 
   void array(_cell* c, Place place) {
-    if (isString(c)) {
+    // A string whose characters RPLACD made circular has no end to write: it prints as any
+    // other array does, with its cycle labelled.
+    if (isString(c) && !(labelled_ && listLength(stringChars(c)) < 0)) {
       if (readable())
         cprint::PutString(stringChars(c), out_);
       else

@@ -469,7 +469,7 @@ def macro_program(r, path):
     mutating = r.random() < 0.5
     prelude = PRELUDE + MUTATING_PRELUDE if mutating else PRELUDE[:PRELUDE.index("(setq circ")]
     forms = "".join((run_macro(r, mutating, path) if r.random() < 0.6 else expand(r, mutating)) +
-                    "\nabort\nabort\n" for _ in range(40))
+                    END for _ in range(40))
     return prelude + MARKS + "(defun f (x) (prin1 x) x)\n(setq k 1)\n" + forms
 
 
@@ -751,7 +751,7 @@ def kept_program(r):
                          k, body, r.randrange(4), disturb))
         forms.append("(k%d)" % k)
         forms.append("(k%d)" % k)
-    return KEPT_PRELUDE + "".join(f + "\nabort\nabort\n" for f in forms) + "(list y code)\n"
+    return KEPT_PRELUDE + "".join(f + END for f in forms) + "(list y code)\n"
 
 
 # Calls of functions DEFUN made with plain lambda lists, which the evaluator binds and runs by a
@@ -815,8 +815,11 @@ def plain_program(r):
 def run(program, twins):
     env = dict(os.environ)
     env["ZELKORA_TWINS"] = "1" if twins else "0"
-    p = subprocess.run([binary], input=program.encode(), stdout=subprocess.PIPE,
-                       stderr=subprocess.PIPE, timeout=120, env=env)
+    try:
+        p = subprocess.run([binary], input=program.encode(), stdout=subprocess.PIPE,
+                           stderr=subprocess.PIPE, timeout=120, env=env)
+    except subprocess.TimeoutExpired:  # a hang fails, its program saved like any other
+        return None, b"", b"no end after 120 s"
     return p.returncode, ACTIVATIONS.sub(b"", GC.sub(b"", p.stdout)), p.stderr
 
 
@@ -861,7 +864,7 @@ def run_all(seed):
             f + END for f in forms)
         compare(program, f"disturbing program {i} (seed {seed})")
     for i in range(max(1, count // 2)):
-        program = PRELUDE + "".join(array_call(r) + "\nabort\nabort\n"
+        program = PRELUDE + "".join(array_call(r) + END
                                     for _ in range(4 if STRESS else 15))
         compare(program, f"array program {i} (seed {seed})")
     for i in range(max(1, count // 2)):
