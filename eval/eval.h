@@ -110,7 +110,7 @@ class cfunction : public cmemory {
   // twin's argument): such a call's step is taken in place.
   _cell* evalPredicate(_cell* form, Frame f, long n) {
     if (!isCons(form)) return evalAtom(form, f, n);
-    if (opOf(form->car) == Op::None) {
+    if (isSymbol(form->car) && (form->car->flags & Flag::ValueTwin)) {
       _cell* r = valueTwinStep(form, f, n);
       if (r != kRunText) return r;
     }

@@ -45,6 +45,8 @@ namespace Flag {
 // The integer pool's accounting (IntSlots, heap/heap.h):
 constexpr uint8_t SharedSlot = 2;  // an integer counted with `slotOwner`'s (FLOOR's copy)
 constexpr uint8_t Forwarded = 4;   // during a collection: a dead owner, `slotOwner` its heir
+// A symbol whose function has a by-value twin that may run now (library/twins.cpp keeps it).
+constexpr uint8_t ValueTwin = 8;
 }  // namespace Flag
 
 // A value as a 32-bit integer holds it: wrapped modulo 2^32.

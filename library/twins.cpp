@@ -58,14 +58,20 @@ bool isValueKind(TwinKind k) {
   return k == TwinKind::Value || k == TwinKind::Changing || k == TwinKind::Pure;
 }
 
+// Whether a call of the symbol may take its step in place (eval.h): its row has a value twin.
+void flagValueTwin(_cell* sym, bool on) {
+  sym->flags = static_cast<uint8_t>(on ? sym->flags | Flag::ValueTwin : sym->flags & ~Flag::ValueTwin);
+}
+
 // gTwinCalls as the entries' switches say: called whenever one changes.
 void publishCalls() {
   gTwinSwitches++;
   for (TwinCall& c : gTwinCalls) c = {nullptr, 0, false, false};
   for (const Entry& e : gEntries) {
     auto i = static_cast<size_t>(e.sym->symIndex);
-    if (e.on && e.row.fn && !gAside[i])
-      gTwinCalls[i] = {e.row.fn, e.byValue, e.row.kind == TwinKind::Changing, e.row.setsValues};
+    bool on = e.on && e.row.fn && !gAside[i];
+    if (on) gTwinCalls[i] = {e.row.fn, e.byValue, e.row.kind == TwinKind::Changing, e.row.setsValues};
+    flagValueTwin(e.sym, on && e.byValue);
   }
 }
 
@@ -256,7 +262,10 @@ void standAside(FunctionTwin fn) {
   for (const Entry& e : gEntries)
     if (e.row.fn == fn && e.byValue) {
       auto i = static_cast<size_t>(e.sym->symIndex);
-      if (gAside[i]++ == 0) gTwinCalls[i] = {nullptr, 0, false, false};
+      if (gAside[i]++ == 0) {
+        gTwinCalls[i] = {nullptr, 0, false, false};
+        flagValueTwin(e.sym, false);
+      }
     }
 }
 
