@@ -9,7 +9,6 @@
 #include "eval/eval.h"
 #include "heap/keywords.h"
 
-
 using FunctionTwin = _cell* (*)(cfunction& m, Frame args, long count, Frame f, long n);
 using MacroTwin = _cell* (*)(cfunction& m, _cell* forms);
 
