@@ -268,6 +268,23 @@ _cell* cfunction::callUser(_cell* form, Frame f, long n) {
                  });
 }
 
+// The values of the first `count` argument forms into `recs`, when every one is a constant or a
+// bound variable read by the atom's short path (the caller has found the step's start quiet):
+// nothing can be collected before the twin holds them, so nothing need be protected. False at
+// the first that is not; reading an atom has no effect, so the caller's other path reads them
+// all again.
+template <long count>
+[[gnu::always_inline]] inline bool cfunction::quickValues(_cell* args, Frame f, long n,
+                                                          _symval* recs) {
+#pragma GCC unroll 3
+  for (long i = 0; i < count; i++, args = args->cdr) {
+    _cell* v = quickRead(args->car, f, n);
+    if (!v) return false;
+    recs[i] = {0, nullptr, v};
+  }
+  return true;
+}
+
 // A call of a value twin's function with as many argument forms as its plain lambda list
 // (`nn`, from one to three): the arguments are evaluated in order as the call path would
 // evaluate them, then the twin answers from the values; when it leaves the call to the text,
@@ -280,20 +297,8 @@ _cell* cfunction::callByValue(const TwinCall& row, _cell* head, _cell* def, _cel
   for (long i = 1; i < nn && isCons(last); i++) last = last->cdr;
   if (!isCons(last) || last->cdr != NILCell) return kRunText;
   _symval recs[nn];
-  // Arguments that are all constants or bound variables, read by the atom's short path:
-  // nothing can be collected before the frame holds them, so nothing need be protected.
-  // Reading an atom has no effect: when one needs its whole step, the loop below reads them
-  // all again.
-  if (!isCons(args->car) && quickStart()) {
-    _cell* a = args;
-    long i = 0;
-    for (; i < nn; i++, a = a->cdr) {
-      _cell* v = quickRead(a->car, f, n);
-      if (!v) break;
-      recs[i] = {0, nullptr, v};
-    }
-    if (i == nn) return answerByValue(*this, row, head, def, recs, nn, f, n);
-  }
+  if (!isCons(args->car) && quickStart() && quickValues<nn>(args, f, n, recs))
+    return answerByValue(*this, row, head, def, recs, nn, f, n);
   CellFrame g(*this, def);
   g.push(args);
   // An argument's evaluation may change the list of argument forms still to come: as the
@@ -323,17 +328,13 @@ _cell* cfunction::valueTwinStep(_cell* form, Frame f, long n) {
   stepForm = form;
   _cell* def = rec->value;
   _cell* args = form->cdr;
-  if (row->byValue == 2 && isCons(args) && isCons(args->cdr) && args->cdr->cdr == NILCell) {
-    // Two constants or bound variables, the common test, read as callByValue reads them.
-    _symval recs[2];
-    if ((recs[0].value = quickRead(args->car, f, n)) &&
-        (recs[1].value = quickRead(args->cdr->car, f, n))) {
-      recs[0].symbol = recs[1].symbol = nullptr;
-      recs[0].tag = recs[1].tag = 0;
-      _cell* r = answerByValue(*this, *row, head, def, recs, 2, f, n);
-      stepForm = outer;
-      return room < 0 && r ? stepEnd(r) : r;
-    }
+  _symval recs[2];
+  if (row->byValue == 2 && isCons(args) && isCons(args->cdr) && args->cdr->cdr == NILCell &&
+      quickValues<2>(args, f, n, recs)) {
+    // Two constants or bound variables, the common test.
+    _cell* r = answerByValue(*this, *row, head, def, recs, 2, f, n);
+    stepForm = outer;
+    return room < 0 && r ? stepEnd(r) : r;
   }
   _cell* r = row->byValue == 1   ? callByValue<1>(*row, head, def, args, f, n)
              : row->byValue == 2 ? callByValue<2>(*row, head, def, args, f, n)

@@ -119,6 +119,9 @@ class cfunction : public cmemory {
   // The step of a value twin's call with nothing to attend to at its start, or kRunText with
   // nothing done (eval/definitions.cpp).
   _cell* valueTwinStep(_cell* form, Frame f, long n);
+  // Arguments that are all constants or bound variables, read in place (eval/definitions.cpp).
+  template <long count>
+  bool quickValues(_cell* args, Frame f, long n, _symval* recs);
   // One test on the common path for everything a step's start may have to attend to: a
   // collection perhaps due or a pool's reserve reached (the room used up), Ctrl-C.
   bool needsAttention() const {
