@@ -42,6 +42,44 @@ _cell* fold(cfunction& m, _cell* acc, _cell* rest, Frame f, long n) {
   return m.made(acc);
 }
 
+// An accumulator that is counted as held while an argument is evaluated, though not made.
+class UnmadeHeld {
+ public:
+  explicit UnmadeHeld(cmemory& m) : m_(m) { m_.unmadeLive++; }
+  ~UnmadeHeld() { m_.unmadeLive--; }
+  UnmadeHeld(const UnmadeHeld&) = delete;
+  UnmadeHeld& operator=(const UnmadeHeld&) = delete;
+
+ private:
+  cmemory& m_;
+};
+
+// `+` and `*`: `fold` from a fresh integer `start`, each step's fresh integer counted as made
+// but kept as a number while the values are integers, so that only the result is a cell. Once
+// a value is not an integer the accumulator is made and `fold` goes on as usual.
+template <BinaryOp op, int32_t (*combine)(int32_t, int32_t)>
+_cell* foldIntegers(cfunction& m, int32_t start, _cell* args, Frame f, long n) {
+  int32_t acc = start;
+  m.countUnmadeInt();
+  for (_cell* a = args; isCons(a); a = a->cdr) {
+    _cell* v = m.quickAtom(a->car, f, n);
+    if (!v) {
+      CellFrame g(m, a);
+      UnmadeHeld held(m);
+      v = m.eval(a->car, f, n);
+    }
+    if (!v) return nullptr;
+    if (!isInt(v)) {
+      _cell* r = m.checked(op(m, m.makeCountedInt(acc), v), f, n);
+      return r ? fold<op>(m, r, a->cdr, f, n) : nullptr;
+    }
+    acc = combine(acc, intOf(v));
+    if (!isCons(a->cdr)) return m.made(m.IntToCell(acc));
+    m.countUnmadeInt();
+  }
+  return m.made(m.makeCountedInt(acc));
+}
+
 // The first argument of - and /, which stands alone when no other follows.
 template <BinaryOp op>
 _cell* foldFromFirst(cfunction& m, _cell* args, Frame f, long n) {
@@ -61,11 +99,11 @@ _cell* foldFromFirst(cfunction& m, _cell* args, Frame f, long n) {
 
 // ---- arithmetic -------------------------------------------------------------------------
 _cell* cfunction::lispPlus(_cell* args, Frame f, long n) {
-  return fold<Wa>(*this, IntToCell(0), args, f, n);
+  return foldIntegers<Wa, wrapAdd>(*this, 0, args, f, n);
 }
 
 _cell* cfunction::lispTimes(_cell* args, Frame f, long n) {
-  return fold<Seki>(*this, IntToCell(1), args, f, n);
+  return foldIntegers<Seki, wrapMul>(*this, 1, args, f, n);
 }
 
 _cell* cfunction::lispMinus(_cell* args, Frame f, long n) {

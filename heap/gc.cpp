@@ -307,6 +307,8 @@ void cmemory::gc(bool report) {
   reclaimSymbols();
   sweepFrames();
   ints().settle(gcEpoch);
+  markedCells += unmadeLive;  // held, as far as the counts go
+  ints().marked += unmadeLive;
   if (kGcStress) poisonFreeCells();
   // Physically every pool starts again from the front, so the pages in use stay near the
   // live data; the next silent collection comes after a budget in proportion to it.
@@ -321,7 +323,7 @@ void cmemory::gc(bool report) {
     // Until its first wrap the logical rover hands out the slots in order (nothing ahead of
     // it was ever used), so it has gone round once the pool's usable slots have all been
     // handed out.
-    if (cellBlock.handedOut + consBlock.handedOut + intBlock.handedOut >= kCells - 1)
+    if (cellBlock.handedOut + consBlock.handedOut + intBlock.handedOut + unmadeInts >= kCells - 1)
       cellWrapped = 1;
     std::printf(msg::GcReport, markedCells, markedFloats, ints().marked, cellWrapped ? '*' : ' ');
     checkReserves();

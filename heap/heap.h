@@ -407,6 +407,26 @@ class cmemory : protected IntSlots {
     return c;
   }
   _cell* sharingInt(_cell* v);  // a new integer cell counted with v's slot
+  // An integer counted as IntToCell counts one, but not made: the sums and products `+` and `*`
+  // pass through on the way to their result, which nothing but the collector's counts can see.
+  // While such an integer would be held (on the cell stack, across an argument's evaluation)
+  // `unmadeLive` counts it, and a reported collection counts it as in use.
+  void countUnmadeInt() {
+    freeCells--;
+    ints().take(1);
+    room -= 2;
+    unmadeInts++;
+  }
+  // The integer counted by countUnmadeInt, made after all, without being counted again.
+  _cell* makeCountedInt(long v) {
+    freeCells++;
+    freeInts++;
+    room += 2;
+    unmadeInts--;
+    return IntToCell(v);
+  }
+  long unmadeInts = 0;  // ever: the logical rover handed them out
+  long unmadeLive = 0;
   _cell* NumberToCell(long double v);
   _cell* BunsuToCell(long n, long d);
   _cell* cons(_cell* a, _cell* d) {  // a fresh cons (a convenience over getCell)
