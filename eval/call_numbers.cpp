@@ -114,12 +114,21 @@ _cell* cfunction::lispDivide(_cell* args, Frame f, long n) {
   return foldFromFirst<Sho>(*this, args, f, n);
 }
 
+// 1+ and 1-: an integer argument, most often a variable, is moved here.
+template <int32_t step, UnaryOp op>
+_cell* movedByOne(cfunction& m, _cell* form, Frame f, long n) {
+  _cell* v = m.quickAtom(form, f, n);
+  if (!v && !(v = m.eval(form, f, n))) return nullptr;
+  if (isInt(v)) return m.made(m.IntToCell(wrapAdd(intOf(v), step)));
+  return fresh(m, m.checked(op(m, v), f, n));
+}
+
 _cell* cfunction::lispOnePlus(_cell* args, Frame f, long n) {
-  return madeBy(*this, args->car, f, n, onePlusOf);
+  return movedByOne<1, onePlusOf>(*this, args->car, f, n);
 }
 
 _cell* cfunction::lispOneMinus(_cell* args, Frame f, long n) {
-  return madeBy(*this, args->car, f, n, oneMinusOf);
+  return movedByOne<-1, oneMinusOf>(*this, args->car, f, n);
 }
 
 _cell* cfunction::lispMinusp(_cell* args, Frame f, long n) {
