@@ -344,6 +344,37 @@ _cell* cfunction::valueTwinStep(_cell* form, Frame f, long n) {
   return room < 0 && r ? stepEnd(r) : r;
 }
 
+_cell* cfunction::pureTwinStep(_cell* form, Frame f, long n) {
+  constexpr uint8_t kPure = Flag::ValueTwin | Flag::PureTwin;
+  const TwinCall* row = twinRow(form->car);
+  if (!row || row->byValue < 1 || row->byValue > 2 || !quickStart()) return kRunText;
+  long count = row->byValue;
+  _symval recs[2];
+  _cell* args = form->cdr;
+  for (long i = 0; i < count; i++, args = args->cdr) {
+    if (!isCons(args)) return kRunText;
+    _cell* a = args->car;
+    _cell* v;
+    if (!isCons(a))
+      v = quickRead(a, f, n);
+    else if (isSymbol(a->car) && (a->car->flags & kPure) == kPure)
+      v = pureTwinStep(a, f, n);
+    else
+      return kRunText;
+    if (!v || v == kRunText) return kRunText;
+    recs[i] = {0, nullptr, v};
+  }
+  if (args != NILCell) return kRunText;
+  FunctionTwin fn = row->fn;
+  if (!fn || !twinConstantsIntact()) return kRunText;
+  _cell* r = fn(*this, recs, count, f, n);
+  if (r == kRunText) return r;
+  valuesList = nullptr;  // as answerByValue leaves them
+  returnFromValue = nullptr;
+  returnFromValues = nullptr;
+  return r;
+}
+
 _cell* cfunction::callUserOn(_cell* head, _cell* def, _cell* const* values, long count, Frame f,
                              long n) {
   return runUser(*this, head, twinRow(head), def, tlength(def->car), f, n,

@@ -111,11 +111,17 @@ class cfunction : public cmemory {
   _cell* evalPredicate(_cell* form, Frame f, long n) {
     if (!isCons(form)) return evalAtom(form, f, n);
     if (isSymbol(form->car) && (form->car->flags & Flag::ValueTwin)) {
-      _cell* r = valueTwinStep(form, f, n);
+      _cell* r = form->car->flags & Flag::PureTwin ? pureTwinStep(form, f, n) : kRunText;
+      if (r == kRunText) r = valueTwinStep(form, f, n);
       if (r != kRunText) return r;
     }
     return step(form, f, n);
   }
+  // The step of a Pure twin's call whose arguments are constants, bound variables or such calls
+  // themselves, with nothing to attend to at any of their starts; kRunText, with nothing done
+  // that anyone could see, for any other (eval/definitions.cpp). Nothing in such a step can
+  // fail, allocate or call user code, so no one can see the form it is on or collect meanwhile.
+  _cell* pureTwinStep(_cell* form, Frame f, long n);
   // The step of a value twin's call with nothing to attend to at its start, or kRunText with
   // nothing done (eval/definitions.cpp).
   _cell* valueTwinStep(_cell* form, Frame f, long n);

@@ -47,6 +47,8 @@ constexpr uint8_t SharedSlot = 2;  // an integer counted with `slotOwner`'s (FLO
 constexpr uint8_t Forwarded = 4;   // during a collection: a dead owner, `slotOwner` its heir
 // A symbol whose function has a by-value twin that may run now (library/twins.cpp keeps it).
 constexpr uint8_t ValueTwin = 8;
+// ... and that twin is Pure: it reads only its values, never allocates and never fails.
+constexpr uint8_t PureTwin = 16;
 }  // namespace Flag
 
 // A value as a 32-bit integer holds it: wrapped modulo 2^32.

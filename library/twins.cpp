@@ -59,8 +59,10 @@ bool isValueKind(TwinKind k) {
 }
 
 // Whether a call of the symbol may take its step in place (eval.h): its row has a value twin.
-void flagValueTwin(_cell* sym, bool on) {
-  sym->flags = static_cast<uint8_t>(on ? sym->flags | Flag::ValueTwin : sym->flags & ~Flag::ValueTwin);
+void flagValueTwin(_cell* sym, bool on, bool pure = false) {
+  constexpr uint8_t both = Flag::ValueTwin | Flag::PureTwin;
+  uint8_t set = on ? (pure ? both : Flag::ValueTwin) : 0;
+  sym->flags = static_cast<uint8_t>((sym->flags & ~both) | set);
 }
 
 // gTwinCalls as the entries' switches say: called whenever one changes.
@@ -71,7 +73,7 @@ void publishCalls() {
     auto i = static_cast<size_t>(e.sym->symIndex);
     bool on = e.on && e.row.fn && !gAside[i];
     if (on) gTwinCalls[i] = {e.row.fn, e.byValue, e.row.kind == TwinKind::Changing, e.row.setsValues};
-    flagValueTwin(e.sym, on && e.byValue);
+    flagValueTwin(e.sym, on && e.byValue, e.row.kind == TwinKind::Pure);
   }
 }
 
