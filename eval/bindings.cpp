@@ -63,7 +63,7 @@ int cfunction::bindArguments(Frame nf, long nn, _cell* params, _cell* args, Fram
   CellFrame g(*this, args);
   for (long j = 0; j < nn; j++, args = args->cdr) {
     if (!isCons(args)) return 0;
-    _cell* v = eval(args->car, f, n);
+    _cell* v = evalPredicate(args->car, f, n);
     if (!v) return -1;
     g.push(v);
     nf[j].value = v;

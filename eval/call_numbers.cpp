@@ -1,6 +1,7 @@
 // The evaluator's side of the number operators: their arguments, evaluated left to right,
 // and the debug loop on failure.
 #include "eval/eval.h"
+#include "eval/twin_interface.h"
 #include "numbers/numbers.h"
 
 namespace {
@@ -98,6 +99,35 @@ _cell* foldFromFirst(cfunction& m, _cell* args, Frame f, long n) {
 }  // namespace
 
 // ---- arithmetic -------------------------------------------------------------------------
+// What the dispatch and lispPlus, lispMinus, lispOnePlus or lispOneMinus do for such a form,
+// integers counted as they count them.
+_cell* cfunction::arithStep(_cell* form, Frame f, long n) {
+  if (!fastPathsOn() || !quickStart()) return kRunText;
+  _cell* args = form->cdr;
+  if (!isCons(args)) return kRunText;
+  _cell* a = quickRead(args->car, f, n);
+  if (!a || !isInt(a)) return kRunText;
+  Op op = opOf(form->car);
+  int32_t v;
+  if (op == Op::OnePlus || op == Op::OneMinus) {
+    v = wrapAdd(intOf(a), op == Op::OnePlus ? 1 : -1);
+  } else {
+    _cell* rest = args->cdr;
+    if (!isCons(rest) || rest->cdr != NILCell) return kRunText;
+    _cell* b = quickRead(rest->car, f, n);
+    if (!b || !isInt(b)) return kRunText;
+    if (op == Op::Plus) {
+      countUnmadeInt();  // the fresh 0, and 0 + a
+      countUnmadeInt();
+      v = wrapAdd(intOf(a), intOf(b));
+    } else {
+      v = wrapSub(intOf(a), intOf(b));
+    }
+  }
+  _cell* r = made(IntToCell(v));
+  return room < 0 ? stepEnd(r) : r;
+}
+
 _cell* cfunction::lispPlus(_cell* args, Frame f, long n) {
   return foldIntegers<Wa, wrapAdd>(*this, 0, args, f, n);
 }

@@ -21,6 +21,7 @@ void initOperators() {
 #define ZELKORA_OP_FILL(name, kw, fewest, properties, group) kw->op = static_cast<uint8_t>(Op::name);
   ZELKORA_OPERATORS(ZELKORA_OP_FILL)
 #undef ZELKORA_OP_FILL
+  for (_cell* sym : {PLUS, MINUS, ONEPLUS, ONEMINUS}) sym->flags |= Flag::QuickArith;
 }
 
 // ---- errors -----------------------------------------------------------------------------

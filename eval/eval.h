@@ -106,17 +106,24 @@ class cfunction : public cmemory {
   _cell* slowStep(_cell* form, Frame f, long n);  // a bare operator, or a start to attend to
   _cell* dispatch(Op op, _cell* form, Frame f, long n);
   _cell* callOther(_cell* form, Frame f, long n);  // a head that is not a symbol
-  // `eval` for a form that is most often a call of a value twin's function (a test, a value
-  // twin's argument): such a call's step is taken in place.
+  // `eval` for a form that is most often a call of a value twin's function or of arithmetic on
+  // atoms (a test, an argument): such a call's step is taken in place.
   _cell* evalPredicate(_cell* form, Frame f, long n) {
     if (!isCons(form)) return evalAtom(form, f, n);
-    if (isSymbol(form->car) && (form->car->flags & Flag::ValueTwin)) {
-      _cell* r = form->car->flags & Flag::PureTwin ? pureTwinStep(form, f, n) : kRunText;
-      if (r == kRunText) r = valueTwinStep(form, f, n);
+    _cell* head = form->car;
+    if (isSymbol(head) && (head->flags & (Flag::ValueTwin | Flag::QuickArith))) {
+      _cell* r = head->flags & Flag::PureTwin     ? pureTwinStep(form, f, n)
+                 : head->flags & Flag::QuickArith ? arithStep(form, f, n)
+                                                  : kRunText;
+      if (r == kRunText && (head->flags & Flag::ValueTwin)) r = valueTwinStep(form, f, n);
       if (r != kRunText) return r;
     }
     return step(form, f, n);
   }
+  // The step of (+ a b), (- a b), (1+ a) or (1- a) on integer constants or variables bound to
+  // integers, with nothing to attend to at its start; kRunText, with nothing done, for any other
+  // form (eval/call_numbers.cpp). It cannot fail or call anything, so no one sees its form.
+  _cell* arithStep(_cell* form, Frame f, long n);
   // The step of a Pure twin's call whose arguments are constants, bound variables or such calls
   // themselves, with nothing to attend to at any of their starts; kRunText, with nothing done
   // that anyone could see, for any other (eval/definitions.cpp). Nothing in such a step can

@@ -49,6 +49,8 @@ constexpr uint8_t Forwarded = 4;   // during a collection: a dead owner, `slotOw
 constexpr uint8_t ValueTwin = 8;
 // ... and that twin is Pure: it reads only its values, never allocates and never fails.
 constexpr uint8_t PureTwin = 16;
+// +, -, 1+ and 1-: a call on integer atoms may take its step in place (cfunction::arithStep).
+constexpr uint8_t QuickArith = 32;
 }  // namespace Flag
 
 // A value as a 32-bit integer holds it: wrapped modulo 2^32.

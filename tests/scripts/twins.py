@@ -80,6 +80,16 @@ def value(r, depth=0):
     return lst(r, depth)
 
 
+def arith(r):
+    """+, -, 1+ or 1- on atoms, whose step the evaluator may take in place where a value is read."""
+    def a():
+        return r.choice([atom(r), "n3", "zz", "0", "1", "-1", "7", "2147483647", "-2147483648",
+                         "1/2", "1.5"])
+    if r.random() < 0.5:
+        return "(%s %s %s)" % (r.choice(["+", "-"]), a(), a())
+    return r.choice(["(1+ %s)", "(1- %s)", "(+ %s)", "(- %s 1 2)"]) % a()
+
+
 def fn(r, arity):
     choices = ["#'eql", "#'eq", "#'noisy", "#'failing", "#'leaving", "#'bad-arity", "#'equal",
                "#'(lambda (a b) (prin1 a) (equal a b))", "#'string-equal", "#'cons", "#'list",
@@ -123,7 +133,7 @@ def call(r):
     v, l = value, lst
     if k == 0:  # atoms alone take a short path: variables, an unbound one, a circular list too
         def a():
-            return r.choice([atom(r), atom(r), "n3", "zz", "circ"])
+            return r.choice([atom(r), atom(r), "n3", "zz", "circ", arith(r)])
         return "(%s %s %s)" % (r.choice(["<", ">", "<=", ">=", "mod", "rem"]), a(), a())
     if k == 1:
         return "(%s %s)" % (r.choice(["not", "zerop", "listp", "first", "rest", "last"]),
@@ -792,7 +802,7 @@ PLAIN_CHANGES = [  # SYMBOL-FUNCTION gives (FUNCTION lambda-list (BLOCK name . b
 def plain_call(r):
     f = r.choice(["p1", "p2", "p3"])
     arity = {"p1": 1, "p2": 2, "p3": 3}[f]
-    args = [r.choice(["0", "1", "'a", "(mv 2)", "(p1 3)", "(rec 3 nil)", "(funcall f1 1)"])
+    args = [r.choice(["0", "1", "'a", "(mv 2)", "(p1 3)", "(rec 3 nil)", "(funcall f1 1)", arith(r)])
             for _ in range(max(0, arity + r.choice([-1, 0, 0, 0, 1])))]
     if args and r.random() < 0.4:
         k = r.randrange(len(args))
@@ -804,6 +814,7 @@ def plain_call(r):
                      "(catch 'tag (%s (throw 'tag %s)))" % (f, r.choice(["1", "(mv 4)"])),
                      "(list %s %s)" % (call, call),
                      "(rec %d nil)" % r.randrange(6),
+                     "(p2 %s %s)" % (arith(r), arith(r)), "(p1 %s)" % arith(r),
                      "(cut %s %d)" % (r.choice(["1", "9", "'a"]), r.choice([0, 0, 1, 2]))])
 
 

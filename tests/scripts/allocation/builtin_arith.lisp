@@ -1,0 +1,17 @@
+(defun sum (n) (if (= n 0) 0 (+ 1 (sum (- n 1)))))
+(defun down (n acc) (if (= n 0) acc (down (1- n) (+ acc n))))
+(defun f3 (a b c) (if (= a 0) (list b c) (f3 (1- a) (+ b 1) (- c 1))))
+(defun up (n) (if (= n 0) 0 (1+ (up (- n 1)))))
+(defun mixed (n x) (if (= n 0) x (mixed (- n 1) (list (+ n 1/2) (- n 1.5) (1+ 1/3) (1- 2.5) (+ n (length x))))))
+(defun rep (k) (if (= k 0) nil (progn (sum 1500) (down 2000 0) (f3 1500 0 0) (up 1000) (rep (- k 1)))))
+(rep 300)
+(list (sum 100) (down 100 0) (f3 100 7 7) (up 100))
+(list (+ 2147483647 1) (- -2147483648 1) (1+ 2147483647) (1- -2147483648))
+(mixed 3 nil)
+(up (- 'b 1))
+abort
+(f3 1 (1+ nil) 2)
+abort
+(down 5 (+ 1 2 3))
+(f3 (+ 1 (progn (gc) 1)) (- 5 (progn (gc) 2)) (1+ (progn (gc) 3)))
+(gc)
