@@ -112,7 +112,7 @@ template <bool kPlain = false, class Bind>
 _cell* runUser(cfunction& m, _cell* head, const TwinCall* twin, _cell* def, long nn, Frame f,
                long n, Bind bind, uint64_t plainAt = 0) {
   CellFrame keep(m, def);  // a redefinition while running must not free the running body
-  FrameHolder frame(m, nn);
+  FrameHolder frame(m, nn, !kPlain);  // a plain call's binding writes every record
   if (nn && !frame.recs()) return m.fail(msg::FrameAllocFail, f, n);
   int bound = bind(frame.recs(), nn, def->car);
   if (bound <= 0)
@@ -344,10 +344,11 @@ _cell* cfunction::valueTwinStep(_cell* form, Frame f, long n) {
   return room < 0 && r ? stepEnd(r) : r;
 }
 
-_cell* cfunction::pureTwinStep(_cell* form, Frame f, long n) {
+template <bool nested>
+_cell* cfunction::pureAnswer(_cell* form, Frame f, long n) {
   constexpr uint8_t kPure = Flag::ValueTwin | Flag::PureTwin;
   const TwinCall* row = twinRow(form->car);
-  if (!row || row->byValue < 1 || row->byValue > 2 || !quickStart()) return kRunText;
+  if (!row || row->byValue < 1 || row->byValue > 2 || (!nested && !quickStart())) return kRunText;
   long count = row->byValue;
   _symval recs[2];
   _cell* args = form->cdr;
@@ -358,11 +359,11 @@ _cell* cfunction::pureTwinStep(_cell* form, Frame f, long n) {
     if (!isCons(a))
       v = quickRead(a, f, n);
     else if (isSymbol(a->car) && (a->car->flags & kPure) == kPure)
-      v = pureTwinStep(a, f, n);
+      v = pureAnswer<true>(a, f, n);
     else
       return kRunText;
     if (!v || v == kRunText) return kRunText;
-    recs[i] = {0, nullptr, v};
+    recs[i].value = v;  // all a twin reads
   }
   if (args != NILCell) return kRunText;
   FunctionTwin fn = row->fn;

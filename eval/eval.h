@@ -128,7 +128,11 @@ class cfunction : public cmemory {
   // themselves, with nothing to attend to at any of their starts; kRunText, with nothing done
   // that anyone could see, for any other (eval/definitions.cpp). Nothing in such a step can
   // fail, allocate or call user code, so no one can see the form it is on or collect meanwhile.
-  _cell* pureTwinStep(_cell* form, Frame f, long n);
+  _cell* pureTwinStep(_cell* form, Frame f, long n) { return pureAnswer<false>(form, f, n); }
+  // `nested`: an argument of such a call, whose start follows the call's own with nothing
+  // between that could need attending to.
+  template <bool nested>
+  _cell* pureAnswer(_cell* form, Frame f, long n);
   // The step of a value twin's call with nothing to attend to at its start, or kRunText with
   // nothing done (eval/definitions.cpp).
   _cell* valueTwinStep(_cell* form, Frame f, long n);

@@ -478,7 +478,8 @@ class cmemory : protected IntSlots {
 
   // frames
   // Small frames come and go with every call, so released ones are kept for reuse.
-  _symval* allocFrame(long n) {
+  // `cleared` false: the caller writes every record before anything reads one.
+  _symval* allocFrame(long n, bool cleared = true) {
     if (n > kFrameCacheSizes || !frameCache[n]) return newFrame(n);
     FrameBlock* b = frameCache[n];
     frameCache[n] = b->next;
@@ -488,7 +489,8 @@ class cmemory : protected IntSlots {
     b->captured = false;
     b->epoch = 0;
     b->next = b->prev = nullptr;
-    for (long i = 0; i < n; i++) b->recs[i] = _symval{0, nullptr, nullptr};
+    if (cleared)
+      for (long i = 0; i < n; i++) b->recs[i] = _symval{0, nullptr, nullptr};
     return b->recs;  // its count is still n
   }
   void releaseFrame(_symval* recs) {
@@ -648,7 +650,8 @@ class LocFrame {
 // A frame owned by one activation: released (or retired, when captured) on every path.
 class FrameHolder {
  public:
-  FrameHolder(cmemory& m, long n) : m_(m), recs_(n > 0 ? m.allocFrame(n) : nullptr) {}
+  FrameHolder(cmemory& m, long n, bool cleared = true)
+      : m_(m), recs_(n > 0 ? m.allocFrame(n, cleared) : nullptr) {}
   ~FrameHolder() {
     if (recs_) m_.releaseFrame(recs_);
   }
