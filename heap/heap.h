@@ -415,6 +415,7 @@ class cmemory : protected IntSlots {
     freeCells--;
     ints().take(1);
     room -= 2;
+    cellFloor--;  // it takes no memory, so none of the silent collections' budget
     unmadeInts++;
   }
   // The integer counted by countUnmadeInt, made after all, without being counted again.
@@ -422,6 +423,7 @@ class cmemory : protected IntSlots {
     freeCells++;
     freeInts++;
     room += 2;
+    cellFloor++;
     unmadeInts--;
     return IntToCell(v);
   }
