@@ -289,8 +289,11 @@ class cmemory : protected IntSlots {
     cellFloor = freeCells - std::min(cellBudget, freeCells - kGcThreshold - 1);
     floatFloor = freeFloats - std::min(floatBudget, freeFloats - kGcThreshold - 1);
   }
+  // The cells' threshold counts beside their floor: integers counted but not made lower the
+  // floor past it (countUnmadeInt).
   void measureRoom() {
-    room = std::min({freeCells - cellFloor, freeFloats - floatFloor, freeInts - kGcThreshold - 1});
+    room = std::min({freeCells - cellFloor, freeCells - kGcThreshold - 1, freeFloats - floatFloor,
+                     freeInts - kGcThreshold - 1});
     if (poolAlarm) room = -1;
   }
   // The one rule for collecting, at a step's start or end and where a twin is about to take

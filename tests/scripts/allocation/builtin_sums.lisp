@@ -1,0 +1,5 @@
+(defun spin (k) (if (= k 0) nil (progn (+ 1 2 3 4 5 6 7 8 9 10) (list 1 2 3 4 5 6 7 8 9 10 11 12 13 14 15 16) (* 1 2 3 4 5 6 7 8 9 10) (list 1 2 3 4 5 6 7 8 9 10 11 12 13 14 15 16) (spin (- k 1)))))
+(defun reps (r) (if (= r 0) 'done (progn (spin 1000) (reps (- r 1)))))
+(reps 400)
+(reps 100)
+(gc)
