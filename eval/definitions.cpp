@@ -132,7 +132,7 @@ _cell* runUser(cfunction& m, _cell* head, const TwinCall* twin, _cell* def, long
       if (fn)
         r = runBodyAside(m, fn, def, frame.recs(), nn);
       else if (kPlain && gWatchedChanges == plainAt)  // the arguments changed none of it
-        r = m.runBlock(def->cdr->car->cdr->car, def->cdr->car->cdr->cdr, frame.recs(), nn);
+        r = m.runBlockInline(def->cdr->car->cdr->car, def->cdr->car->cdr->cdr, frame.recs(), nn);
       else
         r = runBody(m, def, frame.recs(), nn);
     }

@@ -259,6 +259,20 @@ class cfunction : public cmemory {
   // ---- non-local exits (eval/nonlocal.cpp) ----
   // A BLOCK's body once its name is known to be a symbol; the caller keeps both reachable.
   _cell* runBlock(_cell* name, _cell* body, Frame f, long n);
+  // runBlock, its most common body, one form, taken here: a function's whole body.
+  _cell* runBlockInline(_cell* name, _cell* body, Frame f, long n) {
+    if (!isCons(body) || body->cdr != NILCell) return runBlock(name, body, f, n);
+    valuesList = nullptr;  // as runBlock starts
+    _cell* r = eval(body->car, f, n);
+    return r ? r : blockReceives(name);
+  }
+  // A body form failed: the pending RETURN-FROM's value when it is addressed to this block.
+  _cell* blockReceives(_cell* name) {
+    if (!returnFromPending || returnFromName != name || !returnFromValue) return nullptr;
+    returnFromPending = 0;
+    valuesList = returnFromValues;
+    return returnFromValue;
+  }
   // A PROG** body: its statements, from wherever GO jumps to, until one falls off the end.
   _cell* progBody(_cell* body, Frame f, long n);
   // One run of a PROG** body's statements from `start`: 1 when a GO asks for a jump, 0 at the

@@ -203,12 +203,7 @@ _cell* cfunction::lispBlock(_cell* args, Frame f, long n) {
 }
 
 _cell* cfunction::runBlock(_cell* name, _cell* body, Frame f, long n) {
-  return receiving(*this, body, f, n, [&]() -> _cell* {
-    if (!returnFromPending || returnFromName != name || !returnFromValue) return nullptr;
-    returnFromPending = 0;
-    valuesList = returnFromValues;
-    return returnFromValue;
-  });
+  return receiving(*this, body, f, n, [&]() { return blockReceives(name); });
 }
 
 _cell* cfunction::lispReturnFrom(_cell* args, Frame f, long n) {
