@@ -55,11 +55,11 @@ int cfunction::initTemploc(Frame nf, long nn, _cell* params, _cell* args, Frame 
   return isSymbol(args);
 }
 
+// The names are read before any argument is evaluated (one may change the lambda list). The
+// frame is nobody's until it is bound, so a value is written only as it comes, kept on the cell
+// stack meanwhile.
 int cfunction::bindArguments(Frame nf, long nn, _cell* params, _cell* args, Frame f, long n) {
-  for (long i = 0; i < nn; i++, params = params->cdr) {
-    nf[i].symbol = params->car;
-    nf[i].value = NILCell;
-  }
+  for (long i = 0; i < nn; i++, params = params->cdr) nf[i].symbol = params->car;
   CellFrame g(*this, args);
   for (long j = 0; j < nn; j++, args = args->cdr) {
     if (!isCons(args)) return 0;

@@ -349,6 +349,8 @@ _cell* cfunction::pureAnswer(_cell* form, Frame f, long n) {
   constexpr uint8_t kPure = Flag::ValueTwin | Flag::PureTwin;
   const TwinCall* row = twinRow(form->car);
   if (!row || row->byValue < 1 || row->byValue > 2 || (!nested && !quickStart())) return kRunText;
+  // A nested call's answer is used only by its caller, which checks the constants and clears
+  // the channels after it: nothing runs between.
   long count = row->byValue;
   _symval recs[2];
   _cell* args = form->cdr;
@@ -367,9 +369,9 @@ _cell* cfunction::pureAnswer(_cell* form, Frame f, long n) {
   }
   if (args != NILCell) return kRunText;
   FunctionTwin fn = row->fn;
-  if (!fn || !twinConstantsIntact()) return kRunText;
+  if (!fn || (!nested && !twinConstantsIntact())) return kRunText;
   _cell* r = fn(*this, recs, count, f, n);
-  if (r == kRunText) return r;
+  if (nested || r == kRunText) return r;
   valuesList = nullptr;  // as answerByValue leaves them
   returnFromValue = nullptr;
   returnFromValues = nullptr;
