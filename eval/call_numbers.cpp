@@ -63,7 +63,7 @@ _cell* foldIntegers(cfunction& m, int32_t start, _cell* args, Frame f, long n) {
   int32_t acc = start;
   m.countUnmadeInt();
   for (_cell* a = args; isCons(a); a = a->cdr) {
-    _cell* v = m.quickAtom(a->car, f, n);
+    _cell* v = isCons(a->car) ? nullptr : m.quickAtom(a->car, f, n);
     if (!v) {
       CellFrame g(m, a);
       UnmadeHeld held(m);
