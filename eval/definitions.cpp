@@ -152,6 +152,10 @@ struct PlainCall {
   uint64_t definitions = 0;
   uint64_t watched = 0;
   long count = 0;  // 0: not plain
+  // The twins' switches when it was worked out, and whether its symbol then had no twin that
+  // could run: while both hold, a call needs neither the function table nor the twins' row.
+  uint64_t switches = 0;
+  bool twinless = false;
 };
 std::vector<PlainCall> gPlainCalls;  // by symbol index
 
@@ -177,8 +181,22 @@ long plainCount(_cell* def) {
   if (!fastPathsOn()) return nullptr;
   auto i = static_cast<size_t>(head->symIndex);
   if (i >= gPlainCalls.size()) gPlainCalls.resize(i + 1);
-  gPlainCalls[i] = {def, gDefinitions, gWatchedChanges, plainCount(def)};
+  const TwinCall* row = twinRow(head);
+  gPlainCalls[i] = {def, gDefinitions, gWatchedChanges, plainCount(def), gTwinSwitches,
+                    !row || (!row->fn && !row->byValue)};
   return gPlainCalls[i].count ? &gPlainCalls[i] : nullptr;
+}
+
+// The plain call of `head` as it was worked out, when nothing it depends on has changed since
+// and its symbol had no twin: its definition is still the one the table holds, a function's.
+inline const PlainCall* knownPlainCall(const _cell* head) {
+  auto i = static_cast<size_t>(head->symIndex);
+  if (i >= gPlainCalls.size()) return nullptr;
+  const PlainCall& c = gPlainCalls[i];
+  return c.count && c.twinless && c.definitions == gDefinitions && c.watched == gWatchedChanges &&
+                 c.switches == gTwinSwitches
+             ? &c
+             : nullptr;
 }
 
 inline const PlainCall* plainCall(const _cell* head, _cell* def) {
@@ -234,29 +252,37 @@ inline const PlainCall* plainCall(const _cell* head, _cell* def) {
 _cell* cfunction::callUser(_cell* form, Frame f, long n) {
   _cell* head = form->car;
   _cell* args = form->cdr;
-  _symval* rec = getFuncval2(head);
-  if (!rec) {
-    // BACKTRACE is the library's in all but its text: a program's own DEFUN of it wins.
-    if (args == NILCell && std::strcmp(nameOf(head), "BACKTRACE") == 0 && head->attr != Attr::Uninterned)
-      return lispBacktrace();
-    sayRaw(msg::Undefined);
-    sayRaw("--");
-    cprint::printS(head);
-    say("");
-    errorlisp(f, n);
-    return nullptr;
+  const TwinCall* twin = nullptr;
+  _cell* def;
+  const PlainCall* plain = knownPlainCall(head);
+  if (plain) {
+    def = plain->def;
+  } else {
+    _symval* rec = getFuncval2(head);
+    if (!rec) {
+      // BACKTRACE is the library's in all but its text: a program's own DEFUN of it wins.
+      if (args == NILCell && std::strcmp(nameOf(head), "BACKTRACE") == 0 &&
+          head->attr != Attr::Uninterned)
+        return lispBacktrace();
+      sayRaw(msg::Undefined);
+      sayRaw("--");
+      cprint::printS(head);
+      say("");
+      errorlisp(f, n);
+      return nullptr;
+    }
+    if (rec->tag == 'm') return callMacro(args, rec, f, n);
+    twin = twinRow(head);
+    def = rec->value;
+    if (twin && twin->byValue) {
+      _cell* r = twin->byValue == 1   ? callByValue<1>(*twin, head, def, args, f, n)
+                 : twin->byValue == 2 ? callByValue<2>(*twin, head, def, args, f, n)
+                                      : callByValue<3>(*twin, head, def, args, f, n);
+      if (r != kRunText) return r;
+    }
+    plain = plainCall(head, def);
   }
-  if (rec->tag == 'm') return callMacro(args, rec, f, n);
-  const TwinCall* twin = twinRow(head);
-  if (twin && twin->byValue) {
-    _cell* def = rec->value;
-    _cell* r = twin->byValue == 1   ? callByValue<1>(*twin, head, def, args, f, n)
-               : twin->byValue == 2 ? callByValue<2>(*twin, head, def, args, f, n)
-                                    : callByValue<3>(*twin, head, def, args, f, n);
-    if (r != kRunText) return r;
-  }
-  _cell* def = rec->value;
-  if (const PlainCall* plain = plainCall(head, def)) {
+  if (plain) {
     return runUser<true>(
         *this, head, twin, def, plain->count, f, n,
         [&](Frame nf, long nn, _cell* params) { return bindArguments(nf, nn, params, args, f, n); },

@@ -34,6 +34,7 @@ inline bool fastPathsOn() { return gTwinsEnabled; }
 // Definitions made (DEFUN, DEFMACRO), and in-place changes of conses flagged ConsMeta::Watched.
 extern uint64_t gDefinitions;
 extern uint64_t gWatchedChanges;
+extern uint64_t gTwinSwitches;  // changes of which twins may run
 
 inline bool twinConstantsIntact() { return *gNilValue == NILCell && *gTValue == TCell; }
 
