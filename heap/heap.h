@@ -301,6 +301,9 @@ class cmemory : protected IntSlots {
   // (the cells counting the `need` about to be taken), a silent one when a budget is spent,
   // else only `room` measured again.
   void collectIfDue(long need = 0, long low = kGcThreshold) {
+    // `room` is at most every pool's distance to its floor and to the threshold, and set below
+    // zero for anything else due: more than `need` of it left, nothing is due.
+    if (!kGcStress && room > need && low <= kGcThreshold) return;
     if (freeCells <= low + need || freeFloats <= low || freeInts <= low)
       gc();
     else if (kGcStress || collectionDue())
