@@ -274,6 +274,11 @@ class cmemory : protected IntSlots {
   // step's start finds out which pool, if any, is due, and measures it again. A reserve reached
   // sets it below zero, so that the next step's start reports it.
   long cellFloor = kCells - kCellBudgetFloor;
+  // Whether integers counted but not made leave the cells' budget alone (countUnmadeInt): while
+  // it is the smallest, where a collection marks little more than the library each time. A
+  // bigger heap's budget is spent by them as by the integers they stand for, which keeps its
+  // pages as few as before.
+  bool unmadeAside = true;
   long floatFloor = kFloats - kFloatBudgetFloor;
   long room = kFloatBudgetFloor;
   bool collectionDue() const {
@@ -287,6 +292,7 @@ class cmemory : protected IntSlots {
         kCellBudgetFloor, std::min(liveCells * kBudgetFactor, std::max(kCellBudgetCap, liveCells)));
     long floatBudget = std::max(kFloatBudgetFloor, liveFloats * kBudgetFactor);
     cellFloor = freeCells - std::min(cellBudget, freeCells - kGcThreshold - 1);
+    unmadeAside = cellBudget == kCellBudgetFloor;
     floatFloor = freeFloats - std::min(floatBudget, freeFloats - kGcThreshold - 1);
   }
   // The cells' threshold counts beside their floor: integers counted but not made lower the
@@ -421,7 +427,7 @@ class cmemory : protected IntSlots {
     freeCells--;
     ints().take(1);
     room -= 2;
-    cellFloor--;  // it takes no memory, so none of the silent collections' budget
+    cellFloor -= unmadeAside;  // it takes no memory
     unmadeInts++;
   }
   // The integer counted by countUnmadeInt, made after all, without being counted again.
@@ -429,7 +435,7 @@ class cmemory : protected IntSlots {
     freeCells++;
     freeInts++;
     room += 2;
-    cellFloor++;
+    cellFloor += unmadeAside;
     unmadeInts--;
     return IntToCell(v);
   }
