@@ -25,6 +25,7 @@ _cell* cfunction::lispSetq(_cell* args, Frame f, long n) {
   } else {
     CellFrame g(*this, v);
     globalTable[getSymVal2(var)].value = v;
+    globalAssigned(var);
   }
   return v;
 }
@@ -40,6 +41,7 @@ _cell* cfunction::lispSet(_cell* args, Frame f, long n) {
   if (!v) return nullptr;
   if (!isSymbol(sym) || sym->attr == Attr::Keyword) return syntaxError(f, n);
   globalTable[getSymVal2(sym)].value = v;
+  globalAssigned(sym);
   return v;
 }
 
@@ -61,6 +63,7 @@ _cell* cfunction::defineVariable(_cell* args, Frame f, long n, bool onlyIfUnboun
   if (!isSymbol(name) || name->attr == Attr::Keyword) return syntaxError(f, n);
   if (onlyIfUnbound && getSymVal(name) >= 0) return name;
   globalTable[getSymVal2(name)].value = v;
+  globalAssigned(name);
   return name;
 }
 

@@ -36,7 +36,13 @@ extern uint64_t gDefinitions;
 extern uint64_t gWatchedChanges;
 extern uint64_t gTwinSwitches;  // changes of which twins may run
 
-inline bool twinConstantsIntact() { return *gNilValue == NILCell && *gTValue == TCell; }
+// Whether both still hold themselves: asked by every twin's call, so kept up to date by the
+// assignments of global values (globalAssigned) rather than read through the table each time.
+extern bool gConstantsIntact;
+inline bool twinConstantsIntact() { return gConstantsIntact; }
+inline void globalAssigned(const _cell* sym) {
+  if (sym == NILCell || sym == TCell) gConstantsIntact = *gNilValue == NILCell && *gTValue == TCell;
+}
 
 // The twin of a call of this symbol, or null when the text must run.
 inline const TwinCall* functionTwin(const _cell* sym) {

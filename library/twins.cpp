@@ -30,6 +30,7 @@ uint64_t gTwinSwitches = 0;
 std::vector<TwinCall> gTwinCalls;
 _cell* const* gNilValue = &kUnassigned;  // no twin runs until they point at the records
 _cell* const* gTValue = &kUnassigned;
+bool gConstantsIntact = false;
 
 // ---- the table ---------------------------------------------------------------------------
 namespace {
@@ -217,6 +218,7 @@ void initTwins(cfunction& m) {
   if (nil < 0 || t < 0) return;
   gNilValue = &m.globalTable[nil].value;  // the table never moves
   gTValue = &m.globalTable[t].value;
+  globalAssigned(NILCell);
   size_t symbols = static_cast<size_t>(m.symbolCount());
   gLibraryDefs.assign(symbols, nullptr);
   gEntryOf.assign(symbols, 0);
