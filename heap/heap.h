@@ -274,11 +274,6 @@ class cmemory : protected IntSlots {
   // step's start finds out which pool, if any, is due, and measures it again. A reserve reached
   // sets it below zero, so that the next step's start reports it.
   long cellFloor = kCells - kCellBudgetFloor;
-  // Whether integers counted but not made leave the cells' budget alone (countUnmadeInt): while
-  // it is the smallest, where a collection marks little more than the library each time. A
-  // bigger heap's budget is spent by them as by the integers they stand for, which keeps its
-  // pages as few as before.
-  bool unmadeAside = true;
   long floatFloor = kFloats - kFloatBudgetFloor;
   long room = kFloatBudgetFloor;
   bool collectionDue() const {
@@ -292,14 +287,10 @@ class cmemory : protected IntSlots {
         kCellBudgetFloor, std::min(liveCells * kBudgetFactor, std::max(kCellBudgetCap, liveCells)));
     long floatBudget = std::max(kFloatBudgetFloor, liveFloats * kBudgetFactor);
     cellFloor = freeCells - std::min(cellBudget, freeCells - kGcThreshold - 1);
-    unmadeAside = cellBudget == kCellBudgetFloor;
     floatFloor = freeFloats - std::min(floatBudget, freeFloats - kGcThreshold - 1);
   }
-  // The cells' threshold counts beside their floor: integers counted but not made lower the
-  // floor past it (countUnmadeInt).
   void measureRoom() {
-    room = std::min({freeCells - cellFloor, freeCells - kGcThreshold - 1, freeFloats - floatFloor,
-                     freeInts - kGcThreshold - 1});
+    room = std::min({freeCells - cellFloor, freeFloats - floatFloor, freeInts - kGcThreshold - 1});
     if (poolAlarm) room = -1;
   }
   // The one rule for collecting, at a step's start or end and where a twin is about to take
@@ -307,8 +298,8 @@ class cmemory : protected IntSlots {
   // (the cells counting the `need` about to be taken), a silent one when a budget is spent,
   // else only `room` measured again.
   void collectIfDue(long need = 0, long low = kGcThreshold) {
-    // `room` is at most every pool's distance to its floor and to the threshold, and set below
-    // zero for anything else due: more than `need` of it left, nothing is due.
+    // `room` is at most every pool's distance to its floor (never below the threshold), and set
+    // below zero for anything else due: more than `need` of it left, nothing is due.
     if (!kGcStress && room > need && low <= kGcThreshold) return;
     if (freeCells <= low + need || freeFloats <= low || freeInts <= low)
       gc();
@@ -422,12 +413,13 @@ class cmemory : protected IntSlots {
   // An integer counted as IntToCell counts one, but not made: the sums and products `+` and `*`
   // pass through on the way to their result, which nothing but the collector's counts can see.
   // While such an integer would be held (on the cell stack, across an argument's evaluation)
-  // `unmadeLive` counts it, and a reported collection counts it as in use.
+  // `unmadeLive` counts it, and a reported collection counts it as in use. It spends the
+  // silent collections' budget as the integer it stands for would: leaving the budget to the
+  // cells made lets the pages in use grow (0.8 MB more for bench/closures).
   void countUnmadeInt() {
     freeCells--;
     ints().take(1);
     room -= 2;
-    cellFloor -= unmadeAside;  // it takes no memory
     unmadeInts++;
   }
   // The integer counted by countUnmadeInt, made after all, without being counted again.
@@ -435,7 +427,6 @@ class cmemory : protected IntSlots {
     freeCells++;
     freeInts++;
     room += 2;
-    cellFloor += unmadeAside;
     unmadeInts--;
     return IntToCell(v);
   }
