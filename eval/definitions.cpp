@@ -406,6 +406,8 @@ _cell* cfunction::pureAnswer(_cell* form, Frame f, long n) {
   returnFromValues = nullptr;
   return r;
 }
+// The outer step is called from other files; a build that inlines nothing here still needs it.
+template _cell* cfunction::pureAnswer<false>(_cell*, Frame, long);
 
 _cell* cfunction::callUserOn(_cell* head, _cell* def, _cell* const* values, long count, Frame f,
                              long n) {
