@@ -82,6 +82,7 @@ _cell* cfunction::define(_cell* args, Frame f, long n, char tag) {
   _cell* params = args->cdr->car;
   _cell* body = args->cdr->cdr;
   rec->value = cons(params, cons(cons(BLOCKLISP, cons(name, body)), NILCell));
+  thawDefinitions();  // the old definition may be garbage now
   rec->symbol = sym;
   rec->tag = tag;
   redefined(sym);

@@ -127,6 +127,7 @@ constexpr uint8_t ReadForm = 4;  // READ took it from a file: EVAL of it asks wh
 // tables, a plain definition): changing it in place makes that work stale.
 constexpr uint8_t Watched = 8;
 constexpr uint8_t Poisoned = 16;  // reclaimed, in a stress build
+constexpr uint8_t Frozen = 32;    // reached by a definition when the collector last walked them
 }  // namespace ConsMeta
 
 // Every other heap object: 32 bytes so that two share a cache line and none straddles one.

@@ -130,39 +130,59 @@ void cmemory::reclaimSymbols() {
 // Marks iteratively: a work list instead of recursion, following cdr chains in a loop, so
 // neither long nor deeply nested structure can exhaust the machine stack. Each slot is
 // counted the first time it is marked.
-void cmemory::Disable(_cell* root) {
-  auto cell = [this](_cell* c) {
-    if (c->epoch == gcEpoch) return false;
-    c->epoch = gcEpoch;
-    markedCells++;
-    cellBlock.live[(c - cellPool) / kBlock]++;
+void cmemory::Disable(_cell* root) { markFrom<false>(root); }
+
+// Marking one slot at a time. `record`: the function table's definitions are being marked
+// first, and every slot marked is written down for the collections after (freezeDefinitions).
+template <bool record>
+struct cmemory::Marker {
+  cmemory& m;
+  bool cell(_cell* c) {
+    if (c->epoch == m.gcEpoch) {
+      // An uninterned symbol may be marked already, by the symbol table's walk: it is written
+      // down anyway, for a later collection may find it without a value or a definition.
+      if (record && c->type == Type::Symbol && c->attr == Attr::Uninterned)
+        m.frozenCells.push_back(c);
+      return false;
+    }
+    c->epoch = m.gcEpoch;
+    m.markedCells++;
+    m.cellBlock.live[(c - m.cellPool) / kBlock]++;
+    if (record) m.frozenCells.push_back(c);
     return true;
-  };
+  }
   // A slot of the cons or the integer pool: its epoch is a byte beside the pool.
-  auto bySide = [this](uint8_t& e, uint8_t& blockLive) {
-    if (e == consEpoch) return false;
-    e = consEpoch;
-    markedCells++;
+  bool bySide(uint8_t& e, uint8_t& blockLive) {
+    if (e == m.consEpoch) return false;
+    e = m.consEpoch;
+    m.markedCells++;
     blockLive++;
     return true;
-  };
-  auto consCell = [&](_cell* c) {
-    return bySide(ConsPool::epoch(c), consBlock.live[ConsPool::indexOf(c) / kBlock]);
-  };
-  auto poolInt = [&](_cell* c) {
-    return bySide(IntPool::epoch(c), intBlock.live[IntPool::indexOf(c) / kBlock]);
-  };
-  // Anything but a cons or an array: marked where it is found, never queued.
-  auto atom = [&](_cell* c) {
+  }
+  bool consCell(_cell* c) {
+    if (!bySide(ConsPool::epoch(c), m.consBlock.live[ConsPool::indexOf(c) / kBlock])) return false;
+    if (record) {
+      m.frozenConses.push_back(static_cast<uint32_t>(ConsPool::indexOf(c)));
+      setConsFlag(c, ConsMeta::Frozen);
+    }
+    return true;
+  }
+  bool poolInt(_cell* c) {
+    if (!bySide(IntPool::epoch(c), m.intBlock.live[IntPool::indexOf(c) / kBlock])) return false;
+    if (record) m.frozenCells.push_back(c);
+    return true;
+  }
+  // Anything but a cons: marked where it is found, its cells (an array's) not followed.
+  void atom(_cell* c) {
     switch (c->type) {  // never a cons of the pool: those are queued
       case Type::Int:
-        if (IntPool::holds(c) ? poolInt(c) : cell(c)) ints().countInteger(c, gcEpoch);
+        if (IntPool::holds(c) ? poolInt(c) : cell(c)) m.ints().countInteger(c, m.gcEpoch);
         break;
       case Type::Float:
-        if (cell(c)) markedFloats++;  // a float's slot is its cell's
+        if (cell(c)) m.markedFloats++;  // a float's slot is its cell's
         break;
       case Type::Ratio:
-        if (cell(c)) ints().countFraction();
+        if (cell(c)) m.ints().countFraction();
         break;
       case Type::Poisoned:
         std::abort();  // a root still refers to a reclaimed cell
@@ -170,7 +190,12 @@ void cmemory::Disable(_cell* root) {
         cell(c);
         break;
     }
-  };
+  }
+};
+
+template <bool record>
+void cmemory::markFrom(_cell* root) {
+  Marker<record> k{*this};
   auto& work = pending();
   work.push_back(root);
   while (!work.empty()) {
@@ -181,21 +206,55 @@ void cmemory::Disable(_cell* root) {
     for (; c; c = c->cdr) {
       if (inConsPool(c)) {
         if (kGcStress && (ConsPool::meta(c) & ConsMeta::Poisoned)) std::abort();
-        if (!consCell(c)) break;
+        if (!k.consCell(c)) break;
       } else if (c->type == Type::Array) {
-        if (!cell(c)) break;
+        if (!k.cell(c)) break;
       } else {
-        atom(c);
+        k.atom(c);
         break;
       }
       if (_cell* a = c->car) {
         if (inConsPool(a) || a->type == Type::Array)
           work.push_back(a);
         else
-          atom(a);
+          k.atom(a);
       }
     }
   }
+}
+
+// The definitions as a collection found them, marked again without a walk: nothing they reach
+// can have changed while they stay frozen (thawDefinitions), so these are all of it.
+void cmemory::markFrozen() {
+  // No cons is marked yet in this collection: each is marked here, and counted by its block.
+  auto* epochs = reinterpret_cast<uint8_t*>(ConsPool::kEpochBase);
+  for (uint32_t i : frozenConses) {
+    if (kGcStress && (reinterpret_cast<uint8_t*>(ConsPool::kMetaBase)[i] & ConsMeta::Poisoned))
+      std::abort();
+    epochs[i] = consEpoch;
+  }
+  for (const auto& [block, count] : frozenBlocks) consBlock.live[block] += count;
+  markedCells += static_cast<long>(frozenConses.size());
+  Marker<false> k{*this};
+  for (_cell* c : frozenCells) k.atom(c);  // an array's cells are among the conses
+}
+
+void cmemory::freezeDefinitions() {
+  frozenConses.clear();
+  frozenCells.clear();
+  frozenBlocks.clear();
+  for (_symval* r = funcTable; r < funcTop; r++)
+    if (r->value) markFrom<true>(r->value);
+  for (uint32_t i : frozenConses) {
+    uint32_t block = i / kBlock;
+    if (frozenBlocks.empty() || frozenBlocks.back().first != block)
+      frozenBlocks.push_back({block, 0});
+    frozenBlocks.back().second++;  // at most a block's slots, in one run
+  }
+  frozenConses.shrink_to_fit();
+  frozenCells.shrink_to_fit();
+  frozenBlocks.shrink_to_fit();
+  definitionsFrozen = true;
 }
 
 void cmemory::markStack(_cell* c) {
@@ -293,6 +352,12 @@ void cmemory::gc(bool report) {
     cellBlock.live[(sym - cellPool) / kBlock]++;
   }
 
+  // The definitions before any other root, so that a freezing collection writes down all they
+  // reach; the function table's walk below then stops at each of them at once.
+  if (definitionsFrozen)
+    markFrozen();
+  else
+    freezeDefinitions();
   for (_cell** p = cellStack; p < cellStackTop; p++) markStack(*p);
   for (_symval** p = locStack; p < locStackTop; p++)
     if (*p && (*p)->symbol) markRecord(**p);

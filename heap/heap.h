@@ -338,6 +338,12 @@ class cmemory : protected IntSlots {
   // Set once a cons has been changed in place (RPLACA, RPLACD): from then on a value may be
   // circular, so printing and copying check for cycles.
   static inline bool structureMutated = false;
+  // The function table's definitions, as the last collection that walked them found them: while
+  // none is replaced (DEFUN, DEFMACRO) and none of their conses (ConsMeta::Frozen) is changed in
+  // place, each collection marks them from these lists instead of walking them. Most of what a
+  // small program's collections mark is the library's definitions.
+  static inline bool definitionsFrozen = false;
+  static void thawDefinitions() { definitionsFrozen = false; }
 
   // Multiple values travel beside the primary value, which is returned itself: after an
   // evaluation returns, `valuesList` (when not null) is the list of all its values.
@@ -570,6 +576,15 @@ class cmemory : protected IntSlots {
   void nextIntBlock();
   void markClosures();
   void forgetClosures();
+  template <bool record>
+  struct Marker;
+  template <bool record>
+  void markFrom(_cell* root);
+  void markFrozen();
+  void freezeDefinitions();
+  std::vector<uint32_t> frozenConses;  // indexes in the cons pool, flagged ConsMeta::Frozen
+  std::vector<_cell*> frozenCells;     // every other slot, and the uninterned symbols met
+  std::vector<std::pair<uint32_t, uint8_t>> frozenBlocks;  // the conses' blocks, how many in each
   void restartRovers();  // every pool's rover back to the front, its blocks to be chosen anew
   long markedCells = 0;  // counted while a collection marks
   long markedFloats = 0;

@@ -305,9 +305,11 @@ void mutated(const _cell* changed, bool byTableTwin) {
   carMutated(changed);
 }
 
-// An exposed definition may have been changed in place: its twins stop for good.
+// An exposed definition may have been changed in place: its twins stop for good. Every change
+// of a cons in place comes here, which the collector's frozen definitions rely on.
 void carMutated(const _cell* cell) {
   gWatchedChanges += inConsPool(cell) && consFlag(cell, ConsMeta::Watched);
+  if (inConsPool(cell) && consFlag(cell, ConsMeta::Frozen)) cmemory::thawDefinitions();
   cmemory::structureMutated = true;
   gStructureGeneration++;
   if (!gAnyExposed) return;
