@@ -403,6 +403,12 @@ _cell* callWith(cfunction& m, _cell* fn, _cell* a, _cell* b, long count, Frame f
   return m.callObject(fn, quoted, f, n);
 }
 
+_cell* callPlainObject(cfunction& m, _cell* fn, _cell* a, _cell* b, long count, Frame f, long n) {
+  if (interruptRequested || m.poolAlarm || stackLow()) return callWith(m, fn, a, b, count, f, n);
+  _cell* values[2] = {a, b};
+  return m.callObjectOn(fn, values, count, f, n);
+}
+
 bool silent(_cell* fn, long count) {
   if (isCons(fn))
     return fn->car == LAMBDA && isCons(fn->cdr) &&

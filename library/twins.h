@@ -136,6 +136,9 @@ bool acceptsValue(const _cell* fn, const _cell* x);
 bool ensureFree(cfunction& m, long cells);
 // FUNCALL of fn on values, in the frame f: its result, or null after its failure.
 _cell* callWith(cfunction& m, _cell* fn, _cell* a, _cell* b, long count, Frame f, long n);
+// callWith of a function object the caller found to take `count` plain parameters, while its
+// TwinWatch has seen nothing changed in place since: the lambda list is as it was found.
+_cell* callPlainObject(cfunction& m, _cell* fn, _cell* a, _cell* b, long count, Frame f, long n);
 // A test on (a b): EQ and EQL answer at once, anything else through callWith. 1 true, 0 false,
 // -1 when the call failed.
 int holds(cfunction& m, _cell* test, _cell* a, _cell* b, Frame f, long n);

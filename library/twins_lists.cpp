@@ -312,10 +312,13 @@ _cell* mapcarTwin(cfunction& m, Frame a, long, Frame f, long n) {
   _cell*& head = rootedSlot(m, NILCell);
   _cell* tail = nullptr;
   TwinWatch watch;
+  // Looked at once: the loop leaves at the first change in place, to the lambda list too.
+  bool plain = isCons(fn) && cfunction::plainLambdaList(fn->cdr->car, two ? 2 : 1);
   while (isCons(l1) && (!two || isCons(l2))) {
     at1 = l1;
     at2 = l2;
-    _cell* v = callWith(m, fn, l1->car, two ? l2->car : NILCell, two ? 2 : 1, f, n);
+    _cell* v = plain ? callPlainObject(m, fn, l1->car, two ? l2->car : NILCell, two ? 2 : 1, f, n)
+                     : callWith(m, fn, l1->car, two ? l2->car : NILCell, two ? 2 : 1, f, n);
     if (!v) return nullptr;
     l1 = l1->cdr;
     if (two) l2 = l2->cdr;
