@@ -371,6 +371,57 @@ bool callableWith(cfunction& m, _cell* fn, long count) {
   return rec && rec->tag == 'f' && lambdaListTakes(rec->value->car, count);
 }
 
+namespace {
+// (fn 'a) and (fn 'a 'b), the forms that call a builtin or a name on values: made once for each
+// depth of nesting and count of arguments and filled in for each call, rather than fresh conses
+// that are garbage as soon as the call returns. A root keeps them; they hold NIL between calls.
+_cell* gQuotedCalls = nullptr;  // every form made, for the collector
+std::vector<_cell*> gQuotedCall[2];
+size_t gQuotedDepth[2] = {};
+
+constexpr size_t kKeptQuotedCalls = 32;  // deeper nestings than this get fresh conses
+
+struct QuotedCall {
+  QuotedCall(cfunction& m, long count) : depth(gQuotedDepth[count - 1]), frame(m) {
+    std::vector<_cell*>& made = gQuotedCall[count - 1];
+    if (depth < made.size()) {
+      form = made[depth];
+    } else {
+      form = m.cons(NILCell, NILCell);  // allocation never collects
+      for (long i = 0; i < count; i++)
+        form->cdr = m.cons(m.cons(QUOTE, m.cons(NILCell, NILCell)), form->cdr);
+      if (depth < kKeptQuotedCalls) {
+        if (!gQuotedCalls) {
+          gQuotedCalls = NILCell;
+          m.addRoot(&gQuotedCalls);
+        }
+        gQuotedCalls = m.cons(form, gQuotedCalls);
+        made.push_back(form);
+      } else {
+        frame.push(form);
+      }
+    }
+    depth++;
+  }
+  ~QuotedCall() {
+    set(NILCell, NILCell, NILCell);  // what the call was on is not kept alive
+    depth--;
+  }
+  QuotedCall(const QuotedCall&) = delete;
+  QuotedCall& operator=(const QuotedCall&) = delete;
+  void set(_cell* fn, _cell* a, _cell* b) {
+    form->car = fn;
+    _cell* args = form->cdr;
+    args->car->cdr->car = a;
+    if (isCons(args->cdr)) args->cdr->car->cdr->car = b;
+  }
+
+  size_t& depth;
+  CellFrame frame;
+  _cell* form;
+};
+}  // namespace
+
 _cell* callWith(cfunction& m, _cell* fn, _cell* a, _cell* b, long count, Frame f, long n) {
   if (isSymbol(fn)) {
     // A twin that neither allocates nor fails answers here, without the call's machinery.
@@ -393,13 +444,17 @@ _cell* callWith(cfunction& m, _cell* fn, _cell* a, _cell* b, long count, Frame f
     if (rec && rec->tag == 'f' && cfunction::plainLambdaList(rec->value->car, count))
       return m.callUserOn(fn, rec->value, values, count, f, n);
   }
+  if (isSymbol(fn)) {
+    QuotedCall call(m, count);
+    call.set(fn, a, b);
+    return m.eval(call.form, f, n);
+  }
   CellFrame g(m, fn);
   _cell* args = count == 2 ? m.cons(b, NILCell) : NILCell;
   g.push(args);
   args = m.cons(a, args);
   g.push(args);
   _cell* quoted = g.push(m.MakeQuoteEach(args));
-  if (isSymbol(fn)) return m.eval(g.push(m.cons(fn, quoted)), f, n);
   return m.callObject(fn, quoted, f, n);
 }
 
