@@ -179,6 +179,27 @@ _cell* copyTwin(cfunction& m, Frame a, long, Frame, long) {
   return m.CopyTree(x);
 }
 
+// CONSN (MAKE-ARRAY's elements): N elements, the first the element itself and each next a copy
+// of the one before, every copy as fresh as COPY makes it (atoms shared), without the text's
+// recursion, which takes a level of machine stack for each element (half a megabyte for a
+// thousand). Only where the text, holding an integer, a copy and a frame a level, surely ends
+// well: a small count and room to spare in the pools.
+_cell* consnTwin(cfunction& m, Frame a, long, Frame, long) {
+  constexpr long kMost = 100000;
+  _cell* count = a[0].value;
+  _cell* element = a[1].value;
+  if (!isInt(count) || intOf(count) < 0 || intOf(count) > kMost) return kRunText;
+  long n = intOf(count);
+  long size = isCons(element) ? consesUpTo(element, 4 * kMost) : 0;
+  if (size < 0 || n * (size + 2) > 4 * kMost) return kRunText;
+  if (!ensureFree(m, 2 * n * (size + 2) + kCells / kReserveDivisor) ||
+      m.freeInts <= n + kInts / kReserveDivisor + kGcThreshold)
+    return kRunText;
+  _cell* r = NILCell;  // allocation never collects: nothing to protect until the return
+  for (long i = 1; i < n; i++) r = m.cons(size ? m.CopyTree(element) : element, r);
+  return n ? m.cons(element, r) : r;
+}
+
 // REVERSE1 of a list: its elements reversed in fresh conses, a dotted tail dropped.
 _cell* reversed(cfunction& m, _cell* x) {
   _cell* r = NILCell;
@@ -393,6 +414,7 @@ void registerListTwins(cfunction& m) {
   addFunctionTwin("<=", K::Pure, compare<lessOrEqual>, intOrder<lessOrEqual>);
   addFunctionTwin(">=", K::Pure, compare<greaterOrEqual>, intOrder<greaterOrEqual>);
   addFunctionTwin("copy", K::Value, copyTwin);
+  addFunctionTwin("consn", K::Value, consnTwin);
   addFunctionTwin("not", K::Pure, notTwin);
   addFunctionTwin("listp", K::Pure, listpTwin);
   addFunctionTwin("zerop", K::Pure, zeropTwin);

@@ -178,6 +178,11 @@ def call(r):
         if r.random() < 0.5:  # COPY: fresh conses, one reached twice copied twice, atoms shared
             return ("(let* ((y %s) (x (list y %s y))) (let ((c (copy x))) (list c (eq (car c) "
                     "(caddr c)) (eq (car c) y) (eq (cadr c) (cadr x)))))" % (v(r), v(r)))
+        if r.random() < 0.5:  # CONSN: the element first, then copies of it, atoms shared
+            return ("(let* ((y %s) (c (consn %s y))) (list c (eq (car c) y) (eq (cadr c) (caddr c)) "
+                    "(eq (car (cadr c)) (car (caddr c)))))" % (
+                        r.choice([v(r), "(list (list 1) 'z)"]),
+                        r.choice(["0", "1", "3", "'a", "n3", "\"ab\"", "nil"])))
         return "(list (reverse %s) (multiple-value-list (values 1 2)))" % v(r)
     if k == 20:
         if r.random() < 0.5:  # any test, any elements: the text's calls in the text's order
