@@ -63,13 +63,19 @@ _cell* StringEqual(_cell* a, _cell* b) {
   if (!isString(a) || !isString(b)) return NILCell;
   // The bytes of both, compared as they are read: any element that is not a character, as
   // much as a differing byte or length, makes them unequal.
+  // One walk of both: a circular first list, an end of one before the other's and a differing
+  // element all make them unequal, so the order they are found in does not matter.
   const _cell* p = stringChars(a);
   const _cell* q = stringChars(b);
-  long length = listLength(p);
-  if (length < 0 || listLength(q) != length) return NILCell;
-  for (long k = 0; k < length; ++k, p = p->cdr, q = q->cdr)
-    if (!isChar(p->car) || !isChar(q->car) || byteOf(p->car) != byteOf(q->car)) return NILCell;
-  return TCell;
+  CycleGuard guard(p);
+  while (isCons(p)) {
+    if (!isCons(q) || !isChar(p->car) || !isChar(q->car) || byteOf(p->car) != byteOf(q->car))
+      return NILCell;
+    p = p->cdr;
+    q = q->cdr;
+    if (!guard.passes(p)) return NILCell;
+  }
+  return isCons(q) ? NILCell : TCell;
 }
 
 // ---- CHAR-CODE, CODE-CHAR ---------------------------------------------------------------
