@@ -93,11 +93,11 @@ def arith(r):
 def fn(r, arity):
     choices = ["#'eql", "#'eq", "#'noisy", "#'failing", "#'leaving", "#'bad-arity", "#'equal",
                "#'(lambda (a b) (prin1 a) (equal a b))", "#'string-equal", "#'cons", "#'list",
-               "#'char=", "#'<", "'car"]
+               "#'char=", "#'<", "'car", "#'prog1"]
     if arity == 1:
         choices = ["#'one", "#'car", "#'1+", "#'atom", "#'list", "#'null", "#'reverse",
                    "#'(lambda (x) (prin1 x) x)", "#'failing", "(lambda (x) (throw 'out x))",
-                   "#'not", "#'two"]
+                   "#'not", "#'two", "#'quote", "#'progn"]
     return r.choice(choices)
 
 
