@@ -61,10 +61,9 @@ _cell* coerceTo(cmemory& m, _cell* x, _cell* type) {
 
 _cell* StringEqual(_cell* a, _cell* b) {
   if (!isString(a) || !isString(b)) return NILCell;
-  // The bytes of both, compared as they are read: any element that is not a character, as
-  // much as a differing byte or length, makes them unequal.
-  // One walk of both: a circular first list, an end of one before the other's and a differing
-  // element all make them unequal, so the order they are found in does not matter.
+  // The bytes of both, compared in one walk: an element that is not a character, a differing
+  // byte, an end of one before the other's and a circular first list all make them unequal, so
+  // the order they are found in does not matter.
   const _cell* p = stringChars(a);
   const _cell* q = stringChars(b);
   CycleGuard guard(p);
