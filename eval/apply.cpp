@@ -74,7 +74,7 @@ _cell* runObject(cfunction& m, _cell* fn, Frame f, long n, Bind bind) {
   if (count && !nf) return m.fail(msg::FrameAllocFail, f, n);
   CellFrame g(m, fn);
   if (int bound = bind(nf, e, params); bound <= 0)
-    return bound < 0 ? m.argumentFailed(msg::TooManyArgs, f, n) : m.fail(msg::TooManyArgs, f, n);
+    return bound < 0 ? nullptr : m.fail(msg::TooManyArgs, f, n);  // a failed argument has reported itself
   for (long i = 0; i < cs; i++) nf[e + i] = captured[i];
   _cell* r;
   {

@@ -16,7 +16,7 @@ constexpr uintptr_t kDebugAllowance = 16u << 20;
 enum class Leave { Abort, Continue };
 }  // namespace
 
-void cfunction::reportResult(_cell* r) {
+void cfunction::reportResult(_cell* r, Frame f, long n) {
   if (r) {
     if (valuesList) {
       MultiPrintS(valuesList);
@@ -24,6 +24,7 @@ void cfunction::reportResult(_cell* r) {
       cprint::printS(r);
       std::fputc('\n', stdout);
     }
+    if (interruptRequested) interrupted(f, n);  // Ctrl-C stopped the printing
     return;
   }
   if (throwPending) {
@@ -68,7 +69,7 @@ Leave debugLoop(cfunction& m, Frame f, long n, bool isBreak) {
       CellFrame g(m, form);
       r = m.eval(form, f, n);
     }
-    m.reportResult(r);
+    m.reportResult(r, f, n);
   }
   m.breakDepth--;
   return Leave::Abort;

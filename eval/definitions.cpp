@@ -120,7 +120,7 @@ _cell* runUser(cfunction& m, _cell* head, const TwinCall* twin, _cell* def, long
   if (nn && !frame.recs()) return m.fail(msg::FrameAllocFail, f, n);
   int bound = bind(frame.recs(), nn, def->car);
   if (bound <= 0)
-    return bound < 0 ? m.argumentFailed(msg::ArgCount, f, n) : m.fail(msg::ArgCount, f, n);
+    return bound < 0 ? nullptr : m.fail(msg::ArgCount, f, n);  // a failed argument has reported itself
   _cell* r = kRunText;
   {
     LocFrame reg(m, frame.recs(), nn);
@@ -337,7 +337,7 @@ _cell* cfunction::callByValue(const TwinCall& row, _cell* head, _cell* def, _cel
   for (long i = 0; i < nn; i++, args = args->cdr) {
     if (!isCons(args)) return fail(msg::ArgCount, f, n);
     _cell* v = evalPredicate(args->car, f, n);
-    if (!v) return argumentFailed(msg::ArgCount, f, n);
+    if (!v) return nullptr;
     recs[i] = {0, nullptr, g.push(v)};
   }
   if (!isSymbol(args)) return fail(msg::ArgCount, f, n);

@@ -199,12 +199,6 @@ class cfunction : public cmemory {
   int initTemploc(Frame nf, long nn, _cell* params, _cell* args, Frame f, long n);
   // initTemploc for a lambda list of exactly `nn` plain symbols ending in NIL (the caller knows).
   int bindArguments(Frame nf, long nn, _cell* params, _cell* args, Frame f, long n);
-  // An argument's evaluation failed: an error reported as a bad call, as the caller would have
-  // it; a THROW or RETURN-FROM on its way out passes on untouched.
-  _cell* argumentFailed(const char* message, Frame f, long n) {
-    if (throwPending || returnFromPending) return nullptr;
-    return fail(message, f, n);
-  }
   // A lambda list of exactly `count` symbols, none of them &REST or &BODY.
   static bool plainLambdaList(_cell* params, long count);
   // Binds a lambda list of exactly `count` plain symbols to values in hand: 1, or 0 when the
@@ -297,7 +291,9 @@ class cfunction : public cmemory {
 
   // ---- errors (eval/debug.cpp) ----
   void errorlisp(Frame f, long n);
-  void reportResult(_cell* r);  // how the top level and debug loops show a result
+  // How the top level and debug loops show a result; Ctrl-C while it prints opens the debug
+  // loop in the frame given.
+  void reportResult(_cell* r, Frame f = nullptr, long n = 0);
 
 };
 

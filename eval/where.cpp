@@ -6,18 +6,23 @@
 #include "printer/printer.h"
 #include "streams/streams.h"
 #include "heap/keywords.h"
+#include "heap/messages.h"
 
 namespace {
 // A value's readable text longer than this is cut, and "..." says so.
 constexpr long kValueShown = 40;
 constexpr long kArgumentsShown = 20;  // of a rest list
+// A runaway recursion leaves hundreds of thousands of calls: the innermost ones show where it
+// ran away, the outermost how it started.
+constexpr long kInnermostShown = 20;
+constexpr long kOutermostShown = 5;
 
 // Writes v as PRIN1 would, cut after kValueShown bytes (at a character's start).
 void showValue(FILE* out, _cell* v) {
   char buf[kValueShown + 24] = {};
   FILE* mem = fmemopen(buf, sizeof buf - 1, "w");
   if (!mem) return;
-  cprint::printTo(v, mem);
+  cprint::printTo(v, mem, kValueShown + 4);
   std::fflush(mem);
   long length = std::ftell(mem);
   std::fclose(mem);
@@ -77,14 +82,23 @@ void showActivation(FILE* out, const Activation& a) {
 }  // namespace
 
 void cfunction::backtrace(FILE* out, const DebugEntry& at) {
-  int i = 0;
+  long i = 0;
   if (at.failed) {
-    std::fprintf(out, "%d: ", i++);
+    std::fprintf(out, "%ld: ", i++);
     showValue(out, at.failed);
     std::fputc('\n', out);
   }
-  for (const Activation* a = at.activations; a; a = a->outer) {
-    std::fprintf(out, "%d: ", i++);
+  long count = 0;
+  for (const Activation* a = at.activations; a; a = a->outer) count++;
+  long skipFrom = kInnermostShown - (at.failed ? 1 : 0);  // left out: [skipFrom, skipTo)
+  long skipTo = count - kOutermostShown;
+  long k = 0;
+  for (const Activation* a = at.activations; a; a = a->outer, k++) {
+    if (k >= skipFrom && k < skipTo) {
+      if (k == skipFrom) std::fprintf(out, msg::BacktraceLeftOut, skipTo - skipFrom);
+      continue;
+    }
+    std::fprintf(out, "%ld: ", i + k);
     showActivation(out, *a);
   }
 }

@@ -32,7 +32,8 @@ int outputStatus(int status) {
     std::fputs(msg::FilesFailed, stderr);
     status = 1;
   }
-  if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+  // A signal that ends the run may have cut a write short: its status says what happened.
+  if ((std::fflush(stdout) != 0 || std::ferror(stdout)) && status < 128) {
     std::fputs(msg::StdoutFailed, stderr);
     status = 1;
   }

@@ -14,7 +14,7 @@ constexpr const char* ReturnFromUnreceived = "エラー: RETURN-FROMの受け取
 
 // the command line; the help text is in English, as a shell user expects
 constexpr const char* Usage =
-    "Usage: zelkora [--cl] [FILE]\n"
+    "Usage: zelkora [--cl] [--stack MB] [FILE]\n"
     "       zelkora --help | --version\n"
     "\n"
     "Without FILE, Zelkora reads forms at a numbered prompt and prints their values; at a\n"
@@ -26,6 +26,8 @@ constexpr const char* Usage =
     "\n"
     "  --cl           first load the Common Lisp prelude (DO, WHEN, PUSH, INCF, FORMAT,\n"
     "                 REDUCE...), the text installed as share/zelkora/cl.lisp\n"
+    "  --stack MB     let evaluation use MB megabytes of stack (default 128): deeper\n"
+    "                 recursion before the error \"再帰が深すぎます\"\n"
     "  -h, --help     show this help and exit\n"
     "  --version      show the version and exit\n"
     "\n"
@@ -37,6 +39,7 @@ constexpr const char* LineEditingOn = "Line editing: libedit";
 constexpr const char* LineEditingOff = "Line editing: none (built without libedit)";
 constexpr const char* UnknownOption = "エラー: %s: 不明なオプションです。";
 constexpr const char* ExtraArgument = "エラー: %s: 余分な引数です。";
+constexpr const char* BadStackSize = "エラー: --stack %s: 1から%zuまでのメガバイト数を指定してください。";
 constexpr const char* HelpHint = "使い方は zelkora --help で表示されます。";
 constexpr const char* ScriptCannotOpen = "エラー: %s: ファイルを開くことができません。";
 
@@ -121,6 +124,7 @@ constexpr const char* DebugEnter = "デバッグモードに入りました。";
 constexpr const char* DebugHowAbort = "ABORTと入力すれば抜けられます。";
 constexpr const char* DebugUnreadable = "不測なエラー、ABORTします\n";
 constexpr const char* BreakEnter = "中断しました。";
+constexpr const char* BacktraceLeftOut = "...: %ld個の呼び出しを省略しました\n";  // BACKTRACE
 constexpr const char* BreakHowContinue = "CONTINUEと入力すれば続行します。";
 
 // numbers

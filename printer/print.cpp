@@ -1,4 +1,5 @@
 // printer: readable and plain style, to the terminal or a file
+#include <climits>
 #include <cstdlib>
 #include <cstring>
 #include <unordered_map>
@@ -17,7 +18,8 @@ enum class Place { Whole, Element, LastElement, Tail };
 
 class Printer {
  public:
-  Printer(FILE* out, Style style, bool toFile) : out_(out), style_(style), toFile_(toFile) {}
+  Printer(FILE* out, Style style, bool toFile, long limit = -1)
+      : out_(out), style_(style), toFile_(toFile), budget_(limit < 0 ? LONG_MAX : limit) {}
 
   void print(_cell* c) {
     if (refused(c)) return;
@@ -33,29 +35,46 @@ class Printer {
   Style style_;
   bool toFile_;
   bool labelled_ = false;
+  // Bytes still to write: past them, or at Ctrl-C, the walk itself stops (a value sharing
+  // structure can print as more text than memory holds). Ctrl-C stays requested, for the
+  // evaluator's next step to answer with the debug loop.
+  long budget_;
+  bool stopped_ = false;
   std::unordered_set<const _cell*> targets_;
   std::unordered_map<const _cell*, int> labels_;
 
   static bool mayHoldCycle(const _cell* c) { return isCons(c) || isArray(c); }
   bool readable() const { return style_ == Style::Readable; }
-  void put(const char* s) { std::fputs(s, out_); }
-  void putc(char c) { std::fputc(c, out_); }
+  void put(const char* s) {
+    budget_ -= static_cast<long>(std::strlen(s));
+    std::fputs(s, out_);
+  }
+  void putc(char c) {
+    budget_--;
+    std::fputc(c, out_);
+  }
+  bool stop() {
+    if (terminateSignal) terminateNow();
+    if (budget_ < 0 || interruptRequested) stopped_ = true;
+    return stopped_;
+  }
 
   // Prints "#n#" for a labelled cell seen before, "#n=" before its first printing.
   bool label(_cell* c) {
     if (!labelled_ || !targets_.count(c)) return false;
     auto it = labels_.find(c);
     if (it != labels_.end()) {
-      std::fprintf(out_, "#%d#", it->second);
+      budget_ -= std::fprintf(out_, "#%d#", it->second);
       return true;
     }
     int n = static_cast<int>(labels_.size()) + 1;
     labels_.emplace(c, n);
-    std::fprintf(out_, "#%d=", n);
+    budget_ -= std::fprintf(out_, "#%d=", n);
     return false;
   }
 
   void value(_cell* c, Place place) {
+    if (stop()) return;
     if (stackCritical()) {
       put("...");
       return;
@@ -65,10 +84,11 @@ class Printer {
         put(nameOf(c));
         break;
       case Type::Int:
-        std::fprintf(out_, "%ld", static_cast<long>(intOf(c)));
+        budget_ -= std::fprintf(out_, "%ld", static_cast<long>(intOf(c)));
         break;
       case Type::Ratio:
-        std::fprintf(out_, "%ld/%ld", static_cast<long>(numOf(c)), static_cast<long>(denOf(c)));
+        budget_ -= std::fprintf(out_, "%ld/%ld", static_cast<long>(numOf(c)),
+                                static_cast<long>(denOf(c)));
         break;
       case Type::Float: {
         char buf[32];
@@ -129,7 +149,7 @@ class Printer {
         if (!last) putc(' ');
       }
       _cell* tail = c->cdr;
-      if (tail == NILCell) break;
+      if (tail == NILCell || stop()) break;
       if (isCons(tail) && !(labelled_ && targets_.count(tail))) {
         c = tail;
         continue;
@@ -148,7 +168,9 @@ class Printer {
 void cprint::printS(_cell* c) { Printer(stdout, Style::Readable, false).print(c); }
 void cprint::printSStrm(_cell* c, FILE* f) { Printer(f, Style::Readable, true).print(c); }
 void cprint::princS(_cell* c, FILE* f) { Printer(f, Style::Plain, false).print(c); }
-void cprint::printTo(_cell* c, FILE* f) { Printer(f, Style::Readable, false).print(c); }
+void cprint::printTo(_cell* c, FILE* f, long limit) {
+  Printer(f, Style::Readable, false, limit).print(c);
+}
 
 void cprint::PutString(_cell* list, FILE* f) {
   std::fputc('"', f);

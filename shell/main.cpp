@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "eval/eval.h"
@@ -19,8 +20,13 @@ namespace {
 // large stack, mapped lazily so only what is used costs memory, and a depth guard keeps a
 // runaway program from ever reaching its end.
 constexpr size_t kStackSize = size_t(2) << 30;       // reserved
-constexpr size_t kEvalBudget = size_t(1) << 30;      // evaluation stops past this much
 constexpr size_t kHardReserve = size_t(32) << 20;    // kept free below the last debug loop
+// Evaluation stops past this much stack: room for a plain function about 300,000 calls deep
+// or 30,000 levels of MAPCAR callbacks, while a runaway recursion stops within a fraction of
+// a second and a few hundred megabytes. --stack raises it.
+constexpr size_t kDefaultEvalMegabytes = 128;
+constexpr size_t kMaxEvalMegabytes = (kStackSize - kHardReserve) / (size_t(1) << 20) - 64;
+size_t evalBudget = kDefaultEvalMegabytes << 20;
 
 int status = 0;
 FILE* script = nullptr;
@@ -47,7 +53,7 @@ void runOnStack() {
   volatile char top = 0;
   uintptr_t start = reinterpret_cast<uintptr_t>(&top);
   uintptr_t bottom = start - (kStackSize - (size_t(1) << 20));
-  setStackLimits(start - kEvalBudget, bottom + kHardReserve);
+  setStackLimits(start - evalBudget, bottom + kHardReserve);
   status = outputStatus(runInterpreter(script, clPrelude));
 }
 
@@ -90,9 +96,22 @@ bool start(void* stack) {
 // or the status to end with at once.
 int parseArguments(int argc, char** argv) {
   int i = 1;
-  while (i < argc && std::strcmp(argv[i], "--cl") == 0) {
-    clPrelude = true;
-    i++;
+  for (;; i++) {
+    if (i < argc && std::strcmp(argv[i], "--cl") == 0) {
+      clPrelude = true;
+    } else if (i + 1 < argc && std::strcmp(argv[i], "--stack") == 0) {
+      char* end = nullptr;
+      unsigned long mb = std::strtoul(argv[i + 1], &end, 10);
+      if (*argv[i + 1] == '-' || end == argv[i + 1] || *end || mb < 1 || mb > kMaxEvalMegabytes) {
+        std::printf(msg::BadStackSize, argv[i + 1], kMaxEvalMegabytes);
+        std::putchar('\n');
+        return 2;
+      }
+      evalBudget = size_t(mb) << 20;
+      i++;
+    } else {
+      break;
+    }
   }
   if (i < argc && std::strcmp(argv[i], "--") == 0) {
     i++;

@@ -4,7 +4,7 @@ import subprocess
 import sys
 import tempfile
 
-from common import BANNER, Checker, run
+from common import BANNER, GC_LINE, Checker, run
 
 binary = sys.argv[1]
 t = Checker()
@@ -89,5 +89,66 @@ t.check(code == 0 and not err and "エラー: セル領域が一杯です\n" in 
 code, out, err = run(binary, b"(defun cnt (n) (if (= n 0) 0 (1+ (cnt (1- n)))))\n(cnt 1000000)\n")
 t.check(code == 0 and not err and (out.endswith(b"1000000\n[3]") or "再帰が深すぎます".encode() in out),
         "a million-deep recursion", f"{code} {out[-300:]!r}")
+
+# A runaway recursion in a program file stops at the depth guard in bounded memory, and its
+# backtrace on standard error keeps the innermost and the outermost calls, saying how many it
+# left out. The sanitizers' shadow memory is not the program's: their build skips the bound.
+def run_file(args, text):
+    with tempfile.TemporaryDirectory() as folder:
+        path = os.path.join(folder, "prog.lisp")
+        with open(path, "wb") as fh:
+            fh.write(text)
+        proc = subprocess.Popen([os.path.abspath(binary)] + args + [path], stdout=subprocess.PIPE,
+                                stderr=subprocess.PIPE)
+        out, err = proc.communicate(timeout=300)
+        return proc.returncode, out, err
+
+
+def peak_kb(args, text):
+    with tempfile.TemporaryDirectory() as folder:
+        path = os.path.join(folder, "prog.lisp")
+        with open(path, "wb") as fh:
+            fh.write(text)
+        proc = subprocess.Popen([os.path.abspath(binary)] + args + [path], stdout=subprocess.DEVNULL,
+                                stderr=subprocess.DEVNULL)
+        _, status, usage = os.wait4(proc.pid, 0)
+        return usage.ru_maxrss
+
+
+RUNAWAY = b"(defun inf (n) (1+ (inf n)))\n(inf 1)\n"
+code, out, err = run_file([], RUNAWAY)
+lines = err.decode().splitlines()
+t.check(code == 1 and out == "エラー: 再帰が深すぎます\n".encode() and len(lines) == 1 + 20 + 1 + 5 and
+        lines[0].endswith("prog.lisp:2: (inf 1)") and lines[1] == "0: (INF N)" and
+        lines[20] == "19: (INF 1)" and lines[21].startswith("...: ") and
+        lines[22].split(":")[0] == str(int(lines[21].split(":")[1].split("個")[0]) + 20),
+        "a runaway recursion's backtrace: the innermost 20 and the outermost 5 calls",
+        f"{code} {out!r} {err[-2000:]!r}")
+sanitized = b"__asan" in open(binary, "rb").read()
+if not sanitized:
+    kb = peak_kb([], RUNAWAY)
+    t.check(kb < 256 * 1024, "a runaway recursion stops well within 256 MB", f"{kb} kB")
+
+# Legitimate deep recursion: a plain function 100,000 deep, and 10,000 levels through MAPCAR,
+# FUNCALL and APPLY callbacks; --stack gives a program more room, or less.
+DEEP = (b"(defun d (n) (if (= n 0) 0 (1+ (d (1- n)))))\n(print (d 100000))\n"
+        b"(defun m (n) (if (= n 0) 0 (1+ (car (mapcar #'(lambda (x) (m (1- x))) (list n))))))\n"
+        b"(print (m 10000))\n"
+        b"(defun fc (n) (if (= n 0) 0 (1+ (funcall #'(lambda (x) (fc (1- x))) n))))\n(print (fc 10000))\n"
+        b"(defun ap (n) (if (= n 0) 0 (1+ (apply #'(lambda (x) (ap (1- x))) (list n)))))\n"
+        b"(print (ap 10000))\n")
+code, out, err = run_file([], DEEP)
+t.check(code == 0 and out == b"\n100000 \n10000 \n10000 \n10000 " and not err,
+        "deep recursion within the default limit", f"{code} {out!r} {err[-500:]!r}")
+code, out, err = run_file(["--stack", "8"], DEEP)
+t.check(code == 1 and out == "エラー: 再帰が深すぎます\n".encode(), "--stack 8 is too little for it",
+        f"{code} {out!r}")
+code, out, err = run_file(["--stack", "600"], b"(defun d (n) (if (= n 0) 0 (1+ (d (1- n)))))\n"
+                          b"(print (d 1000000))\n")
+t.check(code == 0 and GC_LINE.sub(b"", out) == b"\n1000000 ", "--stack 600: a million deep", f"{code} {out!r} {err[-300:]!r}")
+for bad in ["0", "-5", "12x", "99999999999999999999"]:
+    code, out, err = run_file(["--stack", bad], b"(print 1)\n")
+    t.check(code == 2 and out.decode().startswith(f"エラー: --stack {bad}: 1から"), f"--stack {bad} refused",
+            f"{code} {out!r}")
 
 t.finish()
