@@ -1,5 +1,6 @@
 """Tables and stores that fill up: the documented message, then exit 1 or the loop goes on."""
 import os
+import signal
 import subprocess
 import sys
 import tempfile
@@ -150,5 +151,26 @@ for bad in ["0", "-5", "12x", "99999999999999999999"]:
     code, out, err = run_file(["--stack", bad], b"(print 1)\n")
     t.check(code == 2 and out.decode().startswith(f"エラー: --stack {bad}: 1から"), f"--stack {bad} refused",
             f"{code} {out!r}")
+
+# Printing a value that shares structure would go on for ever: SIGTERM ends it at once with
+# 143, the program's open file flushed and closed; without a terminal Ctrl-C ends it with 130.
+for sig, status in [(signal.SIGTERM, 143), (signal.SIGINT, 130)]:
+    with tempfile.TemporaryDirectory() as folder:
+        proc = subprocess.Popen([os.path.abspath(binary)], stdin=subprocess.PIPE,
+                                stdout=subprocess.PIPE, stderr=subprocess.PIPE, cwd=folder)
+        proc.stdin.write(b"(setq s (open \"kept.txt\" :direction :output))\n(print 'kept s)\n"
+                         b"(setq x (list 'a))\n(dotimes (i 40) (setq x (cons x x)))\n(print x)\n")
+        proc.stdin.flush()
+        got = proc.stdout.read(20000)  # printing has started
+        proc.send_signal(sig)
+        try:
+            proc.communicate(timeout=10)
+        except subprocess.TimeoutExpired:
+            proc.kill()
+            proc.communicate()
+        with open(os.path.join(folder, "kept.txt"), "rb") as fh:
+            kept = fh.read()
+        t.check(proc.returncode == status and kept == b"\nKEPT ",
+                f"signal {sig} stops a long print", f"{proc.returncode} {kept!r}")
 
 t.finish()
