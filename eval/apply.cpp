@@ -61,7 +61,7 @@ namespace {
 // A function object's call once `bind` has bound its lambda list (answering as initTemploc):
 // the captured bindings copied in behind the parameters, the body, and the write-back.
 template <class Bind>
-_cell* runObject(cfunction& m, _cell* fn, Frame f, long n, Bind bind) {
+_cell* runObject(cfunction& m, _cell* fn, long given, Frame f, long n, Bind bind) {
   _cell* params = fn->cdr->car;
   _cell* body = fn->cdr->cdr;
   Frame captured = isClosure(fn) ? cmemory::closureFrame(fn) : nullptr;
@@ -74,7 +74,8 @@ _cell* runObject(cfunction& m, _cell* fn, Frame f, long n, Bind bind) {
   if (count && !nf) return m.fail(msg::FrameAllocFail, f, n);
   CellFrame g(m, fn);
   if (int bound = bind(nf, e, params); bound <= 0)
-    return bound < 0 ? nullptr : m.fail(msg::TooManyArgs, f, n);  // a failed argument has reported itself
+    return bound < 0 ? nullptr  // a failed argument has reported itself
+                     : (m.noteMiscall(fn, params, given), m.fail(msg::TooManyArgs, f, n));
   for (long i = 0; i < cs; i++) nf[e + i] = captured[i];
   _cell* r;
   {
@@ -89,13 +90,13 @@ _cell* runObject(cfunction& m, _cell* fn, Frame f, long n, Bind bind) {
 
 _cell* cfunction::callObject(_cell* fn, _cell* argForms, Frame f, long n) {
   if (!isCons(fn->cdr)) return syntaxError(f, n);
-  return runObject(*this, fn, f, n, [&](Frame nf, long e, _cell* params) {
+  return runObject(*this, fn, listLength(argForms), f, n, [&](Frame nf, long e, _cell* params) {
     return initTemploc(nf, e, params, argForms, f, n);
   });
 }
 
 _cell* cfunction::callObjectOn(_cell* fn, _cell* const* values, long count, Frame f, long n) {
-  return runObject(*this, fn, f, n, [&](Frame nf, long e, _cell* params) {
+  return runObject(*this, fn, count, f, n, [&](Frame nf, long e, _cell* params) {
     return bindValues(nf, e, params, values, count);
   });
 }
@@ -244,14 +245,14 @@ _cell* cfunction::fillTemplate(_cell* t, Frame f, long n) {
 
 // ---- in-place change --------------------------------------------------------------------
 _cell* cfunction::rplaca(_cell* c, _cell* v, Frame f, long n) {
-  if (!isCons(c)) return fail(msg::NotCons, f, n);
+  if (!isCons(c)) return fail(msg::NotCons, c, f, n);
   c->car = v;
   carMutated(c);
   return c;
 }
 
 _cell* cfunction::rplacd(_cell* c, _cell* v, Frame f, long n) {
-  if (!isCons(c)) return fail(msg::NotCons, f, n);
+  if (!isCons(c)) return fail(msg::NotCons, c, f, n);
   c->cdr = v;
   mutated(c);
   return c;

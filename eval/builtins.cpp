@@ -103,13 +103,13 @@ _cell* cfunction::lispQuote(_cell* args, Frame, long) { return args->car; }
 _cell* cfunction::lispCar(_cell* args, Frame f, long n) {
   _cell* v = eval(args->car, f, n);
   if (!v) return nullptr;
-  return isCons(v) ? v->car : syntaxError(f, n);
+  return isCons(v) ? v->car : refuse(v, f, n);
 }
 
 _cell* cfunction::lispCdr(_cell* args, Frame f, long n) {
   _cell* v = eval(args->car, f, n);
   if (!v) return nullptr;
-  return isCons(v) ? v->cdr : syntaxError(f, n);
+  return isCons(v) ? v->cdr : refuse(v, f, n);
 }
 
 _cell* cfunction::lispCons(_cell* args, Frame f, long n) {
@@ -158,7 +158,7 @@ _cell* onTwo(cfunction& m, _cell* args, Frame f, long n) {
 _cell* numberEqualOp(cfunction& m, _cell* a, _cell* b, Frame f, long n) {
   bool ok;
   bool same = numberEqual(a, b, ok);
-  return ok ? truth(same) : m.syntaxError(f, n);
+  return ok ? truth(same) : m.refuse(isNumber(a) ? b : a, f, n);
 }
 _cell* eqOp(cfunction&, _cell* a, _cell* b, Frame, long) { return truth(eqCells(a, b)); }
 _cell* eqlOp(cfunction&, _cell* a, _cell* b, Frame, long) { return truth(eqlCells(a, b)); }
@@ -173,10 +173,10 @@ template <bool less>
 _cell* compareChars(cfunction& m, _cell* args, Frame f, long n) {
   _cell* a = firstValue(m, args, f, n);
   if (!a) return nullptr;
-  if (!isChar(a) || !isCons(args->cdr)) return m.syntaxError(f, n);
+  if (!isChar(a) || !isCons(args->cdr)) return m.refuse(a, f, n);
   _cell* b = secondValue(m, a, args, f, n);
   if (!b) return nullptr;
-  if (!isChar(b)) return m.syntaxError(f, n);
+  if (!isChar(b)) return m.refuse(b, f, n);
   return truth(less ? byteOf(a) < byteOf(b) : byteOf(a) == byteOf(b));
 }
 }  // namespace
@@ -207,7 +207,7 @@ bool written(FILE* out) { return out == stdout || !std::ferror(out); }
 FILE* outputOf(cfunction& m, _cell* s, Frame f, long n) {
   FILE* fp = isStreamValue(s) ? getStream(m, s) : nullptr;
   if (!fp) {
-    m.syntaxError(f, n);
+    m.refuse(s, f, n);
     return nullptr;
   }
   if (!m.fileOutput[intOf(s) - 1]) {
@@ -253,7 +253,7 @@ _cell* cfunction::lispPrinc(_cell* a, Frame f, long n) { return printOp<Style::P
 _cell* cfunction::lispSpaces(_cell* args, Frame f, long n) {
   _cell* v = firstValue(*this, args, f, n);
   if (!v) return nullptr;
-  if (!isInt(v) || intOf(v) < 0) return syntaxError(f, n);
+  if (!isInt(v) || intOf(v) < 0) return refuse(v, f, n);
   FILE* out = destination(*this, v, args, f, n);
   if (!out) return nullptr;
   for (long i = 0; i < intOf(v); i++) std::fputc(' ', out);
@@ -291,7 +291,7 @@ _cell* cfunction::lispBye(_cell* args, Frame f, long n) {
   if (isCons(args)) {
     _cell* v = firstValue(*this, args, f, n);
     if (!v) return nullptr;
-    if (!isInt(v) || intOf(v) < 0 || intOf(v) > 255) return fail(msg::BadExitStatus, f, n);
+    if (!isInt(v) || intOf(v) < 0 || intOf(v) > 255) return fail(msg::BadExitStatus, v, f, n);
     status = intOf(v);
   }
   endProcess(status);
@@ -315,7 +315,7 @@ _cell* cfunction::lispNow(_cell*, Frame, long) { return now(*this); }
 _cell* cfunction::lispSetArray(_cell* args, Frame f, long n) {
   _cell* v = isCons(args) ? firstValue(*this, args, f, n) : NILCell;
   if (!v) return nullptr;
-  if (!isCons(v)) return fail(msg::SetArrayFail, f, n);
+  if (!isCons(v)) return fail(msg::SetArrayFail, v, f, n);
   setConsFlag(v, ConsMeta::Array);  // an array from now on: arrays of the pool are looked for
   ConsPool::gArrays = true;
   mutated(v);

@@ -78,20 +78,68 @@ Leave debugLoop(cfunction& m, Frame f, long n, bool isBreak) {
 
 bool endOnError = false;
 
-// A program file stops at its first error or BREAK: where, and how it got there, go to
-// standard error; standard output has had the message.
+// A program file stops at its first error or BREAK, once standard error has where it was:
+// how it got there follows, the calls' backtrace.
 namespace {
 void stopProgram(cfunction& m) {
-  m.reportSources();
   cfunction::DebugEntry here{nullptr, m.stepForm, m.activations};
   if (!m.programRead || m.stepForm != m.programRead) m.backtrace(stderr, here);
   endProcess(1);
 }
 }  // namespace
 
+namespace {
+constexpr long kDetailShown = 60;  // bytes of a value or form on the line of what failed
+
+// The fixed arguments of a lambda list, and whether &REST or &BODY takes any more.
+long fixedArguments(_cell* params, bool& more) {
+  long count = 0;
+  more = false;
+  CycleGuard guard(params);
+  for (_cell* p = params; isCons(p) && guard.passes(p->cdr); p = p->cdr) {
+    if (p->car == AMPREST || p->car == AMPBODY) {
+      more = true;
+      break;
+    }
+    count++;
+  }
+  return count;
+}
+}  // namespace
+
+// One line on standard error naming what failed: the variable, the operator and the value it
+// refused, the function and its argument counts, or else the form.
+void cfunction::tellWhatFailed() {
+  std::fflush(stdout);  // a terminal shows both: the message first
+  _cell* form = stepForm;
+  if (unboundVariable) {
+    std::fprintf(stderr, msg::DetailUnbound, briefText(unboundVariable, kDetailShown).c_str());
+  } else if (miscalled) {
+    bool more;
+    long fixed = fixedArguments(miscalledParams, more);
+    std::string name = briefText(miscalled, kDetailShown);
+    const char* atLeast = more ? msg::DetailAtLeast : "";
+    if (miscalledGiven >= 0)
+      std::fprintf(stderr, msg::DetailArgCount, name.c_str(), fixed, atLeast, miscalledGiven);
+    else
+      std::fprintf(stderr, msg::DetailArgCountTakes, name.c_str(), fixed, atLeast);
+  } else if (refusedValue) {
+    std::string value = briefText(refusedValue, kDetailShown);
+    if (isCons(form) && isSymbol(form->car))
+      std::fprintf(stderr, msg::DetailRefused, nameOf(form->car), value.c_str());
+    else
+      std::fprintf(stderr, msg::DetailRefusedValue, value.c_str());
+  } else if (form && !(programRead && form == programRead)) {
+    std::fprintf(stderr, msg::DetailForm, briefText(form, kDetailShown).c_str());
+  }
+  unboundVariable = miscalled = miscalledParams = refusedValue = nullptr;
+  miscalledGiven = -1;
+}
+
 void cfunction::errorlisp(Frame f, long n) {
+  if (endOnError || sources) reportSources();  // a program's or LOAD's file: which form failed
+  tellWhatFailed();
   if (endOnError) stopProgram(*this);
-  if (sources) reportSources();  // LOAD's file: which form failed
   say(msg::DebugEnter);
   say(msg::DebugHowAbort);
   debugLoop(*this, f, n, false);
@@ -99,7 +147,10 @@ void cfunction::errorlisp(Frame f, long n) {
 
 _cell* cfunction::lispBreak(_cell*, Frame f, long n) {
   say(msg::BreakEnter);
-  if (endOnError) stopProgram(*this);
+  if (endOnError) {
+    reportSources();
+    stopProgram(*this);
+  }
   say(msg::BreakHowContinue);
   say(msg::DebugHowAbort);
   return debugLoop(*this, f, n, true) == Leave::Continue ? NILCell : nullptr;

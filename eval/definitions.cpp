@@ -112,15 +112,19 @@ inline _cell* runBody(cfunction& m, _cell* def, Frame nf, long nn) {
 // initTemploc): its twin when it has one that answers, else its body. With `kPlain` the call
 // found the definition plain (see PlainCall) when the watched changes stood at `plainAt`: while
 // they still do, its BLOCK runs directly.
+// `given`: the argument forms, or null for `count` values in hand (for an error's report).
 template <bool kPlain = false, class Bind>
 _cell* runUser(cfunction& m, _cell* head, const TwinCall* twin, _cell* def, long nn, Frame f,
-               long n, Bind bind, uint64_t plainAt = 0) {
+               long n, _cell* given, long count, Bind bind, uint64_t plainAt = 0) {
   CellFrame keep(m, def);  // a redefinition while running must not free the running body
   FrameHolder frame(m, nn, !kPlain);  // a plain call's binding writes every record
   if (nn && !frame.recs()) return m.fail(msg::FrameAllocFail, f, n);
   int bound = bind(frame.recs(), nn, def->car);
-  if (bound <= 0)
-    return bound < 0 ? nullptr : m.fail(msg::ArgCount, f, n);  // a failed argument has reported itself
+  if (bound < 0) return nullptr;  // a failed argument has reported itself
+  if (bound == 0) {
+    m.noteMiscall(head, def->car, given ? listLength(given) : count);
+    return m.fail(msg::ArgCount, f, n);
+  }
   _cell* r = kRunText;
   {
     LocFrame reg(m, frame.recs(), nn);
@@ -219,7 +223,7 @@ inline const PlainCall* plainCall(const _cell* head, _cell* def) {
                                                  _cell* def, _cell* const* values, long count,
                                                  Frame f, long n) {
   auto text = [&] {
-    return runUser(m, head, nullptr, def, cfunction::tlength(def->car), f, n,
+    return runUser(m, head, nullptr, def, cfunction::tlength(def->car), f, n, nullptr, count,
                    [&](Frame nf, long nn, _cell* params) {
                      return cfunction::bindValues(nf, nn, params, values, count);
                    });
@@ -288,11 +292,11 @@ _cell* cfunction::callUser(_cell* form, Frame f, long n) {
   }
   if (plain) {
     return runUser<true>(
-        *this, head, twin, def, plain->count, f, n,
+        *this, head, twin, def, plain->count, f, n, args, 0,
         [&](Frame nf, long nn, _cell* params) { return bindArguments(nf, nn, params, args, f, n); },
         plain->watched);
   }
-  return runUser(*this, head, twin, def, tlength(def->car), f, n,
+  return runUser(*this, head, twin, def, tlength(def->car), f, n, args, 0,
                  [&](Frame nf, long nn, _cell* params) {
                    return initTemploc(nf, nn, params, args, f, n);
                  });
@@ -335,12 +339,12 @@ _cell* cfunction::callByValue(const TwinCall& row, _cell* head, _cell* def, _cel
   // text's binding does, a list cut short or grown is a call with the wrong number of them.
 #pragma GCC unroll 3
   for (long i = 0; i < nn; i++, args = args->cdr) {
-    if (!isCons(args)) return fail(msg::ArgCount, f, n);
+    if (!isCons(args)) return noteMiscall(head, def->car, i), fail(msg::ArgCount, f, n);
     _cell* v = evalPredicate(args->car, f, n);
     if (!v) return nullptr;
     recs[i] = {0, nullptr, g.push(v)};
   }
-  if (!isSymbol(args)) return fail(msg::ArgCount, f, n);
+  if (!isSymbol(args)) return noteMiscall(head, def->car, nn + listLength(args)), fail(msg::ArgCount, f, n);
   return answerByValue(*this, row, head, def, recs, nn, f, n);
 }
 
@@ -412,7 +416,7 @@ template _cell* cfunction::pureAnswer<false>(_cell*, Frame, long);
 
 _cell* cfunction::callUserOn(_cell* head, _cell* def, _cell* const* values, long count, Frame f,
                              long n) {
-  return runUser(*this, head, twinRow(head), def, tlength(def->car), f, n,
+  return runUser(*this, head, twinRow(head), def, tlength(def->car), f, n, nullptr, count,
                  [&](Frame nf, long nn, _cell* params) {
                    return bindValues(nf, nn, params, values, count);
                  });

@@ -136,7 +136,10 @@ _cell* cfunction::step(_cell* form, Frame f, long n) {
 [[gnu::noinline]] _cell* cfunction::atomStep(_cell* form, Frame f, long n) {
   if (!attend(form, f, n)) return nullptr;
   _cell* r = form;
-  if (isSymbol(form) && !(r = variableValue(form, f, n))) return fail(msg::Unbound, f, n);
+  if (isSymbol(form) && !(r = variableValue(form, f, n))) {
+    unboundVariable = form;
+    return fail(msg::Unbound, f, n);
+  }
   valuesList = nullptr;  // an atom's value never carries others
   return room < 0 ? stepEnd(r) : r;
 }

@@ -21,6 +21,7 @@
 #pragma once
 
 #include <array>
+#include <string>
 
 #include "eval/ops.h"
 #include "heap/heap.h"
@@ -172,6 +173,15 @@ class cfunction : public cmemory {
   }
   _cell* syntaxError(Frame f, long n);            // "エラー: 文法エラー", debug loop, null
   _cell* fail(const char* message, Frame f, long n);  // message, debug loop, null
+  // The same two, naming the value refused on the error's line on standard error.
+  _cell* refuse(_cell* value, Frame f, long n) {
+    refusedValue = value;
+    return syntaxError(f, n);
+  }
+  _cell* fail(const char* message, _cell* refused, Frame f, long n) {
+    refusedValue = refused;
+    return fail(message, f, n);
+  }
   _cell* poolError(Frame f, long n);
   _cell* interrupted(Frame f, long n);  // Ctrl-C: "エラー: 中断しました", debug loop, null
   // Hands on the result of an operation below the evaluator; a failure that asked for the
@@ -291,11 +301,28 @@ class cfunction : public cmemory {
 
   // ---- errors (eval/debug.cpp) ----
   void errorlisp(Frame f, long n);
+  // What the next error's line on standard error names beyond the form that failed (and
+  // `refusedValue`): set where the error is found, read and cleared when it is reported.
+  _cell* unboundVariable = nullptr;
+  _cell* miscalled = nullptr;  // a function called with the wrong number of arguments
+  _cell* miscalledParams = nullptr;
+  long miscalledGiven = -1;  // how many it was given, when known
+  _cell* noteMiscall(_cell* fn, _cell* params, long given) {
+    miscalled = fn;
+    miscalledParams = params;
+    miscalledGiven = given;
+    return nullptr;
+  }
+  void tellWhatFailed();
   // How the top level and debug loops show a result; Ctrl-C while it prints opens the debug
   // loop in the frame given.
   void reportResult(_cell* r, Frame f = nullptr, long n = 0);
 
 };
+
+// v as PRIN1 would write it, cut after `limit` bytes (at a character's start) with "...";
+// the walk stops there too, however much structure v shares (eval/where.cpp).
+std::string briefText(_cell* v, long limit);
 
 // Keeps a node at the front of one of the lists of where evaluation is (activations, sources,
 // debug entries) for as long as it lives.

@@ -1,12 +1,35 @@
 // where evaluation is: BACKTRACE in the debug loop, and where a program file or LOAD failed
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "eval/eval.h"
 #include "printer/printer.h"
 #include "streams/streams.h"
 #include "heap/keywords.h"
 #include "heap/messages.h"
+
+// v as PRIN1 would write it, cut after `limit` bytes (at a character's start) with "...".
+std::string briefText(_cell* v, long limit) {
+  std::string text(static_cast<size_t>(limit) + 24, '\0');
+  FILE* mem = fmemopen(text.data(), text.size() - 1, "w");
+  if (!mem) return "";
+  cprint::printTo(v, mem, limit + 4);
+  std::fflush(mem);
+  long length = std::ftell(mem);
+  std::fclose(mem);
+  // One line whatever the value holds: a line end in a string or a name shows as a blank.
+  for (char& c : text)
+    if (c == '\n' || c == '\r') c = ' ';
+  if (length <= limit) {
+    text.resize(static_cast<size_t>(length));
+    return text;
+  }
+  long cut = limit;
+  while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) cut--;
+  text.resize(static_cast<size_t>(cut));
+  return text + "...";
+}
 
 namespace {
 // A value's readable text longer than this is cut, and "..." says so.
@@ -17,24 +40,7 @@ constexpr long kArgumentsShown = 20;  // of a rest list
 constexpr long kInnermostShown = 20;
 constexpr long kOutermostShown = 5;
 
-// Writes v as PRIN1 would, cut after kValueShown bytes (at a character's start).
-void showValue(FILE* out, _cell* v) {
-  char buf[kValueShown + 24] = {};
-  FILE* mem = fmemopen(buf, sizeof buf - 1, "w");
-  if (!mem) return;
-  cprint::printTo(v, mem, kValueShown + 4);
-  std::fflush(mem);
-  long length = std::ftell(mem);
-  std::fclose(mem);
-  if (length <= kValueShown) {
-    std::fputs(buf, out);
-    return;
-  }
-  long cut = kValueShown;
-  while (cut > 0 && (static_cast<unsigned char>(buf[cut]) & 0xC0) == 0x80) cut--;
-  std::fwrite(buf, 1, static_cast<size_t>(cut), out);
-  std::fputs("...", out);
-}
+void showValue(FILE* out, _cell* v) { std::fputs(briefText(v, kValueShown).c_str(), out); }
 
 // (NAME value ...), ((LAMBDA params ...) value ...), or (LET ((var value) ...) ...).
 void showActivation(FILE* out, const Activation& a) {

@@ -325,6 +325,14 @@ class cmemory : protected IntSlots {
     say(message);
     return raised();
   }
+  // The same, naming the value the operation refused, for the error's line on standard error.
+  _cell* raise(const char* message, _cell* refused) {
+    refusedValue = refused;
+    return raise(message);
+  }
+  // The value the failing operation refused, until its error has been reported (reachable from
+  // the failing routine meanwhile; nothing is collected between).
+  _cell* refusedValue = nullptr;
   _cell* raised() {  // the message has been printed by other means
     failure = Failure::Raised;
     return nullptr;

@@ -120,6 +120,14 @@ constexpr const char* ReturnFromArgs = "エラー: RETURN-FROMの引数が異常
 constexpr const char* ReturnFromName = "エラー: RETURN-FROMの名前が異常です";
 
 // debug loop
+// What failed, one line on standard error at each error (the values written as PRIN1 would).
+constexpr const char* DetailUnbound = "詳細: 変数 %s には値がありません\n";
+constexpr const char* DetailRefused = "詳細: %s は %s を受け付けません\n";
+constexpr const char* DetailRefusedValue = "詳細: %s は受け付けられません\n";
+constexpr const char* DetailArgCount = "詳細: %s は引数を%ld個%sとりますが、%ld個渡されました\n";
+constexpr const char* DetailArgCountTakes = "詳細: %s は引数を%ld個%sとります\n";
+constexpr const char* DetailAtLeast = "以上";
+constexpr const char* DetailForm = "詳細: 失敗した式 %s\n";
 constexpr const char* DebugEnter = "デバッグモードに入りました。";
 constexpr const char* DebugHowAbort = "ABORTと入力すれば抜けられます。";
 constexpr const char* DebugUnreadable = "不測なエラー、ABORTします\n";

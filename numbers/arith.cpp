@@ -38,7 +38,7 @@ bool bothNumbers(const _cell* x, const _cell* y) { return isNumber(x) && isNumbe
 _cell* stepBy(cmemory& m, _cell* v, int32_t step) {
   if (isInt(v)) return m.IntToCell(wrapAdd(intOf(v), step));
   if (isFloat(v)) return m.NumberToCell(floatOf(v) + step);
-  if (!isRatio(v)) return m.raise(msg::OperandNotNumber);
+  if (!isRatio(v)) return m.raise(msg::OperandNotNumber, v);
   long rn = 0;
   long rd = 1;
   cmathproc::WaWithTsubun(step, 1, numOf(v), denOf(v), &rn, &rd);
@@ -57,7 +57,7 @@ _cell* makeReduced(cmemory& m, int64_t num, int64_t den) {
 
 // ---- the four operations ----------------------------------------------------------------
 _cell* sumOfNumbers(cmemory& m, _cell* x, _cell* y) {
-  if (!bothNumbers(x, y)) return m.raise(msg::NotANumberOperand);
+  if (!bothNumbers(x, y)) return m.raise(msg::NotANumberOperand, isNumber(x) ? y : x);
   switch (pair(kindOf(x), kindOf(y))) {
     case II:
       return m.IntToCell(wrapAdd(intOf(x), intOf(y)));
@@ -82,7 +82,7 @@ _cell* sumOfNumbers(cmemory& m, _cell* x, _cell* y) {
 }
 
 _cell* differenceOfNumbers(cmemory& m, _cell* x, _cell* y) {
-  if (!bothNumbers(x, y)) return m.raise(msg::NotANumberOperand);
+  if (!bothNumbers(x, y)) return m.raise(msg::NotANumberOperand, isNumber(x) ? y : x);
   switch (pair(kindOf(x), kindOf(y))) {
     case II:
       return m.IntToCell(wrapSub(intOf(x), intOf(y)));
@@ -108,7 +108,7 @@ _cell* differenceOfNumbers(cmemory& m, _cell* x, _cell* y) {
 
 // An exact integer 0 times anything numeric is the integer 0, even beside a float.
 _cell* productOfNumbers(cmemory& m, _cell* x, _cell* y) {
-  if (!bothNumbers(x, y)) return m.raise(msg::NotANumberOperand);
+  if (!bothNumbers(x, y)) return m.raise(msg::NotANumberOperand, isNumber(x) ? y : x);
   switch (pair(kindOf(x), kindOf(y))) {
     case II:
       return m.IntToCell(wrapMul(intOf(x), intOf(y)));
@@ -138,9 +138,9 @@ _cell* productOfNumbers(cmemory& m, _cell* x, _cell* y) {
 // The zero tests come first in every case, so (/ 0 0) is a division by zero. A float divisor
 // is zero when it compares equal to 0 (-0.0 included, NaN not).
 _cell* Sho(cmemory& m, _cell* x, _cell* y) {
-  if (!bothNumbers(x, y)) return m.raise(msg::NotANumberOperand);
+  if (!bothNumbers(x, y)) return m.raise(msg::NotANumberOperand, isNumber(x) ? y : x);
   bool zeroDivisor = (isInt(y) && intOf(y) == 0) || (isFloat(y) && floatOf(y) == 0.0L);
-  if (zeroDivisor) return m.raise(msg::DivideByZero);
+  if (zeroDivisor) return m.raise(msg::DivideByZero, y);
   switch (pair(kindOf(x), kindOf(y))) {
     case II:
       if (intOf(x) == 0) return m.IntToCell(0);

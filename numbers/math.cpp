@@ -216,7 +216,7 @@ _cell* applyMath(cmemory& m, _cell* v, const MathOp& op) {
       ok = isInRange(v) != 0;
       break;
   }
-  if (!ok) return m.raise(op.message);
+  if (!ok) return m.raise(op.message, v);
   if (isInt(v) && intOf(v) == op.exactArg) return m.IntToCell(op.exactResult);
   return m.NumberToCell(op.fn(libArg(v)));
 }
@@ -237,7 +237,7 @@ _cell* bjExpt(cmemory& m, long a, long c, _cell* e) { return ratioPower(m, a, c,
 // Only a base that is not a number >= 0 asks for the debug loop; the exponent's failures
 // do not.
 _cell* exptOf(cmemory& m, _cell* base, _cell* expo) {
-  if (!isPlus(base)) return m.raise(msg::NeedPositive);
+  if (!isPlus(base)) return m.raise(msg::NeedPositive, base);
   if (isFloat(base)) return njExpt(m, floatOf(base), expo);
   if (isPlus(expo)) {
     return isInt(base) ? ijExpt(m, intOf(base), expo) : bjExpt(m, numOf(base), denOf(base), expo);
@@ -252,17 +252,17 @@ _cell* exptOf(cmemory& m, _cell* base, _cell* expo) {
 // ---- SQRT -------------------------------------------------------------------------------
 _cell* sqrtOf(cmemory& m, _cell* v) {
   if (isFloat(v)) {
-    if (floatOf(v) < 0.0L) return m.raise(msg::SqrtNegative);
+    if (floatOf(v) < 0.0L) return m.raise(msg::SqrtNegative, v);
     return m.NumberToCell(std::sqrt(narrow(floatOf(v))));
   }
   if (isInt(v)) {
-    if (intOf(v) < 0) return m.raise(msg::SqrtNegative);
+    if (intOf(v) < 0) return m.raise(msg::SqrtNegative, v);
     int64_t t = 0;
     if (squareRoot(intOf(v), &t)) return m.IntToCell(static_cast<long>(t));
     return m.NumberToCell(std::sqrt(static_cast<double>(intOf(v))));
   }
-  if (!isRatio(v)) return m.raise(msg::SqrtNonNumber);
-  if (numOf(v) < 0) return m.raise(msg::SqrtNegative);
+  if (!isRatio(v)) return m.raise(msg::SqrtNonNumber, v);
+  if (numOf(v) < 0) return m.raise(msg::SqrtNegative, v);
   int64_t t = 0;
   int64_t u = 0;
   if (!squareRoot(numOf(v), &t)) return m.NumberToCell(std::sqrt(libArg(v)));
@@ -318,7 +318,7 @@ _cell* atanOf(cmemory& m, _cell* v) {
 
 // ---- EVENP, FLOOR -----------------------------------------------------------------------
 _cell* evenpOf(cmemory& m, _cell* v) {
-  if (!isInt(v)) return m.raise(msg::NotInteger);
+  if (!isInt(v)) return m.raise(msg::NotInteger, v);
   int32_t r = intOf(v) % 2;
   return r == 1 || r == -1 ? NILCell : TCell;
 }
@@ -343,7 +343,7 @@ _cell* floorOf(cmemory& m, _cell* v) {
     second = Sa(m, v, first);  // exact, strictly between 0 and 1
     if (!second) return nullptr;
   } else {
-    return m.raise(msg::NotNumber);
+    return m.raise(msg::NotNumber, v);
   }
   m.valuesList = m.cons(first, m.cons(second, NILCell));
   return first;

@@ -80,12 +80,12 @@ _cell* StringEqual(_cell* a, _cell* b) {
 // ---- CHAR-CODE, CODE-CHAR ---------------------------------------------------------------
 
 _cell* charCode(cmemory& m, _cell* c) {
-  if (!isChar(c)) return m.raise(msg::CharCodeUse);
+  if (!isChar(c)) return m.raise(msg::CharCodeUse, c);
   return m.IntToCell(byteOf(c));
 }
 
 _cell* codeChar(cmemory& m, _cell* v) {
-  if (!isInt(v) || intOf(v) < 0) return m.raise(msg::CodeCharUse);
+  if (!isInt(v) || intOf(v) < 0) return m.raise(msg::CodeCharUse, v);
   unsigned code = static_cast<unsigned>(intOf(v)) & 0xffu;
   _cell* c = m.getMojiCell(static_cast<char>(code));
   c->code = static_cast<intptr_t>(code);  // stored zero-extended, 0 to 255

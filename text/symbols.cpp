@@ -79,8 +79,8 @@ std::string unescapeName(const char* name) {
 // INTERN and INTERN-WIDE differ only in their messages and in the symbol they make.
 _cell* internString(cmemory& m, _cell* s, const InternMessages& messages, bool wide) {
   std::string name;
-  if (!isString(s) || !nameBytes(s, name)) return m.raise(msg::NotStringPlain);
-  if (const char* problem = checkName(name, messages)) return m.raise(problem);
+  if (!isString(s) || !nameBytes(s, name)) return m.raise(msg::NotStringPlain, s);
+  if (const char* problem = checkName(name, messages)) return m.raise(problem, s);
   bool existed = !wide && m.CheckStringCell(name.c_str()) != nullptr;
   // A program that makes symbols (or names) it keeps stops at half the reserve, with the debug
   // loop; the rest is for the names typed there. Uninterned symbols it dropped are collected
@@ -101,7 +101,7 @@ _cell* internString(cmemory& m, _cell* s, const InternMessages& messages, bool w
 // ---- SYMBOL-NAME ------------------------------------------------------------------------
 
 _cell* symbolName(cmemory& m, _cell* v) {
-  if (!isSymbol(v)) return m.raise(msg::NotSymbolPlain);
+  if (!isSymbol(v)) return m.raise(msg::NotSymbolPlain, v);
   const char* name = nameOf(v);
   if (name[0] == ':') ++name;
   std::string bytes = unescapeName(name);

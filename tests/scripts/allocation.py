@@ -9,7 +9,7 @@ import pathlib
 import subprocess
 import sys
 
-from common import Checker
+from common import Checker, quiet
 
 binary = os.path.abspath(sys.argv[1])
 here = pathlib.Path(__file__).resolve().parent / "allocation"
@@ -20,7 +20,7 @@ for program in sorted(here.glob("*.lisp")):
         got = subprocess.run([binary], stdin=program.open("rb"), stdout=subprocess.PIPE,
                              stderr=subprocess.PIPE, env=env, timeout=600)
         want = program.with_suffix(".out").read_bytes()
-        t.check(got.stdout == want and got.returncode == 0 and not got.stderr,
+        t.check(got.stdout == want and got.returncode == 0 and not quiet(got.stderr),
                 f"{program.name} (twins {twins})",
                 f"status {got.returncode}\n--- got ---\n{got.stdout.decode(errors='replace')[-2000:]}"
                 f"\n--- want ---\n{want.decode(errors='replace')[-2000:]}")

@@ -15,7 +15,7 @@ import subprocess
 import sys
 import tempfile
 
-from common import Checker
+from common import Checker, quiet
 
 binary = os.path.abspath(sys.argv[1])
 # --seconds N: new seeds, 100 programs of each kind at a time, until N seconds have passed.
@@ -853,11 +853,11 @@ def compare(program, title, reset=lambda: None, whole=False):
     reset()
     off = run(program, False, whole)
     saved = ""
-    if on != off or on[2]:
+    if on != off or quiet(on[2]):
         fd, saved = tempfile.mkstemp(prefix="zelkora-twins-", suffix=".lisp")
         os.write(fd, program.encode())
         os.close(fd)
-    t.check(on == off and not on[2], title + (" (saved in %s)" % saved if saved else ""),
+    t.check(on == off and not quiet(on[2]), title + (" (saved in %s)" % saved if saved else ""),
             first_difference(on[1], off[1]) + program + "\n--- twins on ---\n" + on[1].decode(errors="replace")[-1500:] +
             "\n--- texts ---\n" + off[1].decode(errors="replace")[-1500:] +
             on[2].decode(errors="replace")[-500:])
