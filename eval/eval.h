@@ -279,6 +279,14 @@ class cfunction : public cmemory {
   }
   // A PROG** body: its statements, from wherever GO jumps to, until one falls off the end.
   _cell* progBody(_cell* body, Frame f, long n);
+  long progBodies = 0;  // PROG** bodies running, the ones a GO can jump in
+  struct RunningProg {
+    explicit RunningProg(long& count) : count_(count) { count_++; }
+    ~RunningProg() { count_--; }
+    RunningProg(const RunningProg&) = delete;
+    RunningProg& operator=(const RunningProg&) = delete;
+    long& count_;
+  };
   // One run of a PROG** body's statements from `start`: 1 when a GO asks for a jump, 0 at the
   // end of the body, -1 on failure.
   int runStatements(_cell* start, Frame f, long n);

@@ -42,6 +42,7 @@ int cfunction::runStatements(_cell* start, Frame f, long n) {
 
 _cell* cfunction::progBody(_cell* body, Frame f, long n) {
   GoSymbol = nullptr;
+  RunningProg running(progBodies);
   _cell* start = body;
   for (;;) {
     int r;
@@ -60,6 +61,8 @@ _cell* cfunction::progBody(_cell* body, Frame f, long n) {
 
 _cell* cfunction::lispGo(_cell* args, Frame f, long n) {
   if (!isCons(args) || !isSymbol(args->car)) return syntaxError(f, n);
+  // With no PROG** body running, nothing would ever jump: an error, not a quiet T.
+  if (!progBodies) return fail(msg::NoLabel, args->car, f, n);
   GoSymbol = args->car;
   return TCell;
 }

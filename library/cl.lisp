@@ -42,7 +42,11 @@
     (setq acc (cons (car l) acc))
     (setq l (cdr l))))
 
-(defun %seq-list (seq) (if (stringp seq) (coerce seq 'list) seq))
+; Anything else (a symbol, a number) is no sequence: an error, never an empty one.
+(defun %seq-list (seq)
+  (cond ((stringp seq) (coerce seq 'list))
+        ((or (listp seq) (arrayp seq)) seq)
+        (t (error "エラー: 対象はリストか文字列でなくてはなりません。"))))
 
 ; A list made from SEQ, back in SEQ's kind: a string for a string.
 (defun %like (seq l) (if (stringp seq) (coerce l 'string) l))
