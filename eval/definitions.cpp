@@ -379,8 +379,11 @@ _cell* cfunction::valueTwinStep(_cell* form, Frame f, long n) {
 }
 
 template <bool nested>
-_cell* cfunction::pureAnswer(_cell* form, Frame f, long n) {
+_cell* cfunction::pureAnswer(_cell* form, Frame f, long n, int depth) {
   constexpr uint8_t kPure = Flag::ValueTwin | Flag::PureTwin;
+  // Deeper nestings take the steps: a failure at the top of one would otherwise walk all of it
+  // again at each level on its way down, and the machine stack has no guard here.
+  constexpr int kDeepest = 32;
   const TwinCall* row = twinRow(form->car);
   if (!row || row->byValue < 1 || row->byValue > 2 || (!nested && !quickStart())) return kRunText;
   // A nested call's answer is used only by its caller, which checks the constants and clears
@@ -394,8 +397,8 @@ _cell* cfunction::pureAnswer(_cell* form, Frame f, long n) {
     _cell* v;
     if (!isCons(a))
       v = quickRead(a, f, n);
-    else if (isSymbol(a->car) && (a->car->flags & kPure) == kPure)
-      v = pureAnswer<true>(a, f, n);
+    else if (isSymbol(a->car) && (a->car->flags & kPure) == kPure && depth < kDeepest)
+      v = pureAnswer<true>(a, f, n, depth + 1);
     else
       return kRunText;
     if (!v || v == kRunText) return kRunText;
@@ -412,7 +415,7 @@ _cell* cfunction::pureAnswer(_cell* form, Frame f, long n) {
   return r;
 }
 // The outer step is called from other files; a build that inlines nothing here still needs it.
-template _cell* cfunction::pureAnswer<false>(_cell*, Frame, long);
+template _cell* cfunction::pureAnswer<false>(_cell*, Frame, long, int);
 
 _cell* cfunction::callUserOn(_cell* head, _cell* def, _cell* const* values, long count, Frame f,
                              long n) {

@@ -133,7 +133,7 @@ class cfunction : public cmemory {
   // `nested`: an argument of such a call, whose start follows the call's own with nothing
   // between that could need attending to.
   template <bool nested>
-  _cell* pureAnswer(_cell* form, Frame f, long n);
+  _cell* pureAnswer(_cell* form, Frame f, long n, int depth = 0);
   // The step of a value twin's call with nothing to attend to at its start, or kRunText with
   // nothing done (eval/definitions.cpp).
   _cell* valueTwinStep(_cell* form, Frame f, long n);

@@ -72,6 +72,11 @@ case("lists nested 9000 deep by the reader",
 case("a list nested 100000 deep through its car is built, collected and printed",
      b"(setq x nil)\n(dotimes (i 100000) (setq x (list x)))\n(gc)\nx\n(length x)\n",
      expect_end=b"(" * 100000 + b"NIL" + b")" * 100000 + b"\n[5]1\n[6]")
+# Its innermost call answers, the next fails: each level on the way down does not walk the
+# calls inside it again (quadratic: minutes), nor overflow the machine stack doing so.
+case("a failing call nested 200000 deep is evaluated once",
+     b"(setq x 0)\n(dotimes (i 200000) (setq x (list 'zerop x)))\n(eval x)\nabort\n'done\n",
+     expect_end=b"*[1][4]DONE\n[5]", timeout=60)
 case("a very long list prints", b"(setq l nil)\n(dotimes (i 200000) (setq l (cons i l)))\n(length l)\n",
      expect_end=b"[3]200000\n[4]")
 # The printer reaches an array's contents past the cons of its element type: a cycle through that
