@@ -1,5 +1,6 @@
 """The README's operator table is the one doc/operators.py makes from the program's tables."""
 import os
+import re
 import sys
 
 from common import Checker
@@ -11,4 +12,17 @@ t = Checker()
 readme = operators.read("README.md")
 t.check(operators.readme_with(operators.table()) == readme,
         "README.md's operator table is up to date (python3 doc/operators.py --write)")
+
+# The README's table of messages glosses every message the program prints.
+NOT_MESSAGES = {"Banner", "Notice", "Usage", "LineEditingOn", "LineEditingOff", "InputCancelled",
+                "GcReport", "DetailAtLeast"}
+root = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..")
+with open(os.path.join(root, "heap", "messages.h"), encoding="utf-8") as fh:
+    catalogue = fh.read()
+section = readme.split("## Messages\n", 1)[-1].split("\n## ", 1)[0]
+for name, text in re.findall(r'constexpr const char\* (\w+) = "((?:[^"\\]|\\.)*)"', catalogue):
+    if name in NOT_MESSAGES:
+        continue
+    shown = re.sub(r"%(ld|zu|s|c)", "…", text.replace("\\n", "").replace('\\"', '"'))
+    t.check(f"| `{shown}` |" in section, f"README.md's Messages table glosses {name}: `{shown}`")
 t.finish()
