@@ -112,11 +112,12 @@ _cell* cfunction::lispClose(_cell* args, Frame f, long n) {
 // eof-error-p and eof-value it answers there as READ does, so a reading loop can end.
 _cell* cfunction::lispReadLine(_cell* args, Frame f, long n) {
   if (!isCons(args))
-    return programInput ? ReadLineStrm(*this, stdin) : checked(ReadLine(*this), f, n);
+    return checked(programInput ? ReadLineStrm(*this, stdin) : ReadLine(*this), f, n);
   CellFrame g(*this, args);
   _cell* s = inputArgument(*this, args, f, n, g, msg::InvalidStream);
   if (!s) return nullptr;
-  if (!isCons(args->cdr)) return ReadLineStrm(*this, s == NILCell ? stdin : getStream(*this, s));
+  if (!isCons(args->cdr))
+    return checked(ReadLineStrm(*this, s == NILCell ? stdin : getStream(*this, s)), f, n);
 
   EofArgs eof;
   if (!evalEofArgs(*this, args->cdr, f, n, g, &eof)) return nullptr;
