@@ -7,6 +7,7 @@
 // name from the interpreter's symbol table, and a form typed over several lines goes into the
 // history as one line.
 #include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
 #include <time.h>
 #include <unistd.h>
@@ -49,6 +50,19 @@ void onTerminate(int sig) {
   if (terminateSignal && waited >= 1000000000L) _exit(128 + terminateSignal);
   if (!terminateSignal) firstTerminate = now;
   terminateSignal = sig;
+  interruptRequested = 1;
+}
+
+// A write to a pipe nobody reads any more. When it is standard output's, the run ends as a
+// failed write does, its files flushed and closed; a file's own write just fails, and the
+// operator that wrote says so.
+void onBrokenPipe(int) {
+  struct pollfd out = {STDOUT_FILENO, 0, 0};
+  if (poll(&out, 1, 0) != 1 || !(out.revents & (POLLERR | POLLHUP))) return;
+  if (!terminateSignal) {
+    clock_gettime(CLOCK_MONOTONIC, &firstTerminate);
+    terminateSignal = SIGPIPE;
+  }
   interruptRequested = 1;
 }
 
@@ -334,6 +348,8 @@ void catchTermination(bool interrupts) {
   sigaction(SIGTERM, &sa, nullptr);
   sigaction(SIGHUP, &sa, nullptr);
   if (interrupts) sigaction(SIGINT, &sa, nullptr);
+  sa.sa_handler = onBrokenPipe;  // every write after the first fails alike: none ends at once
+  sigaction(SIGPIPE, &sa, nullptr);
 }
 
 void terminateNow() {
