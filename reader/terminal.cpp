@@ -158,10 +158,14 @@ bool collectingForm = false;
 std::string formLines;
 LiteralScan formScan;
 
-void rememberForm() {
-  remember(formLines.c_str());
+void dropForm() {
   formLines.clear();
   formScan = LiteralScan();
+}
+
+void rememberForm() {
+  remember(formLines.c_str());
+  dropForm();
 }
 
 void keepLine(const char* text) {
@@ -189,6 +193,26 @@ const cmemory* symbols = nullptr;
 // comma, at-sign, and the # of #'.
 constexpr const char kDelimiters[] = " \t\n\"'`,@()#";
 std::vector<std::string> candidates;
+
+// Helpers no user calls are never offered: names holding a $ or starting with % (the --cl
+// prelude's), and these of the start-up library, which serve its arrays, C...R and NTH,
+// CASE, SETF and PPRINT. Its general functions (COPY, CONSN, APPEND1, ...) are offered.
+constexpr const char* kLibraryHelpers[] = {
+    "A-CONTENT",   "ACCEPT-DIMENSION-ELEMENT", "ACCEPT-DIMENSION-ELEMENT-BASE",
+    "FIND-A-NAME", "FIND-D-NAME",              "FIND-NTH-NAME",
+    "GET-ARRAY-POS", "GET-CONTENTS",           "GET-ELEMENT",
+    "GET-TYPE",    "INC-POS",                  "INIT-POS",
+    "IS-ALL-ATOM", "IS-ALL-ATOM-1-LIST",       "MAKE-ARRAY-BASE",
+    "MAKE-CASE",   "PPRINT2",                  "PPRINT3",
+    "PRE-AREF",    "PRE-GET-ARRAY-POS",        "SET-CONTENTS",
+    "SETF-HASH"};
+
+bool helper(const char* name) {
+  if (*name == '%' || std::strchr(name, '$')) return true;
+  for (const char* h : kLibraryHelpers)
+    if (std::strcmp(name, h) == 0) return true;
+  return false;
+}
 
 bool typable(const char* name) {
   for (const char* p = name; *p; p++)
@@ -230,7 +254,7 @@ char** completeSymbol(const char* text, int, int) {
     if (!typable(name)) continue;
     size_t i = 0;  // a name shorter than the text stops at its NUL, which no typed byte is
     while (i < typed && upper(text[i]) == name[i]) i++;
-    if (i < typed) continue;
+    if (i < typed || helper(name)) continue;
     std::string shown(text);
     for (const char* p = name + typed; *p; p++) shown += isUpper ? *p : lower(*p);
     candidates.push_back(std::move(shown));
@@ -263,7 +287,7 @@ int readEditedLine() {
   if (!line) {
     if (interruptRequested) {
       interruptRequested = 0;
-      rememberForm();  // the lines of the dropped form stay at hand
+      dropForm();  // a form given up is not one to run again
       std::fputs(msg::InputCancelled, screen);
       std::fputc('\n', screen);
       std::fflush(screen);
