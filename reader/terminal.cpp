@@ -196,22 +196,18 @@ std::vector<std::string> candidates;
 
 // Helpers no user calls are never offered: names holding a $ or starting with % (the --cl
 // prelude's), and these of the start-up library, which serve its arrays, C...R and NTH,
-// CASE, SETF and PPRINT. Its general functions (COPY, CONSN, APPEND1, ...) are offered.
-constexpr const char* kLibraryHelpers[] = {
-    "A-CONTENT",   "ACCEPT-DIMENSION-ELEMENT", "ACCEPT-DIMENSION-ELEMENT-BASE",
-    "FIND-A-NAME", "FIND-D-NAME",              "FIND-NTH-NAME",
-    "GET-ARRAY-POS", "GET-CONTENTS",           "GET-ELEMENT",
-    "GET-TYPE",    "INC-POS",                  "INIT-POS",
-    "IS-ALL-ATOM", "IS-ALL-ATOM-1-LIST",       "MAKE-ARRAY-BASE",
-    "MAKE-CASE",   "PPRINT2",                  "PPRINT3",
-    "PRE-AREF",    "PRE-GET-ARRAY-POS",        "SET-CONTENTS",
-    "SETF-HASH"};
+// CASE, SETF and PPRINT (each between blanks). Its general functions (COPY, CONSN, APPEND1,
+// ...) are offered.
+constexpr const char kLibraryHelpers[] =
+    " A-CONTENT ACCEPT-DIMENSION-ELEMENT ACCEPT-DIMENSION-ELEMENT-BASE FIND-A-NAME FIND-D-NAME"
+    " FIND-NTH-NAME GET-ARRAY-POS GET-CONTENTS GET-ELEMENT GET-TYPE INC-POS INIT-POS"
+    " IS-ALL-ATOM IS-ALL-ATOM-1-LIST MAKE-ARRAY-BASE MAKE-CASE PPRINT2 PPRINT3 PRE-AREF"
+    " PRE-GET-ARRAY-POS SET-CONTENTS SETF-HASH ";
 
 bool helper(const char* name) {
   if (*name == '%' || std::strchr(name, '$')) return true;
-  for (const char* h : kLibraryHelpers)
-    if (std::strcmp(name, h) == 0) return true;
-  return false;
+  // A typable name holds no blank.
+  return std::strstr(kLibraryHelpers, (" " + std::string(name) + " ").c_str()) != nullptr;
 }
 
 bool typable(const char* name) {
