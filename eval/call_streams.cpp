@@ -7,16 +7,12 @@
 
 namespace {
 
-// OPEN enters the debug loop itself, without a message, when its name is missing or names no
-// file, and when its name or direction fails to evaluate, even after that evaluation's own
-// report; a pending THROW or RETURN-FROM is passed on untouched instead.
-_cell* openRefused(cfunction& m, Frame f, long n) {
+// OPEN's failed name or direction evaluation enters the debug loop again, after that
+// evaluation's own report; a pending THROW or RETURN-FROM is passed on untouched instead.
+_cell* openArgFailed(cfunction& m, Frame f, long n) {
+  if (m.throwPending || m.returnFromPending) return nullptr;
   m.errorlisp(f, n);
   return nullptr;
-}
-
-_cell* openArgFailed(cfunction& m, Frame f, long n) {
-  return m.throwPending || m.returnFromPending ? nullptr : openRefused(m, f, n);
 }
 
 // READ's and READ-LINE's optional arguments after the stream.
@@ -80,19 +76,22 @@ bool openOption(OpenOptions& o, const _cell* key, const _cell* v) {
 // ---- OPEN, CLOSE ------------------------------------------------------------------------
 
 _cell* cfunction::lispOpen(_cell* args, Frame f, long n) {
-  if (!isCons(args)) return openRefused(*this, f, n);
+  if (!isCons(args)) return fail(msg::BadOpenOption, f, n);
   CellFrame g(*this, args);
   _cell* v = eval(args->car, f, n);
   if (!v) return openArgFailed(*this, f, n);
   unsigned char path[kPathBuffer];
   const char* name = fileName(v, path);
-  if (!name) return openRefused(*this, f, n);
+  // A string that names no file (empty, too long, holding a NUL) is one the system cannot open.
+  if (!name) return fail(isString(v) ? msg::CannotOpen : msg::BadOpenOption, f, n);
 
   // The options, keywords written as they are and their values evaluated: anything not
-  // understood is refused before any file is opened (or truncated).
+  // understood, or given twice, is refused before any file is opened (or truncated).
   OpenOptions options;
   for (_cell* rest = args->cdr; rest != NILCell; rest = rest->cdr->cdr) {
     if (!isCons(rest) || !isCons(rest->cdr)) return fail(msg::BadOpenOption, f, n);
+    for (_cell* seen = args->cdr; seen != rest; seen = seen->cdr->cdr)
+      if (seen->car == rest->car) return fail(msg::BadOpenOption, f, n);
     _cell* value = eval(rest->cdr->car, f, n);
     if (!value) return openArgFailed(*this, f, n);
     if (!openOption(options, rest->car, value)) return fail(msg::BadOpenOption, f, n);
@@ -112,11 +111,12 @@ _cell* cfunction::lispClose(_cell* args, Frame f, long n) {
 // eof-error-p and eof-value it answers there as READ does, so a reading loop can end.
 _cell* cfunction::lispReadLine(_cell* args, Frame f, long n) {
   if (!isCons(args))
-    return programInput ? ReadLineStrm(*this, stdin) : checked(ReadLine(*this), f, n);
+    return checked(programInput ? ReadLineStrm(*this, stdin) : ReadLine(*this), f, n);
   CellFrame g(*this, args);
   _cell* s = inputArgument(*this, args, f, n, g, msg::InvalidStream);
   if (!s) return nullptr;
-  if (!isCons(args->cdr)) return ReadLineStrm(*this, s == NILCell ? stdin : getStream(*this, s));
+  if (!isCons(args->cdr))
+    return checked(ReadLineStrm(*this, s == NILCell ? stdin : getStream(*this, s)), f, n);
 
   EofArgs eof;
   if (!evalEofArgs(*this, args->cdr, f, n, g, &eof)) return nullptr;

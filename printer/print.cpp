@@ -113,10 +113,20 @@ class Printer {
     }
   }
 
+  // A string prints as a literal only when a literal can hold it: its elements a proper list
+  // of characters. One that RPLACA or RPLACD changed into something else (a symbol among its
+  // characters, a dotted or circular tail) prints whole as any other array does.
+  static bool literalString(const _cell* c) {
+    if (!isString(c)) return false;
+    const _cell* p = stringChars(c);
+    if (cmemory::structureMutated && listLength(p) < 0) return false;
+    for (; isCons(p); p = p->cdr)
+      if (!isChar(p->car)) return false;
+    return p == NILCell;
+  }
+
   void array(_cell* c, Place place) {
-    // A string whose characters RPLACD made circular has no end to write: it prints as any
-    // other array does, with its cycle labelled.
-    if (isString(c) && !(labelled_ && listLength(stringChars(c)) < 0)) {
+    if (literalString(c)) {
       if (readable())
         cprint::PutString(stringChars(c), out_);
       else
@@ -132,7 +142,7 @@ class Printer {
   }
 
   bool refused(_cell* c) {  // arrays other than strings are not written to files readably
-    if (toFile_ && readable() && isArray(c) && !isString(c)) {
+    if (toFile_ && readable() && isArray(c) && !literalString(c)) {
       say(msg::ArrayToFile);
       return true;
     }

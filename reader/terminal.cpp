@@ -7,6 +7,7 @@
 // name from the interpreter's symbol table, and a form typed over several lines goes into the
 // history as one line.
 #include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
 #include <time.h>
 #include <unistd.h>
@@ -49,6 +50,19 @@ void onTerminate(int sig) {
   if (terminateSignal && waited >= 1000000000L) _exit(128 + terminateSignal);
   if (!terminateSignal) firstTerminate = now;
   terminateSignal = sig;
+  interruptRequested = 1;
+}
+
+// A write to a pipe nobody reads any more. When it is standard output's, the run ends as a
+// failed write does, its files flushed and closed; a file's own write just fails, and the
+// operator that wrote says so.
+void onBrokenPipe(int) {
+  struct pollfd out = {STDOUT_FILENO, 0, 0};
+  if (poll(&out, 1, 0) != 1 || !(out.revents & (POLLERR | POLLHUP))) return;
+  if (!terminateSignal) {
+    clock_gettime(CLOCK_MONOTONIC, &firstTerminate);
+    terminateSignal = SIGPIPE;
+  }
   interruptRequested = 1;
 }
 
@@ -144,10 +158,14 @@ bool collectingForm = false;
 std::string formLines;
 LiteralScan formScan;
 
-void rememberForm() {
-  remember(formLines.c_str());
+void dropForm() {
   formLines.clear();
   formScan = LiteralScan();
+}
+
+void rememberForm() {
+  remember(formLines.c_str());
+  dropForm();
 }
 
 void keepLine(const char* text) {
@@ -175,6 +193,22 @@ const cmemory* symbols = nullptr;
 // comma, at-sign, and the # of #'.
 constexpr const char kDelimiters[] = " \t\n\"'`,@()#";
 std::vector<std::string> candidates;
+
+// Helpers no user calls are never offered: names holding a $ or starting with % (the --cl
+// prelude's), and these of the start-up library, which serve its arrays, C...R and NTH,
+// CASE, SETF and PPRINT (each between blanks). Its general functions (COPY, CONSN, APPEND1,
+// ...) are offered.
+constexpr const char kLibraryHelpers[] =
+    " A-CONTENT ACCEPT-DIMENSION-ELEMENT ACCEPT-DIMENSION-ELEMENT-BASE FIND-A-NAME FIND-D-NAME"
+    " FIND-NTH-NAME GET-ARRAY-POS GET-CONTENTS GET-ELEMENT GET-TYPE INC-POS INIT-POS"
+    " IS-ALL-ATOM IS-ALL-ATOM-1-LIST MAKE-ARRAY-BASE MAKE-CASE PPRINT2 PPRINT3 PRE-AREF"
+    " PRE-GET-ARRAY-POS SET-CONTENTS SETF-HASH ";
+
+bool helper(const char* name) {
+  if (*name == '%' || std::strchr(name, '$')) return true;
+  // A typable name holds no blank.
+  return std::strstr(kLibraryHelpers, (" " + std::string(name) + " ").c_str()) != nullptr;
+}
 
 bool typable(const char* name) {
   for (const char* p = name; *p; p++)
@@ -216,7 +250,7 @@ char** completeSymbol(const char* text, int, int) {
     if (!typable(name)) continue;
     size_t i = 0;  // a name shorter than the text stops at its NUL, which no typed byte is
     while (i < typed && upper(text[i]) == name[i]) i++;
-    if (i < typed) continue;
+    if (i < typed || helper(name)) continue;
     std::string shown(text);
     for (const char* p = name + typed; *p; p++) shown += isUpper ? *p : lower(*p);
     candidates.push_back(std::move(shown));
@@ -249,7 +283,7 @@ int readEditedLine() {
   if (!line) {
     if (interruptRequested) {
       interruptRequested = 0;
-      rememberForm();  // the lines of the dropped form stay at hand
+      dropForm();  // a form given up is not one to run again
       std::fputs(msg::InputCancelled, screen);
       std::fputc('\n', screen);
       std::fflush(screen);
@@ -334,6 +368,8 @@ void catchTermination(bool interrupts) {
   sigaction(SIGTERM, &sa, nullptr);
   sigaction(SIGHUP, &sa, nullptr);
   if (interrupts) sigaction(SIGINT, &sa, nullptr);
+  sa.sa_handler = onBrokenPipe;  // every write after the first fails alike: none ends at once
+  sigaction(SIGPIPE, &sa, nullptr);
 }
 
 void terminateNow() {

@@ -2,12 +2,15 @@
 //
 // READ-LINE builds its string straight from the line's bytes, so a line holds exactly what the
 // file held (quotes, backslashes and NUL bytes included) and nothing is ever re-escaped into
-// a fixed buffer. End of standard input during READ-LINE answers like end of file: the empty
-// string and T. READ from the terminal shares the prompt's form reader, which ends the process
-// with status 0 when standard input is exhausted. Ctrl-C while either waits at a terminal
-// interrupts the running program like an error.
+// a fixed buffer. A line is returned whole however long it is, or, when its string cannot be
+// made, refused after the whole line was read: what follows a long line is never taken for
+// the next line, nor, at the prompt, for a form. End of standard input during READ-LINE
+// answers like end of file: the empty string and T. READ from the terminal shares the prompt's
+// form reader, which ends the process with status 0 when standard input is exhausted. Ctrl-C
+// while either waits at a terminal interrupts the running program like an error.
 
 #include <cstdio>
+#include <string>
 
 #include "reader/reader.h"
 #include "streams/sources.h"
@@ -15,11 +18,32 @@
 
 namespace {
 
-// The longest line one READ-LINE returns; the rest of a longer line is left for the next.
-constexpr int kLineMax = kLineStrSize - 2;
+// A string takes two cells a byte, so a line longer than this could never be made: past it
+// the bytes are read and dropped.
+constexpr size_t kLineKept = kCells / 2;
+// The cells a line's string may take leave the pool's reserve untouched: a long line is
+// refused rather than bring the session to its last cells.
+constexpr long kLineReserve = kCells / kReserveDivisor;
 
 // One line's bytes; reused by every READ-LINE (nothing keeps it between calls).
-char lineBuf[kLineMax];
+std::string lineBuf;
+
+// Keeps a byte of the line being read, unless the line is already too long to keep; false
+// when Ctrl-C asks to give up a line past that length (an endless one, from a device).
+bool keep(int c) {
+  if (lineBuf.size() < kLineKept) {
+    lineBuf.push_back(static_cast<char>(c));
+    return true;
+  }
+  if (terminateSignal) terminateNow();
+  return !interruptRequested;
+}
+
+_cell* givenUp(cmemory& m) {
+  interruptRequested = 0;
+  lineBuf.clear();
+  return m.raise(msg::Interrupted);
+}
 
 bool atEnd(FILE* fp) {
   int c = fileByte(fp);
@@ -32,33 +56,47 @@ bool atEnd(FILE* fp) {
 // string whose end is missing), never a clean end of file.
 bool unfinished() { return !ctextproc::AllBlank(lineStr); }
 
+// The string of the line in lineBuf, with its values (the string and `flag`); null after the
+// message when the line is too long for the cells there are.
+_cell* lineString(cmemory& m, size_t read, _cell* flag) {
+  long need = 2 * static_cast<long>(read) + 4 + kLineReserve;
+  if (read > lineBuf.size() || (m.collectIfDue(need), !m.roomFor(need))) {
+    lineBuf.clear();
+    return m.raise(msg::CellsLow);
+  }
+  _cell* s = m.stringFromBytes(lineBuf.data(), lineBuf.size());
+  lineBuf.clear();
+  m.valuesList = m.cons(s, m.cons(flag, NILCell));
+  return s;
+}
+
 }  // namespace
 
 // ---- READ-LINE --------------------------------------------------------------------------
 
 _cell* ReadLine(cmemory& m) {
   std::fflush(stdout);  // whatever asked the question is shown before the wait
-  int len = 0;
+  lineBuf.clear();
+  size_t read = 0;
   bool sawAnything = false;
-  while (len < kLineMax) {
+  for (;;) {
     int c = inputByte();
-    if (c == kInputCancelled) return m.raise(msg::Interrupted);
+    if (c == kInputCancelled) return givenUp(m);
     if (c == EOF) break;
     sawAnything = true;
     if (c == '\n') break;
-    lineBuf[len++] = static_cast<char>(c);
+    if (!keep(c)) return givenUp(m);
+    read++;
   }
-  _cell* s = m.stringFromBytes(lineBuf, static_cast<size_t>(len));
   // Nothing left to read at all: the answer of a file's end, not an empty line.
-  _cell* flag = sawAnything ? NILCell : TCell;
-  m.valuesList = m.cons(s, m.cons(flag, NILCell));
-  return s;
+  return lineString(m, read, sawAnything ? NILCell : TCell);
 }
 
 _cell* ReadLineStrm(cmemory& m, FILE* fp) {
-  int len = 0;
+  lineBuf.clear();
+  size_t read = 0;
   bool ended = false;  // a newline or carriage return closed the line
-  while (len < kLineMax) {
+  for (;;) {
     int c = fileByte(fp);
     if (c == EOF) break;
     if (c == '\n') {
@@ -71,12 +109,11 @@ _cell* ReadLineStrm(cmemory& m, FILE* fp) {
       ended = true;
       break;
     }
-    lineBuf[len++] = static_cast<char>(c);
+    if (!keep(c)) return givenUp(m);
+    read++;
   }
   if (int slot = ended ? slotOf(m, fp) : -1; slot >= 0) slotSource(slot).lineRead();
-  _cell* s = m.stringFromBytes(lineBuf, static_cast<size_t>(len));
-  m.valuesList = m.cons(s, m.cons(ended ? NILCell : TCell, NILCell));
-  return s;
+  return lineString(m, read, ended ? NILCell : TCell);
 }
 
 // Given eof-error-p and eof-value, READ-LINE answers the end of a file as READ does, so a

@@ -26,16 +26,15 @@ void SlotSource::collected(const char* text) {
   text_.clear();
   for (const char* q = p; *q && text_.size() < kTextShown; q++)
     text_.push_back(*q == '\n' || *q == '\r' || *q == '\t' ? ' ' : *q);
-  while (!text_.empty() && text_.back() == ' ') text_.pop_back();
-  // A character cut in two is left out.
-  size_t end = text_.size();
-  size_t start = end;
+  // A character cut in two is left out, whether the cut fell after its first byte or later.
+  size_t start = text_.size();
   while (start > 0 && (static_cast<unsigned char>(text_[start - 1]) & 0xC0) == 0x80) start--;
-  if (start > 0 && start < end) {
+  if (start > 0) {
     unsigned char lead = static_cast<unsigned char>(text_[start - 1]);
     size_t need = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
-    if (end - (start - 1) < need) text_.resize(start - 1);
+    if (text_.size() - (start - 1) < need) text_.resize(start - 1);
   }
+  while (!text_.empty() && text_.back() == ' ') text_.pop_back();
   for (const char* q = text; *q; q++) lines_ += *q == '\n';
   lines_ += ctextproc::commentLines.before + ctextproc::commentLines.within;
   datum_ = nullptr;

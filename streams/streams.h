@@ -5,8 +5,8 @@
 //   holds the open handle or null. Only the attribute makes a stream: callers test it before
 //   `getStream`, which looks at the number alone.
 // - Every handle OPEN opens is stored in a slot or closed again before it returns.
-// - READ and READ-LINE read through `lineStr` and a line buffer of their own; nothing is kept
-//   between calls.
+// - READ reads through `lineStr`, READ-LINE through a line buffer of its own; nothing is kept
+//   between calls. READ-LINE takes a whole line, however long, and returns it or refuses it.
 // - The operations take evaluated values and never evaluate. A failure prints its message and
 //   returns null through `raise` (or `raised` when the reader printed it), and the evaluator
 //   opens the debug loop; a failed rewriting or parse returns null without asking for it.
@@ -58,7 +58,9 @@ _cell* readTerminal(cmemory& m);  // READ from the terminal: the datum
 // READ from a stream (NIL: standard input): the datum, or at the end eofValue unless eofError.
 _cell* readStream(cmemory& m, _cell* s, bool eofError, _cell* eofValue);
 _cell* ReadLine(cmemory& m);  // READ-LINE from the terminal: line and NIL, or "" and T
-_cell* ReadLineStrm(cmemory& m, FILE* fp);  // READ-LINE from a file: line, and T unless it ended
+// READ-LINE from a file: line, and T unless a line end ended it; null after the message when
+// the line is too long for the cells there are.
+_cell* ReadLineStrm(cmemory& m, FILE* fp);
 // READ-LINE from a stream given eof-error-p and eof-value: at the end of the file a failure,
 // or eofValue alone.
 _cell* readLineOrEnd(cmemory& m, _cell* s, bool eofError, _cell* eofValue);

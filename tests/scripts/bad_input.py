@@ -56,6 +56,15 @@ case("a form longer than the limit over many lines",
 case("a rewritten form reaching the limit is an error and the session goes on",
      b"(list " + b"'a " * 2900 + b")\nabort\n'ok\n",
      expect_end=b"[1]" + E_REWRITE + b"\n" + DEBUG + b"*[1][2]OK\n[3]")
+# READ-LINE takes a line whole, however long: no byte of it is ever read as a form.
+case("a 30,000-byte line READ-LINE takes at the prompt never runs as code",
+     b"(progn (setq r (read-line)) (length r))\n" + b"x" * 19998 + b"(print (quote injected))"
+     + b"y" * 9978 + b"\n(char r 29999)\n",
+     expect_end=b"[1]30000\n[2]#\\y\n[3]")
+case("a line too long for the cells is refused after it was read whole",
+     b"(read-line)\n" + b"(print 'injected)" * 120000 + b"\n'ok\nabort\n(read-line)\nnext\n",
+     expect_end=b"[1]" + "エラー: セル領域が一杯です".encode() + b"\n" + DEBUG
+     + b"*[1]OK\n*[2][2]\"next\" ;\nNIL\n[3]")
 # A form left open at the end of input is reported, not dropped, and the run fails.
 OPEN_AT_END = "[1]エラー: 括弧の数が合いません。\n".encode()
 case("unbalanced parentheses at the end of input", b"(((\n", expect_end=OPEN_AT_END, status=1)

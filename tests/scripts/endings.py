@@ -51,6 +51,24 @@ with tempfile.TemporaryDirectory() as tmp:
     t.check(p.returncode == 1 and E_STDOUT in p.stderr, "even a little output lost fails",
             repr((p.returncode, p.stderr)))
 
+    # Standard output a pipe that closes (prog | head -2): the run ends as a failed write
+    # does, whether it prints in one long form or form after form, and its files keep their data.
+    for body, title in [("(dotimes (i 1000000) (print i))\n", "during one long form"),
+                        ("(print 1)\n" * 100000, "between forms")]:
+        prog = script(tmp, '(setq s (open "kept.txt" :direction :output))\n'
+                           "(print 'important-data s)\n" + body, "pipe.lisp")
+        proc = subprocess.Popen([binary, prog], stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
+                                stderr=subprocess.PIPE, cwd=tmp)
+        proc.stdout.readline()
+        proc.stdout.readline()
+        proc.stdout.close()
+        stderr = proc.stderr.read()
+        proc.wait(timeout=60)
+        with open(os.path.join(tmp, "kept.txt"), "rb") as fh:
+            kept = fh.read()
+        t.check(proc.returncode in (1, 141) and kept == b"\nIMPORTANT-DATA ",
+                "standard output closed " + title, repr((proc.returncode, kept, stderr)))
+
     # A signal while a program file runs, or waits for input: its files keep what it wrote.
     loop = script(tmp, '(setq s (open "out.txt" :direction :output))\n(print (quote kept) s)\n'
                        '(princ "shown")\n(loop (setq x 1))\n', "loop.lisp")
