@@ -7,14 +7,6 @@
 
 namespace {
 
-// OPEN's failed name or direction evaluation enters the debug loop again, after that
-// evaluation's own report; a pending THROW or RETURN-FROM is passed on untouched instead.
-_cell* openArgFailed(cfunction& m, Frame f, long n) {
-  if (m.throwPending || m.returnFromPending) return nullptr;
-  m.errorlisp(f, n);
-  return nullptr;
-}
-
 // READ's and READ-LINE's optional arguments after the stream.
 struct EofArgs {
   bool error = true;       // eof-error-p: true unless given as NIL
@@ -79,7 +71,7 @@ _cell* cfunction::lispOpen(_cell* args, Frame f, long n) {
   if (!isCons(args)) return fail(msg::BadOpenOption, f, n);
   CellFrame g(*this, args);
   _cell* v = eval(args->car, f, n);
-  if (!v) return openArgFailed(*this, f, n);
+  if (!v) return nullptr;  // reported where it failed
   unsigned char path[kPathBuffer];
   const char* name = fileName(v, path);
   // A string that names no file (empty, too long, holding a NUL) is one the system cannot open.
@@ -93,7 +85,7 @@ _cell* cfunction::lispOpen(_cell* args, Frame f, long n) {
     for (_cell* seen = args->cdr; seen != rest; seen = seen->cdr->cdr)
       if (seen->car == rest->car) return fail(msg::BadOpenOption, f, n);
     _cell* value = eval(rest->cdr->car, f, n);
-    if (!value) return openArgFailed(*this, f, n);
+    if (!value) return nullptr;
     if (!openOption(options, rest->car, value)) return fail(msg::BadOpenOption, f, n);
   }
   return checkedMade(openFile(*this, name, options), f, n);
