@@ -221,6 +221,16 @@ try:
     see("a form typed over two lines among them as one", "[1](list (sq 2) (sq 3))")
     press("C-u")
     see("Ctrl-U clears the line", "[1]")
+    enter("(setq x (list 'a))")
+    enter("(dotimes (i 40) (setq x (cons x x)))")
+    see("a value sharing structure, printed as more text than memory holds", "[3]")
+    enter("x")
+    time.sleep(1.0)  # printing, for ever if nothing stops it
+    press("C-c")
+    see("Ctrl-C stops the print and opens the debug loop", "エラー: 中断しました",
+        "デバッグモードに入りました。", "*[1]")
+    enter("abort")
+    see("ABORT goes back to the prompt after it", "*[1]abort", "[4]")
     press("C-d")
     see("Ctrl-D on an empty line ends the session with status 0", "[status 0]")
 finally:
