@@ -53,6 +53,9 @@ class Printer {
     budget_--;
     std::fputc(c, out_);
   }
+  void spent(int written) {  // a failed write (-1) costs nothing
+    if (written > 0) budget_ -= written;
+  }
   bool stop() {
     if (terminateSignal) terminateNow();
     if (budget_ < 0 || interruptRequested) stopped_ = true;
@@ -64,12 +67,12 @@ class Printer {
     if (!labelled_ || !targets_.count(c)) return false;
     auto it = labels_.find(c);
     if (it != labels_.end()) {
-      budget_ -= std::fprintf(out_, "#%d#", it->second);
+      spent(std::fprintf(out_, "#%d#", it->second));
       return true;
     }
     int n = static_cast<int>(labels_.size()) + 1;
     labels_.emplace(c, n);
-    budget_ -= std::fprintf(out_, "#%d=", n);
+    spent(std::fprintf(out_, "#%d=", n));
     return false;
   }
 
@@ -84,11 +87,11 @@ class Printer {
         put(nameOf(c));
         break;
       case Type::Int:
-        budget_ -= std::fprintf(out_, "%ld", static_cast<long>(intOf(c)));
+        spent(std::fprintf(out_, "%ld", static_cast<long>(intOf(c))));
         break;
       case Type::Ratio:
-        budget_ -= std::fprintf(out_, "%ld/%ld", static_cast<long>(numOf(c)),
-                                static_cast<long>(denOf(c)));
+        spent(std::fprintf(out_, "%ld/%ld", static_cast<long>(numOf(c)),
+                           static_cast<long>(denOf(c))));
         break;
       case Type::Float: {
         char buf[32];

@@ -24,7 +24,11 @@ constexpr size_t kHardReserve = size_t(32) << 20;    // kept free below the last
 // Evaluation stops past this much stack: room for a plain function about 300,000 calls deep
 // or 30,000 levels of MAPCAR callbacks, while a runaway recursion stops within a fraction of
 // a second and a few hundred megabytes. --stack raises it.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr size_t kDefaultEvalMegabytes = 1024;  // the sanitizers' frames are several times larger
+#else
 constexpr size_t kDefaultEvalMegabytes = 128;
+#endif
 constexpr size_t kMaxEvalMegabytes = (kStackSize - kHardReserve) / (size_t(1) << 20) - 64;
 size_t evalBudget = kDefaultEvalMegabytes << 20;
 

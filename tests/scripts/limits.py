@@ -144,9 +144,11 @@ t.check(code == 0 and out == b"\n100000 \n10000 \n10000 \n10000 " and not err,
 code, out, err = run_file(["--stack", "8"], DEEP)
 t.check(code == 1 and out == "エラー: 再帰が深すぎます\n".encode(), "--stack 8 is too little for it",
         f"{code} {out!r}")
-code, out, err = run_file(["--stack", "600"], b"(defun d (n) (if (= n 0) 0 (1+ (d (1- n)))))\n"
-                          b"(print (d 1000000))\n")
-t.check(code == 0 and GC_LINE.sub(b"", out) == b"\n1000000 ", "--stack 600: a million deep", f"{code} {out!r} {err[-300:]!r}")
+if not sanitized:  # whose frames are several times larger
+    code, out, err = run_file(["--stack", "600"], b"(defun d (n) (if (= n 0) 0 (1+ (d (1- n)))))\n"
+                              b"(print (d 1000000))\n")
+    t.check(code == 0 and GC_LINE.sub(b"", out) == b"\n1000000 ", "--stack 600: a million deep",
+            f"{code} {out!r} {err[-300:]!r}")
 for bad in ["0", "-5", "12x", "99999999999999999999"]:
     code, out, err = run_file(["--stack", bad], b"(print 1)\n")
     t.check(code == 2 and out.decode().startswith(f"エラー: --stack {bad}: 1から"), f"--stack {bad} refused",
