@@ -625,8 +625,9 @@ for i, ordinal in enumerate(["second", "third", "fourth", "fifth", "sixth", "sev
                              "ninth", "tenth"]):
     TWIN_CALLS[ordinal] = ["(%s (list 1 2 3 4 5 6 7 8 9 10 11))" % ordinal]
 
-MENTIONS = """(defun syms (x acc) (cond ((consp x) (syms (cdr x) (syms (car x) acc)))
-  ((and (symbolp x) x (eq x (intern (symbol-name x))) (not (member x acc))) (cons x acc)) (t acc)))
+MENTIONS = """(defun in (x l) (cond ((atom l) nil) ((eq x (car l)) t) (t (in x (cdr l)))))
+(defun syms (x acc) (cond ((consp x) (syms (cdr x) (syms (car x) acc)))
+  ((and (symbolp x) x (eq x (intern (symbol-name x))) (not (in x acc))) (cons x acc)) (t acc)))
 """
 
 
