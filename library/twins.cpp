@@ -13,6 +13,10 @@
 
 cfunction* gMachine = nullptr;
 _cell* gTestKey = nullptr;
+_cell* gTestNotKey = nullptr;
+_cell* gKeyKey = nullptr;
+_cell* gCountKey = nullptr;
+_cell* gFromEndKey = nullptr;
 
 namespace {
 // A type letter of its own, so that no test takes it for a cons.
@@ -231,6 +235,10 @@ void initTwins(cfunction& m) {
   std::vector<uint32_t> seen(symbols, 0);
   uint32_t stamp = 0;
   gTestKey = m.CheckStringCell(":TEST");
+  gTestNotKey = m.CheckStringCell(":TEST-NOT");
+  gKeyKey = m.CheckStringCell(":KEY");
+  gCountKey = m.CheckStringCell(":COUNT");
+  gFromEndKey = m.CheckStringCell(":FROM-END");
   registerListTwins(m);
   registerSequenceTwins(m);
   registerTableTwins(m);
@@ -496,4 +504,31 @@ int holds(cfunction& m, _cell* test, _cell* a, _cell* b, Frame f, long n) {
   if (test == EQ) return eqCells(a, b);
   _cell* r = callWith(m, test, a, b, 2, f, n);
   return r ? r != NILCell : -1;
+}
+
+bool readKeywords(_cell* rest, bool counting, KeywordArgs& k) {
+  k = KeywordArgs{};
+  _cell* nil = NILCell;
+  k.testNot = k.key = k.count = k.fromEnd = nil;
+  bool seen[5] = {};
+  long pairs = 0;
+  for (_cell* p = rest; isCons(p); p = p->cdr->cdr) {
+    if (++pairs > 64) return false;  // the text's walk, whatever it finds, is the text's
+    _cell* word = p->car;
+    int i = word == gTestKey ? 0 : word == gTestNotKey ? 1 : word == gKeyKey ? 2
+            : counting && word == gCountKey ? 3 : counting && word == gFromEndKey ? 4 : -1;
+    if (i < 0 || !isCons(p->cdr)) return false;
+    if (seen[i]) continue;
+    seen[i] = true;
+    _cell* v = p->cdr->car;
+    _cell** slot[5] = {&k.test, &k.testNot, &k.key, &k.count, &k.fromEnd};
+    *slot[i] = v;
+  }
+  return true;
+}
+
+int matches(cfunction& m, const KeywordArgs& k, _cell* test, _cell* a, _cell* b, Frame f, long n) {
+  if (k.testNot == NILCell) return holds(m, test, a, b, f, n);
+  int h = holds(m, k.testNot, a, b, f, n);
+  return h < 0 ? h : !h;
 }

@@ -99,6 +99,23 @@ std::vector<_cell*> twinReach(const _cell* sym);
 // ---- for the twins themselves (library/twins_*.cpp) ----
 extern cfunction* gMachine;  // the interpreter the twins were registered with
 extern _cell* gTestKey;      // the keyword :TEST of MEMBER, ASSOC, REMOVE and DELETE
+extern _cell* gTestNotKey;   // and their :TEST-NOT, :KEY, :COUNT and :FROM-END
+extern _cell* gKeyKey;
+extern _cell* gCountKey;
+extern _cell* gFromEndKey;
+// The keyword arguments of MEMBER, ASSOC, FIND, REMOVE and DELETE, each the value after its
+// first occurrence in a keyword's place; `test` is null when :TEST is not given, the others NIL.
+struct KeywordArgs {
+  _cell* test = nullptr;
+  _cell* testNot = nullptr;
+  _cell* key = nullptr;
+  _cell* count = nullptr;
+  _cell* fromEnd = nullptr;
+};
+// Reads the rest arguments as the texts' KEYS$ and KEY$ do: false where the text signals an
+// error (a keyword it does not take, or one without a value). `counting`: :COUNT and
+// :FROM-END are taken too (REMOVE, DELETE).
+bool readKeywords(_cell* rest, bool counting, KeywordArgs& k);
 // Watches the calls of user code a Calls twin makes: after each, `changed()` says whether the
 // twin must hand the rest to its text (something was changed in place, something it reaches
 // was redefined, NIL or T were assigned).
@@ -142,6 +159,9 @@ _cell* callPlainObject(cfunction& m, _cell* fn, _cell* a, _cell* b, long count, 
 // A test on (a b): EQ and EQL answer at once, anything else through callWith. 1 true, 0 false,
 // -1 when the call failed.
 int holds(cfunction& m, _cell* test, _cell* a, _cell* b, Frame f, long n);
+// An element's match as the texts decide it: (not (test-not a b)) when :TEST-NOT is given,
+// else (test a b).
+int matches(cfunction& m, const KeywordArgs& k, _cell* test, _cell* a, _cell* b, Frame f, long n);
 // The text's own call (sym 'a1 'a2 ...) on values, evaluated as the text's recursion would
 // evaluate it: the rest of a recursive text's work.
 _cell* callText(cfunction& m, _cell* sym, std::initializer_list<_cell*> values, Frame f, long n);

@@ -255,14 +255,45 @@ _cell* gMember = nullptr;  // the library's names, for the rest of a recursive t
 _cell* gAssoc = nullptr;
 _cell* gMapcar = nullptr;
 
-// MEMBER: the :TEST given as the first two of the rest arguments, else EQL; every element up to
-// the match must be reachable by CAR, so a dotted tail before a match is the text's.
+// MEMBER's and ASSOC's walk when :KEY or :TEST-NOT is given: only where the key and the test
+// can show nothing but their answers, so the calls are made in the text's order and nothing
+// can change under the walk. Every element reached must be a cons for ASSOC and the list must
+// end in NIL for MEMBER, else the text decides.
+template <bool entries>
+_cell* keyedFind(cfunction& m, _cell* x, _cell* l, const KeywordArgs& k, _cell* test, Frame f,
+                 long n) {
+  _cell* pred = k.testNot != NILCell ? k.testNot : test;
+  bool keyed = k.key != NILCell;
+  if (!silent(pred, 2) || (keyed && !silent(k.key, 1)) || listLength(l) < 0) return kRunText;
+  _cell* end = l;
+  for (; isCons(end); end = end->cdr) {
+    if (entries && !isCons(end->car)) return kRunText;
+    if (keyed && !acceptsValue(k.key, entries ? end->car->car : end->car)) return kRunText;
+  }
+  if (!entries && end != NILCell) return kRunText;
+  CellFrame g(m, x, l);
+  g.push(pred);
+  g.push(k.key);
+  for (_cell* p = l; isCons(p); p = p->cdr) {
+    _cell* v = entries ? p->car->car : p->car;
+    if (keyed && !(v = callWith(m, k.key, v, NILCell, 1, f, n))) return nullptr;
+    CellFrame h(m, v);
+    int r = matches(m, k, test, x, v, f, n);
+    if (r < 0) return nullptr;
+    if (r) return entries ? p->car : p;
+  }
+  return NILCell;
+}
+
+// MEMBER: :TEST (EQL when not given), :TEST-NOT and :KEY; every element up to the match must be
+// reachable by CAR, so a dotted tail before a match is the text's.
 _cell* memberTwin(cfunction& m, Frame a, long, Frame f, long n) {
   _cell* item = a[0].value;
   _cell* l = a[1].value;
-  _cell* rest = a[2].value;
-  _cell* test = EQL;
-  if (isCons(rest) && rest->car == gTestKey && isCons(rest->cdr)) test = rest->cdr->car;
+  KeywordArgs k;
+  if (!readKeywords(a[2].value, false, k)) return kRunText;
+  _cell* test = k.test ? k.test : EQL;
+  if (k.testNot != NILCell || k.key != NILCell) return keyedFind<false>(m, item, l, k, test, f, n);
   if ((test == EQL || test == EQ) && isInt(item)) return find<sameInt, false>(item, l);
   if (test == EQL) return find<eqlCells, false>(item, l);
   if (test == EQ) return find<eqCells, false>(item, l);
@@ -279,19 +310,22 @@ _cell* memberTwin(cfunction& m, Frame a, long, Frame f, long n) {
     if (h < 0) return nullptr;
     if (h) return p;
     p = p->cdr;
-    if (watch.changed()) return callText(m, gMember, {item, p, gTestKey, test}, f, n);
+    if (watch.changed())
+      return callText(m, gMember, {item, p, gTestKey, test, gTestNotKey, NILCell, gKeyKey, NILCell},
+                      f, n);
   }
   return NILCell;
 }
 
-// ASSOC: EQ unless the rest arguments are :TEST and a test (two or more of them); each entry
-// before the match must be a cons.
+// ASSOC: :TEST (EQ when not given), :TEST-NOT and :KEY (of each entry's key); each entry before
+// the match must be a cons.
 _cell* assocTwin(cfunction& m, Frame a, long, Frame f, long n) {
   _cell* x = a[0].value;
   _cell* l = a[1].value;
-  _cell* rest = a[2].value;
-  _cell* test = EQ;
-  if (listLength(rest) >= 2 && rest->car == gTestKey) test = rest->cdr->car;
+  KeywordArgs k;
+  if (!readKeywords(a[2].value, false, k)) return kRunText;
+  _cell* test = k.test ? k.test : EQ;
+  if (k.testNot != NILCell || k.key != NILCell) return keyedFind<true>(m, x, l, k, test, f, n);
   if ((test == EQL || test == EQ) && isInt(x)) return find<sameInt, true>(x, l);
   if (test == EQ) return find<eqCells, true>(x, l);
   if (test == EQL) return find<eqlCells, true>(x, l);
@@ -306,7 +340,8 @@ _cell* assocTwin(cfunction& m, Frame a, long, Frame f, long n) {
     if (h < 0) return nullptr;
     if (h) return p->car;  // read after the test, as the text reads it
     p = p->cdr;
-    if (watch.changed()) return callText(m, gAssoc, {x, p, gTestKey, test}, f, n);
+    if (watch.changed())
+      return callText(m, gAssoc, {x, p, gTestKey, test, gTestNotKey, NILCell, gKeyKey, NILCell}, f, n);
   }
   return NILCell;
 }

@@ -236,7 +236,7 @@ constexpr const char* kFindDName = R"lisp(
 )lisp";
 
 constexpr const char* kAssoc = R"lisp(
-((x alist &rest r) (block assoc (let ((test #'eq))(if (and (>= (length r) 2) (eq :test (car r))) (setq test (car (cdr r))))(cond((atom alist) nil)((apply test (list x (car (car alist)))) (car alist))(t (apply #'assoc (if (>= (length r) 2) (list x (cdr alist) (car r) (car (cdr r))) (list x (cdr alist))))) ) ) ))
+((x alist &rest r) (block assoc (keys$ r '(:test t :test-not t :key t))(let ((test (key$ r :test #'eq)) (tn (key$ r :test-not 'nil)) (key (key$ r :key 'nil)) (v nil))(cond((atom alist) nil)(t (setq v (if key (apply key (list (car (car alist)))) (car (car alist))))(if (if tn (null (apply tn (list x v))) (apply test (list x v))) (car alist) (assoc x (cdr alist) :test test :test-not tn :key key))) ) ) ))
 )lisp";
 
 constexpr const char* kGreaterOrEqual = R"lisp(

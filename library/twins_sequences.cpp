@@ -9,25 +9,19 @@
 #include "text/text.h"
 
 namespace {
-_cell* gKeyKey = nullptr;    // the keyword :KEY
-_cell* gCountKey = nullptr;  // :COUNT
-
-// The value after the first occurrence of a keyword in the rest arguments (MEMBER, then CADR):
-// `absent` when the keyword is not there or ends the list.
-_cell* option(_cell* rest, _cell* keyword, _cell* absent) {
-  for (_cell* p = rest; isCons(p); p = p->cdr)
-    if (p->car == keyword) return isCons(p->cdr) ? p->cdr->car : absent;
-  return absent;
-}
-
-// REMOVE's and DELETE's :TEST and :COUNT; false when the text must decide (a count that is not
-// an integer, a test FUNCALL cannot be trusted with).
-bool removeOptions(cfunction& m, _cell* rest, _cell** test, long* count) {
-  *test = option(rest, gTestKey, EQL);
-  _cell* c = option(rest, gCountKey, NILCell);
-  if (c != NILCell && !isInt(c)) return false;
-  *count = c == NILCell || intOf(c) < 0 ? -1 : intOf(c);  // a negative count never reaches 0
-  return callableWith(m, *test, 2);
+// REMOVE's and DELETE's keywords as their texts read them; false when the text must decide: a
+// keyword it refuses, a count that is not an integer, a test FUNCALL cannot be trusted with,
+// :FROM-END with a count (the text walks a reversed copy), or a :KEY whose calls, or whose
+// test's, could be seen (nothing is watched across a key's call).
+bool removeOptions(cfunction& m, _cell* rest, KeywordArgs& k, _cell** test, long* count) {
+  if (!readKeywords(rest, true, k)) return false;
+  *test = k.test ? k.test : EQL;
+  if (k.count != NILCell && !isInt(k.count)) return false;
+  if (k.count != NILCell && k.fromEnd != NILCell) return false;
+  *count = k.count == NILCell || intOf(k.count) < 0 ? -1 : intOf(k.count);  // a negative count never reaches 0
+  _cell* pred = k.testNot != NILCell ? k.testNot : *test;
+  if (k.key != NILCell) return silent(pred, 2) && silent(k.key, 1);
+  return callableWith(m, pred, 2);
 }
 
 _cell* listOf(cfunction& m, const std::vector<_cell*>& items, _cell* tail) {
@@ -35,47 +29,57 @@ _cell* listOf(cfunction& m, const std::vector<_cell*>& items, _cell* tail) {
   return tail;
 }
 
-_cell* removeTwin(cfunction& m, Frame a, long, Frame f, long n);
-_cell* deleteTwin(cfunction& m, Frame a, long, Frame f, long n);
-
 // ---- the rest of a loop text's work --------------------------------------------------------
-// REMOVE's and DELETE's texts are one LOOP whose round calls the test in a COND. When a test
-// changed something the twin relies on, the rest of that round and the loop that follows are
-// evaluated from the library's own forms, in a frame that holds the text's variables as they
-// are at that point.
+// REMOVE's and DELETE's texts end in one loop, (block L (prog** () L . round)) with a name of
+// their own, whose round takes the element's key and then calls the test in a COND. When a
+// test changed something the twin relies on, the rest of that round and the loop that follows
+// are evaluated from the library's own forms, in a frame that holds the text's variables as
+// they are at that point.
 struct LoopText {
   _cell* name = nullptr;
   std::vector<_cell*> vars;  // as the twin hands their values over
-  _cell* round = nullptr;    // the loop's body
+  _cell* label = nullptr;    // the loop's block name and label
+  _cell* round = nullptr;    // the loop's statements after its label, its closing GO last
   _cell* cond = nullptr;     // the COND that calls the test: (cond (test . then) (t . else))
 };
 LoopText gRemoveText, gDeleteText;
 
-// The loop of (params (block name (let bindings ... (loop . round)))), its COND the round's
-// `condAt`-th form; false for any other shape.
+// The loop of (params (block name ... (let bindings ... (block L (prog** () L . round))))), its
+// COND the round's `condAt`-th form; false for any other shape.
 bool findLoop(cfunction& m, const char* name, std::initializer_list<const char*> vars, int condAt,
               LoopText& t) {
   _cell* sym = m.CheckStringCell(name);
   _symval* rec = sym ? m.getFuncval2(sym) : nullptr;
   if (!rec || rec->tag != 'f') return false;
   _cell* block = isCons(rec->value->cdr) ? rec->value->cdr->car : nullptr;
-  if (!isCons(block) || block->car != BLOCKLISP || !isCons(block->cdr) || !isCons(block->cdr->cdr))
-    return false;
-  _cell* let = block->cdr->cdr->car;
+  if (!isCons(block) || block->car != BLOCKLISP || listLength(block) < 3) return false;
+  auto lastOf = [](_cell* l) {
+    while (isCons(l->cdr)) l = l->cdr;
+    return l->car;
+  };
+  _cell* let = lastOf(block);
   if (!isCons(let) || let->car != LET || listLength(let) < 3) return false;
-  _cell* last = let;
-  while (isCons(last->cdr)) last = last->cdr;
-  _cell* loop = last->car;
-  if (!isCons(loop) || loop->car != m.CheckStringCell("LOOP") || listLength(loop->cdr) <= condAt)
+  _cell* loop = lastOf(let);
+  if (!isCons(loop) || loop->car != BLOCKLISP || listLength(loop) != 3) return false;
+  _cell* label = loop->cdr->car;
+  _cell* prog = loop->cdr->cdr->car;
+  if (!isSymbol(label) || label->attr != Attr::Uninterned || !isCons(prog) || prog->car != PROG ||
+      listLength(prog) < 4 || prog->cdr->car != NILCell || prog->cdr->cdr->car != label)
     return false;
-  _cell* cond = loop->cdr;
+  _cell* round = prog->cdr->cdr->cdr;
+  _cell* go = lastOf(round);
+  if (listLength(round) <= condAt + 1 || !isCons(go) || go->car != GO || listLength(go) != 2 ||
+      go->cdr->car != label)
+    return false;
+  _cell* cond = round;
   for (int i = 0; i < condAt; i++) cond = cond->cdr;
   cond = cond->car;
   if (!isCons(cond) || cond->car != COND || listLength(cond) != 3 || !isCons(cond->cdr->car) ||
       !isCons(cond->cdr->cdr->car) || cond->cdr->cdr->car->car != TCell)
     return false;
   t.name = sym;
-  t.round = loop->cdr;
+  t.label = label;
+  t.round = round;
   t.cond = cond;
   for (const char* v : vars) {
     _cell* s = m.CheckStringCell(v);
@@ -85,7 +89,7 @@ bool findLoop(cfunction& m, const char* name, std::initializer_list<const char*>
   return true;
 }
 
-// (block name (let ((var 'value) ...) ,@then ,@after-cond (block nil (prog** () L ,@round (go L)))))
+// (block name (let ((var 'value) ...) (block L ,@then ,@after-cond (prog** () L . round))))
 // evaluated: the rest of the round whose test answered `held`, then the loop. The text's own
 // frame holds only its variables, so no other frame is visible to the forms.
 _cell* continueLoop(cfunction& m, const LoopText& t, std::initializer_list<_cell*> values,
@@ -94,24 +98,19 @@ _cell* continueLoop(cfunction& m, const LoopText& t, std::initializer_list<_cell
   for (_cell* v : values) keep.push(v);  // a count made for the call may be fresh
   // Short of room, the forms' first step reports the pool, as the text's next step would.
   ensureFree(m, 4 * listLength(t.round) + 64);
-  // The forms in order: the taken clause's, those after the COND, then the loop itself, all in
-  // the loop's BLOCK NIL, as the text's RETURNs expect.
+  // The forms in order: the taken clause's, those after the COND but the closing GO, then the
+  // loop itself, all in the loop's block, as the text's RETURN-FROMs expect.
   std::vector<_cell*> forms;
   _cell* clause = held ? t.cond->cdr->car : t.cond->cdr->cdr->car;
   for (_cell* p = clause->cdr; isCons(p); p = p->cdr) forms.push_back(p->car);
   bool after = false;
-  for (_cell* p = t.round; isCons(p); p = p->cdr) {
+  for (_cell* p = t.round; isCons(p->cdr); p = p->cdr) {
     if (after) forms.push_back(p->car);
     if (p->car == t.cond) after = true;
   }
-  _cell* label = libraryLoopLabel();
-  _cell* loop = m.cons(m.cons(GO, m.cons(label, NILCell)), NILCell);
-  std::vector<_cell*> round;
-  for (_cell* p = t.round; isCons(p); p = p->cdr) round.push_back(p->car);
-  for (size_t i = round.size(); i-- > 0;) loop = m.cons(round[i], loop);
-  _cell* body = m.cons(m.cons(PROG, m.cons(NILCell, m.cons(label, loop))), NILCell);
+  _cell* body = m.cons(m.cons(PROG, m.cons(NILCell, m.cons(t.label, t.round))), NILCell);
   for (size_t i = forms.size(); i-- > 0;) body = m.cons(forms[i], body);
-  body = m.cons(m.cons(BLOCKLISP, m.cons(NILCell, body)), NILCell);
+  body = m.cons(m.cons(BLOCKLISP, m.cons(t.label, body)), NILCell);
   _cell* bindings = NILCell;
   size_t i = t.vars.size();
   for (auto it = values.end(); it != values.begin();) {
@@ -130,16 +129,31 @@ _cell* countValue(cfunction& m, long count, _cell* given) {
   return m.IntToCell(static_cast<int32_t>(count));
 }
 
-// REMOVE: a fresh list of the elements the test refuses (called with the item first); once
-// :COUNT matches are gone, the rest of the list is shared as it is. The text reads the element
-// it keeps, and the next cons, after the test: the cursor is rooted and read again.
-_cell* removeFrom(cfunction& m, _cell* a, _cell* b, _cell* rest, _cell* test, long count,
-                  Frame f, long n) {
+// Whether a built-in key takes every element of l (the text's first call that fails would
+// fail with the built-in's own message).
+bool keysAccepted(const KeywordArgs& k, _cell* l) {
+  if (k.key == NILCell) return true;
+  for (; isCons(l); l = l->cdr)
+    if (!acceptsValue(k.key, l->car)) return false;
+  return true;
+}
+
+// The element's key as the text takes it, or null after the key's failure.
+_cell* keyOf(cfunction& m, const KeywordArgs& k, _cell* x, Frame f, long n) {
+  return k.key == NILCell ? x : callWith(m, k.key, x, NILCell, 1, f, n);
+}
+
+// REMOVE: a fresh list of the elements the test refuses (called with the item first, on each
+// element's key); once :COUNT matches are gone, the rest of the list is shared as it is. The
+// text reads the element it keeps, and the next cons, after the test: the cursor is rooted and
+// read again.
+_cell* removeFrom(cfunction& m, _cell* a, _cell* b, _cell* rest, const KeywordArgs& k,
+                  _cell* test, long count, Frame f, long n) {
   CellFrame g(m, a, test);
   g.push(rest);
-  _cell* given = g.push(option(rest, gCountKey, NILCell));
   _cell*& p = rootedSlot(m, b);
   _cell*& head = rootedSlot(m, NILCell);
+  _cell*& v = rootedSlot(m, NILCell);
   _cell* tail = nullptr;
   TwinWatch watch;
   for (;;) {
@@ -149,11 +163,13 @@ _cell* removeFrom(cfunction& m, _cell* a, _cell* b, _cell* rest, _cell* test, lo
       return head;
     }
     if (!isCons(p)) return head;
-    int h = holds(m, test, a, p->car, f, n);
+    if (!(v = keyOf(m, k, p->car, f, n))) return nullptr;
+    int h = matches(m, k, test, a, v, f, n);
     if (h < 0) return nullptr;
-    if (watch.changed())
+    if (watch.changed())  // a key is silent: only a test's call can come here
       return continueLoop(m, gRemoveText,
-                          {a, p, rest, test, countValue(m, count, given), head}, h);
+                          {a, p, rest, test, countValue(m, count, k.count), head, k.key, k.testNot, v},
+                          h);
     if (h) {
       if (count > 0) count--;
     } else {
@@ -168,12 +184,14 @@ _cell* removeFrom(cfunction& m, _cell* a, _cell* b, _cell* rest, _cell* test, lo
 }
 
 _cell* removeTwin(cfunction& m, Frame a, long, Frame f, long n) {
+  KeywordArgs k;
   _cell* test;
   long count;
   long len = listLength(a[1].value);
-  if (!removeOptions(m, a[2].value, &test, &count) || len < 0 || !ensureFree(m, len))
+  if (!removeOptions(m, a[2].value, k, &test, &count) || len < 0 || !keysAccepted(k, a[1].value) ||
+      !ensureFree(m, len))
     return kRunText;
-  return removeFrom(m, a[0].value, a[1].value, a[2].value, test, count, f, n);
+  return removeFrom(m, a[0].value, a[1].value, a[2].value, k, test, count, f, n);
 }
 
 // DELETE: unlinks matches after the first element in place; a match of the first element
@@ -184,34 +202,38 @@ _cell* deleteTwin(cfunction& m, Frame a, long, Frame f, long n) {
   _cell* item = a[0].value;
   _cell* b = a[1].value;
   _cell* rest = a[2].value;
+  KeywordArgs k;
   _cell* test;
   long count;
   long len = listLength(b);
-  if (!removeOptions(m, rest, &test, &count) || len < 0 || !ensureFree(m, len))
+  if (!removeOptions(m, rest, k, &test, &count) || len < 0 || !keysAccepted(k, b) ||
+      !ensureFree(m, len))
     return kRunText;
   CellFrame g(m, item, b);
   g.push(test);
   g.push(rest);
-  _cell* given = g.push(option(rest, gCountKey, NILCell));
   _cell*& prev = rootedSlot(m, nullptr);
   _cell*& p = rootedSlot(m, b);
-  long k = 0;
+  _cell*& v = rootedSlot(m, NILCell);
+  long k0 = 0;
   TwinWatch watch;
   for (;;) {
     if (count == 0 || !isCons(p)) return b;
-    int h = holds(m, test, item, p->car, f, n);
+    if (!(v = keyOf(m, k, p->car, f, n))) return nullptr;
+    int h = matches(m, k, test, item, v, f, n);
     if (h < 0) return nullptr;
     if (watch.changed())
       return continueLoop(m, gDeleteText,
-                          {item, b, rest, test, countValue(m, count, given), m.IntToCell(static_cast<int32_t>(k))},
+                          {item, b, rest, test, countValue(m, count, k.count),
+                           m.IntToCell(static_cast<int32_t>(k0)), k.key, k.testNot, v},
                           h);
     if (!h) {
       prev = p;
       p = p->cdr;
-      k++;
+      k0++;
       continue;
     }
-    if (!prev) return removeFrom(m, item, b, rest, test, count, f, n);  // nothing counted down yet
+    if (!prev) return removeFrom(m, item, b, rest, k, test, count, f, n);  // nothing counted down yet
     prev->cdr = p->cdr;
     mutated(prev);
     watch.rebase();
@@ -421,11 +443,11 @@ _cell* sortTwin(cfunction& m, Frame a, long, Frame f, long n) {
 }  // namespace
 
 void registerSequenceTwins(cfunction& m) {
-  gKeyKey = m.CheckStringCell(":KEY");
-  gCountKey = m.CheckStringCell(":COUNT");
   using K = TwinKind;
-  bool remove = findLoop(m, "REMOVE", {"A", "B", "C", "TEST", "COUNT", "ANS"}, 2, gRemoveText);
-  bool del = findLoop(m, "DELETE", {"A", "B", "C", "TEST", "COUNT", "K"}, 2, gDeleteText);
+  bool remove = findLoop(m, "REMOVE", {"A", "B", "C", "TEST", "COUNT", "ANS", "KEY", "TN", "V"}, 3,
+                         gRemoveText);
+  bool del = findLoop(m, "DELETE", {"A", "B", "C", "TEST", "COUNT", "K", "KEY", "TN", "V"}, 3,
+                      gDeleteText);
   addTwin({"remove", K::Calls, removeTwin, nullptr, nullptr, false, remove});
   addTwin({"delete", K::Calls, deleteTwin, nullptr, nullptr, false, del && remove});
   addFunctionTwin("subseq", K::Value, subseqTwin);
