@@ -91,7 +91,7 @@ _cell* foldFromFirst(cfunction& m, _cell* args, Frame f, long n) {
     first = m.eval(args->car, f, n);
   }
   if (!first) return nullptr;
-  if (!isNumber(first)) return m.fail(msg::NotNumber, f, n);
+  if (!isNumber(first)) return m.fail(msg::NotNumber, first, f, n);
   if (!isCons(args->cdr)) return m.made(first);
   return fold<op>(m, first, args->cdr, f, n);
 }

@@ -1,6 +1,7 @@
 // errors and the debug loop
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include "eval/eval.h"
 #include "printer/printer.h"
@@ -130,7 +131,17 @@ void cfunction::tellWhatFailed() {
     else
       std::fprintf(stderr, msg::DetailRefusedValue, value.c_str());
   } else if (form && !(programRead && form == programRead)) {
-    std::fprintf(stderr, msg::DetailForm, briefText(form, kDetailShown).c_str());
+    // Where the form is a function's (ERROR's call in a library function, say), which call.
+    // The library's own helpers ($ in their names) and LET frames are passed over.
+    const Activation* call = activations;
+    while (call && (call->head == LET || call->head == LETAST ||
+                    (isSymbol(call->head) && std::strchr(nameOf(call->head), '$'))))
+      call = call->outer;
+    std::string text = briefText(form, kDetailShown);
+    if (call)
+      std::fprintf(stderr, msg::DetailFormIn, text.c_str(), briefCall(*call, kDetailShown).c_str());
+    else
+      std::fprintf(stderr, msg::DetailForm, text.c_str());
   }
   unboundVariable = miscalled = miscalledParams = refusedValue = nullptr;
   miscalledGiven = -1;

@@ -331,6 +331,8 @@ class cfunction : public cmemory {
 // v as PRIN1 would write it, cut after `limit` bytes (at a character's start) with "...";
 // the walk stops there too, however much structure v shares (eval/where.cpp).
 std::string briefText(_cell* v, long limit);
+// An active call as BACKTRACE shows it, on one line cut after `limit` bytes.
+std::string briefCall(const Activation& a, long limit);
 
 // Keeps a node at the front of one of the lists of where evaluation is (activations, sources,
 // debug entries) for as long as it lives.

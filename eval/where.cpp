@@ -1,5 +1,6 @@
 // where evaluation is: BACKTRACE in the debug loop, and where a program file or LOAD failed
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -86,6 +87,22 @@ void showActivation(FILE* out, const Activation& a) {
   std::fputs(binding ? ") ...)\n" : ")\n", out);
 }
 }  // namespace
+
+std::string briefCall(const Activation& a, long limit) {
+  char* text = nullptr;
+  size_t size = 0;
+  FILE* mem = open_memstream(&text, &size);
+  if (!mem) return "";
+  showActivation(mem, a);
+  std::fclose(mem);
+  std::string line(text, size);
+  std::free(text);
+  if (!line.empty() && line.back() == '\n') line.pop_back();
+  if (static_cast<long>(line.size()) <= limit) return line;
+  long cut = limit;
+  while (cut > 0 && (static_cast<unsigned char>(line[cut]) & 0xC0) == 0x80) cut--;
+  return line.substr(0, static_cast<size_t>(cut)) + "...";
+}
 
 void cfunction::backtrace(FILE* out, const DebugEntry& at) {
   long i = 0;

@@ -128,6 +128,7 @@ constexpr const char* DetailArgCount = "詳細: %s は引数を%ld個%sとりま
 constexpr const char* DetailArgCountTakes = "詳細: %s は引数を%ld個%sとります\n";
 constexpr const char* DetailAtLeast = "以上";
 constexpr const char* DetailForm = "詳細: 失敗した式 %s\n";
+constexpr const char* DetailFormIn = "詳細: 失敗した式 %s (%s の中)\n";
 constexpr const char* DebugEnter = "デバッグモードに入りました。";
 constexpr const char* DebugHowAbort = "ABORTと入力すれば抜けられます。";
 constexpr const char* DebugUnreadable = "不測なエラー、ABORTします\n";

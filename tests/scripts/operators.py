@@ -25,4 +25,10 @@ for name, text in re.findall(r'constexpr const char\* (\w+) = "((?:[^"\\]|\\.)*)
         continue
     shown = re.sub(r"%(ld|zu|s|c)", "…", text.replace("\\n", "").replace('\\"', '"'))
     t.check(f"| `{shown}` |" in section, f"README.md's Messages table glosses {name}: `{shown}`")
+# And the start-up library's and the --cl prelude's own messages.
+for source in [("library", "texts.cpp"), ("library", "cl.lisp")]:
+    with open(os.path.join(root, *source), encoding="utf-8") as fh:
+        for text in sorted(set(re.findall(r'"(エラー: [^"]*)"', fh.read()))):
+            shown = text.rstrip() + (" …" if text.endswith(" ") else "")
+            t.check(f"| `{shown}` |" in section, f"README.md's Messages table glosses `{shown}`")
 t.finish()
