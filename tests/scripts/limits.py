@@ -96,29 +96,22 @@ t.check(code == 0 and not quiet(err) and (out.endswith(b"1000000\n[3]") or "再�
 # backtrace on standard error keeps the innermost and the outermost calls, saying how many it
 # left out. The sanitizers' shadow memory is not the program's: their build skips the bound.
 def run_file(args, text):
+    """Runs text as a program file: status, standard output and error, peak memory in kB."""
     with tempfile.TemporaryDirectory() as folder:
         path = os.path.join(folder, "prog.lisp")
         with open(path, "wb") as fh:
             fh.write(text)
-        proc = subprocess.Popen([os.path.abspath(binary)] + args + [path], stdout=subprocess.PIPE,
-                                stderr=subprocess.PIPE)
-        out, err = proc.communicate(timeout=300)
-        return proc.returncode, out, err
-
-
-def peak_kb(args, text):
-    with tempfile.TemporaryDirectory() as folder:
-        path = os.path.join(folder, "prog.lisp")
-        with open(path, "wb") as fh:
-            fh.write(text)
-        proc = subprocess.Popen([os.path.abspath(binary)] + args + [path], stdout=subprocess.DEVNULL,
-                                stderr=subprocess.DEVNULL)
-        _, status, usage = os.wait4(proc.pid, 0)
-        return usage.ru_maxrss
+        with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
+            proc = subprocess.Popen([os.path.abspath(binary)] + args + [path], stdout=out,
+                                    stderr=err)
+            _, status, usage = os.wait4(proc.pid, 0)
+            out.seek(0)
+            err.seek(0)
+            return os.waitstatus_to_exitcode(status), out.read(), err.read(), usage.ru_maxrss
 
 
 RUNAWAY = b"(defun inf (n) (1+ (inf n)))\n(inf 1)\n"
-code, out, err = run_file([], RUNAWAY)
+code, out, err, kb = run_file([], RUNAWAY)
 lines = err.decode().splitlines()
 t.check(code == 1 and out == "エラー: 再帰が深すぎます\n".encode() and len(lines) == 2 + 20 + 1 + 5 and
         lines[0].endswith("prog.lisp:2: (inf 1)") and lines[1] == "詳細: 失敗した式 (INF N) ((INF 1) の中)" and
@@ -128,7 +121,6 @@ t.check(code == 1 and out == "エラー: 再帰が深すぎます\n".encode() an
         f"{code} {out!r} {err[-2000:]!r}")
 sanitized = b"__asan" in open(binary, "rb").read()
 if not sanitized:
-    kb = peak_kb([], RUNAWAY)
     t.check(kb < 256 * 1024, "a runaway recursion stops well within 256 MB", f"{kb} kB")
 
 # Legitimate deep recursion: a plain function 100,000 deep, and 10,000 levels through MAPCAR,
@@ -139,19 +131,19 @@ DEEP = (b"(defun d (n) (if (= n 0) 0 (1+ (d (1- n)))))\n(print (d 100000))\n"
         b"(defun fc (n) (if (= n 0) 0 (1+ (funcall #'(lambda (x) (fc (1- x))) n))))\n(print (fc 10000))\n"
         b"(defun ap (n) (if (= n 0) 0 (1+ (apply #'(lambda (x) (ap (1- x))) (list n)))))\n"
         b"(print (ap 10000))\n")
-code, out, err = run_file([], DEEP)
+code, out, err, _ = run_file([], DEEP)
 t.check(code == 0 and out == b"\n100000 \n10000 \n10000 \n10000 " and not err,
         "deep recursion within the default limit", f"{code} {out!r} {err[-500:]!r}")
-code, out, err = run_file(["--stack", "8"], DEEP)
+code, out, err, _ = run_file(["--stack", "8"], DEEP)
 t.check(code == 1 and out == "エラー: 再帰が深すぎます\n".encode(), "--stack 8 is too little for it",
         f"{code} {out!r}")
 if not sanitized:  # whose frames are several times larger
-    code, out, err = run_file(["--stack", "600"], b"(defun d (n) (if (= n 0) 0 (1+ (d (1- n)))))\n"
+    code, out, err, _ = run_file(["--stack", "600"], b"(defun d (n) (if (= n 0) 0 (1+ (d (1- n)))))\n"
                               b"(print (d 1000000))\n")
     t.check(code == 0 and GC_LINE.sub(b"", out) == b"\n1000000 ", "--stack 600: a million deep",
             f"{code} {out!r} {err[-300:]!r}")
 for bad in ["0", "-5", "12x", "99999999999999999999"]:
-    code, out, err = run_file(["--stack", bad], b"(print 1)\n")
+    code, out, err, _ = run_file(["--stack", bad], b"(print 1)\n")
     t.check(code == 2 and out.decode().startswith(f"エラー: --stack {bad}: 1から"), f"--stack {bad} refused",
             f"{code} {out!r}")
 
