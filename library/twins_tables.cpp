@@ -198,7 +198,7 @@ uint64_t atomHash(_cell* x, KeyConses* record) {
   if (isString(x)) return stringHash(x, record);
   Key k = keyOf(EQL, x);
   if (k.kind == kNever) return reinterpret_cast<uintptr_t>(x);  // EQL only to itself
-  return mix(mix(static_cast<uint64_t>(k.kind), k.b), k.a);  // NaNs and infinities share one
+  return mix(mix(static_cast<uint64_t>(k.kind), k.b), k.a);     // NaNs and infinities share one
 }
 
 // The hash of a key as EQUAL sees it; `record` (when not null) keeps the conses walked.
@@ -260,9 +260,7 @@ struct Index {
   std::unordered_set<uint64_t> sharedHashes;
   KeyConses keyConses;
   // Whether a twin's change of `changed` may have changed a key: the index is then made again.
-  bool keysReach(const _cell* changed) const {
-    return byStructure && keyConses.reaches(changed);
-  }
+  bool keysReach(const _cell* changed) const { return byStructure && keyConses.reaches(changed); }
 };
 std::unordered_map<_cell*, Index> gIndexes;
 _cell* gRecentTable = nullptr;  // the table last answered for, and its index
