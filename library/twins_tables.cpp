@@ -1,19 +1,23 @@
 // twins of the library's hash tables, with an index kept beside each table
 //
-// A table stays the library's list (HASH-TABLE TEST . ENTRIES); under EQ and EQL an index from
-// key to entry answers in expected constant time. An index is trusted only while no cons has
+// A table stays the library's list (HASH-TABLE TEST . ENTRIES); under EQ, EQL and EQUAL an index
+// from key to entry answers in expected constant time. An index is trusted only while no cons has
 // been changed in place except by these twins, which keep it up to date, and the table's head
 // cons still carries the index's stamp (a table nothing refers to may be reclaimed and its head
-// cons reused, with the stamp cleared).
+// cons reused, with the stamp cleared). An EQUAL index keys each entry by a hash of its key's
+// structure, so it also stops being trusted when a twin's own change reaches into a key.
 #include <cmath>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "library/twins.h"
 #include "heap/keywords.h"
+#include "text/text.h"
 
 namespace {
 _cell* gHashTable = nullptr;  // the symbol HASH-TABLE
+_cell* gEqual = nullptr;      // the symbol EQUAL
 
 // A key as EQ or EQL sees it: equal keys give equal Keys.
 struct Key {
@@ -109,11 +113,154 @@ class FirstEntries {
   size_t count_ = 0;
 };
 
+// ---- EQUAL keys ------------------------------------------------------------------------------
+// A key's hash walks its conses car first and mixes in each atom as EQUAL sees it: strings by
+// their characters, numbers and characters by value, anything else by identity. EQUAL keys have
+// the same shape and EQUAL atoms in the same places, so they hash alike; the walk stops after
+// kHashedNodes nodes, which keeps a circular key's hash finite and still a function of its shape.
+constexpr long kHashedNodes = 1024;
+// A key looked up must be a tree of at most this many conses: EQUAL of it with any entry's key
+// then ends within that many steps, as the text's search of the entries needs every comparison
+// to. A larger or circular key is left to the text.
+constexpr long kComparedConses = 100000;
+
+// The conses some key's hash walked through, so that a twin's change of a table's own cons tells
+// whether a key, and with it the key's hash, changed. A cons whose car is a character or the
+// symbol CHARACTER (a string's element conses and header) is not kept, only noticed: a change
+// of such a cons, if any was walked, is taken to reach a key.
+class ConsSet {
+ public:
+  void insert(const _cell* c) {
+    if (2 * (count_ + 1) > slots_.size()) grow();
+    size_t i = home(c);
+    for (; slots_[i]; i = (i + 1) & mask_)
+      if (slots_[i] == c) return;
+    slots_[i] = c;
+    count_++;
+  }
+  bool contains(const _cell* c) const {
+    if (slots_.empty()) return false;
+    for (size_t i = home(c); slots_[i]; i = (i + 1) & mask_)
+      if (slots_[i] == c) return true;
+    return false;
+  }
+
+ private:
+  size_t home(const _cell* c) const {
+    uint64_t x = reinterpret_cast<uintptr_t>(c) * 0x9E3779B97F4A7C15ull;
+    return static_cast<size_t>(x >> 32) & mask_;
+  }
+  void grow() {
+    std::vector<const _cell*> old;
+    old.swap(slots_);
+    slots_.assign(old.empty() ? 16 : old.size() * 2, nullptr);
+    mask_ = slots_.size() - 1;
+    count_ = 0;
+    for (const _cell* c : old)
+      if (c) insert(c);
+  }
+  std::vector<const _cell*> slots_;
+  size_t mask_ = 0;
+  size_t count_ = 0;
+};
+
+struct KeyConses {
+  ConsSet kept;
+  bool unkept = false;  // a cons of a string's (or character-holding) kind was walked
+  bool reaches(const _cell* changed) const {
+    return kept.contains(changed) ||
+           (unkept && (isChar(changed->car) || changed->car == CHARACTER));
+  }
+};
+
+uint64_t mix(uint64_t h, uint64_t v) {
+  h = (h ^ v) * 0x9E3779B97F4A7C15ull;
+  return h ^ (h >> 31);
+}
+
+// A string's characters up to the first element that is not one (STRING-EQUAL finds such a
+// string equal to no other) or the first cons that closes a cycle; a dotted end is ignored, as
+// STRING-EQUAL ignores it.
+uint64_t stringHash(const _cell* s, KeyConses* record) {
+  uint64_t h = 0x5151;
+  const _cell* p = stringChars(s);
+  if (record) record->unkept = true;
+  CycleGuard guard(p);
+  while (isCons(p) && isChar(p->car)) {
+    h = mix(h, byteOf(p->car));
+    p = p->cdr;
+    if (!guard.passes(p)) break;
+  }
+  return h;
+}
+
+uint64_t atomHash(_cell* x, KeyConses* record) {
+  if (isString(x)) return stringHash(x, record);
+  Key k = keyOf(EQL, x);
+  if (k.kind == kNever) return reinterpret_cast<uintptr_t>(x);  // EQL only to itself
+  return mix(mix(static_cast<uint64_t>(k.kind), k.b), k.a);     // NaNs and infinities share one
+}
+
+// The hash of a key as EQUAL sees it; `record` (when not null) keeps the conses walked.
+uint64_t equalHash(_cell* x, KeyConses* record) {
+  static std::vector<_cell*> work;  // reused: never re-entered
+  work.assign(1, x);
+  uint64_t h = 0;
+  for (long budget = kHashedNodes; !work.empty() && budget > 0; budget--) {
+    _cell* c = work.back();
+    work.pop_back();
+    if (!isCons(c)) {
+      h = mix(h, atomHash(c, record));
+      continue;
+    }
+    if (record) {
+      if (isChar(c->car) || c->car == CHARACTER)
+        record->unkept = true;
+      else
+        record->kept.insert(c);
+    }
+    h = mix(h, 0xC0);
+    work.push_back(c->cdr);
+    work.push_back(c->car);
+  }
+  return h;
+}
+
+// EQUAL as the library defines it, for a key whose comparisons end (kComparedConses).
+bool equalKeys(_cell* x, _cell* y) {
+  static std::vector<std::pair<_cell*, _cell*>> work;  // reused: never re-entered
+  work.assign(1, {x, y});
+  while (!work.empty()) {
+    auto [a, b] = work.back();
+    work.pop_back();
+    for (;;) {
+      if (!isCons(a)) {
+        if (eqlCells(a, b) || (isString(a) && isString(b) && StringEqual(a, b) != NILCell)) break;
+        return false;
+      }
+      if (!isCons(b)) return false;
+      work.push_back({a->cdr, b->cdr});
+      a = a->car;
+      b = b->car;
+    }
+  }
+  return true;
+}
+
+Key equalKey(uint64_t hash) { return {5, 0, hash}; }
+
 struct Index {
   uint64_t generation;
   _cell* last = nullptr;  // the table's last cons
   bool duplicates = false;  // some key has more than one entry (SETF of GETHASH makes none)
-  FirstEntries first;  // keys EQ or EQL can match
+  FirstEntries first;  // keys EQ or EQL can match; under EQUAL, the first entry of each hash
+  // EQUAL only: the hashes more than one entry had (a key equal to an earlier one, or a
+  // collision), which the text answers for, and the conses the keys' hashes walked.
+  bool byStructure = false;
+  std::unordered_set<uint64_t> sharedHashes;
+  KeyConses keyConses;
+  // Whether a twin's change of `changed` may have changed a key: the index is then made again.
+  bool keysReach(const _cell* changed) const { return byStructure && keyConses.reaches(changed); }
 };
 std::unordered_map<_cell*, Index> gIndexes;
 _cell* gRecentTable = nullptr;  // the table last answered for, and its index
@@ -130,11 +277,12 @@ bool isTable(_cell* t, bool atomTest) {
          (!atomTest || !isCons(t->cdr->car));
 }
 
-// The index of a table under EQ or EQL, made afresh when stale; null when its entries are not a
-// proper list of conses (the text then meets them itself).
+// The index of a table under EQ, EQL or EQUAL (while EQUAL is the library's, as its twin
+// answers), made afresh when stale; null when its entries are not a proper list of conses (the
+// text then meets them itself).
 Index* indexOf(_cell* t) {
   _cell* test = t->cdr->car;
-  if (test != EQ && test != EQL) return nullptr;
+  if (test != EQ && test != EQL && !(test == gEqual && functionTwin(gEqual))) return nullptr;
   auto current = [t](const Index& ix) {
     return ix.generation == structureGeneration();
   };
@@ -148,16 +296,24 @@ Index* indexOf(_cell* t) {
   if (it != gIndexes.end()) gIndexes.erase(it);
   long count = listLength(t->cdr->cdr);
   if (count < 0) return nullptr;
+  bool byStructure = test == gEqual;
   _cell* prev = t->cdr;
   for (_cell* p = prev->cdr; isCons(p); prev = p, p = p->cdr)
-    if (!isCons(p->car) || keyOf(test, p->car->car).kind == kUnknown) return nullptr;
+    if (!isCons(p->car) || (!byStructure && keyOf(test, p->car->car).kind == kUnknown))
+      return nullptr;
   if (prev->cdr != NILCell) return nullptr;
   if (gIndexes.size() >= 1024) gIndexes.clear();  // bounded: live tables are indexed again
   Index& ix = gIndexes[t];
   ix.generation = structureGeneration();
   ix.last = prev;
+  ix.byStructure = byStructure;
   prev = t->cdr;
   for (_cell* p = prev->cdr; isCons(p); prev = p, p = p->cdr) {
+    if (byStructure) {
+      uint64_t h = equalHash(p->car->car, &ix.keyConses);
+      if (!ix.first.insert(equalKey(h), p, prev)) ix.sharedHashes.insert(h);
+      continue;
+    }
     Key k = keyOf(test, p->car->car);
     if (k.kind != kNever && !ix.first.insert(k, p, prev)) ix.duplicates = true;
   }
@@ -165,8 +321,27 @@ Index* indexOf(_cell* t) {
   return gRecentIndex = &ix;
 }
 
-FirstEntries::Slot* lookup(Index* ix, const Key& k) {
-  return k.kind == kNever ? nullptr : ix->first.find(k);
+// Where a key's first entry is: `slot` null when it has none; `runText` when the index cannot
+// tell. `key` is the index's key of it.
+struct Found {
+  bool runText;
+  FirstEntries::Slot* slot;
+  Key key;
+};
+
+Found find(Index* ix, _cell* test, _cell* x) {
+  if (ix->byStructure) {
+    if (consesUpTo(x, kComparedConses) < 0) return {true, nullptr, {}};
+    uint64_t h = equalHash(x, nullptr);
+    if (ix->sharedHashes.count(h)) return {true, nullptr, {}};
+    Key k = equalKey(h);
+    FirstEntries::Slot* s = ix->first.find(k);
+    // The only entry of that hash: any other entry's key differs from x.
+    return {false, s && equalKeys(x, s->cell->car->car) ? s : nullptr, k};
+  }
+  Key k = keyOf(test, x);
+  if (k.kind == kUnknown) return {true, nullptr, k};
+  return {false, k.kind == kNever ? nullptr : ix->first.find(k), k};
 }
 
 _cell* twoValues(cfunction& m, _cell* a, _cell* b) {
@@ -181,10 +356,9 @@ _cell* gethashTwin(cfunction& m, Frame a, long, Frame, long) {
   if (!isTable(t, true)) return kRunText;
   Index* ix = indexOf(t);
   if (!ix) return kRunText;
-  Key k = keyOf(t->cdr->car, a[0].value);
-  if (k.kind == kUnknown) return kRunText;
-  FirstEntries::Slot* s = lookup(ix, k);
-  return s ? twoValues(m, s->cell->car->cdr, TCell) : twoValues(m, NILCell, NILCell);
+  Found f = find(ix, t->cdr->car, a[0].value);
+  if (f.runText) return kRunText;
+  return f.slot ? twoValues(m, f.slot->cell->car->cdr, TCell) : twoValues(m, NILCell, NILCell);
 }
 
 // SETF of GETHASH: replaces the value of the key's first entry, or adds an entry at the end.
@@ -195,23 +369,26 @@ _cell* setfHashTwin(cfunction& m, Frame a, long, Frame, long) {
   if (!isTable(t, true)) return kRunText;
   Index* ix = indexOf(t);
   if (!ix) return kRunText;
-  Key k = keyOf(t->cdr->car, key);
-  if (k.kind == kUnknown) return kRunText;
-  FirstEntries::Slot* s = lookup(ix, k);
-  _cell* changed = s ? s->cell->car : ix->last;
+  Found f = find(ix, t->cdr->car, key);
+  if (f.runText) return kRunText;
+  _cell* changed = f.slot ? f.slot->cell->car : ix->last;
   _cell* cell = nullptr;
-  if (s) {
+  if (ix->byStructure && !f.slot) equalHash(key, &ix->keyConses);  // the new key's conses
+  if (f.slot) {
     changed->cdr = v;
   } else {
     CellFrame g(m, key, v);
     cell = m.cons(g.push(m.cons(key, v)), NILCell);
     changed->cdr = cell;
   }
-  // Another table or a definition may share these conses: every other index goes stale.
+  // Another table or a definition may share these conses: every other index goes stale, and
+  // so does this one if a key holds the cons changed.
   mutated(changed, true);
+  if (ix->keysReach(changed)) return v;
   ix->generation = structureGeneration();
   if (cell) {
-    if (k.kind != kNever) ix->first.insert(k, cell, ix->last);
+    if (f.key.kind != kNever && !ix->first.insert(f.key, cell, ix->last))
+      ix->sharedHashes.insert(f.key.a);  // an EQUAL key whose hash an unequal one had
     ix->last = cell;
   }
   return v;
@@ -224,24 +401,30 @@ _cell* remhashTwin(cfunction&, Frame a, long, Frame, long) {
   Index* ix = indexOf(t);
   _cell* test = t->cdr->car;
   if (!ix) return kRunText;
-  Key k = keyOf(test, a[0].value);
-  if (k.kind == kUnknown) return kRunText;
-  FirstEntries::Slot* s = lookup(ix, k);
+  Found f = find(ix, test, a[0].value);
+  if (f.runText) return kRunText;
+  FirstEntries::Slot* s = f.slot;
   if (!s) return NILCell;
+  Key k = f.key;
   _cell* cell = s->cell;
   _cell* prev = s->prev;
   ix->first.erase(s);
   prev->cdr = cell->cdr;
   mutated(prev, true);
+  if (ix->keysReach(prev)) return TCell;
   ix->generation = structureGeneration();
   if (ix->last == cell) ix->last = prev;
+  auto keyAt = [ix, test](_cell* p) {  // the index's key of the entry at list cons p
+    return ix->byStructure ? equalKey(equalHash(p->car->car, nullptr)) : keyOf(test, p->car->car);
+  };
   // The next entry now follows `prev`: its slot, if it holds the first entry of its key, says so.
   if (_cell* next = cell->cdr; isCons(next)) {
-    Key nk = keyOf(test, next->car->car);
+    Key nk = keyAt(next);
     FirstEntries::Slot* ns = nk.kind == kNever ? nullptr : ix->first.find(nk);
     if (ns && ns->cell == next) ns->prev = prev;
   }
-  // A later entry of the same key, if any, is now the first.
+  // A later entry of the same key, if any, is now the first. (An EQUAL key's hash had only
+  // the entry removed: a shared one is left to the text.)
   if (ix->duplicates) {
     for (_cell *before = prev, *p = prev->cdr; isCons(p); before = p, p = p->cdr)
       if (keyOf(test, p->car->car) == k) {
@@ -270,6 +453,7 @@ _cell* makeHashTableTwin(cfunction& m, Frame a, long, Frame, long) {
 
 void registerTableTwins(cfunction& m) {
   gHashTable = m.CheckStringCell("HASH-TABLE");
+  gEqual = m.CheckStringCell("EQUAL");
   m.addForgetHook(forgetDeadTables);
   using K = TwinKind;
   addFunctionTwin("gethash", K::Value, gethashTwin, nullptr, true);

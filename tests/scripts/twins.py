@@ -845,6 +845,84 @@ def plain_program(r):
     return PLAIN_PRELUDE + "".join(f + END for f in forms) + "(funcall f1 0)\n"
 
 
+# ---- EQUAL tables ------------------------------------------------------------------------------
+# EQUAL tables, which the twins index by a hash of each key's structure: string, number,
+# character and cons keys, keys changed in place after they went in (SETF of AREF on a string,
+# RPLACA and RPLACD on a cons), a table holding a circular key, circular keys looked up, keys
+# that hold the table's own conses (an entry, a string whose characters run through an entry
+# whose value SETF changes), tables that share entries or are built by hand with keys repeated,
+# and EQUAL redefined. EQUAL of two circular keys runs until the stack is exhausted, and the
+# debug loop then shows another depth with the twins on, so no form compares two of them:
+# circular keys are only looked up in tables without one, and HC, the one table with one, is
+# given no circular key.
+EQUAL_PRELUDE = """(setq abort 'abort)
+(setq he (make-hash-table :test #'equal))
+(setq s1 (coerce (list #\\a #\\b) 'string))
+(setq s2 (coerce (list #\\a #\\b) 'string))
+(setq k1 (list 1 2))
+(setq k2 (list 1 (list "ab" 2.5) #\\a))
+(setq cy (list 1 2))
+(rplacd (cdr cy) cy)
+(setq hd (list 'hash-table 'equal (cons "ab" 1) (cons (list 1 2) 2) (cons "ab" 3) (cons 1 4)))
+(setq hs he)
+(setq hc (make-hash-table :test #'equal))
+(setf (gethash '(1 2 1) hc) 'before)
+(setf (gethash cy hc) 'circular)
+(setf (gethash "ab" hc) 'after)
+"""
+EQUAL_KEYS = ["\"ab\"", "\"ba\"", "\"\"", "s1", "s2", "k1", "k2", "(list 1 2)", "'(1 . 2)",
+              "(list 1 (list \"ab\" 2.5) #\\a)", "1", "1.0", "-0.0", "0.0", "1/2", "#\\a", "#\\b",
+              "'a", "'character", "nil", "(coerce (list #\\b #\\a) 'string)", "(list #\\a #\\b)",
+              "(list 'character #\\a)", "(car (cddr he))", "'(1 2 1)", "'(1 2 3)"]
+# Keys that are or may be circular (the table itself, once it holds itself), looked up only.
+LOOKED_UP_KEYS = ["cy", "(list cy)", "he", "(cddr he)"]
+EQUAL_CHANGES = [  # {t}: a table, {v}: a value
+    "(setf (aref s1 0) #\\b)", "(setf (aref s1 1) #\\a)", "(setf (aref s2 0) #\\b)",
+    "(rplaca k1 {v})", "(rplacd (cdr k1) (list 3))", "(rplacd (cdr k1) nil)",
+    "(rplaca (cadr k2) {v})", "(rplacd (cdr cy) (list 3))", "(rplacd (cdr cy) cy)",
+    "(if (cddr {t}) (rplaca (car (cddr {t})) {v}))",
+    # a string whose characters run on through the entry of #\a, whose value SETF then changes
+    "(progn (setf (gethash #\\a {t}) (list #\\z)) (setq sb (list 1 'character #\\b))"
+    " (rplacd (cddr sb) (car (last {t}))) (set-array sb) (setf (gethash sb {t}) 'str)"
+    " (list (gethash \"baz\" {t}) (setf (gethash #\\a {t}) (list #\\y)) (gethash \"baz\" {t})"
+    " (gethash \"bay\" {t}) (gethash sb {t})))",
+    # tables sharing their entries, their spine or their test's cons
+    "(setq hs (cons 'hash-table (cdr he)))", "(setq hs (cons 'hash-table (cons 'equal (cddr he))))",
+    "(setq hs (cons 'hash-table (cons 'equal (cdr (cddr he)))))",
+    "(defun equal (a b) (prin1 (list 'eq? a b)) (eql a b))",
+    "(setq he (make-hash-table :test 'equal))", "(gc)",
+]
+
+
+def equal_table_call(r):
+    table = r.choice(["he", "he", "hs", "hd", "hc"])
+    key = r.choice(EQUAL_KEYS)
+    if r.random() < 0.2:
+        return r.choice(EQUAL_CHANGES).format(
+            t=table, v=r.choice(["0", "'x", "\"ab\"", "(list 1 2)", "#\\a"]))
+    looked_up = key if table == "hc" or r.random() < 0.8 else r.choice(LOOKED_UP_KEYS)
+    return r.choice([
+        "(setf (gethash %s %s) %s)" % (key, table, r.choice(["1", "'v", "(list 1 2)", key])),
+        "(setf (gethash %s %s) %s)" % (key, table, atom(r)),
+        "(multiple-value-list (gethash %s %s))" % (looked_up, table),
+        "(multiple-value-list (gethash %s %s))" % (looked_up, table),
+        "(gethash %s %s)" % (looked_up, table),
+        "(remhash %s %s)" % (looked_up, table),
+        "(list (hash-table-count %s) %s)" % (table, table),
+    ])
+
+
+def equal_table_program(r):
+    forms = [tested(r, equal_table_call(r)) for _ in range(30)]
+    return EQUAL_PRELUDE + "".join(f + END for f in forms) + "(list he hs hd hc)\n"
+
+
+def equal_tables(seed):
+    r = random.Random(seed * 7 + 3)
+    for i in range(max(1, count // 4)):
+        compare(equal_table_program(r), f"EQUAL table program {i} (seed {seed})")
+
+
 def run(program, twins, whole=False):
     env = dict(os.environ)
     env["ZELKORA_TWINS"] = "1" if twins else "0"
@@ -923,6 +1001,7 @@ def run_all(seed):
             compare(macro_program(r, path), f"macro program {i} (seed {seed})", reset)
     finally:
         shutil.rmtree(scratch)
+    equal_tables(seed)
 
 
 t = Checker()
