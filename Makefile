@@ -28,13 +28,16 @@ setup:
 # The release build is optimised by a profile of the benchmark programs, run by an instrumented
 # build of the same sources (build-train); a compiler without the needed options builds it plainly.
 PROFILE = $(CURDIR)/build-train/profile
+# Measured but never trained on: what the optimiser never saw shows what a user's program gets.
+UNTRAINED = bench/wordcount.lisp
 build: setup
 	cmake -S . -B build-train -DCMAKE_BUILD_TYPE=Release -DZELKORA_PROFILE=generate \
 	  -DZELKORA_PROFILE_DIR=$(PROFILE) >/dev/null
 	cmake --build build-train -j $(JOBS) --target zelkora
 	@if [ ! -f $(PROFILE)/done ] || [ build-train/zelkora -nt $(PROFILE)/done ]; then \
 	  echo "Running bench/*.lisp for the optimiser's profile"; rm -rf $(PROFILE); \
-	  for p in bench/*.lisp; do build-train/zelkora < $$p >/dev/null || exit 1; done; \
+	  for p in $(filter-out $(UNTRAINED),$(wildcard bench/*.lisp)); do \
+	    build-train/zelkora < $$p >/dev/null || exit 1; done; \
 	  mkdir -p $(PROFILE) && touch $(PROFILE)/done; fi
 	cmake -S . -B build -DCMAKE_BUILD_TYPE=Release -DZELKORA_WERROR=ON -DZELKORA_PROFILE=use \
 	  -DZELKORA_PROFILE_DIR=$(PROFILE)

@@ -57,6 +57,7 @@ EXPECT = {"lists_twins": b"OK 400000 0 400 19721100",
           "macros": b"((60000 40000) 28981429)",
           "closures": b"OK 2000000",
           "lists_rounds": b"OK 39700",
+          "wordcount": b"OK 5000 200000 39",
           "live_big": b"OK 1000000 999999",
           "fft": b"OK 51153 51153 3372223 3372223 8 1024 2 512 512",
           "puzzle": b"OK 3 10814 54 375",
@@ -101,7 +102,7 @@ def main():
     wanted = set(sys.argv[3:])
     names = ("arith", "arith_ratio", "sort", "hash", "lists", "lists_twins", "sort_big",
              "hash_big", "fib", "tak", "strings", "macros", "closures", "live_big",
-             "lists_rounds", "fft", "puzzle", "destruct")
+             "lists_rounds", "fft", "puzzle", "destruct", "wordcount")
     unknown = wanted - set(names) - {"start-up"}
     if unknown:
         sys.exit(f"no such benchmark: {' '.join(sorted(unknown))}")
