@@ -60,8 +60,10 @@ _cell* cfunction::lispFunction(_cell* args, Frame f, long n) {
 namespace {
 // A function object's call once `bind` has bound its lambda list (answering as initTemploc):
 // the captured bindings copied in behind the parameters, the body, and the write-back.
+// `argForms`: the argument forms, or null for `given` values in hand (for an error's report).
 template <class Bind>
-_cell* runObject(cfunction& m, _cell* fn, long given, Frame f, long n, Bind bind) {
+_cell* runObject(cfunction& m, _cell* fn, _cell* argForms, long given, Frame f, long n,
+                 Bind bind) {
   _cell* params = fn->cdr->car;
   _cell* body = fn->cdr->cdr;
   Frame captured = isClosure(fn) ? cmemory::closureFrame(fn) : nullptr;
@@ -75,7 +77,8 @@ _cell* runObject(cfunction& m, _cell* fn, long given, Frame f, long n, Bind bind
   CellFrame g(m, fn);
   if (int bound = bind(nf, e, params); bound <= 0)
     return bound < 0 ? nullptr  // a failed argument has reported itself
-                     : (m.noteMiscall(fn, params, given), m.fail(msg::TooManyArgs, f, n));
+                     : (m.noteMiscall(fn, params, argForms ? listLength(argForms) : given),
+                        m.fail(msg::TooManyArgs, f, n));
   for (long i = 0; i < cs; i++) nf[e + i] = captured[i];
   _cell* r;
   {
@@ -90,13 +93,13 @@ _cell* runObject(cfunction& m, _cell* fn, long given, Frame f, long n, Bind bind
 
 _cell* cfunction::callObject(_cell* fn, _cell* argForms, Frame f, long n) {
   if (!isCons(fn->cdr)) return syntaxError(f, n);
-  return runObject(*this, fn, listLength(argForms), f, n, [&](Frame nf, long e, _cell* params) {
+  return runObject(*this, fn, argForms, 0, f, n, [&](Frame nf, long e, _cell* params) {
     return initTemploc(nf, e, params, argForms, f, n);
   });
 }
 
 _cell* cfunction::callObjectOn(_cell* fn, _cell* const* values, long count, Frame f, long n) {
-  return runObject(*this, fn, count, f, n, [&](Frame nf, long e, _cell* params) {
+  return runObject(*this, fn, nullptr, count, f, n, [&](Frame nf, long e, _cell* params) {
     return bindValues(nf, e, params, values, count);
   });
 }

@@ -112,17 +112,20 @@ inline _cell* runBody(cfunction& m, _cell* def, Frame nf, long nn) {
 // initTemploc): its twin when it has one that answers, else its body. With `kPlain` the call
 // found the definition plain (see PlainCall) when the watched changes stood at `plainAt`: while
 // they still do, its BLOCK runs directly.
-// `given`: the argument forms, or null for `count` values in hand (for an error's report).
+// `given`: how many argument values are in hand, or -1 when the step's form holds the
+// argument forms (for an error's report).
 template <bool kPlain = false, class Bind>
 _cell* runUser(cfunction& m, _cell* head, const TwinCall* twin, _cell* def, long nn, Frame f,
-               long n, _cell* given, long count, Bind bind, uint64_t plainAt = 0) {
+               long n, long given, Bind bind, uint64_t plainAt = 0) {
   CellFrame keep(m, def);  // a redefinition while running must not free the running body
   FrameHolder frame(m, nn, !kPlain);  // a plain call's binding writes every record
   if (nn && !frame.recs()) return m.fail(msg::FrameAllocFail, f, n);
   int bound = bind(frame.recs(), nn, def->car);
   if (bound < 0) return nullptr;  // a failed argument has reported itself
   if (bound == 0) {
-    m.noteMiscall(head, def->car, given ? listLength(given) : count);
+    _cell* call = m.stepForm;  // the call itself: its dispatch set it
+    if (given < 0 && isCons(call) && call->car == head) given = listLength(call->cdr);
+    m.noteMiscall(head, def->car, given);
     return m.fail(msg::ArgCount, f, n);
   }
   _cell* r = kRunText;
@@ -223,7 +226,7 @@ inline const PlainCall* plainCall(const _cell* head, _cell* def) {
                                                  _cell* def, _cell* const* values, long count,
                                                  Frame f, long n) {
   auto text = [&] {
-    return runUser(m, head, nullptr, def, cfunction::tlength(def->car), f, n, nullptr, count,
+    return runUser(m, head, nullptr, def, cfunction::tlength(def->car), f, n, count,
                    [&](Frame nf, long nn, _cell* params) {
                      return cfunction::bindValues(nf, nn, params, values, count);
                    });
@@ -292,11 +295,11 @@ _cell* cfunction::callUser(_cell* form, Frame f, long n) {
   }
   if (plain) {
     return runUser<true>(
-        *this, head, twin, def, plain->count, f, n, args, 0,
+        *this, head, twin, def, plain->count, f, n, -1,
         [&](Frame nf, long nn, _cell* params) { return bindArguments(nf, nn, params, args, f, n); },
         plain->watched);
   }
-  return runUser(*this, head, twin, def, tlength(def->car), f, n, args, 0,
+  return runUser(*this, head, twin, def, tlength(def->car), f, n, -1,
                  [&](Frame nf, long nn, _cell* params) {
                    return initTemploc(nf, nn, params, args, f, n);
                  });
@@ -419,7 +422,7 @@ template _cell* cfunction::pureAnswer<false>(_cell*, Frame, long, int);
 
 _cell* cfunction::callUserOn(_cell* head, _cell* def, _cell* const* values, long count, Frame f,
                              long n) {
-  return runUser(*this, head, twinRow(head), def, tlength(def->car), f, n, nullptr, count,
+  return runUser(*this, head, twinRow(head), def, tlength(def->car), f, n, count,
                  [&](Frame nf, long nn, _cell* params) {
                    return bindValues(nf, nn, params, values, count);
                  });
