@@ -108,6 +108,16 @@ inline _cell* runBody(cfunction& m, _cell* def, Frame nf, long nn) {
   return runBody(m, def, nf, nn);
 }
 
+// A failed argument has reported itself; arguments that do not fit the lambda list are an
+// error naming the counts. `given` as runUser has it.
+[[gnu::noinline, gnu::cold]] _cell* miscalled(cfunction& m, _cell* head, _cell* def, long given,
+                                              Frame f, long n) {
+  _cell* call = m.stepForm;  // the call itself: its dispatch set it
+  if (given < 0 && isCons(call) && call->car == head) given = listLength(call->cdr);
+  m.noteMiscall(head, def->car, given);
+  return m.fail(msg::ArgCount, f, n);
+}
+
 // A user function's call once `bind` has bound its lambda list of `nn` names (answering as
 // initTemploc): its twin when it has one that answers, else its body. With `kPlain` the call
 // found the definition plain (see PlainCall) when the watched changes stood at `plainAt`: while
@@ -121,13 +131,7 @@ _cell* runUser(cfunction& m, _cell* head, const TwinCall* twin, _cell* def, long
   FrameHolder frame(m, nn, !kPlain);  // a plain call's binding writes every record
   if (nn && !frame.recs()) return m.fail(msg::FrameAllocFail, f, n);
   int bound = bind(frame.recs(), nn, def->car);
-  if (bound < 0) return nullptr;  // a failed argument has reported itself
-  if (bound == 0) {
-    _cell* call = m.stepForm;  // the call itself: its dispatch set it
-    if (given < 0 && isCons(call) && call->car == head) given = listLength(call->cdr);
-    m.noteMiscall(head, def->car, given);
-    return m.fail(msg::ArgCount, f, n);
-  }
+  if (bound <= 0) return bound < 0 ? nullptr : miscalled(m, head, def, given, f, n);
   _cell* r = kRunText;
   {
     LocFrame reg(m, frame.recs(), nn);
@@ -381,12 +385,10 @@ _cell* cfunction::valueTwinStep(_cell* form, Frame f, long n) {
   return room < 0 && r ? stepEnd(r) : r;
 }
 
-template <bool nested>
-_cell* cfunction::pureAnswer(_cell* form, Frame f, long n, int depth) {
+template <int depth>
+_cell* cfunction::pureAnswer(_cell* form, Frame f, long n) {
   constexpr uint8_t kPure = Flag::ValueTwin | Flag::PureTwin;
-  // Deeper nestings take the steps: a failure at the top of one would otherwise walk all of it
-  // again at each level on its way down, and the machine stack has no guard here.
-  constexpr int kDeepest = 32;
+  constexpr bool nested = depth > 0;
   const TwinCall* row = twinRow(form->car);
   if (!row || row->byValue < 1 || row->byValue > 2 || (!nested && !quickStart())) return kRunText;
   // A nested call's answer is used only by its caller, which checks the constants and clears
@@ -400,8 +402,8 @@ _cell* cfunction::pureAnswer(_cell* form, Frame f, long n, int depth) {
     _cell* v;
     if (!isCons(a))
       v = quickRead(a, f, n);
-    else if (isSymbol(a->car) && (a->car->flags & kPure) == kPure && depth < kDeepest)
-      v = pureAnswer<true>(a, f, n, depth + 1);
+    else if (depth < kPureDeepest && isSymbol(a->car) && (a->car->flags & kPure) == kPure)
+      v = pureAnswer<depth < kPureDeepest ? depth + 1 : depth>(a, f, n);
     else
       return kRunText;
     if (!v || v == kRunText) return kRunText;
@@ -418,7 +420,7 @@ _cell* cfunction::pureAnswer(_cell* form, Frame f, long n, int depth) {
   return r;
 }
 // The outer step is called from other files; a build that inlines nothing here still needs it.
-template _cell* cfunction::pureAnswer<false>(_cell*, Frame, long, int);
+template _cell* cfunction::pureAnswer<0>(_cell*, Frame, long);
 
 _cell* cfunction::callUserOn(_cell* head, _cell* def, _cell* const* values, long count, Frame f,
                              long n) {

@@ -129,11 +129,13 @@ class cfunction : public cmemory {
   // themselves, with nothing to attend to at any of their starts; kRunText, with nothing done
   // that anyone could see, for any other (eval/definitions.cpp). Nothing in such a step can
   // fail, allocate or call user code, so no one can see the form it is on or collect meanwhile.
-  _cell* pureTwinStep(_cell* form, Frame f, long n) { return pureAnswer<false>(form, f, n); }
-  // `nested`: an argument of such a call, whose start follows the call's own with nothing
-  // between that could need attending to.
-  template <bool nested>
-  _cell* pureAnswer(_cell* form, Frame f, long n, int depth = 0);
+  _cell* pureTwinStep(_cell* form, Frame f, long n) { return pureAnswer<0>(form, f, n); }
+  // `depth` above 0: an argument of such a call, that deep, whose start follows the call's own
+  // with nothing between that could need attending to. Deeper nestings take the steps: a failure at the top of one would otherwise walk all of it again at each level on
+  // its way down, and the machine stack has no guard here.
+  static constexpr int kPureDeepest = 8;
+  template <int depth>
+  _cell* pureAnswer(_cell* form, Frame f, long n);
   // The step of a value twin's call with nothing to attend to at its start, or kRunText with
   // nothing done (eval/definitions.cpp).
   _cell* valueTwinStep(_cell* form, Frame f, long n);
