@@ -635,8 +635,6 @@ bool silentBody(_cell* body) {
   return true;
 }
 
-_cell* libraryLoopLabel() { return gLoopLabel; }
-
 // ---- DOTIMES' end test ----------------------------------------------------------------------
 namespace {
 
