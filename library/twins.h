@@ -165,6 +165,10 @@ int matches(cfunction& m, const KeywordArgs& k, _cell* test, _cell* a, _cell* b,
 // The text's own call (sym 'a1 'a2 ...) on values, evaluated as the text's recursion would
 // evaluate it: the rest of a recursive text's work.
 _cell* callText(cfunction& m, _cell* sym, std::initializer_list<_cell*> values, Frame f, long n);
+// EQUAL of two values as the library's text answers it, car first, or Unknown after
+// `maxSteps` conses (library/twins_lists.cpp). It calls nothing back.
+enum class Equality { Different, Equal, Unknown };
+Equality equalWithin(_cell* x, _cell* y, long maxSteps);
 // A cell-stack slot a twin writes as it goes: a cursor the collector keeps and sees.
 inline _cell*& rootedSlot(cfunction& m, _cell* c) {
   m.IncCellStack(c);

@@ -70,25 +70,14 @@ _cell* zeropTwin(cfunction&, Frame a, long, Frame, long) {
 // to the text, which nothing observable has happened for.
 _cell* equalTwin(cfunction&, Frame a, long, Frame, long) {
   constexpr long kMaxSteps = 50000000;
-  std::vector<std::pair<_cell*, _cell*>> work{{a[0].value, a[1].value}};
-  long steps = 0;
-  while (!work.empty()) {
-    auto [x, y] = work.back();
-    work.pop_back();
-    for (;;) {
-      if (++steps > kMaxSteps) return kRunText;
-      if (!isCons(x)) {
-        if (eqlCells(x, y)) break;
-        if (isString(x) && isString(y) && StringEqual(x, y) != NILCell) break;
-        return NILCell;
-      }
-      if (!isCons(y)) return NILCell;
-      work.push_back({x->cdr, y->cdr});
-      x = x->car;
-      y = y->car;
-    }
+  switch (equalWithin(a[0].value, a[1].value, kMaxSteps)) {
+    case Equality::Equal:
+      return TCell;
+    case Equality::Different:
+      return NILCell;
+    default:
+      return kRunText;
   }
-  return TCell;
 }
 
 // ---- accessors -----------------------------------------------------------------------------
@@ -504,4 +493,26 @@ void registerListTwins(cfunction& m) {
   addFunctionTwin("mapcar", K::Calls, mapcarTwin);
   addFunctionTwin("mod", K::Value, modTwin);
   addTwin({"append", K::Macro, nullptr, appendMacro, nullptr, false, true});
+}
+
+Equality equalWithin(_cell* x, _cell* y, long maxSteps) {
+  static std::vector<std::pair<_cell*, _cell*>> work;  // reused: the walk calls nothing back
+  work.assign(1, {x, y});
+  long steps = 0;
+  while (!work.empty()) {
+    auto [a, b] = work.back();
+    work.pop_back();
+    for (;;) {
+      if (++steps > maxSteps) return Equality::Unknown;
+      if (!isCons(a)) {
+        if (eqlCells(a, b) || (isString(a) && isString(b) && StringEqual(a, b) != NILCell)) break;
+        return Equality::Different;
+      }
+      if (!isCons(b)) return Equality::Different;
+      work.push_back({a->cdr, b->cdr});
+      a = a->car;
+      b = b->car;
+    }
+  }
+  return Equality::Equal;
 }

@@ -7,6 +7,7 @@
 // cons reused, with the stamp cleared). An EQUAL index keys each entry by a hash of its key's
 // structure, so it also stops being trusted when a twin's own change reaches into a key.
 #include <cmath>
+#include <limits>
 #include <unordered_map>
 #include <unordered_set>
 #include <vector>
@@ -228,23 +229,7 @@ uint64_t equalHash(_cell* x, KeyConses* record) {
 
 // EQUAL as the library defines it, for a key whose comparisons end (kComparedConses).
 bool equalKeys(_cell* x, _cell* y) {
-  static std::vector<std::pair<_cell*, _cell*>> work;  // reused: never re-entered
-  work.assign(1, {x, y});
-  while (!work.empty()) {
-    auto [a, b] = work.back();
-    work.pop_back();
-    for (;;) {
-      if (!isCons(a)) {
-        if (eqlCells(a, b) || (isString(a) && isString(b) && StringEqual(a, b) != NILCell)) break;
-        return false;
-      }
-      if (!isCons(b)) return false;
-      work.push_back({a->cdr, b->cdr});
-      a = a->car;
-      b = b->car;
-    }
-  }
-  return true;
+  return equalWithin(x, y, std::numeric_limits<long>::max()) == Equality::Equal;
 }
 
 Key equalKey(uint64_t hash) { return {5, 0, hash}; }
