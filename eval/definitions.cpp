@@ -351,7 +351,8 @@ _cell* cfunction::callByValue(const TwinCall& row, _cell* head, _cell* def, _cel
     if (!v) return nullptr;
     recs[i] = {0, nullptr, g.push(v)};
   }
-  if (!isSymbol(args)) return noteMiscall(head, def->car, nn + listLength(args)), fail(msg::ArgCount, f, n);
+  if (!isSymbol(args))
+    return noteMiscall(head, def->car, nn + listLength(args)), fail(msg::ArgCount, f, n);
   return answerByValue(*this, row, head, def, recs, nn, f, n);
 }
 

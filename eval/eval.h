@@ -131,8 +131,9 @@ class cfunction : public cmemory {
   // fail, allocate or call user code, so no one can see the form it is on or collect meanwhile.
   _cell* pureTwinStep(_cell* form, Frame f, long n) { return pureAnswer<0>(form, f, n); }
   // `depth` above 0: an argument of such a call, that deep, whose start follows the call's own
-  // with nothing between that could need attending to. Deeper nestings take the steps: a failure at the top of one would otherwise walk all of it again at each level on
-  // its way down, and the machine stack has no guard here.
+  // with nothing between that could need attending to. Deeper nestings take the steps: a
+  // failure at the top of one would otherwise walk all of it again at each level on its way
+  // down, and the machine stack has no guard here.
   static constexpr int kPureDeepest = 8;
   template <int depth>
   _cell* pureAnswer(_cell* form, Frame f, long n);
@@ -282,13 +283,6 @@ class cfunction : public cmemory {
   // A PROG** body: its statements, from wherever GO jumps to, until one falls off the end.
   _cell* progBody(_cell* body, Frame f, long n);
   long progBodies = 0;  // PROG** bodies running, the ones a GO can jump in
-  struct RunningProg {
-    explicit RunningProg(long& count) : count_(count) { count_++; }
-    ~RunningProg() { count_--; }
-    RunningProg(const RunningProg&) = delete;
-    RunningProg& operator=(const RunningProg&) = delete;
-    long& count_;
-  };
   // One run of a PROG** body's statements from `start`: 1 when a GO asks for a jump, 0 at the
   // end of the body, -1 on failure.
   int runStatements(_cell* start, Frame f, long n);

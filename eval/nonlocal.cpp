@@ -40,6 +40,20 @@ int cfunction::runStatements(_cell* start, Frame f, long n) {
   return 0;
 }
 
+namespace {
+// Counts a PROG** body as running for as long as it lives.
+class RunningProg {
+ public:
+  explicit RunningProg(long& count) : count_(count) { count_++; }
+  ~RunningProg() { count_--; }
+  RunningProg(const RunningProg&) = delete;
+  RunningProg& operator=(const RunningProg&) = delete;
+
+ private:
+  long& count_;
+};
+}  // namespace
+
 _cell* cfunction::progBody(_cell* body, Frame f, long n) {
   GoSymbol = nullptr;
   RunningProg running(progBodies);

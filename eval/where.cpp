@@ -10,26 +10,32 @@
 #include "heap/keywords.h"
 #include "heap/messages.h"
 
-// v as PRIN1 would write it, cut after `limit` bytes (at a character's start) with "...".
-std::string briefText(_cell* v, long limit) {
-  std::string text(static_cast<size_t>(limit) + 24, '\0');
-  FILE* mem = fmemopen(text.data(), text.size() - 1, "w");
+namespace {
+// What `write` writes, on one line (a line end inside shows as a blank), cut after `limit` bytes
+// at a character's start with "..." saying so.
+template <class Write>
+std::string oneLine(long limit, Write write) {
+  char* bytes = nullptr;
+  size_t size = 0;
+  FILE* mem = open_memstream(&bytes, &size);
   if (!mem) return "";
-  cprint::printTo(v, mem, limit + 4);
-  std::fflush(mem);
-  long length = std::ftell(mem);
+  write(mem);
   std::fclose(mem);
-  // One line whatever the value holds: a line end in a string or a name shows as a blank.
+  std::string text(bytes, size);
+  std::free(bytes);
+  while (!text.empty() && text.back() == '\n') text.pop_back();
   for (char& c : text)
     if (c == '\n' || c == '\r') c = ' ';
-  if (length <= limit) {
-    text.resize(static_cast<size_t>(length));
-    return text;
-  }
+  if (static_cast<long>(text.size()) <= limit) return text;
   long cut = limit;
   while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) cut--;
   text.resize(static_cast<size_t>(cut));
   return text + "...";
+}
+}  // namespace
+
+std::string briefText(_cell* v, long limit) {
+  return oneLine(limit, [&](FILE* out) { cprint::printTo(v, out, limit + 4); });
 }
 
 namespace {
@@ -89,19 +95,7 @@ void showActivation(FILE* out, const Activation& a) {
 }  // namespace
 
 std::string briefCall(const Activation& a, long limit) {
-  char* text = nullptr;
-  size_t size = 0;
-  FILE* mem = open_memstream(&text, &size);
-  if (!mem) return "";
-  showActivation(mem, a);
-  std::fclose(mem);
-  std::string line(text, size);
-  std::free(text);
-  if (!line.empty() && line.back() == '\n') line.pop_back();
-  if (static_cast<long>(line.size()) <= limit) return line;
-  long cut = limit;
-  while (cut > 0 && (static_cast<unsigned char>(line[cut]) & 0xC0) == 0x80) cut--;
-  return line.substr(0, static_cast<size_t>(cut)) + "...";
+  return oneLine(limit, [&](FILE* out) { showActivation(out, a); });
 }
 
 void cfunction::backtrace(FILE* out, const DebugEntry& at) {
