@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "eval/ops.h"
@@ -508,21 +509,23 @@ int holds(cfunction& m, _cell* test, _cell* a, _cell* b, Frame f, long n) {
 
 bool readKeywords(_cell* rest, bool counting, KeywordArgs& k) {
   k = KeywordArgs{};
-  _cell* nil = NILCell;
-  k.testNot = k.key = k.count = k.fromEnd = nil;
+  k.testNot = k.key = k.count = k.fromEnd = NILCell;
+  if (!isCons(rest)) return true;
+  const std::pair<_cell*, _cell**> known[] = {{gTestKey, &k.test},
+                                              {gTestNotKey, &k.testNot},
+                                              {gKeyKey, &k.key},
+                                              {gCountKey, &k.count},
+                                              {gFromEndKey, &k.fromEnd}};
+  const int taken = counting ? 5 : 3;
   bool seen[5] = {};
   long pairs = 0;
   for (_cell* p = rest; isCons(p); p = p->cdr->cdr) {
     if (++pairs > 64) return false;  // the text's walk, whatever it finds, is the text's
-    _cell* word = p->car;
-    int i = word == gTestKey ? 0 : word == gTestNotKey ? 1 : word == gKeyKey ? 2
-            : counting && word == gCountKey ? 3 : counting && word == gFromEndKey ? 4 : -1;
-    if (i < 0 || !isCons(p->cdr)) return false;
-    if (seen[i]) continue;
+    int i = 0;
+    while (i < taken && known[i].first != p->car) i++;
+    if (i == taken || !isCons(p->cdr)) return false;
+    if (!seen[i]) *known[i].second = p->cdr->car;  // the first occurrence counts
     seen[i] = true;
-    _cell* v = p->cdr->car;
-    _cell** slot[5] = {&k.test, &k.testNot, &k.key, &k.count, &k.fromEnd};
-    *slot[i] = v;
   }
   return true;
 }

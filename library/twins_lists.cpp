@@ -299,9 +299,7 @@ _cell* memberTwin(cfunction& m, Frame a, long, Frame f, long n) {
     if (h < 0) return nullptr;
     if (h) return p;
     p = p->cdr;
-    if (watch.changed())
-      return callText(m, gMember, {item, p, gTestKey, test, gTestNotKey, NILCell, gKeyKey, NILCell},
-                      f, n);
+    if (watch.changed()) return callText(m, gMember, {item, p, gTestKey, test}, f, n);
   }
   return NILCell;
 }
@@ -329,8 +327,7 @@ _cell* assocTwin(cfunction& m, Frame a, long, Frame f, long n) {
     if (h < 0) return nullptr;
     if (h) return p->car;  // read after the test, as the text reads it
     p = p->cdr;
-    if (watch.changed())
-      return callText(m, gAssoc, {x, p, gTestKey, test, gTestNotKey, NILCell, gKeyKey, NILCell}, f, n);
+    if (watch.changed()) return callText(m, gAssoc, {x, p, gTestKey, test}, f, n);
   }
   return NILCell;
 }

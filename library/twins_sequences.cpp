@@ -18,7 +18,8 @@ bool removeOptions(cfunction& m, _cell* rest, KeywordArgs& k, _cell** test, long
   *test = k.test ? k.test : EQL;
   if (k.count != NILCell && !isInt(k.count)) return false;
   if (k.count != NILCell && k.fromEnd != NILCell) return false;
-  *count = k.count == NILCell || intOf(k.count) < 0 ? -1 : intOf(k.count);  // a negative count never reaches 0
+  // A negative count never reaches 0.
+  *count = k.count == NILCell || intOf(k.count) < 0 ? -1 : intOf(k.count);
   _cell* pred = k.testNot != NILCell ? k.testNot : *test;
   if (k.key != NILCell) return silent(pred, 2) && silent(k.key, 1);
   return callableWith(m, pred, 2);
@@ -168,7 +169,8 @@ _cell* removeFrom(cfunction& m, _cell* a, _cell* b, _cell* rest, const KeywordAr
     if (h < 0) return nullptr;
     if (watch.changed())  // a key is silent: only a test's call can come here
       return continueLoop(m, gRemoveText,
-                          {a, p, rest, test, countValue(m, count, k.count), head, k.key, k.testNot, v},
+                          {a, p, rest, test, countValue(m, count, k.count), head, k.key,
+                           k.testNot, v},
                           h);
     if (h) {
       if (count > 0) count--;
@@ -215,7 +217,7 @@ _cell* deleteTwin(cfunction& m, Frame a, long, Frame f, long n) {
   _cell*& prev = rootedSlot(m, nullptr);
   _cell*& p = rootedSlot(m, b);
   _cell*& v = rootedSlot(m, NILCell);
-  long k0 = 0;
+  long index = 0;
   TwinWatch watch;
   for (;;) {
     if (count == 0 || !isCons(p)) return b;
@@ -225,12 +227,12 @@ _cell* deleteTwin(cfunction& m, Frame a, long, Frame f, long n) {
     if (watch.changed())
       return continueLoop(m, gDeleteText,
                           {item, b, rest, test, countValue(m, count, k.count),
-                           m.IntToCell(static_cast<int32_t>(k0)), k.key, k.testNot, v},
+                           m.IntToCell(static_cast<int32_t>(index)), k.key, k.testNot, v},
                           h);
     if (!h) {
       prev = p;
       p = p->cdr;
-      k0++;
+      index++;
       continue;
     }
     if (!prev) return removeFrom(m, item, b, rest, k, test, count, f, n);  // nothing counted down yet

@@ -39,7 +39,6 @@ class Printer {
   // structure can print as more text than memory holds). Ctrl-C stays requested, for the
   // evaluator's next step to answer with the debug loop.
   long budget_;
-  bool stopped_ = false;
   std::unordered_set<const _cell*> targets_;
   std::unordered_map<const _cell*, int> labels_;
 
@@ -58,8 +57,7 @@ class Printer {
   }
   bool stop() {
     if (terminateSignal) terminateNow();
-    if (budget_ < 0 || interruptRequested) stopped_ = true;
-    return stopped_;
+    return budget_ < 0 || interruptRequested;
   }
 
   // Prints "#n#" for a labelled cell seen before, "#n=" before its first printing.
